@@ -1,0 +1,61 @@
+// The adapter access environment: command-line switches, board enumeration and the
+// adapter table built at start-up.
+#pragma once
+
+#include "common/fixed_text.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct AdapterRecord {
+    std::uint32_t bus = 0;
+    std::uint32_t device = 0;
+    std::uint8_t function = 0;
+    std::uint16_t deviceId = 0;
+    std::uint32_t flags = 0; // ADAPTER_FLAG_*
+    std::uint16_t hardwareId = 0;
+    std::uint16_t subsystemId = 0;
+    std::uint16_t vendorId = 0;
+    std::uint16_t subsystemVendorId = 0;
+    std::uint32_t factoryIeee[2] = {0, 0};
+    FixedText<32> serialNumber;
+    FixedText<80> modelName;
+    std::uint16_t oemVpd = 0;
+    std::uint32_t HBAType = 0;
+    std::uint32_t mailboxPayload = 0;
+    std::uint32_t interfaceLevel4 = 0;
+    std::uint32_t fcoeDriver = 0;
+};
+
+constexpr std::uint32_t ADAPTER_FLAG_MULTI_FUNCTION = 0x04000000;
+constexpr std::uint32_t ADAPTER_FLAG_MODEL_FROM_VPD = 0x20000000;
+
+// Size of one enumeration entry of DFC_InitDiagEnv, in bytes.
+constexpr std::size_t kDiagEnvEntrySize = 108;
+
+struct AdapterEnvironment {
+    std::string commandLine;       // arguments 1..argc-1 joined with single blanks
+    bool noKova = false;           // "/nokova" anywhere in the command line
+    bool noVpdModelNames = false;  // "/c" anywhere in the command line
+    std::uint32_t boardCount = 0;  // n, as the library reports it
+    std::uint32_t totalCount = 0;  // n plus the management library's adapters (none)
+    std::vector<std::uint8_t> enumeration; // n entries of kDiagEnvEntrySize bytes
+    std::vector<AdapterRecord> table;      // one record per board
+};
+
+extern AdapterEnvironment adapterEnv;
+
+using RunDriver = int (*)(int argc, char** argv);
+
+// Checks the argument count, joins the command line, applies the legacy switches,
+// enumerates the boards and fills the adapter table. Returns 0 when the table is
+// ready, or the exit status (27, 62, 63, 64). With no board at all it runs the run
+// driver itself and returns the driver's result.
+int initAdapterEnvironment(int argc, char** argv, RunDriver runDriver);
+
+// True when initAdapterEnvironment ran the run driver itself (no boards).
+bool runDriverAlreadyRan();
+
+// Releases the adapter table and the command-line text.
+void releaseAdapterEnvironment();

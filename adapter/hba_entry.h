@@ -1,0 +1,71 @@
+// The per-adapter inventory record and the process-wide list that owns it.
+#pragma once
+
+#include "common/fixed_text.h"
+#include "image/cna_version.h"
+
+#include <cstdint>
+
+struct VPDEntry; // soft VPD list entry, owned by the soft VPD list
+
+struct HbaEntry {
+    std::uint32_t LegacyVersionWord = 0; // only dist_type filled: 1 for a multi-function adapter
+    std::uint16_t adapterNumber = 0;     // index into the adapter table
+    std::uint16_t hbaType = 0;           // 0 FC, 8 FCoE, 4 iSCSI, 2 NIC
+    std::uint16_t supported = 0;
+    std::uint16_t ffvSupported = 0;
+    FixedText<32> packagedFwVersion{"NONE"};
+    FixedText<32> packagedBcVersion{"NONE"};
+    FixedText<33> packagedFamilyId;
+    FixedText<32> inventoryFwVersion{"00.00.00"};
+    FixedText<32> inventoryBcVersion{"00.00.00"};
+    FixedText<32> familyId;
+    FixedText<32> fwVersion;
+    FixedText<32> bcVersion;
+    FixedText<32> model;
+    FixedText<256> modelDesc;
+    FixedText<32> ieee;
+    FixedText<32> mac;
+    FixedText<32> wwnn;
+    FixedText<32> wwpn;
+    std::uint32_t bcDownloadStatus = 0;
+    std::uint32_t fwDownloadStatus = 0;
+    FixedText<32> serialNumber;
+    FixedText<32> activeFirmwareVersion;
+    FixedText<32> fwOnFlashVersion;
+    std::uint16_t adapterInRebootState = 0;
+    std::uint32_t domain = 0;
+    std::uint32_t busNumber = 0;
+    std::uint32_t device = 0;
+    std::uint32_t function = 0;
+    std::uint32_t deviceId = 0;
+    std::uint32_t vendorId = 0;
+    std::uint32_t subDeviceId = 0;
+    std::uint32_t subVendorId = 0;
+    CnaVersion cnaFwVersion;
+    std::uint32_t groupNumber = 1024; // 1024: not yet grouped
+    std::uint32_t downloadStat = 0;   // shared by the functions of one card
+    VPDEntry* familyEntry = nullptr;
+    FixedText<32> ffv;
+    HbaEntry* next = nullptr;
+    HbaEntry* prev = nullptr;
+};
+
+constexpr std::uint32_t HBA_GROUP_NONE = 1024;
+
+// Head of the adapter inventory list in board order; null when there is no list.
+extern HbaEntry* hbaListHead;
+
+// Appends a new record with its defaults at the tail; returns it, or null when memory
+// cannot be had.
+HbaEntry* appendHbaEntry();
+
+// Releases every record of the list.
+void freeHbaList();
+
+// Record tests.
+inline bool isConvergedEntry(const HbaEntry& e) {
+    return e.hbaType == 2 || e.hbaType == 4 || e.hbaType == 8;
+}
+inline bool isNicEntry(const HbaEntry& e) { return e.hbaType == 2; }
+inline bool isIscsiEntry(const HbaEntry& e) { return e.hbaType == 4; }

@@ -1,0 +1,3 @@
+#include "app/entry.h"
+
+int main(int argc, char** argv) { return winmarloMain(argc, argv); }

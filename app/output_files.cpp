@@ -1,0 +1,170 @@
+#include "app/output_files.h"
+
+#include "log/debug_log.h"
+#include "platform/platform.h"
+#include "report/xml_writer.h"
+
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+const char kSeparator[2] = {platform::kPathSeparator, '\0'};
+
+std::string withoutQuotes(const char* text) {
+    std::string result;
+    for (const char* c = text; *c != '\0'; ++c)
+        if (*c != '"')
+            result += *c;
+    return result;
+}
+
+void endWithSeparator(FixedText<211>& dir) {
+    if (dir.size() > 1 && dir.view().back() != platform::kPathSeparator)
+        dir.append(kSeparator);
+}
+
+bool equalsIgnoreCase(const char* a, const char* b) {
+    for (; *a != '\0' && *b != '\0'; ++a, ++b)
+        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
+            return false;
+    return *a == *b;
+}
+
+bool isDefaultOutputName(const RunOptions& options) {
+    const char* name = options.outputFile.c_str();
+    return (options.mode == Inventory && std::strstr(name, "inventory.xml") != nullptr) ||
+           (options.mode == Execution && std::strstr(name, "execution.xml") != nullptr);
+}
+
+} // namespace
+
+void defineDirectoryPaths() {
+    if (!configDir.empty())
+        configDir = withoutQuotes(configDir.c_str());
+    else
+        configDir = binaryDir.view();
+    if (!payloadDir.empty())
+        payloadDir = withoutQuotes(payloadDir.c_str());
+    else
+        payloadDir = binaryDir.str() + "common";
+    endWithSeparator(configDir);
+    endWithSeparator(payloadDir);
+    debugPrint("\n[defineDirectoryPaths]\n");
+    debugPrint("Binary  Dir     = %s\n", binaryDir.c_str());
+    debugPrint("Payload Dir     = %s\n", payloadDir.c_str());
+    debugPrint("Config Dir      = %s\n\n", configDir.c_str());
+}
+
+void defineTempFile() {
+    tempFile = binaryDir.str() + "temp.log";
+    debugPrint("Temp File       = %s\n", tempFile.c_str());
+}
+
+std::string createMARLODir(const char* variable, bool create) {
+    debugPrint("\n[createMARLODir]\n");
+    const std::optional<std::string> base = std::strcmp(variable, "ProgramFiles") == 0
+                                                ? platform::programFilesDir()
+                                                : platform::secondaryProgramFilesDir();
+    FixedText<254> directory;
+    if (base)
+        directory = *base + kSeparator + "Tavrel" + kSeparator + "marlo";
+    debugPrint("marlo dir = %s\n", directory.c_str());
+    if (create) {
+        debugPrint("Attemping to create the marlo dir\n");
+        // Without the variable there is no usable directory; never create one at the
+        // root of the current drive instead.
+        const int result = base ? platform::createDirectoryWithParents(directory.str())
+                                : platform::ERROR_BAD_PATHNAME_CODE;
+        switch (result) {
+        case platform::ERROR_OK:
+            debugPrint("The marlo dir was successfully created\n");
+            break;
+        case platform::ERROR_ALREADY_EXISTS_CODE:
+        case platform::ERROR_FILE_EXISTS_CODE:
+            debugPrint("The marlo dir already exists\n");
+            break;
+        case platform::ERROR_PATH_NOT_FOUND_CODE:
+            debugPrint("ERROR: The marlo dir path was not found\n");
+            break;
+        case platform::ERROR_BAD_PATHNAME_CODE:
+            debugPrint("ERROR: The marlo dir path was a relative path\n");
+            break;
+        case platform::ERROR_FILENAME_EXCED_RANGE_CODE:
+            debugPrint("ERROR: The marlo dir path is too long\n");
+            break;
+        default:
+            debugPrint("ERROR: Could not create marlo dir\n");
+            break;
+        }
+    }
+    if (!base)
+        return {};
+    FixedText<254> path;
+    path = directory.str() + kSeparator + "tavCNAFID.cfg";
+    return path.str();
+}
+
+void tavCNAFIDLogPaths() {
+    primaryFidLog = createMARLODir("ProgramFiles", true);
+    secondaryFidLog = createMARLODir("PROGRAMFILES(x86)", false);
+    if (!secondaryFidLog.empty() && !platform::fileExists(secondaryFidLog.str())) {
+        debugPrint("Secondary log %s does not exist\n", secondaryFidLog.c_str());
+        debugPrint("Resetting secondary log path to null\n");
+        secondaryFidLog.clear();
+    }
+    debugPrint("\n[tavCNAFIDLogPaths]\n");
+    debugPrint("Pri FID Log = %s\n", primaryFidLog.c_str());
+    debugPrint("Sec FID Log = %s\n", secondaryFidLog.c_str());
+}
+
+int openFreshFile(const char* name, std::FILE*& slot) {
+    if (platform::fileExists(name)) {
+        if (std::remove(name) != 0) {
+            debugPrint("Failed to remove output file! File = %s\n", name);
+            return 14;
+        }
+        debugPrint("Removed output file. File = %s\n", name);
+        slot = std::fopen(name, "w");
+        if (slot == nullptr) {
+            debugPrint("Failed to create output file! File = %s\n", name);
+            return 14;
+        }
+        debugPrint("Successfully created output file! File = %s\n", name);
+        return 0;
+    }
+    slot = name[0] == '\0' ? nullptr : std::fopen(name, "w");
+    return slot == nullptr ? 18 : 0;
+}
+
+int openOutputFiles(RunOptions& options) {
+    if (!options.debugFile.empty()) {
+        if (openFreshFile(options.debugFile.c_str(), debugFileSlot()) != 0) {
+            if (equalsIgnoreCase(options.debugFile.c_str(), "debug.log")) {
+                debugPrint("Failed to create default debug file! File = %s\n", options.debugFile.c_str());
+                return 13;
+            }
+            debugPrint("Failed to create user specified debug file! File = %s\n", options.debugFile.c_str());
+            options.debugFile = "debug.log";
+            if (openFreshFile(options.debugFile.c_str(), debugFileSlot()) != 0) {
+                debugPrint("Failed to create default debug file! File = %s\n", options.debugFile.c_str());
+                return 13;
+            }
+        }
+    }
+    if ((options.outputTargets & OUTPUT_TO_FILE) == 0)
+        return 0;
+    if (openFreshFile(options.outputFile.c_str(), outputFileSlot()) != 0) {
+        if (isDefaultOutputName(options)) {
+            debugPrint("Failed to create default output file! File = %s\n", options.outputFile.c_str());
+            return 14;
+        }
+        debugPrint("Failed to create user specified output file! File = %s\n", options.outputFile.c_str());
+        options.outputFile = options.mode == Execution ? "execution.xml" : "inventory.xml";
+        if (openFreshFile(options.outputFile.c_str(), outputFileSlot()) != 0) {
+            debugPrint("Failed to create user specified output file! File = %s\n", options.outputFile.c_str());
+            return 14;
+        }
+    }
+    return 0;
+}

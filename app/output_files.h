@@ -1,0 +1,28 @@
+// Where the run reads and writes: directory texts, soft VPD log paths, and the debug
+// and XML output files.
+#pragma once
+
+#include "common/run_state.h"
+
+#include <cstdio>
+#include <string>
+
+// Settles configDir and payloadDir (each ending in the separator) and reports them.
+void defineDirectoryPaths();
+// temporary file := binaryDir + "temp.log"; reported only.
+void defineTempFile();
+// Fills the primary and secondary soft VPD log paths, creating the utility's
+// directory under the program-files directory when it is missing.
+void tavCNAFIDLogPaths();
+// Forms "<value of variable>/Tavrel/marlo/tavCNAFID.cfg" into resultPath; creates the
+// directory when asked. Returns the formed path.
+std::string createMARLODir(const char* variable, bool create);
+
+// Opens the debug file and the XML output file with their fallbacks; returns 0, 13
+// (debug file) or 14 (output file).
+int openOutputFiles(RunOptions& options);
+
+// Creates a file afresh, removing an existing one first. Returns 0, 14 when an
+// existing file could not be removed or re-created, 18 when a new file could not be
+// created.
+int openFreshFile(const char* name, std::FILE*& slot);

@@ -1,0 +1,141 @@
+#include "app/run_driver.h"
+
+#include "adapter/dfc_library.h"
+#include "adapter/hba_entry.h"
+#include "app/options.h"
+#include "app/output_files.h"
+#include "image/file_extension.h"
+#include "log/debug_log.h"
+#include "report/result_codes.h"
+#include "report/rollback.h"
+#include "report/xml_writer.h"
+
+#include <memory>
+
+std::int32_t updateStatus() {
+    const RunTally& t = runTally;
+    if (hbaListHead == nullptr)
+        return 17;
+    if (t.configFilesRead == 0)
+        return 9;
+    if (t.configEntriesValid == 0)
+        return 10;
+    if (t.payloadFilesFound == 0)
+        return 11;
+    if (t.payloadEntriesValid == 0)
+        return 12;
+    if (t.adaptersSupported == 0)
+        return 6;
+    if (t.updateFailures > 0 && t.updateAttempts == t.updateFailures)
+        return 2;
+    if (t.selectionMissed)
+        return 2;
+    if (t.updateFailures > 0 && t.updateAttempts > t.updateFailures)
+        return 4;
+    if (t.updateAttempts > 0 && t.updateFailures == 0)
+        return 0;
+    if (t.updateAttempts == 0)
+        return 1;
+    return 0;
+}
+
+std::int32_t inventoryStatus() {
+    const RunTally& t = runTally;
+    if (hbaListHead == nullptr)
+        return 17;
+    if (t.configFilesRead == 0)
+        return 9;
+    if (t.configEntriesValid == 0)
+        return 10;
+    if (t.adaptersSupported == 0)
+        return 6;
+    if (t.devicesIncomplete > 0 && t.devicesListed == t.devicesIncomplete)
+        return 3;
+    if (t.selectionMissed)
+        return 3;
+    if (t.devicesIncomplete > 0 && t.devicesListed > t.devicesIncomplete)
+        return 5;
+    return 0;
+}
+
+void exitUtility(RunOptions& options) {
+    debugPrint("\n[Exiting]\n");
+    if (hbaListHead != nullptr) {
+        debugPrint("Freeing HBA List\n");
+        freeHbaList();
+    }
+    if (outputFile() != nullptr) {
+        debugPrint("Closing output file = %s\n", options.outputFile.c_str());
+        closeOutputFile();
+    }
+    if (debugFile() != nullptr)
+        debugPrint("Closing debug file = %s\n", options.debugFile.c_str());
+    displayTime();
+    closeDebugFile();
+}
+
+namespace {
+
+int runImageQuery(RunOptions& options) {
+    std::uint32_t extType = 0;
+    if (isValidFileExtension(options.imageFile.c_str(), &extType, EXT_MODE_ANY) != 0) {
+        debugPrint("OPEN_FILE_ERROR - Invalid extension. Image file = %s, Status = %d\n",
+                   options.imageFile.c_str(), 18);
+        return 18;
+    }
+    // Decoding the image arrives with the image readers.
+    debugPrint("ERROR - Image decode failed. Image file = %s, Status = %d\n",
+               options.imageFile.c_str(), 19);
+    return 19;
+}
+
+} // namespace
+
+int runUtility(int argc, char** argv) {
+    auto options = std::make_unique<RunOptions>();
+    const int status = parseOptions(*options, argc, argv);
+    const int fileStatus = openOutputFiles(*options);
+
+    echoCommandLine(argc, argv);
+    displayTime();
+    displayUtilityName();
+    displayUtilityVersion();
+    defineTempFile();
+    tavCNAFIDLogPaths();
+    defineDirectoryPaths();
+    if (!dfcLoadProblem().empty())
+        debugPrint("%s; running as on a system without adapters\n", dfcLoadProblem().c_str());
+
+    if (options->mode == Help) {
+        displayHelp();
+        exitUtility(*options);
+        return 0;
+    }
+    if (status != 0 || fileStatus != 0) {
+        const int result = status != 0 ? status : fileStatus;
+        writeFailureDocument(MESSAGE_KIND_INVENTORY, result);
+        exitUtility(*options);
+        return result;
+    }
+    if (options->mode == Version) {
+        displayVersion();
+        exitUtility(*options);
+        return 0;
+    }
+    if (options->mode == ImageQuery)
+        return runImageQuery(*options);
+
+    std::int32_t result = 0;
+    if (options->mode == Inventory) {
+        writeInventoryDocument(*options);
+        result = inventoryStatus();
+    } else {
+        writeExecutionDocument(*options);
+        result = updateStatus();
+        updateRollBack();
+    }
+    debugPrint("\n[Return Code]\n");
+    debugPrint("Return Status = %d\n", result);
+    exitUtility(*options);
+    return result;
+}

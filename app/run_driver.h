@@ -1,0 +1,16 @@
+// The run driver: one pass through exactly one mode, then the result code.
+#pragma once
+
+#include "common/run_state.h"
+
+#include <cstdint>
+
+// Parses the options, opens the files, runs the mode; returns the result code.
+int runUtility(int argc, char** argv);
+
+// Result codes of an execution and of an inventory run, from the run counters.
+std::int32_t updateStatus();
+std::int32_t inventoryStatus();
+
+// Releases the lists and closes the output and debug files.
+void exitUtility(RunOptions& options);

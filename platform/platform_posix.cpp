@@ -1,0 +1,210 @@
+// POSIX implementation of the platform boundary.
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace platform {
+
+int isAdministratorUser() { return geteuid() == 0 ? 1 : 0; }
+
+std::string moduleFileName() {
+    char buffer[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+    if (n <= 0)
+        return {};
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+std::optional<std::vector<std::string>> listDirectory(const std::string& directory) {
+    DIR* dir = opendir(directory.empty() ? "." : directory.c_str());
+    if (dir == nullptr)
+        return std::nullopt;
+    std::vector<std::string> names;
+    std::string base = directory;
+    if (!base.empty() && base.back() != '/')
+        base += '/';
+    while (const dirent* entry = readdir(dir)) {
+        struct stat st {};
+        const std::string full = base + entry->d_name;
+        if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            names.emplace_back(entry->d_name);
+    }
+    closedir(dir);
+    return names;
+}
+
+bool fileExists(const std::string& path) {
+    struct stat st {};
+    return !path.empty() && stat(path.c_str(), &st) == 0;
+}
+
+std::string absolutePath(const std::string& path) {
+    if (path.empty())
+        return path;
+    if (path.front() == '/')
+        return path;
+    char cwd[PATH_MAX];
+    if (getcwd(cwd, sizeof cwd) == nullptr)
+        return path;
+    std::string result = cwd;
+    if (result.back() != '/')
+        result += '/';
+    return result + path;
+}
+
+int createDirectoryWithParents(const std::string& path) {
+    if (path.empty() || path.front() != '/')
+        return ERROR_BAD_PATHNAME_CODE;
+    if (path.size() >= PATH_MAX)
+        return ERROR_FILENAME_EXCED_RANGE_CODE;
+    struct stat st {};
+    if (stat(path.c_str(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? ERROR_ALREADY_EXISTS_CODE : ERROR_FILE_EXISTS_CODE;
+    // Create each missing component from the root down.
+    std::size_t pos = 1;
+    while (pos <= path.size()) {
+        const std::size_t next = path.find('/', pos);
+        const std::size_t end = next == std::string::npos ? path.size() : next;
+        const std::string part = path.substr(0, end);
+        if (!part.empty() && mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+            switch (errno) {
+            case ENOENT:
+            case ENOTDIR:
+                return ERROR_PATH_NOT_FOUND_CODE;
+            case ENAMETOOLONG:
+                return ERROR_FILENAME_EXCED_RANGE_CODE;
+            case EACCES:
+            case EPERM:
+            case EROFS:
+                return ERROR_ACCESS_DENIED_CODE;
+            default:
+                return 1;
+            }
+        }
+        if (next == std::string::npos)
+            break;
+        pos = next + 1;
+    }
+    if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return ERROR_PATH_NOT_FOUND_CODE;
+    return ERROR_OK;
+}
+
+std::optional<std::string> getEnv(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr)
+        return std::nullopt;
+    return std::string(value);
+}
+
+void setEnv(const std::string& name, const std::string& value) {
+    ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+void unsetEnv(const std::string& name) { ::unsetenv(name.c_str()); }
+
+std::optional<std::string> programFilesDir() {
+    if (auto value = getEnv("ProgramFiles"))
+        return value;
+    return std::string("/var/opt");
+}
+
+std::optional<std::string> secondaryProgramFilesDir() { return getEnv("PROGRAMFILES(x86)"); }
+
+LocalTime localTime() {
+    timeval tv {};
+    gettimeofday(&tv, nullptr);
+    const time_t seconds = tv.tv_sec;
+    tm parts {};
+    localtime_r(&seconds, &parts);
+    return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_wday,
+                     parts.tm_hour,        parts.tm_min,     parts.tm_sec,  static_cast<int>(tv.tv_usec / 1000)};
+}
+
+int processId() { return static_cast<int>(getpid()); }
+
+void sleepMs(unsigned milliseconds) {
+    timespec ts{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+static int waitForChild(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return -1;
+}
+
+int runShellCommand(const std::string& commandLine) {
+    const pid_t pid = fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", commandLine.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return waitForChild(pid);
+}
+
+int runProcess(const std::vector<std::string>& argv, const std::string& workingDir,
+               const std::string& outputPath) {
+    if (argv.empty())
+        return -1;
+    std::vector<char*> args;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        if (!workingDir.empty() && chdir(workingDir.c_str()) != 0)
+            _exit(126);
+        if (!outputPath.empty()) {
+            const int fd = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd < 0)
+                _exit(126);
+            dup2(fd, 1);
+            dup2(fd, 2);
+            close(fd);
+        }
+        const int nullFd = open("/dev/null", O_RDONLY);
+        if (nullFd >= 0) {
+            dup2(nullFd, 0);
+            close(nullFd);
+        }
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    return waitForChild(pid);
+}
+
+void* loadLibrary(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+
+void* librarySymbol(void* library, const char* name) {
+    return library == nullptr ? nullptr : dlsym(library, name);
+}
+
+void freeLibrary(void* library) {
+    if (library != nullptr)
+        dlclose(library);
+}
+
+} // namespace platform

@@ -1,0 +1,192 @@
+// Win32 implementation of the platform boundary.
+#include "platform/platform.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+
+namespace platform {
+
+int isAdministratorUser() {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    const LONG result =
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TavrelFieldMarlo", 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key, &disposition);
+    if (result != ERROR_SUCCESS)
+        return 0;
+    RegCloseKey(key);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\TavrelFieldMarlo");
+    return 1;
+}
+
+std::string moduleFileName() {
+    char buffer[MAX_PATH + 1];
+    const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return {};
+    return std::string(buffer, n);
+}
+
+std::optional<std::vector<std::string>> listDirectory(const std::string& directory) {
+    std::string pattern = directory.empty() ? std::string(".") : directory;
+    if (pattern.back() != '\\' && pattern.back() != '/')
+        pattern += '\\';
+    pattern += '*';
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    std::vector<std::string> names;
+    do {
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            names.emplace_back(data.cFileName);
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return names;
+}
+
+bool fileExists(const std::string& path) {
+    if (path.empty())
+        return false;
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string absolutePath(const std::string& path) {
+    char buffer[MAX_PATH + 1];
+    const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
+    if (n == 0 || n >= MAX_PATH)
+        return path;
+    return std::string(buffer, n);
+}
+
+int createDirectoryWithParents(const std::string& path) {
+    if (path.size() >= MAX_PATH)
+        return ERROR_FILENAME_EXCED_RANGE_CODE;
+    const int result = SHCreateDirectoryExA(nullptr, path.c_str(), nullptr);
+    return result;
+}
+
+std::optional<std::string> getEnv(const std::string& name) {
+    char buffer[32768];
+    const DWORD n = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer)
+        return std::nullopt;
+    return std::string(buffer, n);
+}
+
+void setEnv(const std::string& name, const std::string& value) {
+    SetEnvironmentVariableA(name.c_str(), value.c_str());
+}
+
+void unsetEnv(const std::string& name) { SetEnvironmentVariableA(name.c_str(), nullptr); }
+
+std::optional<std::string> programFilesDir() { return getEnv("ProgramFiles"); }
+
+std::optional<std::string> secondaryProgramFilesDir() { return getEnv("PROGRAMFILES(x86)"); }
+
+LocalTime localTime() {
+    SYSTEMTIME st;
+    GetLocalTime(&st);
+    return LocalTime{st.wYear, st.wMonth,  st.wDay,    st.wDayOfWeek,
+                     st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
+}
+
+int processId() { return static_cast<int>(GetCurrentProcessId()); }
+
+void sleepMs(unsigned milliseconds) { Sleep(milliseconds); }
+
+static int runAndWait(std::string commandLine, HANDLE output, const std::string& workingDir) {
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    if (output != nullptr) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+    }
+    PROCESS_INFORMATION process;
+    ZeroMemory(&process, sizeof process);
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr, 0,
+                        nullptr, workingDir.empty() ? nullptr : workingDir.c_str(), &startup,
+                        &process))
+        return -1;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(exitCode);
+}
+
+int runShellCommand(const std::string& commandLine) {
+    const std::string shell = getEnv("COMSPEC").value_or("cmd.exe");
+    return runAndWait("\"" + shell + "\" /c " + commandLine, nullptr, {});
+}
+
+// Quotes one argument by the rules the C runtime uses to split a command line.
+static std::string quoteArgument(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
+        return argument;
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+        } else if (c == '"') {
+            quoted.append(backslashes * 2 + 1, '\\');
+            quoted += '"';
+            backslashes = 0;
+        } else {
+            quoted.append(backslashes, '\\');
+            quoted += c;
+            backslashes = 0;
+        }
+    }
+    quoted.append(backslashes * 2, '\\');
+    quoted += '"';
+    return quoted;
+}
+
+int runProcess(const std::vector<std::string>& argv, const std::string& workingDir,
+               const std::string& outputPath) {
+    if (argv.empty())
+        return -1;
+    std::string commandLine;
+    for (const auto& a : argv) {
+        if (!commandLine.empty())
+            commandLine += ' ';
+        commandLine += quoteArgument(a);
+    }
+    HANDLE output = nullptr;
+    if (!outputPath.empty()) {
+        SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             &security, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (output == INVALID_HANDLE_VALUE)
+            return -1;
+    }
+    const int result = runAndWait(commandLine, output, workingDir);
+    if (output != nullptr)
+        CloseHandle(output);
+    return result;
+}
+
+void* loadLibrary(const std::string& path) {
+    return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+}
+
+void* librarySymbol(void* library, const char* name) {
+    if (library == nullptr)
+        return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void freeLibrary(void* library) {
+    if (library != nullptr)
+        FreeLibrary(static_cast<HMODULE>(library));
+}
+
+} // namespace platform

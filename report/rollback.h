@@ -1,0 +1,5 @@
+#pragma once
+
+// Runs the companion "UpdRollBack.exe" from the payload directory, output discarded,
+// when any download of the run succeeded; logs its exit value.
+void updateRollBack();

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds and runs the whole test suite three ways: native Linux, native Linux with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the Windows build under Wine.
+# Warnings are errors in all three.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh
+
+run_suite() { # name, then cmake arguments
+  local name=$1; shift
+  echo "=== $name ==="
+  cmake -S . -B "build/$name" -G Ninja -DWINMARLO_WERROR=ON "$@" >/dev/null
+  cmake --build "build/$name"
+  ctest --test-dir "build/$name" --output-on-failure
+}
+
+run_suite linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_suite asan -DCMAKE_BUILD_TYPE=Debug -DWINMARLO_SANITIZE=ON
+
+# Windows: one wineserver for the whole run keeps each process start fast; it is
+# stopped again when the tests end, so nothing outlives this script.
+export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+mkdir -p "$WINEPREFIX"
+wineserver -p
+trap 'wineserver -k || true' EXIT
+run_suite windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake

@@ -1,0 +1,128 @@
+#include "app/options.h"
+#include "common/run_state.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Parsed {
+    int status;
+    RunOptions options;
+};
+
+Parsed parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "winmarlo");
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    resetRunState();
+    Parsed p;
+    p.status = parseOptions(p.options, static_cast<int>(argv.size()), argv.data());
+    return p;
+}
+
+struct OptionCase {
+    std::vector<std::string> args;
+    int status;
+    std::uint32_t mode;
+    std::uint32_t policy;
+    const char* outputFile;
+    const char* debugFile;
+    std::uint32_t targets;
+    const char* wwn;
+};
+
+const std::string k252(252, 'o');
+const std::string k253(253, 'o');
+const std::string k209(209, 'c');
+const std::string k210(210, 'c');
+
+const OptionCase kCases[] = {
+    {{"-inv"}, 0, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-INV", "-S"}, 0, Inventory, UPDATE_POLICY_NONE, "", "", OUTPUT_TO_STDOUT, ""},
+    {{"-u"}, 0, Execution, IfNewer, "", "", 0, ""},
+    {{"-u", "-f"}, 0, Execution, Always, "", "", 0, ""},
+    {{"-f", "-u"}, 0, Execution, Always, "", "", 0, ""},
+    {{"-inv", "-u"}, 22, RUN_MODE_NONE, IfNewer, "", "", 0, ""},
+    {{"-v", "-inv"}, 22, RUN_MODE_NONE, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-v", "-s"}, 0, Version, UPDATE_POLICY_NONE, "", "", OUTPUT_TO_STDOUT, ""},
+    {{"-h", "-inv"}, 0, Help, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-e", "x.grp"}, 0, ImageQuery, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-e", "x.grp", "-u"}, 22, RUN_MODE_NONE, IfNewer, "", "", 0, ""},
+    {{"-e"}, 22, RUN_MODE_NONE, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{}, 22, RUN_MODE_NONE, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-o"}, 0, Inventory, UPDATE_POLICY_NONE, "inventory.xml", "", OUTPUT_TO_FILE, ""},
+    {{"-u", "-o"}, 0, Execution, IfNewer, "execution.xml", "", OUTPUT_TO_FILE, ""},
+    {{"-o", "-s", "-inv"}, 0, Inventory, UPDATE_POLICY_NONE, "inventory.xml", "", 3, ""},
+    {{"-inv", "-o", "mine.xml"}, 0, Inventory, UPDATE_POLICY_NONE, "mine.xml", "", OUTPUT_TO_FILE, ""},
+    {{"-inv", "-o", k252}, 0, Inventory, UPDATE_POLICY_NONE, k252.c_str(), "", OUTPUT_TO_FILE, ""},
+    // A 253-character name is refused and then read as an argument of its own.
+    {{"-inv", "-o", k253}, 16, Inventory, UPDATE_POLICY_NONE, "", "", OUTPUT_TO_FILE, ""},
+    // An unknown option turns an execution into an inventory, default name included.
+    {{"-u", "-o", "-x"}, 16, Inventory, IfNewer, "inventory.xml", "", OUTPUT_TO_FILE, ""},
+    {{"-u", "bare"}, 16, Inventory, IfNewer, "", "", 0, ""},
+    {{"-inv", "-ee"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-g"}, 0, Inventory, UPDATE_POLICY_NONE, "", "debug.log", 0, ""},
+    {{"-g", "-inv"}, 0, Inventory, UPDATE_POLICY_NONE, "", "debug.log", 0, ""},
+    {{"-inv", "-g", "my.log"}, 0, Inventory, UPDATE_POLICY_NONE, "", "my.log", 0, ""},
+    {{"-inv", "-wwn", "10:00:00:00:c9:ab:cd:ef"}, 0, Inventory, UPDATE_POLICY_NONE, "", "", 0, "10000000C9ABCDEF"},
+    {{"-inv", "-wwn", "10000000c9abcdef"}, 0, Inventory, UPDATE_POLICY_NONE, "", "", 0, "10000000C9ABCDEF"},
+    // 15 digits: 22, then the value is read as an argument itself, which gives 16.
+    {{"-inv", "-wwn", "10000000C9ABCDE"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-wwn", "10:00:00:00:C9:AB:CD:EG"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-wwn", "10-00-00-00-C9-AB-CD-EF"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-wwn", "10000000C9ABCDEF0000000000"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    // -wwn followed by an option: 22, and the option is still read.
+    {{"-wwn", "-u"}, 22, Inventory, IfNewer, "", "", 0, ""},
+    {{"-inv", "-wwn"}, 22, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    // An earlier error stands even when a later -wwn value is valid.
+    {{"-inv", "-zz", "-wwn", "10000000C9ABCDEF"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, "10000000C9ABCDEF"},
+    {{"-inv", "-c", k209}, 0, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-c", k210}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-c"}, 22, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-p", "-s"}, 22, Inventory, UPDATE_POLICY_NONE, "", "", OUTPUT_TO_STDOUT, ""},
+};
+
+class OptionsTest : public ::testing::TestWithParam<OptionCase> {};
+
+TEST_P(OptionsTest, ParsesArgumentsIntoOptions) {
+    const OptionCase& c = GetParam();
+    const Parsed p = parse(c.args);
+    EXPECT_EQ(p.status, c.status);
+    EXPECT_EQ(p.options.mode, c.mode);
+    EXPECT_EQ(p.options.updatePolicy, c.policy);
+    EXPECT_EQ(p.options.outputFile.str(), c.outputFile);
+    EXPECT_EQ(p.options.debugFile.str(), c.debugFile);
+    EXPECT_EQ(p.options.outputTargets, c.targets);
+    EXPECT_EQ(consoleEcho, c.targets);
+    EXPECT_EQ(p.options.wwn.str(), c.wwn);
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, OptionsTest, ::testing::ValuesIn(kCases));
+
+TEST(Options, DirectoriesAndImageFile) {
+    const std::string longImage(300, 'i');
+    Parsed p = parse({"-c", "conf", "-p", "\"pay load\"", "-e", longImage});
+    EXPECT_EQ(p.status, 0);
+    EXPECT_EQ(configDir.str(), "conf");
+    EXPECT_EQ(payloadDir.str(), "\"pay load\"");
+    EXPECT_EQ(p.options.imageFile.size(), 253u);
+    resetRunState();
+}
+
+TEST(Options, VersionAndHelpTexts) {
+    ::testing::internal::CaptureStdout();
+    displayVersion();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "11.2.216.9\n");
+    ::testing::internal::CaptureStdout();
+    displayHelp();
+    const std::string help = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(help.rfind("  -c <directory_path> - Specify the configuration directory.\n", 0), 0u);
+    EXPECT_NE(help.find("  -wwn <wwn_address>  - Unique WWPN address of HBA to specify.\n\n"),
+              std::string::npos);
+}
+
+} // namespace

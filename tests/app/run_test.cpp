@@ -1,0 +1,175 @@
+// The built program, run end to end in a temporary folder on a system without
+// adapters: exit statuses, console output, documents and the debug file.
+#include "app/entry.h"
+#include "common/run_state.h"
+#include "tests/testkit/testkit.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct StatusCase {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    const char* consoleStart; // what standard output begins with ("" for nothing at all)
+};
+
+const std::string kHelpStart = "  -c <directory_path> - Specify the configuration directory.\n";
+
+const StatusCase kStatusCases[] = {
+    {"no arguments shows the help", {}, 0, kHelpStart.c_str()},
+    {"-h", {"-inv", "-h"}, 0, kHelpStart.c_str()},
+    {"-H", {"-H"}, 0, kHelpStart.c_str()},
+    {"a longer argument beginning with -h is no help", {"-inv", "-hx"}, 16, ""},
+    {"version", {"-v"}, 0, "11.2.216.9\n"},
+    {"version with -s writes no XML", {"-v", "-s"}, 0, "11.2.216.9\n"},
+    {"inventory without adapters", {"-inv"}, 17, ""},
+    {"execution without adapters", {"-u"}, 17, ""},
+    {"conflicting modes", {"-v", "-inv"}, 22, ""},
+    {"unknown option", {"-inv", "-zz"}, 16, ""},
+    {"over-long option value", {"-inv", "-c", std::string(210, 'c')}, 16, ""},
+    {"argument of 254 characters passes the length check", {"-inv", std::string(254, 'a')}, 16, ""},
+    {"argument of 255 characters", {"-inv", std::string(255, 'a')}, 51, ""},
+    {"twenty arguments after the name", std::vector<std::string>(20, "-s"), 27, ""},
+    {"image query with an extension not accepted", {"-e", "image.bin"}, 18, ""},
+    {"image query on a file that cannot be decoded", {"-e", "missing.grp"}, 19, ""},
+};
+
+class ProgramStatusTest : public ::testing::TestWithParam<StatusCase> {};
+
+TEST_P(ProgramStatusTest, ExitStatusAndConsole) {
+    const StatusCase& c = GetParam();
+    testkit::TempDir dir;
+    const testkit::RunResult r = testkit::runProgram(c.args, dir.path());
+    EXPECT_EQ(r.status, c.status);
+    if (c.consoleStart[0] == '\0') {
+        EXPECT_EQ(r.output, "");
+    } else {
+        EXPECT_EQ(r.output.rfind(c.consoleStart, 0), 0u) << r.output;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, ProgramStatusTest, ::testing::ValuesIn(kStatusCases),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(ProgramRun, InventoryWithoutAdaptersWritesEmptyRootAndDebugLog) {
+    testkit::TempDir dir;
+    const testkit::RunResult r = testkit::runProgram({"-inv", "-o", "-g", "-s"}, dir.path());
+    EXPECT_EQ(r.status, 17);
+    const std::string xml = testkit::readText(dir.file("inventory.xml"));
+    EXPECT_EQ(xml, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SVMInventory lang=\"en\"/>\n");
+    EXPECT_EQ(r.output, xml); // -s echoes the document
+    auto root = testkit::parseXml(xml);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->name, "SVMInventory");
+
+    const std::string log = testkit::readText(dir.file("debug.log"));
+    for (const char* line : {"\n[Command Line Options]\n", "Utility Name    = winmarlo.exe\n",
+                             "Utility Version = 11.2.216.9\n", "\n[defineDirectoryPaths]\n",
+                             "Pri FID Log = ", "\n[Inventory Mode]\n", "\n[Return Code]\nReturn Status = 17\n",
+                             "\n[Exiting]\n", "Closing output file = inventory.xml\n",
+                             "Closing debug file = debug.log\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    // The utility's own directory is created under the program-files directory.
+    const char sep[2] = {log.find('\\') != std::string::npos ? '\\' : '/', '\0'};
+    EXPECT_TRUE(testkit::exists(dir.path() + sep + "Tavrel" + sep + "marlo"));
+}
+
+TEST(ProgramRun, ExecutionWithoutAdaptersRunsOnce) {
+    testkit::TempDir dir;
+    const testkit::RunResult r = testkit::runProgram({"-u", "-o", "-g"}, dir.path());
+    EXPECT_EQ(r.status, 17);
+    EXPECT_EQ(testkit::readText(dir.file("execution.xml")),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SVMExecution lang=\"en\"/>\n");
+    const std::string log = testkit::readText(dir.file("debug.log"));
+    EXPECT_NE(log.find("updateRollBack is not needed\n"), std::string::npos);
+    // One run only: the run header appears once.
+    EXPECT_EQ(log.find("[Command Line Options]"), log.rfind("[Command Line Options]"));
+}
+
+TEST(ProgramRun, VersionRunEndsAfterTheFirstRun) {
+    testkit::TempDir dir;
+    const testkit::RunResult r = testkit::runProgram({"-v", "-g"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.output, "11.2.216.9\n"); // printed once, not twice
+    const std::string log = testkit::readText(dir.file("debug.log"));
+    EXPECT_NE(log.find("\n[displayVersion]\n"), std::string::npos);
+}
+
+struct FailureCase {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+};
+
+const FailureCase kFailureCases[] = {
+    {{"-u", "-o", "-zz"}, 16, "Unknown argument(s)."},
+    {{"-v", "-inv", "-o"}, 22, "Invalid argument(s) detected."},
+    {{"-inv", "-o", "-c", std::string(210, 'c')}, 16, "Unknown argument(s)."},
+};
+
+TEST(ProgramRun, ArgumentErrorsWriteTheFailureDocument) {
+    for (const FailureCase& c : kFailureCases) {
+        testkit::TempDir dir;
+        const testkit::RunResult r = testkit::runProgram(c.args, dir.path());
+        EXPECT_EQ(r.status, c.status);
+        const std::string xml = testkit::readText(dir.file("inventory.xml"));
+        auto root = testkit::parseXml(xml);
+        ASSERT_NE(root, nullptr) << xml;
+        EXPECT_EQ(root->name, "SVMInventory");
+        const auto* status = root->child("SPStatus");
+        ASSERT_NE(status, nullptr);
+        EXPECT_EQ(status->attributes.at("result"), "false");
+        const auto* message = status->child("Message");
+        ASSERT_NE(message, nullptr);
+        EXPECT_EQ(message->attributes.at("id"), std::to_string(c.status));
+        EXPECT_EQ(message->text, c.message);
+    }
+}
+
+TEST(ProgramRun, OutputFileInMissingFolderFallsBack) {
+    testkit::TempDir dir;
+    const testkit::RunResult r =
+        testkit::runProgram({"-u", "-o", dir.file("nowhere") + "/x.xml"}, dir.path());
+    EXPECT_EQ(r.status, 17);
+    EXPECT_TRUE(testkit::exists(dir.file("execution.xml")));
+}
+
+TEST(ProgramRun, UnwritableDebugFileGives13) {
+    testkit::TempDir dir;
+    // A folder named like the default debug file, with something inside.
+    std::string blocked = dir.file("debug.log");
+    std::filesystem::create_directories(blocked + "/inside");
+    const testkit::RunResult r = testkit::runProgram({"-inv", "-g", "-o", "-s"}, dir.path());
+    EXPECT_EQ(r.status, 13);
+    EXPECT_NE(r.output.find("<Message id=\"13\" > Unable to initialize debug log. </Message>"),
+              std::string::npos);
+}
+
+TEST(Entry, RefusesWithoutAdministratorRightsEvenForHelp) {
+    auto saved = isAdministrator;
+    isAdministrator = [] { return 0; };
+    std::string name = "winmarlo", help = "-h";
+    char* argv[] = {name.data(), help.data()};
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(winmarloMain(2, argv), 15);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Not an Administrative user! Exiting...\n");
+    isAdministrator = saved;
+}
+
+TEST(Entry, OverLongArgumentIsRefusedSilently) {
+    std::string name = "winmarlo", inv = "-inv", longArgument(255, 'x');
+    char* argv[] = {name.data(), inv.data(), longArgument.data()};
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(winmarloMain(3, argv), 51);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_NE(std::string(sharedMessage).find("Invalid argument length:\n" + longArgument), std::string::npos);
+    resetRunState();
+}
+
+} // namespace

@@ -1,0 +1,228 @@
+#include "tests/testkit/testkit.h"
+
+#include "platform/platform.h"
+
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace testkit {
+
+TempDir::TempDir() {
+    static std::atomic<unsigned> counter{0};
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    fs::path base = fs::temp_directory_path() /
+                    ("wm-" + std::to_string(platform::processId()) + "-" +
+                     std::to_string(stamp % 1000000007) + "-" + std::to_string(counter++));
+    fs::create_directories(base);
+    path_ = base.string();
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+std::string TempDir::file(const std::string& name) const {
+    return path_ + platform::kPathSeparator + name;
+}
+
+std::string programPath() {
+    const fs::path self = platform::moduleFileName();
+    return (self.parent_path().parent_path() / (platform::kIsWindows ? "winmarlo.exe" : "winmarlo"))
+        .string();
+}
+
+RunResult runProgram(const std::vector<std::string>& args, const std::string& workingDir) {
+    std::vector<std::string> argv{programPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    platform::setEnv("ProgramFiles", workingDir);
+    const std::string outputPath = workingDir + platform::kPathSeparator + "console.out";
+    RunResult result;
+    result.status = platform::runProcess(argv, workingDir, outputPath);
+    result.output = readText(outputPath);
+    std::error_code ignored;
+    fs::remove(outputPath, ignored);
+    return result;
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path); // text mode: CR LF reads as LF on Windows
+    if (!in)
+        return {};
+    std::ostringstream text;
+    text << in.rdbuf();
+    std::string s = text.str();
+    // Wine's console may leave CRs on the way through; compare on LF alone.
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i)
+        if (!(s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n'))
+            out += s[i];
+    return out;
+}
+
+bool exists(const std::string& path) { return platform::fileExists(path); }
+
+void writeText(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+const XmlElement* XmlElement::child(const std::string& childName) const {
+    for (const auto& c : children)
+        if (c->name == childName)
+            return c.get();
+    return nullptr;
+}
+
+std::vector<const XmlElement*> XmlElement::all(const std::string& childName) const {
+    std::vector<const XmlElement*> found;
+    for (const auto& c : children)
+        if (c->name == childName)
+            found.push_back(c.get());
+    return found;
+}
+
+namespace {
+
+class XmlParser {
+  public:
+    explicit XmlParser(const std::string& text) : s_(text) {}
+
+    std::unique_ptr<XmlElement> document(std::string& error) {
+        skipSpace();
+        if (s_.compare(pos_, 5, "<?xml") == 0) {
+            const std::size_t end = s_.find("?>", pos_);
+            if (end == std::string::npos)
+                return fail(error, "unterminated declaration");
+            pos_ = end + 2;
+        }
+        skipSpace();
+        auto root = element(error);
+        if (!root)
+            return nullptr;
+        skipSpace();
+        if (pos_ != s_.size())
+            return fail(error, "content after the root element");
+        return root;
+    }
+
+  private:
+    std::unique_ptr<XmlElement> fail(std::string& error, const std::string& why) {
+        if (error.empty())
+            error = why + " at offset " + std::to_string(pos_);
+        return nullptr;
+    }
+
+    void skipSpace() {
+        while (pos_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[pos_])))
+            ++pos_;
+    }
+
+    static bool nameChar(char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.' || c == ':';
+    }
+
+    std::string name() {
+        const std::size_t start = pos_;
+        while (pos_ < s_.size() && nameChar(s_[pos_]))
+            ++pos_;
+        return s_.substr(start, pos_ - start);
+    }
+
+    bool checkText(const std::string& text) {
+        for (char c : text)
+            if (c == '<' || c == '&')
+                return false;
+        return true;
+    }
+
+    std::unique_ptr<XmlElement> element(std::string& error) {
+        if (pos_ >= s_.size() || s_[pos_] != '<')
+            return fail(error, "expected an element");
+        ++pos_;
+        auto e = std::make_unique<XmlElement>();
+        e->name = name();
+        if (e->name.empty())
+            return fail(error, "element without a name");
+        for (;;) {
+            skipSpace();
+            if (pos_ >= s_.size())
+                return fail(error, "unterminated start tag");
+            if (s_.compare(pos_, 2, "/>") == 0) {
+                pos_ += 2;
+                return e;
+            }
+            if (s_[pos_] == '>') {
+                ++pos_;
+                break;
+            }
+            const std::string attribute = name();
+            if (attribute.empty())
+                return fail(error, "bad attribute");
+            skipSpace();
+            if (pos_ >= s_.size() || s_[pos_] != '=')
+                return fail(error, "attribute without a value");
+            ++pos_;
+            skipSpace();
+            if (pos_ >= s_.size() || (s_[pos_] != '"' && s_[pos_] != '\''))
+                return fail(error, "unquoted attribute value");
+            const char quote = s_[pos_++];
+            const std::size_t end = s_.find(quote, pos_);
+            if (end == std::string::npos)
+                return fail(error, "unterminated attribute value");
+            const std::string value = s_.substr(pos_, end - pos_);
+            if (!checkText(value))
+                return fail(error, "markup in an attribute value");
+            if (!e->attributes.emplace(attribute, value).second)
+                return fail(error, "repeated attribute " + attribute);
+            pos_ = end + 1;
+        }
+        std::string text;
+        for (;;) {
+            const std::size_t lt = s_.find('<', pos_);
+            if (lt == std::string::npos)
+                return fail(error, "element " + e->name + " is never closed");
+            const std::string chunk = s_.substr(pos_, lt - pos_);
+            if (!checkText(chunk))
+                return fail(error, "bad character data");
+            text += chunk;
+            pos_ = lt;
+            if (s_.compare(pos_, 2, "</") == 0) {
+                pos_ += 2;
+                const std::string closing = name();
+                skipSpace();
+                if (closing != e->name || pos_ >= s_.size() || s_[pos_] != '>')
+                    return fail(error, "mismatched end tag for " + e->name);
+                ++pos_;
+                break;
+            }
+            auto c = element(error);
+            if (!c)
+                return nullptr;
+            e->children.push_back(std::move(c));
+        }
+        const auto first = text.find_first_not_of(" \t\r\n");
+        const auto last = text.find_last_not_of(" \t\r\n");
+        e->text = first == std::string::npos ? "" : text.substr(first, last - first + 1);
+        return e;
+    }
+
+    const std::string& s_;
+    std::size_t pos_ = 0;
+};
+
+} // namespace
+
+std::unique_ptr<XmlElement> parseXml(const std::string& text, std::string* error) {
+    std::string ignored;
+    XmlParser parser(text);
+    return parser.document(error != nullptr ? *error : ignored);
+}
+
+} // namespace testkit

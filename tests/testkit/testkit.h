@@ -1,0 +1,59 @@
+// Helpers shared by the test programs: temporary folders, running the built program,
+// reading files, and a small strict XML reader for the documents the program writes.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace testkit {
+
+// A fresh folder under the system's temporary folder, removed again at the end.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    // path() joined with a name by the platform's separator.
+    std::string file(const std::string& name) const;
+
+  private:
+    std::string path_;
+};
+
+// Path of the built program beside the test programs' folder.
+std::string programPath();
+
+struct RunResult {
+    int status = -1;
+    std::string output; // standard output and standard error, newlines normalised
+};
+
+// Runs the built program with arguments in a working folder. ProgramFiles points
+// into the folder so that the run's soft VPD directory stays inside it.
+RunResult runProgram(const std::vector<std::string>& args, const std::string& workingDir);
+
+// Whole file in text mode ("" when it cannot be read); exists() for presence.
+std::string readText(const std::string& path);
+bool exists(const std::string& path);
+void writeText(const std::string& path, const std::string& text);
+
+// Parsed XML element.
+struct XmlElement {
+    std::string name;
+    std::map<std::string, std::string> attributes;
+    std::string text; // character data directly inside, trimmed
+    std::vector<std::unique_ptr<XmlElement>> children;
+
+    const XmlElement* child(const std::string& childName) const;
+    std::vector<const XmlElement*> all(const std::string& childName) const;
+};
+
+// Parses a document (declaration and one root element); null with an error text when
+// it is not well-formed.
+std::unique_ptr<XmlElement> parseXml(const std::string& text, std::string* error = nullptr);
+
+} // namespace testkit
