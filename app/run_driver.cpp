@@ -4,12 +4,15 @@
 #include "adapter/hba_entry.h"
 #include "app/options.h"
 #include "app/output_files.h"
+#include "image/clu_image.h"
 #include "image/file_extension.h"
+#include "image/verify_fw_file.h"
 #include "log/debug_log.h"
 #include "report/result_codes.h"
 #include "report/rollback.h"
 #include "report/xml_writer.h"
 
+#include <cstdio>
 #include <memory>
 
 std::int32_t updateStatus() {
@@ -83,10 +86,17 @@ int runImageQuery(RunOptions& options) {
                    options.imageFile.c_str(), 18);
         return 18;
     }
-    // Decoding the image arrives with the image readers.
-    debugPrint("ERROR - Image decode failed. Image file = %s, Status = %d\n",
-               options.imageFile.c_str(), 19);
-    return 19;
+    CluImage record{};
+    record.extType = extType;
+    if (verifyFwFile(options.imageFile.c_str(), &record) != 0) {
+        debugPrint("ERROR - Image decode failed. Image file = %s, Status = %d\n",
+                   options.imageFile.c_str(), 19);
+        return 19;
+    }
+    std::printf("%s\n", record.decodedVersion.c_str());
+    std::fflush(stdout);
+    exitUtility(options);
+    return 0;
 }
 
 } // namespace

@@ -1,0 +1,28 @@
+#include "image/verify_fw_file.h"
+
+#include "common/run_state.h"
+#include "image/all_image.h"
+#include "image/grp_image.h"
+#include "image/image_status.h"
+#include "image/prg_image.h"
+#include "log/debug_log.h"
+
+std::uint32_t verifyFwFile(const char* path, CluImage* record) {
+    if (path == nullptr || record == nullptr) {
+        debugPrint("[verifyFwFile] - Invalid arguments!\n");
+        return VERIFY_INVALID_ARGUMENTS;
+    }
+    switch (record->extType) {
+    case PRGext:
+        record->imageType = FC_IMAGE;
+        return getPRGBuildVersion(path, record);
+    case ALLext:
+        record->imageType = FC_IMAGE;
+        return getALLBuildVersion(path, record);
+    case GRPext:
+        return static_cast<std::uint32_t>(getGRPBuildVersion(path, record));
+    default:
+        record->imageType = NO_IMAGE;
+        return VERIFY_NO_READER;
+    }
+}

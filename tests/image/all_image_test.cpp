@@ -1,0 +1,186 @@
+// ALL images: the sub-image walk, the DWC decode, the file checksum and the bounds of
+// the walk on damaged files.
+#include "common/bytes.h"
+#include "common/run_state.h"
+#include "image/all_image.h"
+#include "image/clu_image.h"
+#include "image/file_checksum.h"
+#include "image/verify_fw_file.h"
+#include "tests/image/image_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::uint32_t kDwc7 = makeLegacyVersionWord(7, 0x29, 2, 0, 2, 1, 3);
+const std::uint32_t kDwc11 = makeLegacyVersionWord(11, 0x29, 2, 0, 2, 1, 3);
+
+AifRecordSpec subImage(std::uint32_t kind, std::uint32_t word, std::size_t body = 64) {
+    AifRecordSpec r;
+    r.kind = kind;
+    r.versionWord = word;
+    r.bodySize = body;
+    return r;
+}
+
+AllImageSpec all(std::vector<AifRecordSpec> records) {
+    AllImageSpec spec;
+    spec.records = std::move(records);
+    return spec;
+}
+
+AifRecordSpec lyingSize(std::uint32_t sizeWord) {
+    AifRecordSpec r = subImage(kDwcKind, kDwc7);
+    r.sizeWord = sizeWord;
+    return r;
+}
+
+struct AllCase {
+    const char* name;
+    AllImageSpec spec;
+    std::function<void(ImageBytes&)> damage;
+    std::uint32_t status;
+    const char* version;
+    const char* line;
+};
+
+void noDamage(ImageBytes&) {}
+
+const AllCase kAllCases[] = {
+    {"type 7", all({subImage(kDwcKind, kDwc7)}), noDamage, 0, "OF202A3",
+     "DWC ImageID   = 29\nDWC ImageType = 7\nEncoded Type  = OF\n"},
+    {"type 11", all({subImage(kDwcKind, kDwc11)}), noDamage, 0, "UD202A3", "Encoded Ver   = 202A3\n"},
+    {"every kind of sub-image",
+     all({subImage(kAwcKind, 0x01020304), subImage(kDwcKind, kDwc7, 200), subImage(kBwcKind, 0x07C31234, 12),
+          subImage(kFwcKind, 0x0BE15678, 0)}),
+     noDamage, 0, "OF202A3",
+     "\n###### BWC IMAGE ######\nBWC ImageID   = C3\nBWC ImageType = 7\n\n"
+     "\n###### FWC IMAGE ######\nFWC ImageID   = E1\nFWC ImageType = B\n"},
+    {"the last DWC decides",
+     all({subImage(kDwcKind, kDwc7), subImage(kDwcKind, makeLegacyVersionWord(11, 0xEB, 1, 2, 0, 3, 15))}), noDamage, 0,
+     "ZD120X15", ""},
+    {"a large body crossing checksum pieces", all({subImage(kDwcKind, kDwc7, 20000)}), noDamage, 0, "OF202A3", ""},
+    {"wrong final word", all({subImage(kDwcKind, kDwc7)}), [](ImageBytes& b) { b.back() ^= 1; }, 0xFFF80000,
+     "OF202A3", "BAD_CHECKSUM_ERROR - Checksum = "},
+    {"final word missing", all({subImage(kDwcKind, kDwc7)}), [](ImageBytes& b) { b.resize(b.size() - 4); },
+     0xFFF80000, "OF202A3", ", Status = FFF80000\n"},
+    {"file cut inside the body", all({subImage(kDwcKind, kDwc7)}), [](ImageBytes& b) { b.resize(150); }, 0xFFF80000,
+     "OF202A3", ""},
+    {"size pointing past the end", all({lyingSize(0x10000)}), noDamage, 0xFFF80000, "OF202A3", ""},
+    {"size that would wrap a 32-bit total", all({lyingSize(0xFFFFFF7C)}), noDamage, 0xFFF80000, "OF202A3", ""},
+    {"largest size", all({subImage(kAwcKind, 0), lyingSize(0xFFFFFFFF)}), noDamage, 0xFFF80000, "OF202A3", ""},
+    {"image type 9", all({subImage(kDwcKind, makeLegacyVersionWord(9, 0x29, 2, 0, 2, 1, 3))}), noDamage, 0xFFF70000,
+     "", "INVALID_IMAGE_ERROR | ERROR_READING_FILE - Unknown ImageType = 9, Status = FFF90001\n"},
+    {"DWC id without a code", all({subImage(kDwcKind, makeLegacyVersionWord(7, 0x50, 1, 0, 0, 0, 0))}), noDamage,
+     0xFFF70000, "", "Encoded Type = UNKNOWN\n\n"},
+    {"unknown sub-image kind", all({subImage(0xE1A05005, 0)}), noDamage, 0xFFF70000, "", ""},
+    {"second header without the NOP word",
+     all({subImage(kAwcKind, 0), [] {
+              AifRecordSpec r = subImage(kDwcKind, kDwc7);
+              r.firstWord = 0x12345678;
+              return r;
+          }()}),
+     noDamage, 0xFFF90001, "",
+     "INVALID_IMAGE_ERROR | ERROR_READING_FILE - Aif_header.compress_br != NOP_IMAGE_TYPE, Status = FFF90001\n"},
+    {"not an AIF container", all({subImage(kDwcKind, kDwc7)}), [](ImageBytes& b) { b[0] = 0; }, 0xFFF70000, "",
+     "INCOMPAT_IMAGE_ERROR - image_type != NOP_IMAGE_TYPE, Status = FFF70000\n"},
+    {"the NOP word alone", all({}), [](ImageBytes& b) { b = {0xE1, 0xA0, 0x00, 0x00}; }, 0xFFF80000, "", ""},
+    {"empty file", all({}), [](ImageBytes& b) { b.clear(); }, 0xFFF90000, "",
+     "INVALID_IMAGE_ERROR - Status = FFF90000\n"},
+};
+
+class AllDecode : public ::testing::TestWithParam<AllCase> {};
+
+TEST_P(AllDecode, VersionAndStatus) {
+    const AllCase& c = GetParam();
+    testkit::TempDir dir;
+    ImageBytes bytes = buildAllImage(c.spec);
+    c.damage(bytes);
+    const std::string path = writeFixture(dir, "fw.all", bytes);
+    DebugLogCapture log;
+    CluImage record;
+    record.extType = ALLext;
+    EXPECT_EQ(verifyFwFile(path.c_str(), &record), c.status);
+    EXPECT_EQ(record.decodedVersion, c.version);
+    const std::string text = log.text();
+    EXPECT_EQ(text.rfind("\n[getALLBuildVersion]\nInput file = " + path + "\nReading ALL Header...\n", 0), 0u)
+        << text;
+    EXPECT_NE(text.find(c.line), std::string::npos) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, AllDecode, ::testing::ValuesIn(kAllCases),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST(AllFiles, MissingFileAndRecordedVersionWord) {
+    testkit::TempDir dir;
+    CluImage record;
+    EXPECT_EQ(getALLBuildVersion(dir.file("none.all").c_str(), &record), 0xFFFA0000u);
+    const std::string path = writeFixture(dir, "a.all", buildAllImage(all({subImage(kDwcKind, kDwc11)})));
+    EXPECT_EQ(getALLBuildVersion(path.c_str(), &record), 0u);
+    EXPECT_EQ(record.legacyVersion, kDwc11);
+    EXPECT_EQ(record.legacyType, "UD");
+}
+
+TEST(AllFiles, AifLayoutHasNoCheckWords) {
+    testkit::TempDir dir;
+    AllImageSpec spec = all({subImage(kAwcKind, 0), subImage(kDwcKind, kDwc7)});
+    spec.aif = true;
+    const std::string path = writeFixture(dir, "fw.aif", buildAllImage(spec));
+    CluImage record;
+    EXPECT_EQ(getALLBuildVersion(path.c_str(), &record), 0u);
+    EXPECT_EQ(record.decodedVersion, "OF202A3");
+    // The same bytes under an ALL name miss their check words.
+    const std::string asAll = writeFixture(dir, "fw.all", buildAllImage(spec));
+    EXPECT_NE(getALLBuildVersion(asAll.c_str(), &record), 0u);
+}
+
+TEST(IsAifFile, LooksAfterTheFirstDotOfThePath) {
+    const struct {
+        const char* path;
+        int result;
+    } cases[] = {
+        {"fw.aif", 2}, {"fw.AIF", 2}, {"fw.Aif", 1}, {"fw.aif.bak", 1}, {"fw", 1},
+        {"dir.v2/fw.aif", 1}, {"fw.all", 1}, {"./fw.aif", 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(isAifFile(c.path), c.result) << c.path;
+    EXPECT_EQ(isAifFile(nullptr), 1);
+}
+
+TEST(FileChecksum, FoldsWordsFromThePositionAndRestoresIt) {
+    testkit::TempDir dir;
+    // 5000 words after a 3-word prefix: more than two 8192-byte pieces.
+    ImageBytes bytes(12, 0xEE);
+    for (std::uint32_t i = 0; i < 4999; ++i) {
+        bytes.resize(bytes.size() + 4);
+        writeBe32(bytes.data(), bytes.size() - 4, i * 2654435761u);
+    }
+    bytes.resize(bytes.size() + 4);
+    writeBe32(bytes.data(), bytes.size() - 4, checkWordFor(bytes, 12, 4999));
+    const std::string path = writeFixture(dir, "sum.bin", bytes);
+
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fseek(file, 12, SEEK_SET), 0);
+    EXPECT_EQ(FileChecksum(file, 4999), 0u);
+    EXPECT_EQ(std::ftell(file), 12);
+    EXPECT_NE(FileChecksum(file, 4998), 0u); // the check word is not folded in
+    EXPECT_NE(FileChecksum(file, 5000), 0u); // one word more than the file holds
+    EXPECT_EQ(std::ftell(file), 12);
+    std::fclose(file);
+
+    bytes[5000] ^= 0x80;
+    const std::string damaged = writeFixture(dir, "bad.bin", bytes);
+    file = std::fopen(damaged.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    std::fseek(file, 12, SEEK_SET);
+    EXPECT_NE(FileChecksum(file, 4999), 0u);
+    std::fclose(file);
+}
+
+} // namespace

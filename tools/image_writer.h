@@ -1,0 +1,80 @@
+// Writes the image files the readers decode (GRP, PRG with or without an option ROM,
+// ALL and AIF), with correct check words unless told otherwise. Tests build their
+// fixtures with it; the winmarlo-mkimage command wraps it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+using ImageBytes = std::vector<std::uint8_t>;
+
+// A LegacyVersionWord from its fields.
+std::uint32_t makeLegacyVersionWord(std::uint32_t imageType, std::uint32_t imageId, std::uint32_t version,
+                                    std::uint32_t revision, std::uint32_t fixlevel, std::uint32_t distType,
+                                    std::uint32_t distCnt);
+
+// The word that, appended to `words` big-endian words of bytes from offset, makes the
+// run fold to zero.
+std::uint32_t checkWordFor(const ImageBytes& bytes, std::size_t offset, std::size_t words);
+
+struct GrpImageSpec {
+    std::uint32_t magic = 0xFEAA0001;
+    std::uint32_t signature = 0xF7A20000; // upper half 0xF7A2 (plain) or 0xF70C (G6)
+    std::string buildString = "11.2.216.9 (release)";
+    bool terminated = true; // false fills all 128 bytes of the build string without a NUL
+    std::size_t bodySize = 64;
+};
+
+// A 140-byte header and a body; the build string is cut to 127 characters.
+ImageBytes buildGrpImage(const GrpImageSpec& spec);
+
+struct PciRomSpec {
+    std::uint16_t vendorId = 0x10DF;
+    std::uint16_t deviceId = 0xF180;
+    std::uint8_t dataOffset = 0x1C; // ROM offset of the PCI data structure
+    bool validSignature = true;     // false writes a ROM without 0x55 0xAA
+    std::size_t size = 512;         // rounded up to whole 4-byte groups
+};
+
+struct PrgImageSpec {
+    std::uint32_t versionWord = 0;
+    std::optional<PciRomSpec> rom;       // boot images carry a PCI option ROM after the header
+    std::size_t bodySize = 64;           // rounded up to whole words
+    std::optional<std::uint32_t> word0;  // stored instead of the length when set
+};
+
+// Header (length, version word, header check word), option ROM in reversed 4-byte
+// groups, body and a final check word over the whole file.
+ImageBytes buildPrgImage(const PrgImageSpec& spec);
+
+// The option ROM as the PCI expansion ROM layout has it (before the groups are
+// reversed for the file).
+ImageBytes buildPciRom(const PciRomSpec& spec);
+
+constexpr std::uint32_t kAwcKind = 0xE1A01001;
+constexpr std::uint32_t kDwcKind = 0xE1A02002;
+constexpr std::uint32_t kBwcKind = 0xE1A03003;
+constexpr std::uint32_t kFwcKind = 0xE1A04004;
+
+struct AifRecordSpec {
+    std::uint32_t kind = kDwcKind;
+    std::uint32_t versionWord = 0;
+    std::size_t bodySize = 64;               // rounded up to whole words
+    std::optional<std::uint32_t> sizeWord;   // header word 5 as stored, when it should lie
+    std::optional<std::uint32_t> firstWord;  // header word 0 as stored, when it should not be the NOP word
+};
+
+struct AllImageSpec {
+    std::vector<AifRecordSpec> records;
+    bool aif = false; // .aif layout: no record check words and no file check word
+};
+
+// Records of 128-byte AIF headers and bodies, each followed by its check word, then a
+// check word over the whole file.
+ImageBytes buildAllImage(const AllImageSpec& spec);
+
+// Writes bytes to path; returns 0, or 1 when the file cannot be written.
+int writeImageFile(const std::string& path, const ImageBytes& bytes);

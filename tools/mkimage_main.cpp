@@ -1,0 +1,128 @@
+// winmarlo-mkimage: writes GRP, PRG and ALL/AIF image files for tests and demos.
+//
+//   winmarlo-mkimage grp <file> [-g6] [-build <text>]
+//   winmarlo-mkimage prg <file> -word <hex> [-rom <hex device id>]
+//   winmarlo-mkimage all <file> <kind>:<hex word>[:<body bytes>] ...
+//
+// kind is awc, dwc, bwc or fwc; a file whose name ends in .aif/.AIF gets the AIF
+// layout (no check words). Exit status 0, 1 for a usage error, 2 when the file cannot
+// be written.
+#include "tools/image_writer.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr, "usage: winmarlo-mkimage grp <file> [-g6] [-build <text>]\n"
+                         "       winmarlo-mkimage prg <file> -word <hex> [-rom <hex device id>]\n"
+                         "       winmarlo-mkimage all <file> <awc|dwc|bwc|fwc>:<hex word>[:<body bytes>] ...\n");
+    return 1;
+}
+
+bool parseNumber(const char* text, int base, unsigned long& value) {
+    char* end = nullptr;
+    value = std::strtoul(text, &end, base);
+    return end != text && *end == '\0';
+}
+
+bool parseRecord(const std::string& text, AifRecordSpec& record) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos)
+        return false;
+    const std::string kind = text.substr(0, colon);
+    if (kind == "awc")
+        record.kind = kAwcKind;
+    else if (kind == "dwc")
+        record.kind = kDwcKind;
+    else if (kind == "bwc")
+        record.kind = kBwcKind;
+    else if (kind == "fwc")
+        record.kind = kFwcKind;
+    else
+        return false;
+    std::string rest = text.substr(colon + 1);
+    const std::size_t second = rest.find(':');
+    unsigned long value = 0;
+    if (!parseNumber(rest.substr(0, second).c_str(), 16, value))
+        return false;
+    record.versionWord = static_cast<std::uint32_t>(value);
+    if (second != std::string::npos) {
+        if (!parseNumber(rest.substr(second + 1).c_str(), 10, value))
+            return false;
+        record.bodySize = value;
+    }
+    return true;
+}
+
+bool endsWith(const std::string& text, const char* suffix) {
+    const std::size_t n = std::strlen(suffix);
+    return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3)
+        return usage();
+    const std::string kind = argv[1];
+    const std::string path = argv[2];
+    ImageBytes bytes;
+    if (kind == "grp") {
+        GrpImageSpec spec;
+        for (int i = 3; i < argc; ++i) {
+            if (std::strcmp(argv[i], "-g6") == 0) {
+                spec.magic = 0xFEAA0003;
+                spec.signature = 0xF70C0000;
+            } else if (std::strcmp(argv[i], "-build") == 0 && i + 1 < argc) {
+                spec.buildString = argv[++i];
+            } else {
+                return usage();
+            }
+        }
+        bytes = buildGrpImage(spec);
+    } else if (kind == "prg") {
+        PrgImageSpec spec;
+        bool haveWord = false;
+        unsigned long value = 0;
+        for (int i = 3; i < argc; ++i) {
+            if (std::strcmp(argv[i], "-word") == 0 && i + 1 < argc && parseNumber(argv[i + 1], 16, value)) {
+                spec.versionWord = static_cast<std::uint32_t>(value);
+                haveWord = true;
+                ++i;
+            } else if (std::strcmp(argv[i], "-rom") == 0 && i + 1 < argc && parseNumber(argv[i + 1], 16, value)) {
+                PciRomSpec rom;
+                rom.deviceId = static_cast<std::uint16_t>(value);
+                spec.rom = rom;
+                ++i;
+            } else {
+                return usage();
+            }
+        }
+        if (!haveWord)
+            return usage();
+        bytes = buildPrgImage(spec);
+    } else if (kind == "all") {
+        AllImageSpec spec;
+        spec.aif = endsWith(path, ".aif") || endsWith(path, ".AIF");
+        for (int i = 3; i < argc; ++i) {
+            AifRecordSpec record;
+            if (!parseRecord(argv[i], record))
+                return usage();
+            spec.records.push_back(record);
+        }
+        if (spec.records.empty())
+            return usage();
+        bytes = buildAllImage(spec);
+    } else {
+        return usage();
+    }
+    if (writeImageFile(path, bytes) != 0) {
+        std::fprintf(stderr, "winmarlo-mkimage: cannot write %s\n", path.c_str());
+        return 2;
+    }
+    return 0;
+}
