@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 inline std::uint32_t readBe32(const std::uint8_t* bytes, std::size_t offset) {
     return (std::uint32_t(bytes[offset]) << 24) | (std::uint32_t(bytes[offset + 1]) << 16) |
@@ -56,4 +57,15 @@ inline std::uint32_t getBits(std::uint32_t word, unsigned low, unsigned width) {
 inline std::uint32_t setBits(std::uint32_t word, unsigned low, unsigned width, std::uint32_t value) {
     const std::uint32_t mask = width >= 32 ? 0xFFFFFFFFu : ((1u << width) - 1u);
     return (word & ~(mask << low)) | ((value & mask) << low);
+}
+
+// Mailbox words travel in the host's own order between the program and the library.
+inline std::uint32_t readHost32(const std::uint8_t* bytes, std::size_t offset) {
+    std::uint32_t value;
+    std::memcpy(&value, bytes + offset, sizeof value);
+    return value;
+}
+
+inline void writeHost32(std::uint8_t* bytes, std::size_t offset, std::uint32_t value) {
+    std::memcpy(bytes + offset, &value, sizeof value);
 }

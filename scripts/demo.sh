@@ -9,6 +9,10 @@ cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/linux
 program="$PWD/build/linux/winmarlo"
 mkdir -p build/demo-run
+# The simulated adapter library serves the demo boards from a copy, since it writes
+# back what the boards keep.
+cp demo/boards.json build/demo-run/boards.json
+export DFCSIM_BOARDS="$PWD/build/demo-run/boards.json"
 cd build/demo-run
 
 echo "--- winmarlo -h"

@@ -11,7 +11,7 @@ run_suite() { # name, then cmake arguments
   echo "=== $name ==="
   cmake -S . -B "build/$name" -G Ninja -DWINMARLO_WERROR=ON "$@" >/dev/null
   cmake --build "build/$name"
-  ctest --test-dir "build/$name" --output-on-failure
+  ctest --test-dir "build/$name" --output-on-failure --timeout 900
 }
 
 run_suite linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -22,6 +22,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 # stopped again when the tests end, so nothing outlives this script.
 export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$WINEPREFIX"
+wineserver -k >/dev/null 2>&1 || true
 wineserver -p
 trap 'wineserver -k || true' EXIT
 run_suite windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake

@@ -3,6 +3,7 @@
 #include "app/entry.h"
 #include "common/run_state.h"
 #include "tests/testkit/testkit.h"
+#include "tools/image_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -75,9 +76,15 @@ TEST(ProgramRun, InventoryWithoutAdaptersWritesEmptyRootAndDebugLog) {
                              "\n[Exiting]\n", "Closing output file = inventory.xml\n",
                              "Closing debug file = debug.log\n"})
         EXPECT_NE(log.find(line), std::string::npos) << line;
-    // The utility's own directory is created under the program-files directory.
-    const char sep[2] = {log.find('\\') != std::string::npos ? '\\' : '/', '\0'};
-    EXPECT_TRUE(testkit::exists(dir.path() + sep + "Tavrel" + sep + "marlo"));
+    // The utility's own directory is created under the program-files directory (under
+    // Wine that directory comes from Wine's registry, so take the path from the log).
+    const std::size_t at = log.find("Pri FID Log = ");
+    ASSERT_NE(at, std::string::npos);
+    std::string fidLog = log.substr(at + 14, log.find('\n', at) - at - 14);
+    ASSERT_GT(fidLog.size(), std::string("tavCNAFID.cfg").size());
+    fidLog.resize(fidLog.size() - std::string("tavCNAFID.cfg").size() - 1);
+    EXPECT_TRUE(testkit::exists(fidLog)) << fidLog;
+    EXPECT_NE(fidLog.find("Tavrel"), std::string::npos);
 }
 
 TEST(ProgramRun, ExecutionWithoutAdaptersRunsOnce) {
@@ -90,6 +97,56 @@ TEST(ProgramRun, ExecutionWithoutAdaptersRunsOnce) {
     EXPECT_NE(log.find("updateRollBack is not needed\n"), std::string::npos);
     // One run only: the run header appears once.
     EXPECT_EQ(log.find("[Command Line Options]"), log.rfind("[Command Line Options]"));
+}
+
+struct ImageQueryCase {
+    const char* fileName;
+    ImageBytes bytes;
+    int status;
+    const char* console;
+};
+
+ImageBytes damagedGrp() {
+    GrpImageSpec spec;
+    spec.magic = 0x12345678;
+    return buildGrpImage(spec);
+}
+
+ImageBytes cutTo(ImageBytes bytes, std::size_t size) {
+    bytes.resize(size);
+    return bytes;
+}
+
+TEST(ProgramRun, ImageQueryPrintsTheDecodedVersion) {
+    PrgImageSpec prg;
+    prg.versionWord = makeLegacyVersionWord(3, 0x79, 2, 0, 2, 1, 3);
+    prg.rom = PciRomSpec{};
+    AllImageSpec all;
+    all.records = {AifRecordSpec{kAwcKind, 0, 32, {}, {}},
+                   AifRecordSpec{kDwcKind, makeLegacyVersionWord(11, 0x29, 2, 0, 2, 1, 3), 64, {}, {}}};
+    const ImageQueryCase cases[] = {
+        {"fw.grp", buildGrpImage({}), 0, "11.2.216.9\n"},
+        {"boot.prg", buildPrgImage(prg), 0, "FB202A3\n"},
+        {"fw.all", buildAllImage(all), 0, "UD202A3\n"},
+        {"bad.grp", damagedGrp(), 19, ""},
+        {"cut.all", cutTo(buildAllImage(all), 100), 19, ""},
+    };
+    for (const ImageQueryCase& c : cases) {
+        testkit::TempDir dir;
+        ASSERT_EQ(writeImageFile(dir.file(c.fileName), c.bytes), 0);
+        const testkit::RunResult r = testkit::runProgram({"-e", dir.file(c.fileName), "-g"}, dir.path());
+        EXPECT_EQ(r.status, c.status) << c.fileName;
+        EXPECT_EQ(r.output, c.console) << c.fileName;
+        const std::string log = testkit::readText(dir.file("debug.log"));
+        if (c.status == 0) {
+            EXPECT_NE(log.find("\n[Exiting]\n"), std::string::npos) << c.fileName;
+        } else {
+            EXPECT_NE(log.find("ERROR - Image decode failed. Image file = " + dir.file(c.fileName) + ", Status = 19\n"),
+                      std::string::npos)
+                << log;
+            EXPECT_EQ(log.find("[Exiting]"), std::string::npos) << c.fileName; // the early return skips the exit step
+        }
+    }
 }
 
 TEST(ProgramRun, VersionRunEndsAfterTheFirstRun) {

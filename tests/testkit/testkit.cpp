@@ -42,10 +42,20 @@ RunResult runProgram(const std::vector<std::string>& args, const std::string& wo
     std::vector<std::string> argv{programPath()};
     argv.insert(argv.end(), args.begin(), args.end());
     platform::setEnv("ProgramFiles", workingDir);
+    // The simulated adapter library sits beside the program: without a board file of
+    // the caller's it serves an empty board list, so the run sees no adapters.
+    const bool ownBoards = !platform::getEnv("DFCSIM_BOARDS").has_value();
+    if (ownBoards) {
+        const std::string boards = workingDir + platform::kPathSeparator + "no-boards.json";
+        writeText(boards, "{\"boards\": []}\n");
+        platform::setEnv("DFCSIM_BOARDS", boards);
+    }
     const std::string outputPath = workingDir + platform::kPathSeparator + "console.out";
     RunResult result;
     result.status = platform::runProcess(argv, workingDir, outputPath);
     result.output = readText(outputPath);
+    if (ownBoards)
+        platform::unsetEnv("DFCSIM_BOARDS");
     std::error_code ignored;
     fs::remove(outputPath, ignored);
     return result;

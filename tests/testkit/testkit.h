@@ -33,7 +33,8 @@ struct RunResult {
 };
 
 // Runs the built program with arguments in a working folder. ProgramFiles points
-// into the folder so that the run's soft VPD directory stays inside it.
+// into the folder so that the run's soft VPD directory stays inside it. Unless the
+// caller has set DFCSIM_BOARDS, the simulated library gets an empty board list.
 RunResult runProgram(const std::vector<std::string>& args, const std::string& workingDir);
 
 // Whole file in text mode ("" when it cannot be read); exists() for presence.

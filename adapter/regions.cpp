@@ -1,0 +1,147 @@
+#include "adapter/regions.h"
+
+#include "adapter/adapter_environment.h"
+#include "adapter/adapter_family.h"
+#include "adapter/dfc_library.h"
+#include "adapter/mailbox.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+bool level4(std::uint32_t board) {
+    return board < adapterEnv.table.size() && adapterEnv.table[board].interfaceLevel4 != 0;
+}
+
+std::uint32_t readRegionByDump(std::uint32_t board, std::uint32_t region, std::uint32_t offset,
+                               std::uint32_t& length, std::uint8_t* buffer) {
+    // The dump call names the factory-address region by another number.
+    const std::uint32_t dumpRegion = region == 16 ? 32 : region;
+    std::uint32_t got = length;
+    const std::uint32_t result =
+        dfc.DFC_IssueDumpMBox(board, 2, 0, dumpRegion, offset, buffer, &got);
+    if (result != 0)
+        return result;
+    length = std::min(got, length);
+    return 0;
+}
+
+std::uint32_t readRegionByMailbox(std::uint32_t board, std::uint32_t region, std::uint32_t offset,
+                                  std::uint32_t& length, std::uint8_t* buffer) {
+    std::uint32_t done = 0;
+    while (done < length) {
+        const std::uint32_t position = offset + done;
+        const std::uint32_t aligned = position & ~3u;
+        const std::uint32_t skip = position - aligned;
+        // The skipped lead bytes count against the mailbox's room, so a misaligned
+        // piece takes fewer bytes rather than overrunning the 32-word mailbox.
+        const std::uint32_t take = std::min(length - done, kRegionChunkBytes - (skip != 0 ? 4 : 0));
+        const std::uint32_t asked = (skip + take + 3) & ~3u;
+
+        MailboxImage m;
+        setMailboxCommand(m, READ_REGION);
+        setMailboxField(m, 1, 0, 4, READ_REGION_CONFIG);
+        setMailboxField(m, 1, 4, 1, 1);
+        setMailboxWord(m, 2, (aligned << 16) | (region & 0xFFFF));
+        setMailboxWord(m, 4, asked / 4);
+        const std::uint32_t status = IssueMbox(board, m);
+        if (status != 0)
+            return status;
+
+        const std::uint32_t delivered = std::min(mailboxWord(m, 4), asked);
+        const std::uint32_t useful = delivered > skip ? std::min(delivered - skip, take) : 0;
+        std::memcpy(buffer + done, m.bytes.data() + 20 + skip, useful);
+        done += useful;
+        if (useful < take)
+            break; // the region has ended
+    }
+    length = done;
+    return 0;
+}
+
+} // namespace
+
+std::uint32_t readConfigRegion(std::uint32_t board, std::uint32_t region, std::uint32_t offset,
+                               std::uint32_t& length, std::uint8_t* buffer) {
+    if (level4(board))
+        return readRegionByDump(board, region, offset, length, buffer);
+    return readRegionByMailbox(board, region, offset, length, buffer);
+}
+
+std::uint32_t ReadRegionEx(std::uint32_t board, std::uint32_t type, std::uint32_t region,
+                           std::uint32_t length, std::uint32_t& got, std::uint8_t* buffer) {
+    got = 0;
+    MailboxImage m;
+    setMailboxCommand(m, READ_REGION);
+    setMailboxField(m, 1, 0, 4, type);
+    setMailboxField(m, 1, 4, 1, 1);
+    setMailboxField(m, 2, 0, 16, region);
+    setMailboxWord(m, 4, length / 4);
+    setMailboxWord(m, 5, 0);
+    // At least the usual 1000 bytes, and never less than the caller asks for.
+    std::vector<std::uint8_t> data(
+        std::max<std::size_t>(1000, (std::size_t(length) + 3) & ~std::size_t(3)), 0);
+    const std::uint32_t result = dfc.DFC_IssueMboxWithRetryEx(board, m.bytes.data(), data.data(), 5,
+                                                              length / 4, length / 4, 3, 100);
+    const std::uint16_t status = mailboxStatus(m);
+    if ((result == 2 || result == 0xFFFFFFFF) &&
+        (status == MAILBOX_STATUS_NOT_PERMITTED || status == MAILBOX_STATUS_NOT_PERMITTED_2))
+        return REGION_ACCESS_NOT_PERMITTED;
+    if (result == 2 && status == MAILBOX_STATUS_REGION_ABSENT)
+        return REGION_ABSENT;
+    if (result != 0)
+        return REGION_READ_FAILED;
+    got = std::min<std::uint32_t>(mailboxWord(m, 4), length);
+    std::memcpy(buffer, data.data(), got);
+    return 0;
+}
+
+std::uint32_t ReadRegion(std::uint32_t board, std::uint32_t region, std::uint32_t length,
+                         std::uint32_t& got, std::uint8_t* buffer) {
+    return ReadRegionEx(board, READ_REGION_CONFIG, region, length, got, buffer);
+}
+
+std::uint32_t ReadRegionWords(std::uint32_t board, std::uint8_t* buffer, std::uint32_t region,
+                              std::uint32_t words, std::uint32_t offset, std::uint32_t& bytes) {
+    std::uint32_t length = words * 4;
+    const std::uint32_t status = readConfigRegion(board, region, offset, length, buffer);
+    // A short region reports what it delivered, not what was asked for.
+    bytes = status == 0 ? length : 0;
+    return status;
+}
+
+std::uint32_t ReadConfigTriple(std::uint32_t board, std::uint32_t& value) {
+    static constexpr std::uint32_t kFamiliesWithTriple[] = {
+        0xF100, 0xF011, 0xF015, 0xF104, 0xF112, 0xF111, 0xFC40, 0xF10B, 0x338F,
+        0xF10A, 0xF180, 0xE10A, 0xE10C, 0xFC50, 0xE100, 0xE131, 0xE200};
+    value = 0;
+    const std::uint32_t family = GetAdapterFamily(board);
+    if (std::find(std::begin(kFamiliesWithTriple), std::end(kFamiliesWithTriple), family) ==
+        std::end(kFamiliesWithTriple))
+        return 0;
+
+    MailboxImage m;
+    setMailboxCommand(m, READ_REGION);
+    setMailboxField(m, 1, 0, 4, READ_REGION_PARAMETER);
+    setMailboxField(m, 2, 0, 16, 0x1040);
+    const bool extended = IsIssueMboxV2ExtSupported(board);
+    if (!extended) {
+        setMailboxWord(m, 4, 5);
+        setMailboxField(m, 1, 4, 1, 1);
+    }
+    const std::uint32_t result =
+        extended ? dfc.DFC_IssueMboxWithRetryV2(board, m.bytes.data(), 64, 3, 300)
+                 : dfc.DFC_IssueMboxWithRetry(board, m.bytes.data(), 32, 32, 3, 300);
+    const std::uint16_t status = mailboxStatus(m);
+    if (result == 3 || status == MAILBOX_STATUS_PARAMETER_UNAVAILABLE) {
+        value = 0xFFFFFF;
+        return REGION_READ_NOT_AVAILABLE;
+    }
+    if (result != 0 || status != 0)
+        return 0;
+    value = ((mailboxWord(m, 7) & 0xFF) << 16) | ((mailboxWord(m, 6) & 0xFF) << 8) |
+            (mailboxWord(m, 5) & 0xFF);
+    return 0;
+}

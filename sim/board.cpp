@@ -1,0 +1,296 @@
+#include "sim/board.h"
+
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace dfcsim {
+
+namespace {
+
+using nlohmann::json;
+
+// A number written as a JSON integer or as text ("0x10DF", "4").
+std::uint64_t number(const json& j, const char* what) {
+    if (j.is_number_unsigned())
+        return j.get<std::uint64_t>();
+    if (j.is_number_integer() && j.get<std::int64_t>() >= 0)
+        return std::uint64_t(j.get<std::int64_t>());
+    if (j.is_string()) {
+        const std::string text = j.get<std::string>();
+        std::size_t used = 0;
+        const std::uint64_t value = std::stoull(text, &used, 0);
+        if (used == text.size())
+            return value;
+    }
+    throw std::runtime_error(std::string("bad number for ") + what);
+}
+
+template <typename T> void take(const json& object, const char* key, T& field) {
+    const auto it = object.find(key);
+    if (it == object.end())
+        return;
+    const std::uint64_t value = number(*it, key);
+    if (value > std::uint64_t(T(~T(0))))
+        throw std::runtime_error(std::string("number too large for ") + key);
+    field = T(value);
+}
+
+void takeText(const json& object, const char* key, std::string& field) {
+    const auto it = object.find(key);
+    if (it != object.end())
+        field = it->get<std::string>();
+}
+
+// Hexadecimal bytes; blanks, colons and dashes between them are ignored.
+std::vector<std::uint8_t> hexBytes(const std::string& text, const char* what) {
+    std::string digits;
+    for (char c : text) {
+        if (std::isxdigit(static_cast<unsigned char>(c)))
+            digits += c;
+        else if (c != ' ' && c != ':' && c != '-' && c != '\n' && c != '\t')
+            throw std::runtime_error(std::string("bad hexadecimal text for ") + what);
+    }
+    if (digits.size() % 2 != 0)
+        throw std::runtime_error(std::string("odd number of hexadecimal digits for ") + what);
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < digits.size(); i += 2)
+        bytes.push_back(std::uint8_t(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+std::string hexText(const std::vector<std::uint8_t>& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i != 0 && i % 4 == 0)
+            text += ' ';
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    return text;
+}
+
+std::string hexWord(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+std::array<std::uint8_t, 8> name8(const std::string& text, const char* what) {
+    const std::vector<std::uint8_t> bytes = hexBytes(text, what);
+    if (bytes.size() != 8)
+        throw std::runtime_error(std::string(what) + " needs 8 bytes");
+    std::array<std::uint8_t, 8> out{};
+    std::copy(bytes.begin(), bytes.end(), out.begin());
+    return out;
+}
+
+Region readRegion(const json& j, const std::string& id) {
+    Region r;
+    if (j.is_string()) {
+        r.bytes = hexBytes(j.get<std::string>(), id.c_str());
+        return r;
+    }
+    if (!j.is_object())
+        throw std::runtime_error("region " + id + " must be text or an object");
+    if (j.contains("hex"))
+        r.bytes = hexBytes(j.at("hex").get<std::string>(), id.c_str());
+    if (j.contains("text")) {
+        const std::string text = j.at("text").get<std::string>();
+        r.bytes.insert(r.bytes.end(), text.begin(), text.end());
+    }
+    r.absent = j.value("absent", false);
+    r.refused = j.value("refused", false);
+    take(j, "status", r.refusedStatus);
+    take(j, "result", r.refusedResult);
+    return r;
+}
+
+json regionJson(const Region& r) {
+    if (!r.absent && !r.refused)
+        return hexText(r.bytes);
+    json j = json::object();
+    if (r.absent)
+        j["absent"] = true;
+    if (r.refused) {
+        j["refused"] = true;
+        j["status"] = hexWord(r.refusedStatus);
+        j["result"] = hexWord(r.refusedResult);
+    }
+    if (!r.bytes.empty())
+        j["hex"] = hexText(r.bytes);
+    return j;
+}
+
+FaultRule readFault(const json& j) {
+    FaultRule f;
+    takeText(j, "call", f.call);
+    if (j.contains("command"))
+        f.command = std::uint32_t(number(j.at("command"), "command"));
+    if (j.contains("opcode"))
+        f.opcode = std::uint32_t(number(j.at("opcode"), "opcode"));
+    take(j, "from", f.from);
+    take(j, "times", f.times);
+    if (j.contains("result"))
+        f.result = std::uint32_t(number(j.at("result"), "result"));
+    if (j.contains("status"))
+        f.status = std::uint16_t(number(j.at("status"), "status"));
+    if (f.from == 0)
+        throw std::runtime_error("fault rule counts calls from 1");
+    if (!f.result && !f.status)
+        throw std::runtime_error("fault rule without result or status");
+    return f;
+}
+
+Board readBoard(const json& j, std::size_t index) {
+    Board b;
+    b.name = j.value("name", "board" + std::to_string(index));
+    if (const auto p = j.find("pci"); p != j.end()) {
+        take(*p, "bus", b.bus);
+        take(*p, "device", b.device);
+        take(*p, "function", b.function);
+        take(*p, "vendorId", b.vendorId);
+        take(*p, "deviceId", b.deviceId);
+        take(*p, "subsystemVendorId", b.subsystemVendorId);
+        take(*p, "subsystemId", b.subsystemId);
+        take(*p, "headerType", b.headerType);
+        take(*p, "result", b.pciResult);
+    }
+    if (const auto d = j.find("driver"); d != j.end()) {
+        take(*d, "kind", b.driverKind);
+        take(*d, "subKind", b.driverSubKind);
+        takeText(*d, "version", b.driverVersion);
+        take(*d, "interfaceLevel", b.interfaceLevel);
+        take(*d, "features", b.features);
+        take(*d, "result", b.driverResult);
+    }
+    take(j, "link", b.linkState);
+    if (const auto r = j.find("revision"); r != j.end()) {
+        take(*r, "hardwareId", b.hardwareId);
+        takeText(*r, "firmware", b.firmwareVersion);
+    }
+    if (const auto n = j.find("names"); n != j.end()) {
+        if (n->contains("wwpn"))
+            b.wwpn = name8(n->at("wwpn").get<std::string>(), "wwpn");
+        if (n->contains("wwnn"))
+            b.wwnn = name8(n->at("wwnn").get<std::string>(), "wwnn");
+    }
+    if (const auto rs = j.find("regions"); rs != j.end())
+        for (const auto& [id, value] : rs->items())
+            b.regions[std::uint32_t(number(json(id), "region number"))] = readRegion(value, id);
+    if (const auto ms = j.find("memory"); ms != j.end()) {
+        for (const auto& [address, value] : ms->items()) {
+            std::uint32_t at = std::uint32_t(number(json(address), "memory address")) & ~3u;
+            if (value.is_array()) {
+                for (const json& word : value) {
+                    b.memory[at] = std::uint32_t(number(word, "memory word"));
+                    at += 4;
+                }
+            } else {
+                b.memory[at] = std::uint32_t(number(value, "memory word"));
+            }
+        }
+    }
+    if (const auto t = j.find("configTriple"); t != j.end()) {
+        if (t->is_string() && t->get<std::string>() == "unavailable") {
+            b.configTriple.reset();
+        } else {
+            if (!t->is_array() || t->size() != 3)
+                throw std::runtime_error("configTriple needs three bytes or \"unavailable\"");
+            std::array<std::uint8_t, 3> triple{};
+            for (std::size_t i = 0; i < 3; ++i)
+                triple[i] = std::uint8_t(number((*t)[i], "configTriple"));
+            b.configTriple = triple;
+        }
+    }
+    if (const auto fs = j.find("faults"); fs != j.end())
+        for (const json& f : *fs)
+            b.faults.push_back(readFault(f));
+    return b;
+}
+
+} // namespace
+
+int loadBoardSet(const std::string& path, BoardSet& set, std::string& problem) {
+    set = BoardSet{};
+    set.path = path;
+    try {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            problem = "board file " + path + " cannot be opened";
+            return 1;
+        }
+        std::ostringstream text;
+        text << in.rdbuf();
+        json document = json::parse(text.str());
+        if (!document.is_object() || !document.contains("boards") ||
+            !document["boards"].is_array()) {
+            problem = "board file " + path + " has no \"boards\" list";
+            return 1;
+        }
+        std::vector<Board> boards;
+        std::size_t index = 0;
+        for (const json& b : document["boards"]) {
+            try {
+                boards.push_back(readBoard(b, index));
+            } catch (const std::exception& e) {
+                throw std::runtime_error("board " + std::to_string(index) + ": " + e.what());
+            }
+            ++index;
+        }
+        set.document = std::move(document);
+        set.boards = std::move(boards);
+        return 0;
+    } catch (const std::exception& e) {
+        set = BoardSet{};
+        set.path = path;
+        problem = "board file " + path + " is damaged: " + e.what();
+        return 1;
+    }
+}
+
+int saveBoardSet(BoardSet& set, std::string& problem) {
+    try {
+        json& list = set.document["boards"];
+        for (std::size_t i = 0; i < set.boards.size() && i < list.size(); ++i) {
+            const Board& b = set.boards[i];
+            json regions = json::object();
+            for (const auto& [id, region] : b.regions)
+                regions[std::to_string(id)] = regionJson(region);
+            list[i]["regions"] = regions;
+            json memory = json::object();
+            for (const auto& [address, word] : b.memory)
+                memory[hexWord(address)] = hexWord(word);
+            list[i]["memory"] = memory;
+        }
+        // A crash halfway leaves the old file whole: write aside, then rename over it.
+        const std::string temporary = set.path + ".tmp";
+        {
+            std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+            out << set.document.dump(2) << '\n';
+            out.flush();
+            if (!out) {
+                problem = "board file " + temporary + " cannot be written";
+                return 1;
+            }
+        }
+        std::error_code error;
+        std::filesystem::rename(temporary, set.path, error);
+        if (error) {
+            problem = "board file " + set.path + " cannot be replaced: " + error.message();
+            std::filesystem::remove(temporary, error);
+            return 1;
+        }
+        set.dirty = false;
+        return 0;
+    } catch (const std::exception& e) {
+        problem = "board file " + set.path + " cannot be written: " + e.what();
+        return 1;
+    }
+}
+
+} // namespace dfcsim

@@ -1,0 +1,80 @@
+// One simulated board: what the library reports about it and what its hardware
+// keeps. Boards come from a JSON file; see sim/README.md for the format.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dfcsim {
+
+struct Region {
+    std::vector<std::uint8_t> bytes;
+    bool absent = false;  // the adapter answers "no such region"
+    bool refused = false; // the adapter refuses access
+    std::uint16_t refusedStatus = 0xFFF7;
+    std::uint32_t refusedResult = 2; // library result that goes with the refusal
+};
+
+// "This call (and command or opcode), from its k-th matching use, n times, answers
+// this." Counting is per rule and per loaded board set.
+struct FaultRule {
+    std::string call;                     // exported function name; empty: any call
+    std::optional<std::uint32_t> command; // classic command code (0x9B for SLI_CFG)
+    std::optional<std::uint32_t> opcode;  // SLI_CFG opcode
+    std::uint32_t from = 1;               // first matching use that faults (1-based)
+    std::uint32_t times = 1;              // uses that fault; 0: every one from `from` on
+    std::optional<std::uint32_t> result;  // library result
+    std::optional<std::uint16_t> status;  // mailbox status
+    std::uint32_t seen = 0;               // matching uses so far
+};
+
+struct Board {
+    std::string name;
+    // Enumeration entry.
+    std::uint32_t bus = 0, device = 0, function = 0;
+    // Driver information.
+    std::uint32_t driverResult = 0;
+    std::uint8_t driverKind = 3, driverSubKind = 0;
+    std::string driverVersion = "2.01A0";
+    std::uint32_t interfaceLevel = 0, features = 0;
+    // PCI configuration header.
+    std::uint16_t vendorId = 0x10DF, deviceId = 0, subsystemVendorId = 0x10DF, subsystemId = 0;
+    std::uint8_t headerType = 0;
+    std::uint32_t pciResult = 0;
+    // Link state (1 down, 7 down persistently; 2 up by default).
+    std::uint8_t linkState = 2;
+    // Read-revision answer.
+    std::uint16_t hardwareId = 0;
+    std::string firmwareVersion;
+    // Current names.
+    std::array<std::uint8_t, 8> wwpn{}, wwnn{};
+    // What the hardware keeps.
+    std::map<std::uint32_t, Region> regions;
+    std::map<std::uint32_t, std::uint32_t> memory; // word address -> word
+    // Answer of the configuration-parameter-triple request; none: unavailable.
+    std::optional<std::array<std::uint8_t, 3>> configTriple = std::array<std::uint8_t, 3>{0, 0, 0};
+    std::vector<FaultRule> faults;
+};
+
+struct BoardSet {
+    std::string path;        // file the boards came from
+    nlohmann::json document; // as read, so write-back keeps every other key
+    std::vector<Board> boards;
+    bool dirty = false; // hardware state changed since the last write-back
+};
+
+// Reads a board file. Returns 0 and the set, or 1 with `problem` saying what is wrong
+// (file missing, unreadable or damaged) and an empty set.
+int loadBoardSet(const std::string& path, BoardSet& set, std::string& problem);
+
+// Writes the hardware state of every board back into the document and the file:
+// a temporary file beside it, then renamed into place. Returns 0, or 1 with problem.
+int saveBoardSet(BoardSet& set, std::string& problem);
+
+} // namespace dfcsim

@@ -1,0 +1,33 @@
+#include "sim/faults.h"
+
+namespace dfcsim {
+
+namespace {
+
+bool matches(const FaultRule& rule, const CallKey& key) {
+    if (!rule.call.empty() && rule.call != key.call)
+        return false;
+    if (rule.command && rule.command != key.command)
+        return false;
+    if (rule.opcode && rule.opcode != key.opcode)
+        return false;
+    return true;
+}
+
+} // namespace
+
+std::optional<FaultAnswer> applyFaults(Board& board, const CallKey& key) {
+    std::optional<FaultAnswer> answer;
+    for (FaultRule& rule : board.faults) {
+        if (!matches(rule, key))
+            continue;
+        const std::uint32_t use = ++rule.seen;
+        const bool due = use >= rule.from && (rule.times == 0 || use - rule.from < rule.times);
+        if (due && !answer)
+            answer = FaultAnswer{rule.result.value_or(rule.status.value_or(0) != 0 ? 2u : 0u),
+                                 rule.status};
+    }
+    return answer;
+}
+
+} // namespace dfcsim

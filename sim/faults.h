@@ -1,0 +1,29 @@
+// The fault layer: rules of a board that make a call answer something else. It sits
+// in front of the handlers and knows nothing of what they do.
+#pragma once
+
+#include "sim/board.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace dfcsim {
+
+// What a call is, as far as fault rules can tell.
+struct CallKey {
+    const char* call;
+    std::optional<std::uint32_t> command; // classic command code of a mailbox call
+    std::optional<std::uint32_t> opcode;  // SLI_CFG opcode
+};
+
+struct FaultAnswer {
+    std::uint32_t result;
+    std::optional<std::uint16_t> status; // written into the mailbox when set
+};
+
+// Counts this call against every matching rule of the board and returns the answer
+// of the first rule whose turn it is, or none. A rule with only a status answers the
+// library result 2, as a mailbox failure does.
+std::optional<FaultAnswer> applyFaults(Board& board, const CallKey& key);
+
+} // namespace dfcsim

@@ -1,0 +1,25 @@
+#include "sim/host.h"
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+
+namespace dfcsim {
+
+std::optional<std::string> hostEnv(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr)
+        return std::nullopt;
+    return std::string(value);
+}
+
+std::string hostLibraryDir() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&hostLibraryDir), &info) == 0 || info.dli_fname == nullptr)
+        return {};
+    std::string path = info.dli_fname;
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+} // namespace dfcsim

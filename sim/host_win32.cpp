@@ -1,0 +1,32 @@
+#include "sim/host.h"
+
+#include <windows.h>
+
+namespace dfcsim {
+
+std::optional<std::string> hostEnv(const char* name) {
+    // The C library keeps its own copy of the environment; the process block also
+    // holds values a caller set with SetEnvironmentVariable after start-up.
+    char buffer[32768];
+    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer)
+        return std::nullopt;
+    return std::string(buffer, n);
+}
+
+std::string hostLibraryDir() {
+    HMODULE self = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                                GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&hostLibraryDir), &self))
+        return {};
+    char buffer[MAX_PATH + 1];
+    const DWORD n = GetModuleFileNameA(self, buffer, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return {};
+    std::string path(buffer, n);
+    const auto slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+} // namespace dfcsim

@@ -1,0 +1,33 @@
+#include "sim/journal.h"
+
+#include "sim/host.h"
+
+#include <cstdio>
+#include <string>
+
+namespace dfcsim {
+
+void journal(const JournalEntry& e) {
+    const std::optional<std::string> path = hostEnv("DFCSIM_JOURNAL");
+    if (!path || path->empty())
+        return;
+    std::FILE* file = std::fopen(path->c_str(), "a");
+    if (file == nullptr)
+        return;
+    std::fprintf(file, "%s board=", e.call);
+    if (e.board)
+        std::fprintf(file, "%u", static_cast<unsigned>(*e.board));
+    else
+        std::fputs("-", file);
+    if (e.command)
+        std::fprintf(file, " command=0x%02X", static_cast<unsigned>(*e.command));
+    else
+        std::fputs(" command=-", file);
+    if (e.opcode)
+        std::fprintf(file, " opcode=0x%02X", static_cast<unsigned>(*e.opcode));
+    std::fprintf(file, " status=0x%04X result=%u\n", static_cast<unsigned>(e.status),
+                 static_cast<unsigned>(e.result));
+    std::fclose(file);
+}
+
+} // namespace dfcsim

@@ -1,0 +1,252 @@
+// The C boundary of the simulated adapter library: the twelve functions the program
+// resolves by name. Every call is looked up in the fault layer first, then served by
+// the board's state, and journalled; nothing thrown inside ever crosses this line.
+#include "common/bytes.h"
+#include "sim/faults.h"
+#include "sim/handlers.h"
+#include "sim/journal.h"
+#include "sim/sim_state.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#if defined(_WIN32)
+#define DFCSIM_EXPORT extern "C" __declspec(dllexport)
+#else
+#define DFCSIM_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+using namespace dfcsim;
+
+namespace {
+
+constexpr std::size_t kEntryBytes = 108;
+constexpr std::size_t kDriverInfoBytes = 152;
+constexpr std::size_t kLinkInfoBytes = 168;
+constexpr std::uint32_t kMaxMailboxWords = 128;
+constexpr std::uint32_t kMaxDataWords = 65536;
+
+template <typename F> std::uint32_t guarded(const char* call, F body) {
+    try {
+        return body();
+    } catch (...) {
+        std::fprintf(stderr, "dfcsim: %s failed inside the simulator\n", call);
+        return RESULT_BAD_ARGUMENT;
+    }
+}
+
+// A call without a mailbox: faults first, then the body; journalled either way.
+template <typename F> std::uint32_t boardCall(const char* call, std::uint32_t number, F body) {
+    Board* board = boardAt(number);
+    std::uint32_t result = RESULT_BAD_ARGUMENT;
+    if (board != nullptr) {
+        const auto fault = applyFaults(*board, CallKey{call, std::nullopt, std::nullopt});
+        result = fault ? fault->result : body(*board);
+    }
+    journal({call, number, std::nullopt, std::nullopt, 0, result});
+    return result;
+}
+
+struct MailboxShape {
+    std::uint32_t inWords, outWords, imageWords;
+    std::uint8_t* data;
+    std::size_t dataBytes;
+};
+
+std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* caller,
+                          const MailboxShape& shape) {
+    Board* board = boardAt(number);
+    std::optional<std::uint32_t> command, opcode;
+    if (caller != nullptr) {
+        command = getBits(readHost32(caller, 0), 8, 8);
+        if (*command == 0x9B && shape.imageWords * 4 > 24)
+            opcode = caller[24];
+    }
+    std::uint32_t result = RESULT_BAD_ARGUMENT;
+    std::uint32_t status = 0;
+    if (board != nullptr && caller != nullptr) {
+        if (const auto fault = applyFaults(*board, CallKey{call, command, opcode})) {
+            if (fault->status)
+                writeHost32(caller, 0, setBits(readHost32(caller, 0), 16, 16, *fault->status));
+            result = fault->result;
+        } else {
+            std::vector<std::uint8_t> image(std::size_t(shape.imageWords) * 4, 0);
+            std::memcpy(image.data(), caller, std::size_t(shape.inWords) * 4);
+            MailboxCall mc{*board, image, shape.data, shape.dataBytes};
+            result = runMailbox(mc);
+            std::memcpy(caller, image.data(), std::size_t(shape.outWords) * 4);
+            if (mc.changed)
+                boardStateChanged();
+        }
+        status = getBits(readHost32(caller, 0), 16, 16);
+    }
+    journal({call, number, command, opcode, status, result});
+    return result;
+}
+
+} // namespace
+
+DFCSIM_EXPORT std::uint32_t DFC_InitDiagEnv(void* entries, std::uint32_t capacity) {
+    return guarded("DFC_InitDiagEnv", [&]() -> std::uint32_t {
+        // Every program run starts here, so this is where the board file is read.
+        loadBoards();
+        const std::uint32_t n = boardCount();
+        auto* out = static_cast<std::uint8_t*>(entries);
+        for (std::uint32_t i = 0; out != nullptr && i < n && i < capacity; ++i) {
+            const Board& b = *boardAt(i);
+            std::uint8_t* entry = out + std::size_t(i) * kEntryBytes;
+            writeHost32(entry, 32, b.bus);
+            writeHost32(entry, 36, b.device);
+            entry[40] = std::uint8_t(b.function);
+        }
+        journal({"DFC_InitDiagEnv", std::nullopt, std::nullopt, std::nullopt, 0, n});
+        return n;
+    });
+}
+
+DFCSIM_EXPORT std::uint32_t DFC_GetLibVer(char* text) {
+    return guarded("DFC_GetLibVer", [&]() -> std::uint32_t {
+        if (text == nullptr)
+            return RESULT_BAD_ARGUMENT;
+        std::strcpy(text, "dfcsim 1.0"); // the caller offers 25 bytes
+        journal({"DFC_GetLibVer", std::nullopt, std::nullopt, std::nullopt, 0, 0});
+        return RESULT_OK;
+    });
+}
+
+DFCSIM_EXPORT std::uint32_t DFC_GetDrvInfo(std::uint32_t board, void* info) {
+    return guarded("DFC_GetDrvInfo", [&]() -> std::uint32_t {
+        return boardCall("DFC_GetDrvInfo", board, [&](Board& b) -> std::uint32_t {
+            auto* out = static_cast<std::uint8_t*>(info);
+            if (out == nullptr || out[0] != 4) // only layout version 4 is known
+                return RESULT_BAD_ARGUMENT;
+            std::memset(out + 1, 0, kDriverInfoBytes - 1);
+            out[1] = b.driverKind;
+            out[7] = b.driverSubKind;
+            std::memcpy(out + 10, b.driverVersion.data(),
+                        std::min<std::size_t>(b.driverVersion.size(), 125));
+            writeHost32(out, 136, b.interfaceLevel);
+            writeHost32(out, 144, b.features);
+            return b.driverResult;
+        });
+    });
+}
+
+DFCSIM_EXPORT std::uint32_t DFC_ReadPciCfg(std::uint32_t board, void* buffer, std::uint32_t offset,
+                                           std::uint32_t count) {
+    return guarded("DFC_ReadPciCfg", [&]() -> std::uint32_t {
+        return boardCall("DFC_ReadPciCfg", board, [&](Board& b) -> std::uint32_t {
+            if (buffer == nullptr || offset > 256 || count > 256 - offset)
+                return RESULT_BAD_ARGUMENT;
+            std::uint8_t header[256] = {};
+            writeLe16(header, 0, b.vendorId);
+            writeLe16(header, 2, b.deviceId);
+            header[14] = b.headerType;
+            writeLe16(header, 44, b.subsystemVendorId);
+            writeLe16(header, 46, b.subsystemId);
+            std::memcpy(buffer, header + offset, count);
+            return b.pciResult;
+        });
+    });
+}
+
+DFCSIM_EXPORT std::uint32_t TavDfcQueryDriverType(std::uint32_t board) {
+    return guarded("TavDfcQueryDriverType", [&]() -> std::uint32_t {
+        const std::uint32_t kind = boardCall(
+            "TavDfcQueryDriverType", board, [](Board& b) -> std::uint32_t { return b.driverKind; });
+        return boardAt(board) != nullptr ? kind : 0;
+    });
+}
+
+DFCSIM_EXPORT std::uint32_t DFC_GetLinkInfo(std::uint32_t board, void* info) {
+    return guarded("DFC_GetLinkInfo", [&]() -> std::uint32_t {
+        return boardCall("DFC_GetLinkInfo", board, [&](Board& b) -> std::uint32_t {
+            if (info == nullptr)
+                return RESULT_BAD_ARGUMENT;
+            auto* out = static_cast<std::uint8_t*>(info);
+            std::memset(out, 0, kLinkInfoBytes);
+            out[21] = b.linkState;
+            return RESULT_OK;
+        });
+    });
+}
+
+DFCSIM_EXPORT std::uint32_t DFC_ConfigLoopback(std::uint32_t board, std::uint32_t enable,
+                                               std::uint32_t kind) {
+    return guarded("DFC_ConfigLoopback", [&]() -> std::uint32_t {
+        return boardCall("DFC_ConfigLoopback", board, [&](Board&) -> std::uint32_t {
+            return enable <= 1 && kind == 15 ? RESULT_OK : RESULT_BAD_ARGUMENT;
+        });
+    });
+}
+
+DFCSIM_EXPORT std::uint32_t DFC_ResetAdapter(std::uint32_t board, std::uint32_t mode) {
+    return guarded("DFC_ResetAdapter", [&]() -> std::uint32_t {
+        return boardCall("DFC_ResetAdapter", board, [&](Board&) -> std::uint32_t {
+            return mode == 1 || mode == 3 ? RESULT_OK : RESULT_BAD_ARGUMENT;
+        });
+    });
+}
+
+DFCSIM_EXPORT std::uint32_t DFC_IssueDumpMBox(std::uint32_t board, std::uint32_t type,
+                                              std::uint32_t reserved, std::uint32_t region,
+                                              std::uint32_t offset, void* buffer,
+                                              std::uint32_t* length) {
+    return guarded("DFC_IssueDumpMBox", [&]() -> std::uint32_t {
+        return boardCall("DFC_IssueDumpMBox", board, [&](Board& b) -> std::uint32_t {
+            if (type != 2 || reserved != 0 || buffer == nullptr || length == nullptr)
+                return RESULT_BAD_ARGUMENT;
+            // The dump call names the factory-address region 32.
+            const std::uint32_t actual = region == 32 ? 16 : region;
+            std::uint32_t delivered = 0;
+            const MailboxReply reply = readRegionBytes(
+                b, actual, offset, *length, static_cast<std::uint8_t*>(buffer), delivered);
+            *length = delivered;
+            if (reply.status != STATUS_OK)
+                return reply.result != 0 ? reply.result : RESULT_MAILBOX_FAILED;
+            return RESULT_OK;
+        });
+    });
+}
+
+DFCSIM_EXPORT std::uint32_t DFC_IssueMboxWithRetry(std::uint32_t board, void* mailbox,
+                                                   std::uint32_t inCount, std::uint32_t outCount,
+                                                   std::uint32_t, std::uint32_t) {
+    return guarded("DFC_IssueMboxWithRetry", [&]() -> std::uint32_t {
+        // Counts are in 32-bit words.
+        if (inCount == 0 || outCount == 0 || inCount > kMaxMailboxWords ||
+            outCount > kMaxMailboxWords)
+            mailbox = nullptr;
+        const std::uint32_t words = std::max<std::uint32_t>(inCount, outCount);
+        return mailboxCall("DFC_IssueMboxWithRetry", board, static_cast<std::uint8_t*>(mailbox),
+                           {inCount, outCount, words, nullptr, 0});
+    });
+}
+
+DFCSIM_EXPORT std::uint32_t DFC_IssueMboxWithRetryV2(std::uint32_t board, void* buffer,
+                                                     std::uint32_t words, std::uint32_t,
+                                                     std::uint32_t) {
+    return guarded("DFC_IssueMboxWithRetryV2", [&]() -> std::uint32_t {
+        const Board* b = boardAt(board);
+        // Only interface-level-4 drivers take the V2 call, and never less than 64 words.
+        if (b == nullptr || b->interfaceLevel != 4 || words < 64 || words > kMaxDataWords)
+            buffer = nullptr;
+        return mailboxCall("DFC_IssueMboxWithRetryV2", board, static_cast<std::uint8_t*>(buffer),
+                           {words, words, words, nullptr, 0});
+    });
+}
+
+DFCSIM_EXPORT std::uint32_t DFC_IssueMboxWithRetryEx(std::uint32_t board, void* mailbox, void* data,
+                                                     std::uint32_t kind, std::uint32_t dataWords,
+                                                     std::uint32_t, std::uint32_t, std::uint32_t) {
+    return guarded("DFC_IssueMboxWithRetryEx", [&]() -> std::uint32_t {
+        if (kind != 5 || data == nullptr || dataWords == 0 || dataWords > kMaxDataWords)
+            mailbox = nullptr;
+        return mailboxCall(
+            "DFC_IssueMboxWithRetryEx", board, static_cast<std::uint8_t*>(mailbox),
+            {32, 32, 32, static_cast<std::uint8_t*>(data), std::size_t(dataWords) * 4});
+    });
+}

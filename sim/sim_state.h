@@ -1,0 +1,21 @@
+// The board set the library serves, loaded from the board file.
+#pragma once
+
+#include "sim/board.h"
+
+#include <cstdint>
+
+namespace dfcsim {
+
+// (Re)reads the board file named by DFCSIM_BOARDS, or "dfcsim-boards.json" beside the
+// library. A missing or damaged file leaves zero boards and one message on stderr.
+void loadBoards();
+// Loads the boards on first use.
+void ensureBoardsLoaded();
+// The board, or null when the number names none.
+Board* boardAt(std::uint32_t board);
+std::uint32_t boardCount();
+// Notes that lasting state changed and writes the board file back.
+void boardStateChanged();
+
+} // namespace dfcsim
