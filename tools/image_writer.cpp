@@ -46,41 +46,41 @@ std::uint32_t checkWordFor(const ImageBytes& bytes, std::size_t offset, std::siz
     return rotateLeft1(sum);
 }
 
-ImageBytes buildGrpImage(const GrpImageSpec& spec) {
+ImageBytes buildGrpImage(const GrpImageLayout& layout) {
     ImageBytes bytes(140, 0);
     writeBe32(bytes.data(), 0, 0x00000001);
-    writeBe32(bytes.data(), 4, spec.magic);
-    writeBe32(bytes.data(), 8, spec.signature);
-    if (spec.terminated) {
-        for (std::size_t i = 0; i < spec.buildString.size() && i < 127; ++i)
-            bytes[12 + i] = static_cast<std::uint8_t>(spec.buildString[i]);
+    writeBe32(bytes.data(), 4, layout.magic);
+    writeBe32(bytes.data(), 8, layout.signature);
+    if (layout.terminated) {
+        for (std::size_t i = 0; i < layout.buildString.size() && i < 127; ++i)
+            bytes[12 + i] = static_cast<std::uint8_t>(layout.buildString[i]);
     } else {
         for (std::size_t i = 0; i < 128; ++i)
-            bytes[12 + i] = spec.buildString.empty() ? '9'
+            bytes[12 + i] = layout.buildString.empty() ? '9'
                                                      : static_cast<std::uint8_t>(
-                                                           spec.buildString[i % spec.buildString.size()]);
+                                                           layout.buildString[i % layout.buildString.size()]);
     }
-    appendBody(bytes, spec.bodySize, 0x31);
+    appendBody(bytes, layout.bodySize, 0x31);
     return bytes;
 }
 
-ImageBytes buildPciRom(const PciRomSpec& spec) {
-    const std::size_t size = wholeWords(spec.size < 64 ? 64 : spec.size);
+ImageBytes buildPciRom(const PciRomSpec& layout) {
+    const std::size_t size = wholeWords(layout.size < 64 ? 64 : layout.size);
     ImageBytes rom(size, 0);
-    if (spec.validSignature) {
+    if (layout.validSignature) {
         rom[0] = 0x55;
         rom[1] = 0xAA;
     }
     rom[2] = static_cast<std::uint8_t>(size / 512);
-    writeLe16(rom.data(), 0x18, spec.dataOffset);
-    const std::size_t d = spec.dataOffset;
+    writeLe16(rom.data(), 0x18, layout.dataOffset);
+    const std::size_t d = layout.dataOffset;
     if (d + 28 <= size) {
         rom[d] = 'P';
         rom[d + 1] = 'C';
         rom[d + 2] = 'I';
         rom[d + 3] = 'R';
-        writeLe16(rom.data(), d + 4, spec.vendorId);
-        writeLe16(rom.data(), d + 6, spec.deviceId);
+        writeLe16(rom.data(), d + 4, layout.vendorId);
+        writeLe16(rom.data(), d + 6, layout.deviceId);
         writeLe16(rom.data(), d + 10, 0x18); // structure length
         rom[d + 13] = 0x0C;                  // class: serial bus
         rom[d + 14] = 0x04;                  //        Fibre Channel
@@ -90,29 +90,29 @@ ImageBytes buildPciRom(const PciRomSpec& spec) {
     return rom;
 }
 
-ImageBytes buildPrgImage(const PrgImageSpec& spec) {
+ImageBytes buildPrgImage(const PrgImageLayout& layout) {
     ImageBytes bytes(48, 0);
-    writeBe32(bytes.data(), 4, spec.versionWord);
+    writeBe32(bytes.data(), 4, layout.versionWord);
     writeBe32(bytes.data(), 8, 0x00000003); // a plausible load address word
     writeBe32(bytes.data(), 44, checkWordFor(bytes, 4, 10)); // words 1 to 11 fold to zero
-    if (spec.rom) {
-        const ImageBytes rom = buildPciRom(*spec.rom);
+    if (layout.rom) {
+        const ImageBytes rom = buildPciRom(*layout.rom);
         // The file keeps each 4-byte group of the ROM reversed.
         for (std::size_t i = 0; i < rom.size(); i += 4)
             for (std::size_t k = 0; k < 4; ++k)
                 bytes.push_back(rom[i + 3 - k]);
     }
-    appendBody(bytes, wholeWords(spec.bodySize), 0x40);
+    appendBody(bytes, wholeWords(layout.bodySize), 0x40);
     const std::size_t length = bytes.size() + 4;
-    writeBe32(bytes.data(), 0, spec.word0 ? *spec.word0 : static_cast<std::uint32_t>(length));
+    writeBe32(bytes.data(), 0, layout.word0 ? *layout.word0 : static_cast<std::uint32_t>(length));
     appendBe32(bytes, checkWordFor(bytes, 0, bytes.size() / 4));
     return bytes;
 }
 
-ImageBytes buildAllImage(const AllImageSpec& spec) {
+ImageBytes buildAllImage(const AllImageLayout& layout) {
     ImageBytes bytes;
     std::uint8_t seed = 0x11;
-    for (const AifRecordSpec& record : spec.records) {
+    for (const AifRecordSpec& record : layout.records) {
         const std::size_t start = bytes.size();
         const std::size_t body = wholeWords(record.bodySize);
         bytes.resize(start + 128, 0);
@@ -123,10 +123,10 @@ ImageBytes buildAllImage(const AllImageSpec& spec) {
         writeBe32(header, 56, record.versionWord);
         appendBody(bytes, body, seed);
         seed = static_cast<std::uint8_t>(seed + 0x22);
-        if (!spec.aif)
+        if (!layout.aif)
             appendBe32(bytes, checkWordFor(bytes, start, (bytes.size() - start) / 4));
     }
-    if (!spec.aif)
+    if (!layout.aif)
         appendBe32(bytes, checkWordFor(bytes, 0, bytes.size() / 4));
     return bytes;
 }

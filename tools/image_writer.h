@@ -20,7 +20,7 @@ std::uint32_t makeLegacyVersionWord(std::uint32_t imageType, std::uint32_t image
 // run fold to zero.
 std::uint32_t checkWordFor(const ImageBytes& bytes, std::size_t offset, std::size_t words);
 
-struct GrpImageSpec {
+struct GrpImageLayout {
     std::uint32_t magic = 0xFEAA0001;
     std::uint32_t signature = 0xF7A20000; // upper half 0xF7A2 (plain) or 0xF70C (G6)
     std::string buildString = "11.2.216.9 (release)";
@@ -29,7 +29,7 @@ struct GrpImageSpec {
 };
 
 // A 140-byte header and a body; the build string is cut to 127 characters.
-ImageBytes buildGrpImage(const GrpImageSpec& spec);
+ImageBytes buildGrpImage(const GrpImageLayout& layout);
 
 struct PciRomSpec {
     std::uint16_t vendorId = 0x10DF;
@@ -39,7 +39,7 @@ struct PciRomSpec {
     std::size_t size = 512;         // rounded up to whole 4-byte groups
 };
 
-struct PrgImageSpec {
+struct PrgImageLayout {
     std::uint32_t versionWord = 0;
     std::optional<PciRomSpec> rom;       // boot images carry a PCI option ROM after the header
     std::size_t bodySize = 64;           // rounded up to whole words
@@ -48,11 +48,11 @@ struct PrgImageSpec {
 
 // Header (length, version word, header check word), option ROM in reversed 4-byte
 // groups, body and a final check word over the whole file.
-ImageBytes buildPrgImage(const PrgImageSpec& spec);
+ImageBytes buildPrgImage(const PrgImageLayout& layout);
 
 // The option ROM as the PCI expansion ROM layout has it (before the groups are
 // reversed for the file).
-ImageBytes buildPciRom(const PciRomSpec& spec);
+ImageBytes buildPciRom(const PciRomSpec& layout);
 
 constexpr std::uint32_t kAwcKind = 0xE1A01001;
 constexpr std::uint32_t kDwcKind = 0xE1A02002;
@@ -67,14 +67,14 @@ struct AifRecordSpec {
     std::optional<std::uint32_t> firstWord;  // header word 0 as stored, when it should not be the NOP word
 };
 
-struct AllImageSpec {
+struct AllImageLayout {
     std::vector<AifRecordSpec> records;
     bool aif = false; // .aif layout: no record check words and no file check word
 };
 
 // Records of 128-byte AIF headers and bodies, each followed by its check word, then a
 // check word over the whole file.
-ImageBytes buildAllImage(const AllImageSpec& spec);
+ImageBytes buildAllImage(const AllImageLayout& layout);
 
 // Writes bytes to path; returns 0, or 1 when the file cannot be written.
 int writeImageFile(const std::string& path, const ImageBytes& bytes);

@@ -72,31 +72,31 @@ int main(int argc, char** argv) {
     const std::string path = argv[2];
     ImageBytes bytes;
     if (kind == "grp") {
-        GrpImageSpec spec;
+        GrpImageLayout layout;
         for (int i = 3; i < argc; ++i) {
             if (std::strcmp(argv[i], "-g6") == 0) {
-                spec.magic = 0xFEAA0003;
-                spec.signature = 0xF70C0000;
+                layout.magic = 0xFEAA0003;
+                layout.signature = 0xF70C0000;
             } else if (std::strcmp(argv[i], "-build") == 0 && i + 1 < argc) {
-                spec.buildString = argv[++i];
+                layout.buildString = argv[++i];
             } else {
                 return usage();
             }
         }
-        bytes = buildGrpImage(spec);
+        bytes = buildGrpImage(layout);
     } else if (kind == "prg") {
-        PrgImageSpec spec;
+        PrgImageLayout layout;
         bool haveWord = false;
         unsigned long value = 0;
         for (int i = 3; i < argc; ++i) {
             if (std::strcmp(argv[i], "-word") == 0 && i + 1 < argc && parseNumber(argv[i + 1], 16, value)) {
-                spec.versionWord = static_cast<std::uint32_t>(value);
+                layout.versionWord = static_cast<std::uint32_t>(value);
                 haveWord = true;
                 ++i;
             } else if (std::strcmp(argv[i], "-rom") == 0 && i + 1 < argc && parseNumber(argv[i + 1], 16, value)) {
                 PciRomSpec rom;
                 rom.deviceId = static_cast<std::uint16_t>(value);
-                spec.rom = rom;
+                layout.rom = rom;
                 ++i;
             } else {
                 return usage();
@@ -104,19 +104,19 @@ int main(int argc, char** argv) {
         }
         if (!haveWord)
             return usage();
-        bytes = buildPrgImage(spec);
+        bytes = buildPrgImage(layout);
     } else if (kind == "all") {
-        AllImageSpec spec;
-        spec.aif = endsWith(path, ".aif") || endsWith(path, ".AIF");
+        AllImageLayout layout;
+        layout.aif = endsWith(path, ".aif") || endsWith(path, ".AIF");
         for (int i = 3; i < argc; ++i) {
             AifRecordSpec record;
             if (!parseRecord(argv[i], record))
                 return usage();
-            spec.records.push_back(record);
+            layout.records.push_back(record);
         }
-        if (spec.records.empty())
+        if (layout.records.empty())
             return usage();
-        bytes = buildAllImage(spec);
+        bytes = buildAllImage(layout);
     } else {
         return usage();
     }

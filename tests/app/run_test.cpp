@@ -107,9 +107,9 @@ struct ImageQueryCase {
 };
 
 ImageBytes damagedGrp() {
-    GrpImageSpec spec;
-    spec.magic = 0x12345678;
-    return buildGrpImage(spec);
+    GrpImageLayout layout;
+    layout.magic = 0x12345678;
+    return buildGrpImage(layout);
 }
 
 ImageBytes cutTo(ImageBytes bytes, std::size_t size) {
@@ -118,10 +118,10 @@ ImageBytes cutTo(ImageBytes bytes, std::size_t size) {
 }
 
 TEST(ProgramRun, ImageQueryPrintsTheDecodedVersion) {
-    PrgImageSpec prg;
+    PrgImageLayout prg;
     prg.versionWord = makeLegacyVersionWord(3, 0x79, 2, 0, 2, 1, 3);
     prg.rom = PciRomSpec{};
-    AllImageSpec all;
+    AllImageLayout all;
     all.records = {AifRecordSpec{kAwcKind, 0, 32, {}, {}},
                    AifRecordSpec{kDwcKind, makeLegacyVersionWord(11, 0x29, 2, 0, 2, 1, 3), 64, {}, {}}};
     const ImageQueryCase cases[] = {

@@ -28,10 +28,10 @@ AifRecordSpec subImage(std::uint32_t kind, std::uint32_t word, std::size_t body 
     return r;
 }
 
-AllImageSpec all(std::vector<AifRecordSpec> records) {
-    AllImageSpec spec;
-    spec.records = std::move(records);
-    return spec;
+AllImageLayout all(std::vector<AifRecordSpec> records) {
+    AllImageLayout layout;
+    layout.records = std::move(records);
+    return layout;
 }
 
 AifRecordSpec lyingSize(std::uint32_t sizeWord) {
@@ -42,7 +42,7 @@ AifRecordSpec lyingSize(std::uint32_t sizeWord) {
 
 struct AllCase {
     const char* name;
-    AllImageSpec spec;
+    AllImageLayout layout;
     std::function<void(ImageBytes&)> damage;
     std::uint32_t status;
     const char* version;
@@ -99,7 +99,7 @@ class AllDecode : public ::testing::TestWithParam<AllCase> {};
 TEST_P(AllDecode, VersionAndStatus) {
     const AllCase& c = GetParam();
     testkit::TempDir dir;
-    ImageBytes bytes = buildAllImage(c.spec);
+    ImageBytes bytes = buildAllImage(c.layout);
     c.damage(bytes);
     const std::string path = writeFixture(dir, "fw.all", bytes);
     DebugLogCapture log;
@@ -128,14 +128,14 @@ TEST(AllFiles, MissingFileAndRecordedVersionWord) {
 
 TEST(AllFiles, AifLayoutHasNoCheckWords) {
     testkit::TempDir dir;
-    AllImageSpec spec = all({subImage(kAwcKind, 0), subImage(kDwcKind, kDwc7)});
-    spec.aif = true;
-    const std::string path = writeFixture(dir, "fw.aif", buildAllImage(spec));
+    AllImageLayout layout = all({subImage(kAwcKind, 0), subImage(kDwcKind, kDwc7)});
+    layout.aif = true;
+    const std::string path = writeFixture(dir, "fw.aif", buildAllImage(layout));
     CluImage record;
     EXPECT_EQ(getALLBuildVersion(path.c_str(), &record), 0u);
     EXPECT_EQ(record.decodedVersion, "OF202A3");
     // The same bytes under an ALL name miss their check words.
-    const std::string asAll = writeFixture(dir, "fw.all", buildAllImage(spec));
+    const std::string asAll = writeFixture(dir, "fw.all", buildAllImage(layout));
     EXPECT_NE(getALLBuildVersion(asAll.c_str(), &record), 0u);
 }
 

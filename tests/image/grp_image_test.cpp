@@ -17,7 +17,7 @@ namespace {
 
 struct GrpCase {
     const char* name;
-    std::function<void(GrpImageSpec&)> change;
+    std::function<void(GrpImageLayout&)> change;
     int status;
     std::uint32_t imageType;
     std::string version;
@@ -29,41 +29,41 @@ const std::string kMagicBad = "GRP Header magic number bad";
 const std::string kSignatureBad = "GRP Header signature bad";
 
 const GrpCase kGrpCases[] = {
-    {"plain", [](GrpImageSpec&) {}, 0, GRP_IMAGE, "11.2.216.9",
+    {"plain", [](GrpImageLayout&) {}, 0, GRP_IMAGE, "11.2.216.9",
      {"RM_STATUS_OK - Ferrox firmware file GRP Header magic number is OK = FEAA0001\n",
       "RM_STATUS_OK - Ferrox firmware file GRP Header signature is OK    = F7A20000\n",
       "RM_STATUS_OK - Ferrox firmware file GRP Header pSignature is OK   = F7A2\n",
       "GRP GetFerroxBuildString = 11.2.216.9\n", "Ferrox firmware version  = 11.2.216.9\n"},
      {}},
     {"g6",
-     [](GrpImageSpec& s) {
+     [](GrpImageLayout& s) {
          s.magic = 0xFEAA0003;
          s.signature = 0xF70C1234;
          s.buildString = "1.1.21.4";
      },
      0, GRP_G6_IMAGE, "1.1.21.4", {"pSignature is OK   = F70C\n"}, {}},
     {"plain magic with the g6 signature fails both checks quietly",
-     [](GrpImageSpec& s) { s.signature = 0xF70C0000; }, 1, NO_IMAGE, "0.0.0.0", {}, {kMagicBad, kSignatureBad}},
+     [](GrpImageLayout& s) { s.signature = 0xF70C0000; }, 1, NO_IMAGE, "0.0.0.0", {}, {kMagicBad, kSignatureBad}},
     {"g6 magic with the plain signature",
-     [](GrpImageSpec& s) { s.magic = 0xFEAA0003; }, 1, NO_IMAGE, "0.0.0.0",
+     [](GrpImageLayout& s) { s.magic = 0xFEAA0003; }, 1, NO_IMAGE, "0.0.0.0",
      {"RM_STATUS_ERROR - Ferrox firmware file GRP Header magic number bad = FEAA0003\n"}, {kSignatureBad}},
     {"unknown signature",
-     [](GrpImageSpec& s) { s.signature = 0x12345678; }, 1, NO_IMAGE, "0.0.0.0",
+     [](GrpImageLayout& s) { s.signature = 0x12345678; }, 1, NO_IMAGE, "0.0.0.0",
      {"RM_STATUS_ERROR - Ferrox firmware file GRP Header signature bad    = 12345678\n"}, {kMagicBad}},
     {"build string starting with a letter",
-     [](GrpImageSpec& s) { s.buildString = "v11.2"; }, 0, GRP_IMAGE, "", {"GRP GetFerroxBuildString = \n"}, {}},
+     [](GrpImageLayout& s) { s.buildString = "v11.2"; }, 0, GRP_IMAGE, "", {"GRP GetFerroxBuildString = \n"}, {}},
     {"build string without a NUL",
-     [](GrpImageSpec& s) {
+     [](GrpImageLayout& s) {
          s.terminated = false;
          s.buildString = "1.";
      },
      1, NO_IMAGE, "", {"RM_STATUS_ERROR - Ferrox firmware file GRP Header version decode bad.\n"}, {}},
     {"digits and dots longer than the field are cut",
-     [](GrpImageSpec& s) { s.buildString = std::string(100, '7') + " tail"; }, 0, GRP_IMAGE, std::string(63, '7'),
+     [](GrpImageLayout& s) { s.buildString = std::string(100, '7') + " tail"; }, 0, GRP_IMAGE, std::string(63, '7'),
      {}, {}},
-    {"header of 139 bytes", [](GrpImageSpec& s) { s.bodySize = 0; }, 197, NO_IMAGE, "0.0.0.0",
+    {"header of 139 bytes", [](GrpImageLayout& s) { s.bodySize = 0; }, 197, NO_IMAGE, "0.0.0.0",
      {"RM_STATUS_ERROR_SHORT_FWIMAGE - GRP fileLength is smaller than the GRP header length! Status = 197\n"}, {}},
-    {"large file", [](GrpImageSpec& s) { s.bodySize = 1 << 20; }, 0, GRP_IMAGE, "11.2.216.9", {}, {}},
+    {"large file", [](GrpImageLayout& s) { s.bodySize = 1 << 20; }, 0, GRP_IMAGE, "11.2.216.9", {}, {}},
 };
 
 class GrpDecode : public ::testing::TestWithParam<GrpCase> {};
@@ -71,10 +71,10 @@ class GrpDecode : public ::testing::TestWithParam<GrpCase> {};
 TEST_P(GrpDecode, StatusTypeVersionAndLog) {
     const GrpCase& c = GetParam();
     testkit::TempDir dir;
-    GrpImageSpec spec;
-    c.change(spec);
-    ImageBytes bytes = buildGrpImage(spec);
-    if (spec.bodySize == 0)
+    GrpImageLayout layout;
+    c.change(layout);
+    ImageBytes bytes = buildGrpImage(layout);
+    if (layout.bodySize == 0)
         bytes.pop_back();
     const std::string path = writeFixture(dir, "fw.grp", bytes);
 
@@ -128,7 +128,7 @@ TEST(GrpFiles, MissingEmptyAndMisnamedFiles) {
 
 TEST(GrpFiles, HeaderKindTests) {
     testkit::TempDir dir;
-    GrpImageSpec g6;
+    GrpImageLayout g6;
     g6.magic = 0xFEAA0003;
     g6.signature = 0xF70C0000;
     const std::string plain = writeFixture(dir, "a.grp", buildGrpImage({}));

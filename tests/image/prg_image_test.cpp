@@ -24,7 +24,7 @@ PciRomSpec romFor(std::uint16_t deviceId) {
 
 struct PrgCase {
     const char* name;
-    PrgImageSpec spec;
+    PrgImageLayout layout;
     std::size_t keepBytes; // 0: the whole image
     std::uint32_t status;
     const char* legacyType;
@@ -32,11 +32,11 @@ struct PrgCase {
     const char* line;
 };
 
-PrgImageSpec prg(std::uint32_t word, std::optional<PciRomSpec> rom = std::nullopt) {
-    PrgImageSpec spec;
-    spec.versionWord = word;
-    spec.rom = rom;
-    return spec;
+PrgImageLayout prg(std::uint32_t word, std::optional<PciRomSpec> rom = std::nullopt) {
+    PrgImageLayout layout;
+    layout.versionWord = word;
+    layout.rom = rom;
+    return layout;
 }
 
 PciRomSpec brokenRom(int kind) {
@@ -64,7 +64,7 @@ const PrgCase kPrgCases[] = {
     {"id without a code", prg(makeLegacyVersionWord(3, 0x27, 1, 0, 0, 0, 0)), 0, 0xFFF70000, "", "",
      "Encoded Type = UNKNOWN\n\nINCOMPAT_IMAGE_ERROR - Status = FFF70000\n"},
     {"AIF first word", [] {
-         PrgImageSpec s = prg(kWordUB);
+         PrgImageLayout s = prg(kWordUB);
          s.word0 = 0xE1A00000;
          return s;
      }(),
@@ -79,7 +79,7 @@ class PrgDecode : public ::testing::TestWithParam<PrgCase> {};
 TEST_P(PrgDecode, CodeVersionAndStatus) {
     const PrgCase& c = GetParam();
     testkit::TempDir dir;
-    ImageBytes bytes = buildPrgImage(c.spec);
+    ImageBytes bytes = buildPrgImage(c.layout);
     if (c.keepBytes != 0)
         bytes.resize(c.keepBytes);
     const std::string path = writeFixture(dir, "boot.prg", bytes);
@@ -89,7 +89,7 @@ TEST_P(PrgDecode, CodeVersionAndStatus) {
     EXPECT_EQ(verifyFwFile(path.c_str(), &record), c.status);
     EXPECT_EQ(record.legacyType, c.legacyType);
     EXPECT_EQ(record.decodedVersion, c.version);
-    EXPECT_EQ(record.legacyVersion, c.status == 0 ? c.spec.versionWord : 0u);
+    EXPECT_EQ(record.legacyVersion, c.status == 0 ? c.layout.versionWord : 0u);
     const std::string text = log.text();
     EXPECT_EQ(text.rfind("\n[getPRGBuildVersion]\nInput file = " + path + "\nReading PRG Header...\n", 0), 0u)
         << text;
