@@ -1,9 +1,15 @@
 #include "adapter/adapter_environment.h"
 
+#include "adapter/board_family.h"
 #include "adapter/dfc_library.h"
+#include "adapter/regions.h"
+#include "adapter/vpd_decode.h"
+#include "common/bytes.h"
 #include "common/run_state.h"
 
+#include <algorithm>
 #include <new>
+#include <string_view>
 
 AdapterEnvironment adapterEnv;
 
@@ -18,6 +24,74 @@ std::uint32_t enumerate(std::uint32_t capacity, std::vector<std::uint8_t>* keep)
     if (keep != nullptr)
         *keep = std::move(entries);
     return n;
+}
+
+constexpr std::size_t kDriverInfoBytes = 152;
+
+// Largest mailbox data size of a kind-3 driver, by its version text compared byte-wise.
+std::uint32_t mailboxPayloadOf(std::string_view version) {
+    if (version >= "2.01A0")
+        return 2048;
+    if (version.size() == 6 ? version > "2.00A8" : version >= "2.00A10")
+        return 256;
+    return 108;
+}
+
+void classifyDriver(std::uint32_t board, AdapterRecord& r) {
+    std::uint8_t info[kDriverInfoBytes] = {4}; // layout version 4
+    const std::uint32_t result = dfc.DFC_GetDrvInfo(board, info);
+    if (result != 0 && result != 2) {
+        setSharedMessage("No driver installed. Error %x", static_cast<unsigned>(result));
+        return;
+    }
+    const std::uint8_t kind = info[1];
+    if (kind != 2 && kind != 3 && kind != 16 && kind != 21) {
+        setSharedMessage("No SCSIport Nor StorPort Miniport Nor Linux driver installed");
+        return;
+    }
+    r.mailboxPayload = 108;
+    if (kind == 3) {
+        // The version text may fill its field without a terminating NUL.
+        const std::uint8_t* end = std::find(info + 10, info + 136, 0);
+        r.mailboxPayload = mailboxPayloadOf(
+            std::string_view(reinterpret_cast<const char*>(info + 10), std::size_t(end - (info + 10))));
+    }
+    r.interfaceLevel4 = readHost32(info, 136) == 4 ? 1 : 0;
+    r.fcoeDriver = (readHost32(info, 144) & 0x200) != 0 ? 1 : 0;
+    if (r.fcoeDriver != 0)
+        r.HBAType |= 0x28;
+}
+
+// Returns 0, or 64 when the board's PCI configuration header cannot be read.
+int readPciIdentity(std::uint32_t board, AdapterRecord& r) {
+    std::uint8_t header[256] = {};
+    if (dfc.DFC_ReadPciCfg(board, header, 0, sizeof header) != 0)
+        return 64;
+    const std::uint8_t* entry = adapterEnv.enumeration.data() + std::size_t(board) * kDiagEnvEntrySize;
+    r.bus = readHost32(entry, 32);
+    r.device = readHost32(entry, 36) & 0x1F;
+    r.function = entry[40];
+    r.vendorId = readLe16(header, 0);
+    r.deviceId = readLe16(header, 2);
+    r.subsystemVendorId = readLe16(header, 44);
+    r.subsystemId = readLe16(header, 46);
+    if (header[14] != 0)
+        r.flags |= ADAPTER_FLAG_MULTI_FUNCTION;
+    if (isVXFCoEDevice(r.deviceId) || isFerroxFCoEDevice(r.deviceId))
+        r.HBAType |= 0x28;
+
+    std::uint8_t ieee[8] = {};
+    std::uint32_t length = sizeof ieee;
+    if (readConfigRegion(board, 16, 0, length, ieee) != 0) {
+        r.factoryIeee[0] = r.factoryIeee[1] = 0;
+        return 0;
+    }
+    // Level-4 boards deliver the address with each word byte-reversed.
+    if (r.interfaceLevel4 != 0)
+        SwapBytes1(ieee, sizeof ieee);
+    r.factoryIeee[0] = readBe32(ieee, 0);
+    r.factoryIeee[1] = readBe32(ieee, 4);
+    return 0;
 }
 
 int initAdapterEnvironmentImpl(int argc, char** argv) {
@@ -60,8 +134,21 @@ int initAdapterEnvironmentImpl(int argc, char** argv) {
         g_driverRan = true;
         return 0;
     }
-    adapterEnv.table.assign(n, AdapterRecord{});
-    return 0;
+    try {
+        adapterEnv.table.assign(n, AdapterRecord{});
+    } catch (const std::bad_alloc&) {
+        setSharedMessage("Unable to locate memory");
+        return 62;
+    }
+    // With n = 256 the kept entries are those of the second 256-entry call.
+    for (std::uint32_t b = 0; b < n; ++b)
+        classifyDriver(b, adapterEnv.table[b]);
+    int status = 0;
+    for (std::uint32_t b = 0; b < n && status == 0; ++b)
+        status = readPciIdentity(b, adapterEnv.table[b]);
+    adapterEnv.enumeration.clear();
+    adapterEnv.enumeration.shrink_to_fit();
+    return status;
 }
 
 } // namespace

@@ -40,7 +40,7 @@ struct AdapterEnvironment {
     bool noVpdModelNames = false;  // "/c" anywhere in the command line
     std::uint32_t boardCount = 0;  // n, as the library reports it
     std::uint32_t totalCount = 0;  // n plus the management library's adapters (none)
-    std::vector<std::uint8_t> enumeration; // n entries of kDiagEnvEntrySize bytes
+    std::vector<std::uint8_t> enumeration; // n entries of kDiagEnvEntrySize bytes, during start-up
     std::vector<AdapterRecord> table;      // one record per board
 };
 

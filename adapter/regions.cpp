@@ -112,6 +112,22 @@ std::uint32_t ReadRegionWords(std::uint32_t board, std::uint8_t* buffer, std::ui
     return status;
 }
 
+std::uint32_t readBootCodeRegion(std::uint32_t board, std::uint8_t (&out)[kBootCodeRegionBytes]) {
+    std::memset(out, 0, sizeof out);
+    std::uint32_t bytes = 0;
+    return ReadRegionWords(board, out, 4, kBootCodeRegionBytes / 4, 0, bytes);
+}
+
+std::uint32_t readConfigRegion20(std::uint32_t board, std::uint8_t (&out)[kRegion20Bytes]) {
+    std::memset(out, 0, sizeof out);
+    std::uint8_t region[32] = {};
+    std::uint32_t length = sizeof region;
+    if (readConfigRegion(board, 20, 0, length, region) != 0)
+        return REGION20_READ_FAILED;
+    std::memcpy(out, region, sizeof out);
+    return 0;
+}
+
 std::uint32_t ReadConfigTriple(std::uint32_t board, std::uint32_t& value) {
     static constexpr std::uint32_t kFamiliesWithTriple[] = {
         0xF100, 0xF011, 0xF015, 0xF104, 0xF112, 0xF111, 0xFC40, 0xF10B, 0x338F,

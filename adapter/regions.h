@@ -40,6 +40,19 @@ std::uint32_t ReadRegion(std::uint32_t board, std::uint32_t region, std::uint32_
 std::uint32_t ReadRegionWords(std::uint32_t board, std::uint8_t* buffer, std::uint32_t region,
                               std::uint32_t words, std::uint32_t offset, std::uint32_t& bytes);
 
+// Bytes of the boot-code region (4) and the part of region 20 that holds the FFV.
+constexpr std::uint32_t kBootCodeRegionBytes = 60;
+constexpr std::uint32_t kRegion20Bytes = 8;
+constexpr std::uint32_t REGION20_READ_FAILED = 81;
+
+// Reads the 60-byte boot-code region (region 4 from offset 0, 15 words); bytes the
+// region does not deliver stay 0. Returns the read's status.
+std::uint32_t readBootCodeRegion(std::uint32_t board, std::uint8_t (&out)[kBootCodeRegionBytes]);
+
+// The first 8 bytes of a 32-byte read of region 20 from offset 0. Returns 0, or 81
+// when the read fails.
+std::uint32_t readConfigRegion20(std::uint32_t board, std::uint8_t (&out)[kRegion20Bytes]);
+
 // Reads the configuration parameter triple of the families that have one (others:
 // value 0, result 0). Returns 0, or 231 with value 0xFFFFFF when the adapter cannot
 // answer region reads; other failures give value 0 and result 0.

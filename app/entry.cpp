@@ -1,10 +1,14 @@
 #include "app/entry.h"
 
 #include "adapter/adapter_environment.h"
+#include "adapter/adapter_vpd.h"
 #include "adapter/dfc_library.h"
+#include "adapter/identify_adapters.h"
+#include "adapter/kova_functions.h"
 #include "app/options.h"
 #include "app/run_driver.h"
 #include "common/run_state.h"
+#include "download/ffs_download.h"
 #include "log/trace.h"
 #include "platform/platform.h"
 
@@ -74,7 +78,13 @@ int winmarloMain(int argc, char** argv) {
         cleanUp();
         return status;
     }
-    // identifyAdapters and the other table builders arrive with discovery.
+    // The table builders, in their fixed order; their results are not used.
+    mergeKovaConvergedFunctions();
+    // The Ferrox FC board keeps its VPD in an adapter object, read by the object layer.
+    ferroxFcVpdObjectReader = FFS_ReadVPD;
+    identifyAdapters();
+    markFerroxMultiFunction();
+    matchKovaConvergedFunctions();
     if (!adapterEnv.commandLine.empty() && adapterEnv.commandLine[0] == '@') {
         cleanUp();
         return 0;

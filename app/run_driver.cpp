@@ -4,16 +4,36 @@
 #include "adapter/hba_entry.h"
 #include "app/options.h"
 #include "app/output_files.h"
+#include "catalog/config_files.h"
+#include "catalog/family_id_table.h"
+#include "catalog/payload_catalog.h"
+#include "catalog/soft_vpd_file.h"
 #include "image/clu_image.h"
 #include "image/file_extension.h"
 #include "image/verify_fw_file.h"
 #include "log/debug_log.h"
 #include "report/result_codes.h"
 #include "report/rollback.h"
+#include "report/text_report.h"
 #include "report/xml_writer.h"
 
 #include <cstdio>
+#include <cctype>
 #include <memory>
+#include <string_view>
+
+namespace {
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+} // namespace
 
 std::int32_t updateStatus() {
     const RunTally& t = runTally;
@@ -61,16 +81,42 @@ std::int32_t inventoryStatus() {
     return 0;
 }
 
+void assignGroupNumbers() {
+    std::uint32_t group = 0;
+    for (HbaEntry* e = hbaListHead; e != nullptr; e = e->next) {
+        if (e->groupNumber != HBA_GROUP_NONE)
+            continue;
+        for (HbaEntry* other = e; other != nullptr; other = other->next) {
+            if (other->groupNumber == HBA_GROUP_NONE && other->busNumber == e->busNumber &&
+                other->domain == e->domain && equalsIgnoreCase(other->serialNumber.view(), e->serialNumber.view()))
+                other->groupNumber = group;
+        }
+        ++group;
+    }
+}
+
 void exitUtility(RunOptions& options) {
     debugPrint("\n[Exiting]\n");
     if (hbaListHead != nullptr) {
         debugPrint("Freeing HBA List\n");
         freeHbaList();
     }
+    if (configListHead != nullptr) {
+        debugPrint("Freeing Config List\n");
+        freeConfigList();
+    }
     if (outputFile() != nullptr) {
         debugPrint("Closing output file = %s\n", options.outputFile.c_str());
         closeOutputFile();
     }
+    if (familyIdListHead != nullptr) {
+        debugPrint("Freeing Family ID List\n");
+        freeFamilyIdTable();
+    }
+    // Adapters point into the soft VPD list; it goes after them, without a message,
+    // as does the payload catalogue.
+    freeCNAVpdList();
+    freePayloadList();
     if (debugFile() != nullptr)
         debugPrint("Closing debug file = %s\n", options.debugFile.c_str());
     displayTime();
@@ -97,6 +143,24 @@ int runImageQuery(RunOptions& options) {
     std::fflush(stdout);
     exitUtility(options);
     return 0;
+}
+
+// The discovery phase shared by inventory and execution, in its fixed order: the soft
+// VPD list, the family-ID table, the adapter list and its groups, the configuration
+// files, the selection of adapters, and the initial report.
+void discoverAndSelect() {
+    createCNAVpdList();
+    makeFamilyIdTable();
+    assignGroupNumbers();
+    int listStatus = 0;
+    CluImage* names = makeFileNameList(configDir.c_str(), &listStatus, FILE_LIST_CONFIG);
+    if (listStatus == 0) {
+        int readStatus = 0;
+        readConfigFiles(names, &readStatus);
+    }
+    freeFileNameList(names);
+    assignConfigEntries();
+    printHbaReport("\n[Initial HBA Configuration]\n");
 }
 
 } // namespace
@@ -135,13 +199,23 @@ int runUtility(int argc, char** argv) {
     if (options->mode == ImageQuery)
         return runImageQuery(*options);
 
+    discoverAndSelect();
     std::int32_t result = 0;
     if (options->mode == Inventory) {
         writeInventoryDocument(*options);
         result = inventoryStatus();
     } else {
+        int listStatus = 0;
+        CluImage* names = makeFileNameList(payloadDir.c_str(), &listStatus, FILE_LIST_PAYLOAD);
+        if (listStatus == 0) {
+            int payloadStatus = 0;
+            makePayloadList(names, &payloadStatus);
+        }
+        freeFileNameList(names);
         writeExecutionDocument(*options);
+        printResultReport();
         result = updateStatus();
+        updateCNAVPDFile();
         updateRollBack();
     }
     debugPrint("\n[Return Code]\n");

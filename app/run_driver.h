@@ -12,5 +12,9 @@ int runUtility(int argc, char** argv);
 std::int32_t updateStatus();
 std::int32_t inventoryStatus();
 
+// Numbers the adapters that share one physical card (same serial number, bus and
+// domain) with one group number, 0, 1, 2 ... in list order.
+void assignGroupNumbers();
+
 // Releases the lists and closes the output and debug files.
 void exitUtility(RunOptions& options);

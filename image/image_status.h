@@ -10,6 +10,8 @@ constexpr std::uint32_t OPEN_FILE_ERROR = 0xFFFA0000;
 constexpr std::uint32_t INVALID_IMAGE_ERROR = 0xFFF90000;
 constexpr std::uint32_t BAD_CHECKSUM_ERROR = 0xFFF80000;
 constexpr std::uint32_t INCOMPAT_IMAGE_ERROR = 0xFFF70000;
+constexpr std::uint32_t RESET_REQUIRED = 0xFFE90000;  // object written; the adapter needs a reset
+constexpr std::uint32_t REBOOT_REQUIRED = 0xFFE80000; // object written; the system needs a reboot
 
 // Details of INVALID_IMAGE_ERROR.
 constexpr std::uint32_t ERROR_READING_FILE = 0x0001;

@@ -45,6 +45,12 @@ std::optional<std::vector<std::string>> listDirectory(const std::string& directo
 // True when a file or directory of that name exists.
 bool fileExists(const std::string& path);
 
+// Renames a file over another, replacing an existing target in one step, so that a
+// reader sees either the old or the new file, never a half-written one. Both names
+// must lie on one volume. Returns 0, or a Windows-numbered error code (2 source
+// missing, 5 access denied, 1 any other failure on POSIX).
+int replaceFile(const std::string& from, const std::string& to);
+
 // Absolute form of a path; the path itself when it cannot be resolved.
 std::string absolutePath(const std::string& path);
 

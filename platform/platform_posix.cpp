@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -48,6 +49,28 @@ std::optional<std::vector<std::string>> listDirectory(const std::string& directo
 bool fileExists(const std::string& path) {
     struct stat st {};
     return !path.empty() && stat(path.c_str(), &st) == 0;
+}
+
+int replaceFile(const std::string& from, const std::string& to) {
+    // Flush the new content to the disk first, so that the rename never publishes a
+    // file whose data is still only in memory.
+    const int fd = open(from.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+    if (std::rename(from.c_str(), to.c_str()) == 0)
+        return ERROR_OK;
+    switch (errno) {
+    case ENOENT:
+        return 2;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return ERROR_ACCESS_DENIED_CODE;
+    default:
+        return 1;
+    }
 }
 
 std::string absolutePath(const std::string& path) {

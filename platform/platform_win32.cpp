@@ -53,6 +53,12 @@ bool fileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+int replaceFile(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return ERROR_OK;
+    return static_cast<int>(GetLastError());
+}
+
 std::string absolutePath(const std::string& path) {
     char buffer[MAX_PATH + 1];
     const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);

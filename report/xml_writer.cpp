@@ -1,14 +1,36 @@
 #include "report/xml_writer.h"
 
+#include "adapter/board_family.h"
 #include "adapter/hba_entry.h"
 #include "log/debug_log.h"
 #include "report/result_codes.h"
 
 #include <cstdarg>
+#include <string>
+#include <string_view>
 
 namespace {
 
 std::FILE* g_outputFile = nullptr;
+
+// Texts from adapters and files go into the documents escaped, and control characters
+// are dropped, so that every document parses whatever an adapter reports.
+std::string xmlText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default:
+            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
+                out += c;
+        }
+    }
+    return out;
+}
 
 constexpr std::size_t kStatusMessageSize = 128;
 
@@ -42,6 +64,79 @@ void reportSelectionMiss(int kind, const RunOptions& options, bool matched) {
         return;
     runTally.selectionMissed = true;
     statusForCode(kind, 40);
+}
+
+bool isNicOrIscsi(const HbaEntry& e) { return e.hbaType == 2 || e.hbaType == 4; }
+
+bool isSelected(const HbaEntry& e, const RunOptions& options) {
+    if (e.supported != 1)
+        return false;
+    return options.wwn.empty() || e.wwpn.view() == options.wwn.view();
+}
+
+void writeDeviceStart(const HbaEntry& e) {
+    xmlElementStart("Device", 1);
+    if (isNicOrIscsi(e))
+        xmlPrint(g_outputFile,
+                 "vendorID=\"%X\" deviceID=\"%X\" subDeviceID=\"%X\" subVendorID=\"%X\" bus=\"%X\" "
+                 "device=\"%X\" function=\"%X\" mac=\"%s\" display=\"%s\">\n",
+                 e.vendorId, e.deviceId, e.subDeviceId, e.subVendorId, e.busNumber, e.device, e.function,
+                 xmlText(e.mac.view()).c_str(), xmlText(e.modelDesc.view()).c_str());
+    else
+        xmlPrint(g_outputFile,
+                 "vendorID=\"%X\" deviceID=\"%X\" subDeviceID=\"%X\" subVendorID=\"%X\" bus=\"%X\" "
+                 "device=\"%X\" function=\"%X\" wwpn=\"%s\" display=\"%s\">\n",
+                 e.vendorId, e.deviceId, e.subDeviceId, e.subVendorId, e.busNumber, e.device, e.function,
+                 xmlText(e.wwpn.view()).c_str(), xmlText(e.modelDesc.view()).c_str());
+}
+
+bool isCompleteDevice(const HbaEntry& e) {
+    if (e.deviceId == 0 || e.vendorId == 0 || e.subDeviceId == 0 || e.subVendorId == 0 || e.modelDesc.empty())
+        return false;
+    if ((isConvergedEntry(e) || isFerroxFCBoard(e.adapterNumber)) &&
+        (e.fwVersion == "0.0.0.0" || e.model == "Model N/A"))
+        return false;
+    if (isNicOrIscsi(e) && e.mac == "000000000000")
+        return false;
+    return isNicOrIscsi(e) || !(e.wwpn == "0000000000000000");
+}
+
+void writeInventoryDevice(const HbaEntry& e) {
+    runTally.devicesListed += 1;
+    writeDeviceStart(e);
+    if (isNicOrIscsi(e))
+        debugPrint("display=%s; vendorID=%X; deviceID=%X; subDeviceID=%X; subVendorID=%X; bus=%X; device=%X; "
+                   "function=%X; mac=%s\n",
+                   e.modelDesc.c_str(), e.vendorId, e.deviceId, e.subDeviceId, e.subVendorId, e.busNumber,
+                   e.device, e.function, e.mac.c_str());
+    else
+        debugPrint("display=%s; vendorID=%X; deviceID=%X; subDeviceID=%X; subVendorID=%X; bus=%X; device=%X; "
+                   "function=%X; wwpn=%s\n",
+                   e.modelDesc.c_str(), e.vendorId, e.deviceId, e.subDeviceId, e.subVendorId, e.busNumber,
+                   e.device, e.function, e.wwpn.c_str());
+    xmlElementStart("Application", 2);
+    xmlPrint(g_outputFile, "componentType=\"FRMW\" version=\"%s\" tavFwVer=\"%s\" display=\"%s\"/>\n",
+             xmlText(e.inventoryFwVersion.view()).c_str(), xmlText(e.fwVersion.view()).c_str(),
+             xmlText(e.modelDesc.view()).c_str());
+    xmlElementStart("Application", 2);
+    xmlPrint(g_outputFile, "componentType=\"BIOS\" version=\"%s\" tavBcVer=\"%s\" display=\"%s\"/>\n",
+             xmlText(e.inventoryBcVersion.view()).c_str(), xmlText(e.bcVersion.view()).c_str(),
+             xmlText(e.modelDesc.view()).c_str());
+    xmlClose("Device", 1);
+    if (!isCompleteDevice(e))
+        runTally.devicesIncomplete += 1;
+}
+
+// Writes every selected adapter; returns whether any was written.
+template <typename Write> bool writeSelectedDevices(const RunOptions& options, Write write) {
+    bool any = false;
+    for (HbaEntry* e = hbaListHead; e != nullptr; e = e->next) {
+        if (!isSelected(*e, options))
+            continue;
+        any = true;
+        write(*e);
+    }
+    return any;
 }
 
 } // namespace
@@ -104,7 +199,7 @@ void xmlElementStart(const char* name, int level) {
 
 void xmlMessage(std::uint32_t id, const char* text, int level) {
     xmlElementStart("Message", level);
-    xmlPrint(g_outputFile, "id=\"%lu\"> %s </%s>\n", static_cast<unsigned long>(id), text,
+    xmlPrint(g_outputFile, "id=\"%lu\"> %s </%s>\n", static_cast<unsigned long>(id), xmlText(text).c_str(),
              "Message");
 }
 
@@ -120,8 +215,8 @@ void xmlStatus(const char* result, const char* message, std::uint32_t id, int le
 
 void xmlPackage(const char* familyId, const char* value, int level, bool bootCode) {
     char attributes[160];
-    std::snprintf(attributes, sizeof attributes, "version=\"%s\" %s=\"%s\"", familyId,
-                  bootCode ? "tavBcVer" : "tavFwVer", value);
+    std::snprintf(attributes, sizeof attributes, "version=\"%s\" %s=\"%s\"", xmlText(familyId).c_str(),
+                  bootCode ? "tavBcVer" : "tavFwVer", xmlText(value).c_str());
     xmlElementStart("Package", level);
     xmlPrint(g_outputFile, "%s/>\n", attributes);
 }
@@ -155,13 +250,15 @@ void writeInventoryDocument(RunOptions& options) {
     xmlDeclaration();
     const bool haveList = hbaListHead != nullptr;
     const bool opened = openDocumentRoot("SVMInventory", haveList, !options.wwn.empty());
-    const bool matched = false;
+    bool matched = false;
     if (!haveList || runTally.adaptersSupported == 0) {
         // nothing more: the status rules give 17 or 6
     } else if (runTally.configFilesRead == 0) {
         statusForCode(MESSAGE_KIND_INVENTORY, 9);
     } else if (runTally.configEntriesValid == 0) {
         statusForCode(MESSAGE_KIND_INVENTORY, 10);
+    } else {
+        matched = writeSelectedDevices(options, writeInventoryDevice);
     }
     reportSelectionMiss(MESSAGE_KIND_INVENTORY, options, matched);
     // The root is closed whenever it was opened, also when no adapter is supported,
@@ -175,7 +272,7 @@ void writeExecutionDocument(RunOptions& options) {
     xmlDeclaration();
     const bool haveList = hbaListHead != nullptr;
     const bool opened = openDocumentRoot("SVMExecution", haveList, !options.wwn.empty());
-    const bool matched = false;
+    bool matched = false;
     if (!haveList || runTally.adaptersSupported == 0) {
         // nothing more: the status rules give 17 or 6
     } else if (runTally.configFilesRead == 0) {
@@ -186,6 +283,12 @@ void writeExecutionDocument(RunOptions& options) {
         statusForCode(MESSAGE_KIND_EXECUTION, 11);
     } else if (runTally.payloadEntriesValid == 0) {
         statusForCode(MESSAGE_KIND_EXECUTION, 12);
+    } else {
+        // Each selected adapter gets its Device element.
+        matched = writeSelectedDevices(options, [](HbaEntry& e) {
+            writeDeviceStart(e);
+            xmlClose("Device", 1);
+        });
     }
     reportSelectionMiss(MESSAGE_KIND_EXECUTION, options, matched);
     if (opened) {

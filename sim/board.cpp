@@ -1,5 +1,7 @@
 #include "sim/board.h"
 
+#include "sim/vpd_image.h"
+
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -107,11 +109,13 @@ Region readRegion(const json& j, const std::string& id) {
     r.refused = j.value("refused", false);
     take(j, "status", r.refusedStatus);
     take(j, "result", r.refusedResult);
+    if (j.contains("claimLength"))
+        r.claimedLength = std::uint32_t(number(j.at("claimLength"), "claimLength"));
     return r;
 }
 
 json regionJson(const Region& r) {
-    if (!r.absent && !r.refused)
+    if (!r.absent && !r.refused && !r.claimedLength)
         return hexText(r.bytes);
     json j = json::object();
     if (r.absent)
@@ -121,6 +125,8 @@ json regionJson(const Region& r) {
         j["status"] = hexWord(r.refusedStatus);
         j["result"] = hexWord(r.refusedResult);
     }
+    if (r.claimedLength)
+        j["claimLength"] = *r.claimedLength;
     if (!r.bytes.empty())
         j["hex"] = hexText(r.bytes);
     return j;
@@ -182,6 +188,9 @@ Board readBoard(const json& j, std::size_t index) {
     if (const auto rs = j.find("regions"); rs != j.end())
         for (const auto& [id, value] : rs->items())
             b.regions[std::uint32_t(number(json(id), "region number"))] = readRegion(value, id);
+    // VPD keywords fill region 14 unless the board gives that region's bytes itself.
+    if (const auto v = j.find("vpd"); v != j.end() && b.regions.count(14) == 0)
+        b.regions[14].bytes = encodeVpd(*v);
     if (const auto ms = j.find("memory"); ms != j.end()) {
         for (const auto& [address, value] : ms->items()) {
             std::uint32_t at = std::uint32_t(number(json(address), "memory address")) & ~3u;
@@ -210,6 +219,7 @@ Board readBoard(const json& j, std::size_t index) {
     if (const auto fs = j.find("faults"); fs != j.end())
         for (const json& f : *fs)
             b.faults.push_back(readFault(f));
+    readObjectStore(j, b.objects);
     return b;
 }
 
@@ -266,6 +276,7 @@ int saveBoardSet(BoardSet& set, std::string& problem) {
             for (const auto& [address, word] : b.memory)
                 memory[hexWord(address)] = hexWord(word);
             list[i]["memory"] = memory;
+            writeObjectStore(b.objects, list[i]);
         }
         // A crash halfway leaves the old file whole: write aside, then rename over it.
         const std::string temporary = set.path + ".tmp";

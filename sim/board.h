@@ -2,6 +2,8 @@
 // keeps. Boards come from a JSON file; see sim/README.md for the format.
 #pragma once
 
+#include "sim/objects.h"
+
 #include <nlohmann/json.hpp>
 
 #include <array>
@@ -19,6 +21,8 @@ struct Region {
     bool refused = false; // the adapter refuses access
     std::uint16_t refusedStatus = 0xFFF7;
     std::uint32_t refusedResult = 2; // library result that goes with the refusal
+    // A faulty adapter's claim of bytes delivered, whatever it really sent.
+    std::optional<std::uint32_t> claimedLength;
 };
 
 // "This call (and command or opcode), from its k-th matching use, n times, answers
@@ -60,6 +64,7 @@ struct Board {
     // Answer of the configuration-parameter-triple request; none: unavailable.
     std::optional<std::array<std::uint8_t, 3>> configTriple = std::array<std::uint8_t, 3>{0, 0, 0};
     std::vector<FaultRule> faults;
+    ObjectStore objects; // adapter-side objects, firmware texts, FFV
 };
 
 struct BoardSet {

@@ -1,6 +1,7 @@
 #include "sim/handlers.h"
 
 #include "common/bytes.h"
+#include "sim/handlers_objects.h"
 
 #include <algorithm>
 #include <cstring>
@@ -122,7 +123,7 @@ MailboxReply readRegionCommand(MailboxCall& c) {
 // buffer when word 1 bit 5 says so. A written region holds exactly those bytes.
 MailboxReply updateRegionCommand(MailboxCall& c) {
     if (getBits(word(c, 1), 0, 4) != 2)
-        return {STATUS_UNKNOWN_COMMAND, 0};
+        return updateRegionOtherKind(c);
     const std::uint32_t region = getBits(word(c, 2), 0, 16);
     const std::uint32_t length = getBits(word(c, 2), 16, 16);
     const bool inData = getBits(word(c, 1), 5, 1) != 0;
@@ -151,10 +152,12 @@ struct HandlerRow {
 
 // Later commands (objects, family value, downloads, keys) join this table.
 const HandlerRow kHandlers[] = {
+    {0x01, configRegionEraseCommand},
     {0x02, readNames},
     {0x11, readRevision},
     {0x17, readRegionCommand},
     {0x1B, updateRegionCommand},
+    {0x9B, sliConfigCommand},
 };
 
 } // namespace
@@ -172,6 +175,8 @@ MailboxReply readRegionBytes(const Board& board, std::uint32_t region, std::uint
         delivered = std::uint32_t(std::min<std::size_t>(length, r.bytes.size() - offset));
         std::memcpy(out, r.bytes.data() + offset, delivered);
     }
+    if (r.claimedLength)
+        delivered = *r.claimedLength; // only claimed: nothing past `length` was written
     return {};
 }
 

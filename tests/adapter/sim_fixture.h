@@ -25,6 +25,8 @@ class SimTest : public ::testing::Test {
         platform::unsetEnv("DFCSIM_BOARDS");
         platform::unsetEnv("DFCSIM_JOURNAL");
         adapterEnv.table.clear();
+        adapterEnv.boardCount = adapterEnv.totalCount = 0;
+        adapterEnv.noVpdModelNames = false;
     }
 
     // Writes {"boards": [boards...]}, lets the library read it and gives every board a
@@ -50,6 +52,7 @@ class SimTest : public ::testing::Test {
             records[b].interfaceLevel4 = info[136] == 4 ? 1 : 0;
         }
         adapterEnv.table = records;
+        adapterEnv.boardCount = adapterEnv.totalCount = n;
         return n;
     }
 

@@ -1,4 +1,7 @@
+#include "adapter/hba_entry.h"
 #include "common/run_state.h"
+#include "log/debug_log.h"
+#include "report/text_report.h"
 #include "report/result_codes.h"
 #include "report/xml_writer.h"
 #include "tests/testkit/testkit.h"
@@ -152,5 +155,163 @@ TEST_P(NoAdapterDocumentTest, WritesEmptyRootOrSelectionStatus) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, NoAdapterDocumentTest, ::testing::ValuesIn(kNoAdapterCases));
+
+} // namespace
+
+namespace {
+
+// Two supported adapters and one unsupported, built by hand.
+class DocumentWithAdaptersTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        resetRunState();
+        runTally.configFilesRead = 1;
+        runTally.configEntriesValid = 1;
+        runTally.adaptersSupported = 2;
+        add("10000000C9000001", "Dual-port \"Tavrel\" 32G <FC> & more", 1);
+        add("10000000C9000002", "Second port", 1);
+        add("10000000C9000003", "Not in the package", 0);
+    }
+    void TearDown() override {
+        freeHbaList();
+        resetRunState();
+    }
+    HbaEntry& add(const char* wwpn, const char* desc, int supported) {
+        HbaEntry* e = appendHbaEntry();
+        e->adapterNumber = 7; // not a board of the (empty) adapter table
+        e->wwpn = wwpn;
+        e->modelDesc = desc;
+        e->supported = static_cast<std::uint16_t>(supported);
+        e->vendorId = 0x10DF;
+        e->deviceId = 0xF100;
+        e->subDeviceId = 0xF100;
+        e->subVendorId = 0x10DF;
+        e->fwVersion = "2.10A5";
+        e->bcVersion = "1.20A3";
+        return *e;
+    }
+};
+
+TEST_F(DocumentWithAdaptersTest, InventoryListsSupportedAdaptersEscaped) {
+    RunOptions options;
+    const std::string text = written([&] { writeInventoryDocument(options); });
+    std::string error;
+    auto root = testkit::parseXml(text, &error);
+    ASSERT_NE(root, nullptr) << error << "\n" << text;
+    const auto devices = root->all("Device");
+    ASSERT_EQ(devices.size(), 2u);
+    EXPECT_EQ(devices[0]->attributes.at("wwpn"), "10000000C9000001");
+    EXPECT_NE(text.find("display=\"Dual-port &quot;Tavrel&quot; 32G &lt;FC&gt; &amp; more\">"), std::string::npos);
+    const auto apps = devices[1]->all("Application");
+    ASSERT_EQ(apps.size(), 2u);
+    EXPECT_EQ(apps[0]->attributes.at("componentType"), "FRMW");
+    EXPECT_EQ(apps[0]->attributes.at("tavFwVer"), "2.10A5");
+    EXPECT_EQ(apps[1]->attributes.at("tavBcVer"), "1.20A3");
+    EXPECT_EQ(root->child("SPStatus"), nullptr);
+    EXPECT_EQ(runTally.devicesListed, 2u);
+    EXPECT_EQ(runTally.devicesIncomplete, 0u);
+}
+
+struct SelectionCase {
+    const char* wwn;
+    bool execution;
+    std::size_t devices;
+    bool missed;
+};
+
+const SelectionCase kSelectionCases[] = {
+    {"10000000C9000002", false, 1, false},
+    {"10000000C9000003", false, 0, true}, // present but not supported
+    {"10000000C9FFFFFF", true, 0, true},
+    {"10000000C9000001", true, 1, false},
+};
+
+TEST_F(DocumentWithAdaptersTest, WwnSelection) {
+    for (const SelectionCase& c : kSelectionCases) {
+        SCOPED_TRACE(c.wwn);
+        runTally.selectionMissed = false;
+        runTally.payloadFilesFound = runTally.payloadEntriesValid = 1;
+        RunOptions options;
+        options.wwn = c.wwn;
+        const std::string text = written([&] {
+            if (c.execution)
+                writeExecutionDocument(options);
+            else
+                writeInventoryDocument(options);
+        });
+        auto root = testkit::parseXml(text);
+        ASSERT_NE(root, nullptr) << text;
+        EXPECT_EQ(root->all("Device").size(), c.devices);
+        EXPECT_EQ(runTally.selectionMissed, c.missed);
+        const auto* status = root->child("SPStatus");
+        EXPECT_EQ(status != nullptr, c.missed);
+        if (status != nullptr) {
+            EXPECT_EQ(status->child("Message")->attributes.at("id"), "40");
+        }
+    }
+}
+
+TEST_F(DocumentWithAdaptersTest, IncompleteDevicesAreCounted) {
+    hbaListHead->wwpn = "0000000000000000";   // FC adapter without a port name
+    hbaListHead->next->subVendorId = 0;        // missing PCI id
+    RunOptions options;
+    written([&] { writeInventoryDocument(options); });
+    EXPECT_EQ(runTally.devicesListed, 2u);
+    EXPECT_EQ(runTally.devicesIncomplete, 2u);
+}
+
+struct EarlyStatusCase {
+    bool execution;
+    RunTally tally;
+    int code; // 0: no status
+};
+
+TEST_F(DocumentWithAdaptersTest, CounterStatusesKeepTheDocumentWellFormed) {
+    const EarlyStatusCase cases[] = {
+        {false, {1, 1, 0, 0, 0, 0, 0, 0, 0, false, false}, 0}, // nothing supported: root closed empty
+        {false, {0, 0, 0, 0, 2, 0, 0, 0, 0, false, false}, 9},
+        {false, {1, 0, 0, 0, 2, 0, 0, 0, 0, false, false}, 10},
+        {true, {1, 1, 0, 0, 2, 0, 0, 0, 0, false, false}, 11},
+        {true, {1, 1, 1, 0, 2, 0, 0, 0, 0, false, false}, 12},
+    };
+    for (const EarlyStatusCase& c : cases) {
+        runTally = c.tally;
+        RunOptions options;
+        const std::string text = written([&] {
+            if (c.execution)
+                writeExecutionDocument(options);
+            else
+                writeInventoryDocument(options);
+        });
+        auto root = testkit::parseXml(text);
+        ASSERT_NE(root, nullptr) << text;
+        EXPECT_TRUE(root->all("Device").empty());
+        const auto* status = root->child("SPStatus");
+        ASSERT_EQ(status != nullptr, c.code != 0) << text;
+        if (status != nullptr) {
+            EXPECT_EQ(status->child("Message")->attributes.at("id"), std::to_string(c.code));
+        }
+    }
+}
+
+TEST_F(DocumentWithAdaptersTest, TextReportLines) {
+    testkit::TempDir dir;
+    const std::string path = dir.file("debug.log");
+    attachDebugFile(std::fopen(path.c_str(), "w"));
+    hbaListHead->groupNumber = 0;
+    printResultReport();
+    closeDebugFile();
+    const std::string log = testkit::readText(path);
+    EXPECT_NE(log.find("\n[Resulting HBA Configuration]\nHBA=7; MODEL=; MODEL_DESC=Dual-port"), std::string::npos);
+    EXPECT_NE(log.find("; WWPN=10000000C9000001; FW=2.10A5; BC=1.20A3; DeviceID=F100; VendorID=10DF; "
+                       "SubDeviceID=F100; SubVendorID=10DF; Bus=0; Dev=0; Func=0; SN=; GROUP=0; FFV_SUP=0\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("SUPPORTED=0; WWPN=10000000C9000003"), std::string::npos);
+    // The comparison lists supported adapters only, with boot code for legacy FC ones.
+    EXPECT_NE(log.find("\n[Comparison with Configuration File]\nModel     = \n"), std::string::npos);
+    EXPECT_NE(log.find("initial  bc_version = 1.20A3\npackaged bc_version = NONE\nbc download status  = 0\n"),
+              std::string::npos);
+    EXPECT_EQ(log.find("ModelDesc = Not in the package"), std::string::npos);
+}
 
 } // namespace

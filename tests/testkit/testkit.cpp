@@ -145,10 +145,25 @@ class XmlParser {
         return s_.substr(start, pos_ - start);
     }
 
-    bool checkText(const std::string& text) {
-        for (char c : text)
-            if (c == '<' || c == '&')
+    // Character data and attribute values: no '<', and '&' only as an entity reference.
+    static bool checkText(const std::string& text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '<')
                 return false;
+            if (text[i] != '&')
+                continue;
+            const std::size_t end = text.find(';', i);
+            if (end == std::string::npos)
+                return false;
+            const std::string entity = text.substr(i + 1, end - i - 1);
+            const bool named = entity == "amp" || entity == "lt" || entity == "gt" || entity == "quot" ||
+                               entity == "apos";
+            const bool numeric = entity.size() > 1 && entity[0] == '#' &&
+                                 entity.find_first_not_of("0123456789", 1) == std::string::npos;
+            if (!named && !numeric)
+                return false;
+            i = end;
+        }
         return true;
     }
 

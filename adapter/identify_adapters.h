@@ -1,0 +1,20 @@
+// Identification of every board after start-up: hardware id, OEM marker, serial
+// number and model name, then the multi-function flag of Ferrox boards.
+#pragma once
+
+#include <cstdint>
+
+// The hardware id from the read-revision command; 0 when the command fails.
+std::uint16_t readHardwareId(std::uint32_t board);
+
+// 1 when the board's region-14 VPD holds a "VG" value ending in "1014", else 0.
+std::uint16_t readOemVpdMarker(std::uint32_t board);
+
+// Fills hardwareId, oemVpd, modelName (and its VPD flag) and serialNumber of every
+// board. Returns 0.
+int identifyAdapters();
+
+// Sets the multi-function flag of each Ferrox board from its siblings (same bus,
+// device and serial number) and names it again; does nothing when the last VPD read
+// gave a model name and "/c" is absent. Returns 0.
+int markFerroxMultiFunction();

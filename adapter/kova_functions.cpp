@@ -1,0 +1,9 @@
+#include "adapter/kova_functions.h"
+
+int mergeKovaConvergedFunctions() {
+    return KOVA_NOT_AVAILABLE;
+}
+
+int matchKovaConvergedFunctions() {
+    return KOVA_NOT_AVAILABLE;
+}

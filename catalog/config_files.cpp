@@ -1,0 +1,324 @@
+#include "catalog/config_files.h"
+
+#include "common/run_state.h"
+#include "image/file_extension.h"
+#include "log/debug_log.h"
+#include "platform/platform.h"
+
+#include <cctype>
+#include <cstring>
+#include <list>
+#include <new>
+#include <optional>
+#include <vector>
+
+ConfigEntry* configListHead = nullptr;
+
+namespace {
+
+// Owner of the configuration records; a list so that the records never move while
+// adapters and the links point at them.
+std::list<ConfigEntry> g_configEntries;
+
+// Line lengths of a record: the first line, and each of the four lines after it.
+constexpr std::size_t kFirstLineMax = 127;
+constexpr std::size_t kRecordLineMax = 31;
+
+// Reads one line of at most maxChars characters, without its newline. A longer line is
+// split: its rest is read as the following line. A line of exactly maxChars characters
+// is still one line. Returns false at the end of the file with nothing read.
+bool readLine(std::FILE* file, std::size_t maxChars, std::string& line) {
+    line.clear();
+    int c = 0;
+    while (line.size() < maxChars && (c = std::fgetc(file)) != EOF) {
+        if (c == '\n')
+            return true;
+        line += static_cast<char>(c);
+    }
+    if (line.empty() && c == EOF)
+        return false;
+    if (line.size() == maxChars) {
+        c = std::fgetc(file);
+        if (c != '\n' && c != EOF)
+            std::ungetc(c, file);
+    }
+    return true;
+}
+
+std::string firstToken(const std::string& line) {
+    const char* blanks = " \t\r\n";
+    const std::size_t start = line.find_first_not_of(blanks);
+    if (start == std::string::npos)
+        return {};
+    const std::size_t end = line.find_first_of(blanks, start);
+    return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+// A value longer than the record's fields is refused rather than cut: a cut id or
+// family would silently describe another model or family.
+bool isTooLong(const std::string& value, const char* key) {
+    if (value.size() <= CONFIG_VALUE_MAX)
+        return false;
+    debugPrint("Error: %s value is longer than %zu characters! Value = %s\n", key, CONFIG_VALUE_MAX,
+               value.c_str());
+    return true;
+}
+
+// The id lines that follow "pci_id", in file order, with their messages.
+struct IdLine {
+    const char* key;
+    const char* noKey;
+    const char* noValue;
+    const char* notHex;
+};
+
+constexpr IdLine kIdLines[] = {
+    {"vendor_id", "Error: no vendor_id!\n", "Error: vendor_id value not found!\n",
+     "Error: vendor_id value not in hex format!\n"},
+    {"subsys_id", "Error: no subsys_id!\n", "Error: subsys_id value not found!\n",
+     "Error: subsys_id value not in hex format!\n"},
+    {"subven_id", "Error: no subven_id!\n", "Error: subven_id value not found!\n",
+     "Error: subven_id value not in hex format!\n"},
+};
+
+enum class RecordEnd { NextRecord, StopFile };
+
+// Reads lines 2 to 5 of a record whose device id is known. These lines are neither
+// tokenised nor checked for comments.
+RecordEnd readRecordTail(std::FILE* file, std::uint32_t deviceId) {
+    std::uint32_t ids[3] = {};
+    std::string line;
+    std::string value;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const IdLine& id = kIdLines[i];
+        if (!readLine(file, kRecordLineMax, line) || line.find(id.key) == std::string::npos) {
+            debugPrint("%s", id.noKey);
+            return RecordEnd::StopFile;
+        }
+        if (getKeyValue(line.c_str(), id.key, value) != 0) {
+            debugPrint("%s", id.noValue);
+            return RecordEnd::NextRecord;
+        }
+        if (isTooLong(value, id.key))
+            return RecordEnd::NextRecord;
+        if (parseHexId(&ids[i], value.c_str()) != 0) {
+            debugPrint("%s", id.notHex);
+            return RecordEnd::NextRecord;
+        }
+    }
+    if (!readLine(file, kRecordLineMax, line) || line.find("family_id") == std::string::npos) {
+        debugPrint("Error: no familyId!\n");
+        return RecordEnd::StopFile;
+    }
+    if (getKeyValue(line.c_str(), "family_id", value) != 0) {
+        debugPrint("Error: family_id value not found!\n");
+        return RecordEnd::NextRecord;
+    }
+    if (isTooLong(value, "family_id"))
+        return RecordEnd::NextRecord;
+    addConfigEntry(deviceId, ids[0], ids[1], ids[2], value.c_str());
+    return RecordEnd::NextRecord;
+}
+
+void readConfigFile(std::FILE* file) {
+    std::string line;
+    std::string value;
+    while (readLine(file, kFirstLineMax, line)) {
+        const std::string token = firstToken(line);
+        if (token.empty() || token[0] == '#' || token.rfind("//", 0) == 0)
+            continue;
+        if (token.find("pci_id") == std::string::npos) {
+            debugPrint("Error: no pci_id!\n");
+            return;
+        }
+        if (getKeyValue(line.c_str(), "pci_id", value) != 0) {
+            debugPrint("Error: pci_id value not found!\n\n");
+            continue;
+        }
+        if (isTooLong(value, "pci_id"))
+            continue;
+        std::uint32_t deviceId = 0;
+        if (parseHexId(&deviceId, value.c_str()) != 0) {
+            debugPrint("Error: pci_id value not in hex format!\n\n");
+            continue;
+        }
+        if (readRecordTail(file, deviceId) == RecordEnd::StopFile)
+            return;
+    }
+}
+
+} // namespace
+
+CluImage* makeFileNameList(const char* directory, int* status, int kind) {
+    *status = 1;
+    debugPrint("\n[makeFileNameList]\n");
+    std::optional<std::vector<std::string>> names;
+    try {
+        names = platform::listDirectory(directory != nullptr ? directory : "");
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    if (!names)
+        return nullptr;
+    *status = 0;
+    CluImage* head = nullptr;
+    for (const std::string& name : *names) {
+        if (name == "." || name == "..")
+            continue;
+        bool accepted = false;
+        if (kind == FILE_LIST_CONFIG) {
+            accepted =
+                name.find(".ini") != std::string::npos || name.find(".INI") != std::string::npos;
+        } else if (kind == FILE_LIST_PAYLOAD) {
+            std::uint32_t extType = 0;
+            accepted = isValidFileExtension(name.c_str(), &extType, EXT_MODE_ANY) == 0;
+        }
+        if (!accepted) {
+            debugPrint("Skipping unsupported file = %s\n", name.c_str());
+            continue;
+        }
+        if (name.size() >= 32) {
+            debugPrint("Skipping file = %s\n", name.c_str());
+            debugPrint("The file name is longer than expected.\n");
+            continue;
+        }
+        CluImage* record = new (std::nothrow) CluImage();
+        if (record == nullptr) {
+            debugPrint("Skipping file = %s\n", name.c_str());
+            debugPrint("Could not allocate memory.\n");
+            continue;
+        }
+        record->filename = name;
+        record->next = head;
+        head = record;
+    }
+    return head;
+}
+
+void freeFileNameList(CluImage* head) {
+    while (head != nullptr) {
+        CluImage* next = head->next;
+        delete head;
+        head = next;
+    }
+}
+
+std::FILE* openConfigFile(const char* name, int* status) {
+    // The directory text already ends in a separator; the doubled one is harmless.
+    const std::string path = configDir.str() + platform::kPathSeparator + name;
+    debugPrint("Attempting to open = %s\n", path.c_str());
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) {
+        *status = 18;
+        debugPrint("Config file could not be opened!\n\n");
+    }
+    return file;
+}
+
+ConfigEntry* readConfigFiles(const CluImage* fileList, int* status) {
+    debugPrint("\n[Reading Configuration Files]\n");
+    if (fileList == nullptr) {
+        *status = 1;
+        return configListHead;
+    }
+    *status = 0;
+    for (const CluImage* record = fileList; record != nullptr; record = record->next) {
+        const char* name = record->filename.c_str();
+        ++runTally.configFilesRead;
+        debugPrint("\nOpening file = %s\n", name);
+        std::FILE* file = openConfigFile(name, status);
+        if (file == nullptr)
+            continue;
+        *status = 0;
+        readConfigFile(file);
+        debugPrint("Closing = %s\n", name);
+        std::fclose(file);
+    }
+    return configListHead;
+}
+
+int getKeyValue(const char* line, const char* key, std::string& valueOut, char delimiter) {
+    valueOut.clear();
+    const char* at =
+        (line == nullptr || key == nullptr || line[0] == '\0') ? nullptr : std::strstr(line, key);
+    // Searching from the key's start lets a key that ends in its delimiter ("FW=") work too.
+    const char* p = at != nullptr ? std::strchr(at, delimiter) : nullptr;
+    if (p != nullptr) {
+        ++p;
+        while (*p == ' ')
+            ++p;
+        while (*p != '\0' && *p != ' ' && *p != ';' && *p != '\r' && *p != '\n')
+            valueOut += *p++;
+    }
+    if (valueOut.empty()) {
+        valueOut = "N/A";
+        return 1;
+    }
+    return 0;
+}
+
+int parseHexId(std::uint32_t* out, const char* text) {
+    std::uint64_t value = 0;
+    const char* p = text;
+    while (std::isspace(static_cast<unsigned char>(*p)))
+        ++p;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))
+        p += 2;
+    for (; std::isxdigit(static_cast<unsigned char>(*p)); ++p) {
+        const int c = std::tolower(static_cast<unsigned char>(*p));
+        value = value * 16 + static_cast<std::uint64_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+        // Saturate like a 32-bit unsigned conversion: an id this large matches nothing.
+        if (value > 0xFFFFFFFFu)
+            value = 0xFFFFFFFFu;
+    }
+    *out = static_cast<std::uint32_t>(value);
+    return *out != 0 ? 0 : 1;
+}
+
+int addConfigEntry(std::uint32_t deviceId, std::uint32_t vendorId, std::uint32_t subSystemId,
+                   std::uint32_t subVendorId, const char* familyId) {
+    ++runTally.configEntriesValid;
+    for (const ConfigEntry& e : g_configEntries)
+        if (e.deviceId == deviceId && e.vendorId == vendorId && e.subSystemId == subSystemId &&
+            e.subVendorId == subVendorId)
+            return 0;
+    ConfigEntry* entry = nullptr;
+    try {
+        entry = &g_configEntries.emplace_back();
+    } catch (const std::bad_alloc&) {
+        return 1;
+    }
+    entry->deviceId = deviceId;
+    entry->vendorId = vendorId;
+    entry->subSystemId = subSystemId;
+    entry->subVendorId = subVendorId;
+    entry->familyId = familyId;
+    if (configListHead == nullptr) {
+        configListHead = entry;
+    } else {
+        ConfigEntry* tail = &*std::prev(g_configEntries.end(), 2);
+        tail->next = entry;
+        entry->prev = tail;
+    }
+    return 0;
+}
+
+void printConfigEntries(const ConfigEntry* head) {
+    debugPrint("\n");
+    debugPrint("\n[Discovered Configuration Entries]\n");
+    int number = 1;
+    for (const ConfigEntry* e = head; e != nullptr; e = e->next, ++number) {
+        debugPrint("\nConfiguration #%d\n", number);
+        debugPrint("--- deviceId    = %X\n", e->deviceId);
+        debugPrint("--- vendorId    = %X\n", e->vendorId);
+        debugPrint("--- subSystemId = %X\n", e->subSystemId);
+        debugPrint("--- subVendorId = %X\n", e->subVendorId);
+        debugPrint("--- family      = %s\n", e->familyId.c_str());
+    }
+    debugPrint("\n");
+}
+
+void freeConfigList() {
+    g_configEntries.clear();
+    configListHead = nullptr;
+}

@@ -1,0 +1,69 @@
+// Configuration files: the directory scan that lists configuration and payload file
+// names, and the reader that turns configuration records into the process-wide list
+// of ConfigEntry records.
+#pragma once
+
+#include "common/fixed_text.h"
+#include "image/clu_image.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+// One adapter model named by its four PCI ids, and the family ID it is to run.
+struct ConfigEntry {
+    std::uint32_t deviceId = 0;    // "pci_id"
+    std::uint32_t vendorId = 0;    // "vendor_id"
+    std::uint32_t subSystemId = 0; // "subsys_id"
+    std::uint32_t subVendorId = 0; // "subven_id"
+    FixedText<32> familyId;        // as written in the file, not validated
+    ConfigEntry* next = nullptr;
+    ConfigEntry* prev = nullptr;
+};
+
+// Head of the configuration list in reading order; null while it is empty.
+extern ConfigEntry* configListHead;
+
+// Kinds of makeFileNameList.
+constexpr int FILE_LIST_CONFIG = 0;
+constexpr int FILE_LIST_PAYLOAD = 1;
+
+// Longest value and family ID a record may carry; longer ones reject the record.
+constexpr std::size_t CONFIG_VALUE_MAX = 15;
+
+// Lists the configuration (kind 0) or payload (kind 1) file names of a directory
+// (which ends in a separator), newest-first: the reverse of the enumeration order.
+// Only `filename` of each record is filled. status becomes 1 when the directory could
+// not be searched, 0 once the search started. The caller frees the list.
+CluImage* makeFileNameList(const char* directory, int* status, int kind);
+
+// Releases a list made by makeFileNameList.
+void freeFileNameList(CluImage* head);
+
+// Reads every listed file (from configDir) into the configuration list and returns its
+// head. status: 1 for an absent list, 18 after a file that could not be opened, 0 after
+// one that could.
+ConfigEntry* readConfigFiles(const CluImage* fileList, int* status);
+
+// Opens configDir + separator + name for text reading; null (status 18) on failure.
+std::FILE* openConfigFile(const char* name, int* status);
+
+// Finds key in line, then the first delimiter after it, and copies the value behind it
+// (leading spaces skipped) up to a blank, ';', CR, LF or the end. Returns 0 with the
+// value, or 1 with "N/A" when there is no key, no delimiter or no value.
+int getKeyValue(const char* line, const char* key, std::string& valueOut, char delimiter = '=');
+
+// Parses an unsigned hexadecimal id (leading white space and "0x" allowed, stops at the
+// first non-digit). Returns 0 when the value is nonzero, else 1 ("not in hex format").
+int parseHexId(std::uint32_t* out, const char* text);
+
+// Counts a valid record and appends it unless an entry with the same four ids exists:
+// the first record for a model wins. Returns 0, or 1 when memory could not be had.
+int addConfigEntry(std::uint32_t deviceId, std::uint32_t vendorId, std::uint32_t subSystemId,
+                   std::uint32_t subVendorId, const char* familyId);
+
+// Writes the list to the debug log.
+void printConfigEntries(const ConfigEntry* head);
+
+// Releases the configuration list; the head becomes null.
+void freeConfigList();

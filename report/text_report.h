@@ -1,0 +1,9 @@
+// The plain-text picture of every discovered adapter, written to the debug file.
+#pragma once
+
+// Writes the heading and one line per adapter.
+void printHbaReport(const char* heading);
+
+// Writes the resulting configuration and the comparison of installed and packaged
+// versions for every supported adapter.
+void printResultReport();

@@ -1,0 +1,35 @@
+// The adapter-side object store of a simulated board: named objects with their
+// contents, the firmware version texts, the family value (FFV) and what a firmware
+// write answers. Read from and written back to the board's JSON.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace dfcsim {
+
+struct ObjectStore {
+    std::map<std::string, std::vector<std::uint8_t>> objects;
+    std::uint8_t prgChangeStatus = 0; // change status after a "/prg" write
+    std::string activeFirmware, flashFirmware;
+    bool firmwareGiven = false;    // else both texts follow the read-revision firmware
+    std::vector<std::uint8_t> ffv; // at most 32 bytes; empty: none written yet
+    bool ffvGiven = false;
+    // A write in progress: pieces arrive in order and replace the object only when
+    // the last piece has come (not kept across board-file reads).
+    std::string pendingName;
+    std::vector<std::uint8_t> pending;
+};
+
+// Reads "objects", "prgChangeStatus", "firmwareVersions" and "ffv" of a board object.
+// Throws std::exception on damaged values, like the rest of the board reader.
+void readObjectStore(const nlohmann::json& board, ObjectStore& store);
+
+// Writes the lasting parts (objects, FFV) back into the board object.
+void writeObjectStore(const ObjectStore& store, nlohmann::json& board);
+
+} // namespace dfcsim

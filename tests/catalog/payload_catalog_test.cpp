@@ -1,0 +1,114 @@
+// Adapter selection against the configuration list and the family table, and the
+// payload catalogue built from image files written by the image writer.
+#include "adapter/hba_entry.h"
+#include "catalog/payload_catalog.h"
+#include "tests/catalog/catalog_fixture.h"
+#include "tools/image_writer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PayloadCatalogTest : public CatalogTest {
+  protected:
+    void TearDown() override {
+        freeHbaList();
+        freePayloadList();
+        CatalogTest::TearDown();
+    }
+    static HbaEntry& adapter(std::uint32_t subsystem, const char* fw, std::uint16_t hbaType = 0) {
+        HbaEntry* e = appendHbaEntry();
+        e->adapterNumber = 200; // no board of the adapter table: never a Ferrox FC board
+        e->vendorId = 0x10DF;
+        e->subVendorId = 0x10DF;
+        e->deviceId = 0xF100;
+        e->subDeviceId = subsystem;
+        e->fwVersion = fw;
+        e->hbaType = hbaType;
+        return *e;
+    }
+};
+
+TEST_F(PayloadCatalogTest, SelectsAdaptersAndTakesFamilyVersions) {
+    ASSERT_EQ(makeFamilyIdTable(), 0);
+    addConfigEntry(0xF100, 0x10DF, 0xF100, 0x10DF, "02.01.01");
+    addConfigEntry(0xF100, 0x10DF, 0xF1FF, 0x10DF, "02.01.01"); // subsystem the family lacks
+    addConfigEntry(0xF100, 0x10DF, 0xF126, 0x10DF, "77.77.77"); // family not in the table
+    HbaEntry& legacy = adapter(0xF100, "UD201A4");
+    HbaEntry& zd = adapter(0xF100, "ZD282A4");
+    HbaEntry& absentRow = adapter(0xF1FF, "UD201A4");
+    HbaEntry& unknownFamily = adapter(0xF126, "UF201A4");
+    HbaEntry& unmatched = adapter(0xF1AA, "UD201A4");
+
+    EXPECT_EQ(assignConfigEntries(), 3);
+    EXPECT_EQ(runTally.adaptersSupported, 3u);
+
+    EXPECT_EQ(legacy.supported, 1);
+    EXPECT_EQ(legacy.packagedFamilyId.str(), "02.01.01");
+    EXPECT_EQ(legacy.packagedFwVersion.str(), "UD202A3");
+    EXPECT_EQ(legacy.packagedBcVersion.str(), "UU700X1");
+
+    EXPECT_EQ(zd.supported, 0); // a ZD legacy adapter is never selected
+    EXPECT_EQ(zd.packagedFamilyId.str(), "");
+
+    EXPECT_EQ(absentRow.supported, 1);
+    EXPECT_EQ(absentRow.packagedFwVersion.str(), "NONE");
+    EXPECT_EQ(absentRow.packagedBcVersion.str(), "NONE");
+    EXPECT_EQ(getFamilyImageVersions(&absentRow, "02.01.01"), 1);
+
+    EXPECT_EQ(unknownFamily.supported, 1);
+    EXPECT_EQ(unknownFamily.packagedFwVersion.str(), "NONE");
+    EXPECT_NE(debugText().find("Could not find id = 77.77.77\nCould not determine the family fw and bc\n"),
+              std::string::npos);
+
+    EXPECT_EQ(unmatched.supported, 0);
+}
+
+TEST_F(PayloadCatalogTest, CatalogueDecodesImagesAndFindsThemByVersion) {
+    payloadDir = dir_.file("");
+    GrpImageLayout grp;
+    writeImageFile(dir_.file("fw.grp"), buildGrpImage(grp));
+    PrgImageLayout boot;
+    boot.versionWord = makeLegacyVersionWord(3, 0x79, 2, 0, 2, 1, 3);
+    writeImageFile(dir_.file("boot.prg"), buildPrgImage(boot));
+    testkit::writeText(dir_.file("notes.txt"), "not an image");
+    testkit::writeText(dir_.file("broken.all"), "short");
+
+    int status = 0;
+    CluImage* names = makeFileNameList(payloadDir.c_str(), &status, FILE_LIST_PAYLOAD);
+    ASSERT_EQ(status, 0);
+    makePayloadList(names, &status);
+    freeFileNameList(names);
+    EXPECT_EQ(runTally.payloadEntriesValid, 2u);
+    EXPECT_GE(runTally.payloadFilesFound, 3u);
+
+    const CluImage* grpRecord = nullptr;
+    const CluImage* prgRecord = nullptr;
+    for (const CluImage* r = payloadListHead; r != nullptr; r = r->next) {
+        EXPECT_EQ(r->sortedVersion.str(), "N/A");
+        EXPECT_EQ(r->legacyType.str(), "N/A");
+        (r->extType == GRPext ? grpRecord : prgRecord) = r;
+    }
+    ASSERT_NE(grpRecord, nullptr);
+    ASSERT_NE(prgRecord, nullptr);
+    EXPECT_EQ(grpRecord->imageType, 32u);
+    EXPECT_EQ(grpRecord->CNAMajorVer, 11u);
+    EXPECT_EQ(grpRecord->CNABuildVer, 9u);
+
+    HbaEntry& e = adapter(0xF100, "UD201A4");
+    e.packagedBcVersion = prgRecord->decodedVersion.view();
+    e.packagedFwVersion = "11.2.216.9";
+    EXPECT_EQ(findCatalogImage(e, prgRecord->imageType, PRGext), prgRecord);
+    EXPECT_EQ(findCatalogImage(e, prgRecord->imageType, ALLext), nullptr); // never as firmware
+    EXPECT_EQ(findCatalogImage(e, 32, GRPext), grpRecord);
+    EXPECT_EQ(findCatalogImage(e, 64, GRPext), nullptr);
+    EXPECT_NE(debugText().find("Code not decode image version. File = broken.all Status = "), std::string::npos);
+}
+
+TEST_F(PayloadCatalogTest, MissingNameListIsStatusOne) {
+    int status = 0;
+    EXPECT_EQ(makePayloadList(nullptr, &status), nullptr);
+    EXPECT_EQ(status, 1);
+}
+
+} // namespace

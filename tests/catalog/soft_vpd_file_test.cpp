@@ -1,0 +1,234 @@
+#include "tests/catalog/catalog_fixture.h"
+
+#include "adapter/hba_entry.h"
+#include "platform/platform.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The list as "address|fw|bc|fid|type|location;" items.
+std::string listedEntries() {
+    std::string out;
+    for (const VPDEntry* e = vpdListHead; e != nullptr; e = e->next)
+        out += e->address.str() + "|" + e->fw_ver.str() + "|" + e->bc_ver.str() + "|" +
+               e->fid_ver.str() + "|" + std::to_string(e->cnaType) + "|" +
+               std::to_string(e->location) + ";";
+    return out;
+}
+
+HbaEntry fcAdapter(const char* wwpn, const char* fw, const char* bc, const char* family) {
+    HbaEntry a;
+    a.hbaType = 0;
+    a.wwpn = wwpn;
+    a.mac = "00-00-00-00-00-00";
+    a.packagedFwVersion = fw;
+    a.packagedBcVersion = bc;
+    a.packagedFamilyId = family;
+    return a;
+}
+
+HbaEntry nicAdapter(std::uint16_t hbaType, const char* mac, const char* fw, const char* family) {
+    HbaEntry a;
+    a.hbaType = hbaType;
+    a.mac = mac;
+    a.wwpn = "2000000000000000";
+    a.packagedFwVersion = fw;
+    a.packagedFamilyId = family;
+    return a;
+}
+
+class SoftVpdTest : public CatalogTest {
+  protected:
+    void SetUp() override {
+        CatalogTest::SetUp();
+        fs::create_directories(dir_.file("pri"));
+        fs::create_directories(dir_.file("sec"));
+        primaryFidLog = primary();
+    }
+    std::string primary() const {
+        return dir_.file("pri") + platform::kPathSeparator + "tavCNAFID.cfg";
+    }
+    std::string secondary() const {
+        return dir_.file("sec") + platform::kPathSeparator + "tavCNAFID.cfg";
+    }
+};
+
+// ---------------------------------------------------------------------------------------
+// Reading
+
+struct LineCase {
+    const char* line;
+    const char* entry; // listedEntries() after reading it as the primary file
+};
+
+const LineCase kLineCases[] = {
+    {"MAC=00-90-FA-12-34-56;FW=10.2.315.45;FID=01.04.03",
+     "00-90-FA-12-34-56|10.2.315.45|N/A|01.04.03|2|0;"},
+    {"WWPN=10000000C9ABCDEF;FW= UD202A3;BC=UU700X1;FID=02.01.01",
+     "10000000C9ABCDEF|UD202A3|UU700X1|02.01.01|8|0;"},
+    {"FID=02.01.01;BC=UU700X1;FW=UD202A3;WWPN=10000000C9ABCDEF\r",
+     "10000000C9ABCDEF|UD202A3|UU700X1|02.01.01|8|0;"},
+    {"WWPN=10000000C9ABCDEF", "10000000C9ABCDEF|N/A|N/A|N/A|8|0;"},
+    {"# MAC addresses of the lab", ""},
+    {"FW=UD202A3;BC=UU700X1;FID=02.01.01", ""},
+    {"", ""},
+    // Field limits: a 23-character address and 31-character versions are kept; one
+    // character more and the line is skipped, never cut.
+    {"WWPN=20:00:00:90:fa:00:00:01;FW=1234567890123456789012345678901;BC=N;FID=F",
+     "20:00:00:90:fa:00:00:01|1234567890123456789012345678901|N|F|8|0;"},
+    {"WWPN=20:00:00:90:fa:00:00:01x;FW=1;BC=2;FID=3", ""},
+    {"MAC=00-90-FA-12-34-56;FW=12345678901234567890123456789012;FID=3", ""},
+    {"WWPN=1;FW=2;BC=3;FID=01.01.01.01.01.01.01.01.01.01.01", ""},
+};
+
+TEST_F(SoftVpdTest, ReadsEntryLines) {
+    for (const LineCase& c : kLineCases) {
+        freeCNAVpdList();
+        testkit::writeText(primary(), std::string(c.line) + "\n");
+        EXPECT_EQ(readCNAVpdFile(primary().c_str(), VPD_PRIMARY), 0);
+        EXPECT_EQ(listedEntries(), c.entry) << c.line;
+    }
+    EXPECT_NE(debugText().find("\nProcessing " + primary() +
+                               "...\nMAC=00-90-FA-12-34-56;"
+                               "FW=10.2.315.45; BC=N/A; FID=01.04.03\n"),
+              std::string::npos);
+    EXPECT_NE(debugText().find("the WWPN value is longer than 23 characters"), std::string::npos);
+}
+
+TEST_F(SoftVpdTest, ReadsSecondaryFirstAndFindsTheFirstEntryForAnAddress) {
+    secondaryFidLog = secondary();
+    testkit::writeText(secondary(), "WWPN=10000000C9000001;FW=UD202A3;BC=UU700X1;FID=02.01.01\n");
+    testkit::writeText(primary(), "WWPN=10000000C9000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n"
+                                  "MAC=00-90-FA-00-00-01;FW=11.2.216.9;FID=02.01.01\n");
+    EXPECT_EQ(createCNAVpdList(), 0);
+    EXPECT_EQ(listedEntries(), "10000000C9000001|UD202A3|UU700X1|02.01.01|8|1;"
+                               "10000000C9000001|UD202A1|UU700A0|02.00.01|8|0;"
+                               "00-90-FA-00-00-01|11.2.216.9|N/A|02.01.01|2|0;");
+    EXPECT_NE(
+        debugText().find("\n[printCNAEntries]\naddress  = 10000000C9000001\nfw_ver   = UD202A3\n"
+                         "bc_ver   = UU700X1\nfid_ver  = 02.01.01\nlocation = 1\ncnaType  = 8\n\n"),
+        std::string::npos);
+
+    // NIC and iSCSI functions are keyed by MAC address, every other kind by WWPN.
+    struct Find {
+        HbaEntry adapter;
+        int found;
+        const VPDEntry* entry;
+    };
+    const VPDEntry* secondaryEntry = vpdListHead;
+    const VPDEntry* macEntry = vpdListHead->next->next;
+    Find finds[] = {
+        {fcAdapter("10000000C9000001", "", "", ""), 1, secondaryEntry},
+        {nicAdapter(2, "00-90-FA-00-00-01", "", ""), 1, macEntry},
+        {nicAdapter(4, "00-90-FA-00-00-01", "", ""), 1, macEntry},
+        {nicAdapter(8, "00-90-FA-00-00-01", "", ""), 0, nullptr},
+        {fcAdapter("10000000C9000002", "", "", ""), 0, nullptr},
+    };
+    for (Find& f : finds) {
+        EXPECT_EQ(findVPDEntry(&f.adapter), f.found) << f.adapter.hbaType;
+        EXPECT_EQ(f.adapter.familyEntry, f.entry) << f.adapter.hbaType;
+    }
+}
+
+TEST_F(SoftVpdTest, AbsentFilesAreReportedAndLeaveTheListEmpty) {
+    EXPECT_EQ(createCNAVpdList(), 0);
+    EXPECT_EQ(vpdListHead, nullptr);
+    const std::string log = debugText();
+    EXPECT_NE(log.find("\n[createCNAVpdList]\nLog path is not set, exiting\nFile " + primary() +
+                       " does not exist!\n\n[printCNAEntries]\n"),
+              std::string::npos);
+}
+
+// ---------------------------------------------------------------------------------------
+// Recording downloads and writing back
+
+TEST_F(SoftVpdTest, UpdateRunWritesBothFilesAndReadsBackTheSame) {
+    secondaryFidLog = secondary();
+    testkit::writeText(secondary(), "WWPN=10000000C9000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n");
+    testkit::writeText(
+        primary(), "# kept by the field team\nMAC=00-90-FA-00-00-02;FW=11.0.270.18;FID=02.00.01\n");
+    createCNAVpdList();
+
+    // An adapter whose entry came from the secondary file: firmware, then boot code.
+    HbaEntry fromSecondary = fcAdapter("10000000C9000001", "UD202A3", "UU700X1", "02.01.01");
+    EXPECT_EQ(updateCNA_VPD_Data(&fromSecondary, 0), 0);
+    fromSecondary.packagedFamilyId = "99.99.99";
+    EXPECT_EQ(updateCNA_VPD_Data(&fromSecondary, 1), 0);
+    // Adapters without entries get new primary entries; the longest values all fit.
+    HbaEntry newFc =
+        fcAdapter("20:00:00:90:fa:00:00:03", "1234567890123456789012345678901",
+                  "ABCDEFGHIJABCDEFGHIJABCDEFGHIJA", "01.02.03.04.05.06.07.08.09.10.1");
+    EXPECT_EQ(updateCNA_VPD_Data(&newFc, 0), 0);
+    HbaEntry newNic = nicAdapter(2, "00-90-FA-00-00-04", "11.2.216.9", "02.01.01");
+    EXPECT_EQ(updateCNA_VPD_Data(&newNic, 0), 0);
+    const std::string log = debugText();
+    EXPECT_NE(log.find("\n[updateCNA_VPD_Data]\nFound a match! Updating VPDEntry "
+                       "pointer!\nUpdating existing entry!\n"),
+              std::string::npos);
+
+    EXPECT_EQ(updateCNAVPDFile(), 0);
+    EXPECT_EQ(testkit::readText(secondary()),
+              "WWPN=10000000C9000001;FW=UD202A3;BC=UU700X1;FID=99.99.99\n");
+    EXPECT_EQ(testkit::readText(primary()),
+              "WWPN=10000000C9000001;FW=UD202A3;BC=UU700X1;FID=99.99.99\n"
+              "MAC=00-90-FA-00-00-02;FW=11.0.270.18;FID=02.00.01\n"
+              "WWPN=20:00:00:90:fa:00:00:03;FW=1234567890123456789012345678901;"
+              "BC=ABCDEFGHIJABCDEFGHIJABCDEFGHIJA;FID=01.02.03.04.05.06.07.08.09.10.1\n"
+              "MAC=00-90-FA-00-00-04;FW=11.2.216.9;FID=02.01.01\n");
+    EXPECT_NE(debugText().find("Writing: MAC=00-90-FA-00-00-04;FW=11.2.216.9;FID=02.01.01\n"),
+              std::string::npos);
+    // No temporary file is left behind.
+    for (const char* folder : {"pri", "sec"})
+        EXPECT_EQ(*platform::listDirectory(dir_.file(folder)),
+                  std::vector<std::string>{"tavCNAFID.cfg"});
+
+    // What was written reads back as the same entries, the longest line included; the
+    // updated entry now comes from both files, and MAC lines carry no boot code.
+    freeCNAVpdList();
+    createCNAVpdList();
+    EXPECT_EQ(listedEntries(),
+              "10000000C9000001|UD202A3|UU700X1|99.99.99|8|1;"
+              "10000000C9000001|UD202A3|UU700X1|99.99.99|8|0;"
+              "00-90-FA-00-00-02|11.0.270.18|N/A|02.00.01|2|0;"
+              "20:00:00:90:fa:00:00:03|1234567890123456789012345678901|"
+              "ABCDEFGHIJABCDEFGHIJABCDEFGHIJA|01.02.03.04.05.06.07.08.09.10.1|8|0;"
+              "00-90-FA-00-00-04|11.2.216.9|N/A|02.01.01|2|0;");
+}
+
+TEST_F(SoftVpdTest, AFailedWriteKeepsTheOldContent) {
+    const std::string old = "WWPN=10000000C9000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n";
+    testkit::writeText(primary(), old);
+    createCNAVpdList();
+    HbaEntry adapter = fcAdapter("10000000C9000001", "UD202A3", "UU700X1", "02.01.01");
+    updateCNA_VPD_Data(&adapter, 0);
+
+    // Nothing can be created where the new content would go.
+    const fs::path blocked = primary() + ".tmp";
+    fs::create_directories(blocked / "inside");
+    EXPECT_EQ(updateCNAVPDFile(), 1);
+    EXPECT_EQ(testkit::readText(primary()), old);
+    const std::string log = debugText();
+    EXPECT_NE(log.find("Log path does not exist, exiting\n"),
+              std::string::npos); // no secondary path
+    EXPECT_NE(
+        log.find("Log path: " + primary() + "\nWarning: Unable to create updated CNA file!\n"),
+        std::string::npos);
+
+    // Once the way is clear, the same list is written.
+    fs::remove_all(blocked);
+    EXPECT_EQ(updateCNAVPDFile(), 0);
+    EXPECT_EQ(testkit::readText(primary()),
+              "WWPN=10000000C9000001;FW=UD202A3;BC=UU700A0;FID=02.01.01\n");
+}
+
+TEST_F(SoftVpdTest, AnAddressLongerThanTheFieldIsNeverRecorded) {
+    HbaEntry adapter = fcAdapter("20:00:00:90:fa:00:00:01:02", "UD202A3", "UU700X1", "02.01.01");
+    EXPECT_EQ(updateCNA_VPD_Data(&adapter, 0), 1);
+    EXPECT_EQ(vpdListHead, nullptr);
+    EXPECT_EQ(adapter.familyEntry, nullptr);
+}
+
+} // namespace
