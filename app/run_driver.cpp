@@ -16,6 +16,7 @@
 #include "report/rollback.h"
 #include "report/text_report.h"
 #include "report/xml_writer.h"
+#include "update/hba_inventory.h"
 
 #include <cstdio>
 #include <cctype>
@@ -151,6 +152,7 @@ int runImageQuery(RunOptions& options) {
 void discoverAndSelect() {
     createCNAVpdList();
     makeFamilyIdTable();
+    makeHbaList();
     assignGroupNumbers();
     int listStatus = 0;
     CluImage* names = makeFileNameList(configDir.c_str(), &listStatus, FILE_LIST_CONFIG);

@@ -4,6 +4,7 @@
 #include "adapter/hba_entry.h"
 #include "log/debug_log.h"
 #include "report/result_codes.h"
+#include "update/update_adapter.h"
 
 #include <cstdarg>
 #include <string>
@@ -99,6 +100,71 @@ bool isCompleteDevice(const HbaEntry& e) {
     if (isNicOrIscsi(e) && e.mac == "000000000000")
         return false;
     return isNicOrIscsi(e) || !(e.wwpn == "0000000000000000");
+}
+
+void writeExecutionApplicationStart(const HbaEntry& e, bool bootCode) {
+    xmlElementStart("Application", 2);
+    if (bootCode)
+        xmlPrint(g_outputFile, "componentType=\"BIOS\" version=\"%s\" tavBcVer=\"%s\" display=\"%s\">\n",
+                 xmlText(e.inventoryBcVersion.view()).c_str(), xmlText(e.bcVersion.view()).c_str(),
+                 xmlText(e.modelDesc.view()).c_str());
+    else
+        xmlPrint(g_outputFile, "componentType=\"FRMW\" version=\"%s\" tavFwVer=\"%s\" display=\"%s\">\n",
+                 xmlText(e.inventoryFwVersion.view()).c_str(), xmlText(e.fwVersion.view()).c_str(),
+                 xmlText(e.modelDesc.view()).c_str());
+}
+
+// Firmware, and boot code for a legacy FC adapter: each component is updated and its
+// outcome written into its Application element.
+void executeDevice(HbaEntry& e, RunOptions& options) {
+    const bool converged = isConvergedEntry(e);
+    const bool ferroxFC = isFerroxFCBoard(e.adapterNumber);
+    writeExecutionApplicationStart(e, false);
+    options.downloadTarget = converged ? UFIext : ferroxFC ? GRPext : ALLext;
+    debugPrint("\n[Executing firmware download]\n");
+    int result = 0;
+    if (e.adapterInRebootState != 0) {
+        options.rebootRequired = 1;
+        result = 35;
+        std::snprintf(sharedMessage, sizeof sharedMessage,
+                      "Adapter skipped failed. Adapter is in a reboot required state = %d\n", 35);
+        debugPrint("%s\n", sharedMessage);
+    } else {
+        result = updateAdapter(options, e);
+    }
+    static const int kCodesWithText[] = {0, 20, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 41, 42};
+    char message[kStatusMessageSize] = "Update failed.";
+    for (int code : kCodesWithText)
+        if (code == result)
+            messageForCode(options.mode == Execution ? MESSAGE_KIND_EXECUTION : MESSAGE_KIND_INVENTORY, result,
+                           message, sizeof message);
+    const bool success = result == 0 || result == 34 || result == 37 || result == 38;
+    e.fwDownloadStatus = static_cast<std::uint32_t>(result);
+    xmlPackage(e.packagedFamilyId.c_str(), e.packagedFwVersion.c_str(), 3, false);
+    xmlStatus(success ? "true" : "false", message, static_cast<std::uint32_t>(result), 3, 4);
+    xmlClose("Application", 2);
+
+    if (converged || ferroxFC)
+        return;
+    options.downloadTarget = PRGext;
+    writeExecutionApplicationStart(e, true);
+    debugPrint("\n[Executing boot code download]\n");
+    result = updateAdapter(options, e);
+    const char* text = "Update failed.";
+    switch (result) {
+    case 0: text = "Update success."; break;
+    case 34: text = "Update success. The boot code is at the current version no update is required."; break;
+    case 31: text = "Update failed. The boot code download failed."; break;
+    case 33: text = "Update failed. Adapter reset failed."; break;
+    case 20: text = "Update failed. Unknown familyID."; break;
+    case 30: text = "Update failed. Invalid adapter number."; break;
+    case 32: text = "Update failed. Unable to open image file."; break;
+    default: break;
+    }
+    e.bcDownloadStatus = static_cast<std::uint32_t>(result);
+    xmlPackage(e.packagedFamilyId.c_str(), e.packagedBcVersion.c_str(), 3, true);
+    xmlStatus(result == 0 || result == 34 ? "true" : "false", text, static_cast<std::uint32_t>(result), 3, 4);
+    xmlClose("Application", 2);
 }
 
 void writeInventoryDevice(const HbaEntry& e) {
@@ -284,9 +350,11 @@ void writeExecutionDocument(RunOptions& options) {
     } else if (runTally.payloadEntriesValid == 0) {
         statusForCode(MESSAGE_KIND_EXECUTION, 12);
     } else {
-        // Each selected adapter gets its Device element.
-        matched = writeSelectedDevices(options, [](HbaEntry& e) {
+        // Each selected adapter is updated inside its Device element, so a reader of
+        // the file during the run sees the finished devices.
+        matched = writeSelectedDevices(options, [&options](HbaEntry& e) {
             writeDeviceStart(e);
+            executeDevice(e, options);
             xmlClose("Device", 1);
         });
     }

@@ -220,6 +220,8 @@ Board readBoard(const json& j, std::size_t index) {
         for (const json& f : *fs)
             b.faults.push_back(readFault(f));
     readObjectStore(j, b.objects);
+    readCntlAttributes(j, b.cntlAttributes);
+    readFlashState(j, b.flash);
     return b;
 }
 
@@ -277,6 +279,7 @@ int saveBoardSet(BoardSet& set, std::string& problem) {
                 memory[hexWord(address)] = hexWord(word);
             list[i]["memory"] = memory;
             writeObjectStore(b.objects, list[i]);
+            writeFlashState(b, list[i]);
         }
         // A crash halfway leaves the old file whole: write aside, then rename over it.
         const std::string temporary = set.path + ".tmp";

@@ -2,6 +2,8 @@
 // keeps. Boards come from a JSON file; see sim/README.md for the format.
 #pragma once
 
+#include "sim/flash.h"
+#include "sim/inventory_answers.h"
 #include "sim/objects.h"
 
 #include <nlohmann/json.hpp>
@@ -65,6 +67,8 @@ struct Board {
     std::optional<std::array<std::uint8_t, 3>> configTriple = std::array<std::uint8_t, 3>{0, 0, 0};
     std::vector<FaultRule> faults;
     ObjectStore objects; // adapter-side objects, firmware texts, FFV
+    CntlAttributes cntlAttributes; // the inventory's attributes answer (Ferrox FC)
+    FlashState flash;    // flash content, downloads in progress, download key
 };
 
 struct BoardSet {

@@ -157,7 +157,12 @@ const HandlerRow kHandlers[] = {
     {0x11, readRevision},
     {0x17, readRegionCommand},
     {0x1B, updateRegionCommand},
+    {0x1C, downLoadCommand},
+    {0x1D, loadListDeleteCommand},
+    {0x81, loadAreaCommand},
     {0x9B, sliConfigCommand},
+    {0x9C, stagedWakeupCommand},
+    {0xF9, securityCommand},
 };
 
 } // namespace

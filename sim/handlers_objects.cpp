@@ -1,6 +1,7 @@
 #include "sim/handlers_objects.h"
 
 #include "common/bytes.h"
+#include "sim/handlers_inventory.h"
 
 #include <algorithm>
 #include <cctype>
@@ -218,6 +219,7 @@ const SliRow kSliHandlers[] = {
     {0xAB, 0x01, readObject},
     {0xAC, 0x01, writeObject},
     {0x02, 0x13, familyValue},
+    {0x42, 0x01, probeCommand},
 };
 
 // Base of the configuration regions' flash sectors, from the first load-list entry.
@@ -241,6 +243,8 @@ bool regionsBase(const Board& b, std::uint32_t& base) {
 } // namespace
 
 MailboxReply sliConfigCommand(MailboxCall& c) {
+    if (c.mailbox.size() >= kImageBytes && (word(c, 1) & 1) == 0)
+        return sliConfigSegmentCommand(c); // request in a data segment
     // The SLI_CFG image is 256 bytes, embedded, with its fixed payload length.
     if (c.mailbox.size() < kImageBytes || (word(c, 1) & 1) == 0 || word(c, 2) != 232)
         return {STATUS_BAD_LENGTH, 0};

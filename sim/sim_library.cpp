@@ -63,7 +63,7 @@ std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* 
     if (caller != nullptr) {
         command = getBits(readHost32(caller, 0), 8, 8);
         if (*command == 0x9B && shape.imageWords * 4 > 24)
-            opcode = caller[24];
+            opcode = (readHost32(caller, 4) & 1) == 0 && shape.imageWords * 4 > 256 ? caller[256] : caller[24];
     }
     std::uint32_t result = RESULT_BAD_ARGUMENT;
     std::uint32_t status = 0;
@@ -177,16 +177,23 @@ DFCSIM_EXPORT std::uint32_t DFC_GetLinkInfo(std::uint32_t board, void* info) {
 DFCSIM_EXPORT std::uint32_t DFC_ConfigLoopback(std::uint32_t board, std::uint32_t enable,
                                                std::uint32_t kind) {
     return guarded("DFC_ConfigLoopback", [&]() -> std::uint32_t {
-        return boardCall("DFC_ConfigLoopback", board, [&](Board&) -> std::uint32_t {
-            return enable <= 1 && kind == 15 ? RESULT_OK : RESULT_BAD_ARGUMENT;
+        return boardCall("DFC_ConfigLoopback", board, [&](Board& b) -> std::uint32_t {
+            if (enable > 1 || kind != 15)
+                return RESULT_BAD_ARGUMENT;
+            b.flash.loopback = enable == 1;
+            return RESULT_OK;
         });
     });
 }
 
 DFCSIM_EXPORT std::uint32_t DFC_ResetAdapter(std::uint32_t board, std::uint32_t mode) {
     return guarded("DFC_ResetAdapter", [&]() -> std::uint32_t {
-        return boardCall("DFC_ResetAdapter", board, [&](Board&) -> std::uint32_t {
-            return mode == 1 || mode == 3 ? RESULT_OK : RESULT_BAD_ARGUMENT;
+        return boardCall("DFC_ResetAdapter", board, [&](Board& b) -> std::uint32_t {
+            if (mode != 1 && mode != 3)
+                return RESULT_BAD_ARGUMENT;
+            if (resetFlash(b)) // the programmed image now runs
+                boardStateChanged();
+            return RESULT_OK;
         });
     });
 }

@@ -93,7 +93,9 @@ ImageBytes buildPciRom(const PciRomSpec& layout) {
 ImageBytes buildPrgImage(const PrgImageLayout& layout) {
     ImageBytes bytes(48, 0);
     writeBe32(bytes.data(), 4, layout.versionWord);
-    writeBe32(bytes.data(), 8, 0x00000003); // a plausible load address word
+    writeBe32(bytes.data(), 8, layout.word2 ? *layout.word2 : 0x00000003); // a plausible load address word
+    writeBe32(bytes.data(), 12, layout.flags);
+    writeBe32(bytes.data(), 32, layout.keyBlockWord);
     writeBe32(bytes.data(), 44, checkWordFor(bytes, 4, 10)); // words 1 to 11 fold to zero
     if (layout.rom) {
         const ImageBytes rom = buildPciRom(*layout.rom);
@@ -102,7 +104,12 @@ ImageBytes buildPrgImage(const PrgImageLayout& layout) {
             for (std::size_t k = 0; k < 4; ++k)
                 bytes.push_back(rom[i + 3 - k]);
     }
-    appendBody(bytes, wholeWords(layout.bodySize), 0x40);
+    if (layout.body) {
+        bytes.insert(bytes.end(), layout.body->begin(), layout.body->end());
+        bytes.resize(wholeWords(bytes.size()), 0);
+    } else {
+        appendBody(bytes, wholeWords(layout.bodySize), 0x40);
+    }
     const std::size_t length = bytes.size() + 4;
     writeBe32(bytes.data(), 0, layout.word0 ? *layout.word0 : static_cast<std::uint32_t>(length));
     appendBe32(bytes, checkWordFor(bytes, 0, bytes.size() / 4));
@@ -114,14 +121,22 @@ ImageBytes buildAllImage(const AllImageLayout& layout) {
     std::uint8_t seed = 0x11;
     for (const AifRecordSpec& record : layout.records) {
         const std::size_t start = bytes.size();
-        const std::size_t body = wholeWords(record.bodySize);
+        const std::size_t body = wholeWords(record.body ? record.body->size() : record.bodySize);
         bytes.resize(start + 128, 0);
         std::uint8_t* header = bytes.data() + start;
         writeBe32(header, 0, record.firstWord ? *record.firstWord : kNopWord);
         writeBe32(header, 8, record.kind);
         writeBe32(header, 20, record.sizeWord ? *record.sizeWord : static_cast<std::uint32_t>(body));
+        writeBe32(header, 16, record.selector);
         writeBe32(header, 56, record.versionWord);
-        appendBody(bytes, body, seed);
+        writeBe32(header, 40, record.flashAddress);
+        writeBe32(header, 44, record.eraseExtent);
+        if (record.body) {
+            bytes.insert(bytes.end(), record.body->begin(), record.body->end());
+            bytes.resize(start + 128 + body, 0);
+        } else {
+            appendBody(bytes, body, seed);
+        }
         seed = static_cast<std::uint8_t>(seed + 0x22);
         if (!layout.aif)
             appendBe32(bytes, checkWordFor(bytes, start, (bytes.size() - start) / 4));

@@ -44,6 +44,10 @@ struct PrgImageLayout {
     std::optional<PciRomSpec> rom;       // boot images carry a PCI option ROM after the header
     std::size_t bodySize = 64;           // rounded up to whole words
     std::optional<std::uint32_t> word0;  // stored instead of the length when set
+    std::optional<std::uint32_t> word2;  // program id, low word (default 3)
+    std::uint32_t flags = 0;             // word 3 (bit 4: signed for secure adapters)
+    std::uint32_t keyBlockWord = 0;      // word 8: places the key block
+    std::optional<ImageBytes> body;      // body bytes instead of the filler
 };
 
 // Header (length, version word, header check word), option ROM in reversed 4-byte
@@ -65,6 +69,10 @@ struct AifRecordSpec {
     std::size_t bodySize = 64;               // rounded up to whole words
     std::optional<std::uint32_t> sizeWord;   // header word 5 as stored, when it should lie
     std::optional<std::uint32_t> firstWord;  // header word 0 as stored, when it should not be the NOP word
+    std::optional<ImageBytes> body;          // body bytes instead of the filler
+    std::uint32_t selector = 2;              // word 4: load area
+    std::uint32_t flashAddress = 0x100000;   // word 10
+    std::uint32_t eraseExtent = 0x20000;     // word 11
 };
 
 struct AllImageLayout {

@@ -380,21 +380,80 @@ TEST_F(DiscoveryTest, DemoBoardsDiscoverWithSerialsAndNames) {
         EXPECT_FALSE(at(b).modelName.empty()) << b;
 }
 
-TEST(DemoRun, InventoryOnTheDemoBoardsWritesItsDocument) {
+TEST(DemoRun, InventoryOfTheDemoPackageListsEverySupportedAdapter) {
     testkit::TempDir dir;
     const std::string boards = dir.file("boards.json");
     testkit::writeText(boards, testkit::readText(WINMARLO_SOURCE_DIR "/demo/boards.json"));
+    std::filesystem::create_directories(dir.file("config"));
+    testkit::writeText(dir.file("config") + platform::kPathSeparator + "demo-site.ini",
+                       testkit::readText(WINMARLO_SOURCE_DIR "/demo/config/demo-site.ini"));
     platform::setEnv("DFCSIM_BOARDS", boards);
-    const testkit::RunResult r = testkit::runProgram({"-inv", "-o", "-g"}, dir.path());
+    const testkit::RunResult r = testkit::runProgram({"-inv", "-o", "-g", "-c", "config"}, dir.path());
     platform::unsetEnv("DFCSIM_BOARDS");
-    // The inventory list itself arrives later; until then no adapter is listed.
-    EXPECT_EQ(r.status, 17) << r.output;
+    EXPECT_EQ(r.status, 0) << r.output;
     std::string error;
     const auto root = testkit::parseXml(testkit::readText(dir.file("inventory.xml")), &error);
     ASSERT_NE(root, nullptr) << error;
     EXPECT_EQ(root->name, "SVMInventory");
-    EXPECT_NE(testkit::readText(dir.file("debug.log")).find("Return Status = 17"),
-              std::string::npos);
+    const auto devices = root->all("Device");
+    EXPECT_EQ(devices.size(), 6u); // the VX4 NIC function is not in the package
+    for (const auto* device : devices) {
+        EXPECT_EQ(device->all("Application").size(), 2u);
+        EXPECT_NE(device->attributes.at("wwpn"), "0000000000000000");
+        EXPECT_FALSE(device->attributes.at("display").empty());
+    }
+    const std::string log = testkit::readText(dir.file("debug.log"));
+    EXPECT_NE(log.find("\n[Initial HBA Configuration]\nHBA=0; MODEL=TV-L7002;"), std::string::npos);
+    EXPECT_NE(log.find("Return Status = 0"), std::string::npos);
+}
+
+struct InventoryStatusCase {
+    const char* name;
+    std::string config; // "" for no configuration file at all
+    std::vector<std::string> extra;
+    int status;
+    std::size_t devices;
+};
+
+std::string entryFor(const char* device, const char* subsystem, const char* family = "02.01.01") {
+    return std::string("pci_id=") + device + "\nvendor_id=0x10DF\nsubsys_id=" + subsystem +
+           "\nsubven_id=0x10DF\nfamily_id=" + family + "\n";
+}
+
+// The inventory statuses on the demo boards, each with a small package of its own.
+TEST(DemoRun, InventoryStatuses) {
+    const std::string nic = entryFor("0x0720", "0x0720");
+    const std::string legacy = entryFor("0xFE00", "0xFE00", "01.04.03");
+    const InventoryStatusCase cases[] = {
+        {"every listed device complete", legacy, {}, 0, 2},
+        {"some devices incomplete", legacy + nic, {}, 5, 3},
+        {"every device incomplete", nic, {}, 3, 1},
+        {"selection that hits", legacy, {"-wwn", "10:00:00:00:df:41:00:11"}, 0, 1},
+        {"selection that misses", legacy, {"-wwn", "10000000DF41FFFF"}, 3, 0},
+        {"no adapter in the package", entryFor("0xF100", "0xF100"), {}, 6, 0},
+        {"no valid entry", "pci_id=0xFE00\nvendor_id=zz\n", {}, 10, 0},
+        {"no configuration file", "", {}, 9, 0},
+    };
+    for (const InventoryStatusCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        testkit::TempDir dir;
+        const std::string boards = dir.file("boards.json");
+        testkit::writeText(boards, testkit::readText(WINMARLO_SOURCE_DIR "/demo/boards.json"));
+        std::filesystem::create_directories(dir.file("config"));
+        if (!c.config.empty())
+            testkit::writeText(dir.file("config") + platform::kPathSeparator + "site.ini", c.config);
+        std::vector<std::string> args{"-inv", "-o", "-g", "-c", "config"};
+        args.insert(args.end(), c.extra.begin(), c.extra.end());
+        platform::setEnv("DFCSIM_BOARDS", boards);
+        const testkit::RunResult r = testkit::runProgram(args, dir.path());
+        platform::unsetEnv("DFCSIM_BOARDS");
+        EXPECT_EQ(r.status, c.status) << r.output;
+        std::string error;
+        const auto root = testkit::parseXml(testkit::readText(dir.file("inventory.xml")), &error);
+        ASSERT_NE(root, nullptr) << error;
+        EXPECT_TRUE(testkit::xmllintAccepts(dir.file("inventory.xml")));
+        EXPECT_EQ(root->all("Device").size(), c.devices);
+    }
 }
 
 } // namespace

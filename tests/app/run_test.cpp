@@ -68,6 +68,7 @@ TEST(ProgramRun, InventoryWithoutAdaptersWritesEmptyRootAndDebugLog) {
     auto root = testkit::parseXml(xml);
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->name, "SVMInventory");
+    EXPECT_TRUE(testkit::xmllintAccepts(dir.file("inventory.xml")));
 
     const std::string log = testkit::readText(dir.file("debug.log"));
     for (const char* line : {"\n[Command Line Options]\n", "Utility Name    = winmarlo.exe\n",
@@ -122,8 +123,12 @@ TEST(ProgramRun, ImageQueryPrintsTheDecodedVersion) {
     prg.versionWord = makeLegacyVersionWord(3, 0x79, 2, 0, 2, 1, 3);
     prg.rom = PciRomSpec{};
     AllImageLayout all;
-    all.records = {AifRecordSpec{kAwcKind, 0, 32, {}, {}},
-                   AifRecordSpec{kDwcKind, makeLegacyVersionWord(11, 0x29, 2, 0, 2, 1, 3), 64, {}, {}}};
+    AifRecordSpec awc, dwc;
+    awc.kind = kAwcKind;
+    awc.bodySize = 32;
+    dwc.kind = kDwcKind;
+    dwc.versionWord = makeLegacyVersionWord(11, 0x29, 2, 0, 2, 1, 3);
+    all.records = {awc, dwc};
     const ImageQueryCase cases[] = {
         {"fw.grp", buildGrpImage({}), 0, "11.2.216.9\n"},
         {"boot.prg", buildPrgImage(prg), 0, "FB202A3\n"},
@@ -178,6 +183,7 @@ TEST(ProgramRun, ArgumentErrorsWriteTheFailureDocument) {
         const std::string xml = testkit::readText(dir.file("inventory.xml"));
         auto root = testkit::parseXml(xml);
         ASSERT_NE(root, nullptr) << xml;
+        EXPECT_TRUE(testkit::xmllintAccepts(dir.file("inventory.xml")));
         EXPECT_EQ(root->name, "SVMInventory");
         const auto* status = root->child("SPStatus");
         ASSERT_NE(status, nullptr);

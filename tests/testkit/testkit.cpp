@@ -83,6 +83,16 @@ void writeText(const std::string& path, const std::string& text) {
     out << text;
 }
 
+bool xmllintAccepts(const std::string& path) {
+    if (platform::kIsWindows)
+        return true;
+    const std::string out = path + ".xmllint";
+    const int status = platform::runProcess({"/usr/bin/xmllint", "--noout", path}, "", out);
+    std::error_code ignored;
+    fs::remove(out, ignored);
+    return status == 0;
+}
+
 const XmlElement* XmlElement::child(const std::string& childName) const {
     for (const auto& c : children)
         if (c->name == childName)

@@ -42,6 +42,10 @@ std::string readText(const std::string& path);
 bool exists(const std::string& path);
 void writeText(const std::string& path, const std::string& text);
 
+// Whether libxml2's xmllint accepts the file as well-formed XML. On Windows, where
+// the tool does not run, the strict reader below is the only check and this is true.
+bool xmllintAccepts(const std::string& path);
+
 // Parsed XML element.
 struct XmlElement {
     std::string name;

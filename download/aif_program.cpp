@@ -1,0 +1,457 @@
+#include "download/aif_program.h"
+
+#include "adapter/adapter_environment.h"
+#include "adapter/adapter_family.h"
+#include "adapter/adapter_memory.h"
+#include "adapter/mailbox.h"
+#include "common/bytes.h"
+#include "download/compat_tables.h"
+#include "download/file_words.h"
+#include "download/kek.h"
+#include "download/load_list.h"
+#include "download/prg_program.h"
+#include "download/vpd_list.h"
+#include "image/all_image.h"
+#include "image/file_checksum.h"
+#include "image/prg_image.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr std::uint32_t kSecureFamily = 0xF180;
+constexpr std::uint32_t kFlashVersionAddress = 0x1F0;
+constexpr std::uint64_t kAwcIdOffset = 624;     // record byte holding the AWC image id
+constexpr std::uint64_t kRecordPrgOffset = 132; // first PRG image inside a DWC record
+constexpr std::size_t kWordBody = 5, kWordBody2 = 6, kWordSelector = 4, kWordAddress = 10,
+                      kWordExtent = 11;
+// An adapter that never finishes an erase would hold the download forever.
+constexpr int kMaxEraseSteps = 65536;
+
+void step(StepTextCallback stepText, const char* text) {
+    TraceMboxStep("%s", text);
+    if (stepText != nullptr)
+        stepText(text);
+}
+
+void report(ProgressCallback progress, std::uint32_t percent) {
+    if (progress != nullptr)
+        progress(percent);
+}
+
+bool oemBoard(std::uint32_t board) {
+    return board < adapterEnv.table.size() && adapterEnv.table[board].oemVpd != 0;
+}
+
+std::uint64_t recordSize(const std::uint32_t* header, std::uint32_t aifFlag, bool loaded) {
+    std::uint64_t size = AIF_HEADER_SIZE + std::uint64_t(header[kWordBody]);
+    if (loaded)
+        size += header[kWordBody2];
+    return size + (aifFlag == 1 ? 4 : 0);
+}
+
+// Reads a record header at the current position.
+std::uint32_t readHeader(std::FILE* file, std::uint32_t* header) {
+    return readFileWords(file, header, AIF_HEADER_WORDS);
+}
+
+// The AWC image id word of the record at recordOffset; restores the position.
+std::uint32_t awcIdWord(std::FILE* file, std::uint64_t recordOffset, std::uint32_t& word) {
+    const long here = std::ftell(file);
+    std::uint32_t status = seekTo(file, recordOffset + kAwcIdOffset)
+                               ? readFileWords(file, &word, 1)
+                               : INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    std::clearerr(file);
+    if (here < 0 || std::fseek(file, here, SEEK_SET) != 0)
+        status = INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    return status;
+}
+
+// The PRG images of a DWC record: (start, header) pairs from record offset 132 until
+// a header of 0xFFFFFFFF or one that cannot be read.
+struct RecordPrg {
+    std::uint32_t header[PRG_HEADER_WORDS];
+};
+std::vector<RecordPrg> recordPrgImages(std::FILE* file, std::uint64_t recordOffset,
+                                       std::uint64_t recordEnd) {
+    std::vector<RecordPrg> images;
+    const long here = std::ftell(file);
+    std::uint64_t at = recordOffset + kRecordPrgOffset;
+    while (at + PRG_HEADER_SIZE <= recordEnd && seekTo(file, at)) {
+        RecordPrg image{};
+        if (readFileWords(file, image.header, PRG_HEADER_WORDS) != 0 ||
+            image.header[0] == 0xFFFFFFFF)
+            break;
+        images.push_back(image);
+        if (image.header[0] < PRG_HEADER_SIZE) // would never move the walk on
+            break;
+        at += image.header[0];
+    }
+    std::clearerr(file);
+    if (here >= 0)
+        std::fseek(file, here, SEEK_SET);
+    return images;
+}
+
+// The secure family's AWC and FWC records must carry a signed PRG image.
+std::uint32_t requireSignedBody(std::FILE* file) {
+    const long here = std::ftell(file);
+    std::uint32_t prg[PRG_HEADER_WORDS] = {};
+    std::uint32_t status = readFileWords(file, prg, PRG_HEADER_WORDS);
+    if (status == 0 && getBits(prg[3], 4, 1) == 0)
+        status = AUTHENTICATION_ERROR;
+    std::clearerr(file);
+    if (here >= 0)
+        std::fseek(file, here, SEEK_SET);
+    return status;
+}
+
+std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint32_t* header,
+                          std::uint64_t recordOffset) {
+    const std::uint32_t family = GetAdapterFamily(board);
+    const char* v3 = readVpdCompatList(board);
+    const bool hasV3 = v3[0] != '\0';
+    const std::uint32_t kindWord = header[AIF_KIND_WORD];
+    if (kindWord == AWC_IMAGE) {
+        std::uint32_t idWord = 0;
+        const std::uint32_t status = awcIdWord(file, recordOffset, idWord);
+        if (status != 0)
+            return status;
+        if (hasV3 && CheckVpdList(v3, kAwcListType, getBits(idWord, 16, 8)) == 0)
+            return 0;
+        const std::uint32_t needed = awcFamilyForBoard(family);
+        if (needed == 0 || awcImageFamily(idWord) != needed)
+            return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
+        return family == kSecureFamily ? requireSignedBody(file) : 0;
+    }
+    if (kindWord != DWC_IMAGE && kindWord != BWC_IMAGE && kindWord != FWC_IMAGE)
+        return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
+    const std::uint32_t version = header[AIF_VERSION_WORD];
+    if (hasV3) {
+        if (CheckVpdList(v3, getBits(version, 24, 8), getBits(version, 16, 8)) == 0)
+            return 0;
+        if (kindWord != DWC_IMAGE || !oemBoard(board))
+            return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
+    }
+    if (kindWord == FWC_IMAGE)
+        return family == kSecureFamily ? requireSignedBody(file)
+                                       : INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
+    return checkBuiltInCompat(family, oemBoard(board), version);
+}
+
+// One LOAD_AREA command; state = answer word 1 bits 8-15, address = answer word 2.
+std::uint32_t loadArea(std::uint32_t board, MailboxImage& m, std::uint32_t& state,
+                       std::uint32_t& address) {
+    setMailboxCommand(m, LOAD_AREA);
+    const std::uint32_t status = IssueMbox(board, m);
+    if (status != 0)
+        return status;
+    state = mailboxField(m, 1, 8, 8);
+    address = mailboxWord(m, 2);
+    return 0;
+}
+
+std::uint32_t eraseArea(std::uint32_t board, const std::uint32_t* header, std::uint32_t selector) {
+    std::uint32_t state = 0, address = header[kWordAddress];
+    for (int n = 0; n < kMaxEraseSteps; ++n) {
+        MailboxImage m;
+        setMailboxWord(m, 1, (1u << 3) | (1u << 4) | ((n == 0 ? 1u : 2u) << 16) | (selector << 24));
+        setMailboxWord(m, 2, address);
+        setMailboxWord(m, 3, header[kWordExtent]);
+        const std::uint32_t status = loadArea(board, m, state, address);
+        if (status != 0)
+            return status;
+        if (state == 2)
+            return 0;
+    }
+    return PROGRESS_ERROR;
+}
+
+std::uint32_t loadBody(std::uint32_t board, std::FILE* file, const std::uint32_t* header,
+                       std::uint32_t selector, ProgressCallback progress) {
+    const std::uint64_t length = std::uint64_t(header[kWordBody]) + header[kWordBody2];
+    std::uint64_t remaining = length;
+    std::uint32_t state = 2, address = header[kWordAddress];
+    std::uint32_t lastPercent = 0;
+    bool first = true;
+    while (remaining > 0) {
+        const std::uint32_t chunk =
+            std::uint32_t(remaining < kDownloadChunkBytes ? remaining : kDownloadChunkBytes);
+        MailboxImage m;
+        if (std::fread(m.bytes.data() + 20, 1, chunk, file) != chunk)
+            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+        remaining -= chunk;
+        // Once the adapter stops answering state 3 the rest is read but not sent.
+        if (first || state == 3) {
+            const bool last = remaining == 0;
+            setMailboxWord(m, 1,
+                           (1u << 1) | (1u << 3) | (last ? 1u : 0u) | ((last ? 4u : 3u) << 16) |
+                               (selector << 24));
+            setMailboxWord(m, 2, address);
+            setMailboxWord(m, 3, chunk);
+            setMailboxWord(m, 4, 20);
+            const std::uint32_t status = loadArea(board, m, state, address);
+            if (status != 0)
+                return status;
+            first = false;
+        }
+        const std::uint32_t percent = 99 - std::uint32_t(remaining * 100 / length);
+        if (percent != lastPercent) {
+            lastPercent = percent;
+            report(progress, percent);
+        }
+    }
+    return state == 4 ? 0 : PROGRESS_ERROR;
+}
+
+void adjustAfterDwc(std::uint32_t board, std::uint32_t kind, std::uint32_t containerState,
+                    const std::vector<RecordPrg>& images, WakeupRecord& record) {
+    for (const RecordPrg& image : images) {
+        const std::uint32_t type = getBits(image.header[1], 24, 8);
+        const std::uint32_t id[2] = {image.header[1], image.header[2]};
+        if (type == 2 || type == 6 || type == 7 || type == 11 || type == 14) {
+            setWakeupSlot(record, std::size_t(wakeupSlotOffset(type)), id);
+            continue;
+        }
+        if (type != 3 || !(kind == 2 || containerState == 1) ||
+            !wakeupSlotSet(record, kWakeupBootCopyOffset))
+            continue;
+        std::uint32_t copy[2], boot[2], entry[2];
+        getWakeupSlot(record, kWakeupBootCopyOffset, copy);
+        getWakeupSlot(record, 12, boot);
+        if (!findMatchingLoadEntry(board, copy[0], entry))
+            continue;
+        const bool bootEmpty = boot[0] == 0 && boot[1] == 0;
+        if (bootEmpty || boot[0] == copy[0]) {
+            setWakeupSlot(record, kWakeupBootCopyOffset, entry);
+            if (!bootEmpty)
+                setWakeupSlot(record, 12, entry);
+            StagedWakeupUpdate(board, record, 0);
+        }
+    }
+}
+
+void adjustAfterBwc(std::uint32_t board, std::uint32_t kind, std::uint32_t w,
+                    WakeupRecord& record) {
+    const std::uint32_t plain[2] = {w, 0};
+    if (kind == 3) {
+        setWakeupSlot(record, 12, plain);
+        setWakeupSlot(record, kWakeupBootCopyOffset, plain);
+        return;
+    }
+    if (kind != 1)
+        return;
+    const bool bootSet = wakeupSlotSet(record, 12);
+    std::uint32_t copy[2], entry[2];
+    getWakeupSlot(record, kWakeupBootCopyOffset, copy);
+    if (!wakeupSlotSet(record, kWakeupBootCopyOffset)) {
+        setWakeupSlot(record, kWakeupBootCopyOffset, plain);
+    } else if (copy[0] == w) {
+        setWakeupSlot(record, kWakeupBootCopyOffset, plain);
+        if (bootSet)
+            setWakeupSlot(record, 12, plain);
+    } else if (findMatchingLoadEntry(board, copy[0], entry)) {
+        setWakeupSlot(record, kWakeupBootCopyOffset, entry);
+        if (bootSet)
+            setWakeupSlot(record, 12, entry);
+    } else {
+        writeHost32(record.bytes.data(), kWakeupBootCopyOffset, w);
+        if (bootSet)
+            writeHost32(record.bytes.data(), 12, w);
+    }
+    StagedWakeupUpdate(board, record, 0);
+}
+
+} // namespace
+
+std::uint32_t CheckAifRecord(std::uint32_t board, std::FILE* file, const std::uint32_t* header) {
+    const long here = std::ftell(file);
+    if (here < long(AIF_HEADER_SIZE))
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    return checkRecord(board, file, header, std::uint64_t(here) - AIF_HEADER_SIZE);
+}
+
+std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32_t containerState,
+                            std::FILE* file, std::uint64_t recordOffset, std::uint32_t aifFlag,
+                            WakeupRecord& wakeupRecord, std::uint32_t& keyFlag,
+                            StepTextCallback stepText, ProgressCallback progress) {
+    std::uint32_t header[AIF_HEADER_WORDS] = {};
+    if (!seekTo(file, recordOffset))
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    std::uint32_t status = readHeader(file, header);
+    if (status != 0)
+        return status;
+    // The whole record must be in the file before anything is erased; counted from
+    // the record, so that a later record of a container cannot end early either.
+    const std::uint64_t size = recordSize(header, aifFlag, true);
+    std::uint8_t byte = 0;
+    if (!seekTo(file, recordOffset + size - 1))
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    if (std::fread(&byte, 1, 1, file) != 1)
+        return shortReadStatus(file);
+    const std::uint64_t body = recordOffset + AIF_HEADER_SIZE;
+    if (!seekTo(file, body))
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+
+    const std::uint32_t family = GetAdapterFamily(board);
+    const std::uint32_t kindWord = header[AIF_KIND_WORD];
+    const std::uint64_t recordEnd = recordOffset + size;
+    if (kindWord == AWC_IMAGE) {
+        if (family == kSecureFamily) {
+            status = AuthenticateAWC(board, file, header, keyFlag);
+            if (status != 0)
+                return status;
+        }
+        if (kind == 1) {
+            std::uint32_t flashVersion = 0;
+            if (ReadAdapterMemory(board, &flashVersion, kFlashVersionAddress, 1) != 0)
+                return FLASH_VERSION_READ_ERROR;
+            std::uint32_t idWord = 0;
+            if (flashVersion == header[AIF_VERSION_WORD] &&
+                awcIdWord(file, recordOffset, idWord) == 0 &&
+                awcImageFamily(idWord) == awcFamilyForBoard(family))
+                return 0; // the adapter already runs this AWC image
+        }
+    } else if (kindWord == DWC_IMAGE) {
+        if (family == kSecureFamily)
+            AuthenticateDWC(board, recordOffset, file,
+                            keyFlag); // its outcome does not stop the load
+        for (const RecordPrg& image : recordPrgImages(file, recordOffset, recordEnd))
+            if (getBits(image.header[1], 24, 8) == 3) {
+                status = checkBootId(family, getBits(header[AIF_VERSION_WORD], 16, 8));
+                if (status != 0)
+                    return status;
+                break;
+            }
+    } else if (kindWord == FWC_IMAGE) {
+        status = AuthenticateFWC(board, file, keyFlag);
+        if (status != 0)
+            return status;
+    } else if (kindWord != BWC_IMAGE) {
+        return AIF_UNKNOWN_RECORD;
+    }
+
+    step(stepText, "Validating Checksum");
+    if (aifFlag == 1) {
+        if (!seekTo(file, recordOffset))
+            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+        if (FileChecksum(file, size / 4 - 1) != 0)
+            return BAD_CHECKSUM_ERROR;
+    }
+    step(stepText, "Checksum OK");
+    if (!seekTo(file, body))
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+
+    const std::uint32_t selector = header[kWordSelector] & 0xFF;
+    step(stepText, "Erasing Flash ROM Sectors");
+    report(progress, 0);
+    status = eraseArea(board, header, selector);
+    if (status != 0)
+        return status;
+    report(progress, 100);
+
+    step(stepText, "Loading Image");
+    report(progress, 0);
+    status = loadBody(board, file, header, selector, progress);
+    if (status != 0)
+        return status;
+    report(progress, 100);
+
+    if (kindWord == DWC_IMAGE) {
+        WakeupRecord fresh;
+        if (ReadWakeupParameters(board, fresh) != 0)
+            return MAILBOX_ERROR;
+        adjustAfterDwc(board, kind, containerState, recordPrgImages(file, recordOffset, recordEnd),
+                       fresh);
+        wakeupRecord = fresh;
+    } else if (kindWord == BWC_IMAGE) {
+        adjustAfterBwc(board, kind, header[AIF_VERSION_WORD], wakeupRecord);
+    }
+    step(stepText, "Image Successfully Downloaded");
+    return 0;
+}
+
+std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE* file,
+                             std::uint32_t aifFlag, std::uint32_t& keyFlag,
+                             StepTextCallback stepText, ProgressCallback progress) {
+    if (file == nullptr)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    // Every record is checked before the first is loaded.
+    std::vector<std::uint64_t> records;
+    std::uint32_t containerState = 1;
+    std::uint32_t header[AIF_HEADER_WORDS] = {};
+    std::uint32_t status = 0;
+    if (kind != 1) {
+        if (!seekTo(file, 0))
+            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+        status = readHeader(file, header);
+        if (status != 0)
+            return status;
+        if (header[0] != NOP_IMAGE_TYPE)
+            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+        status = CheckAifRecord(board, file, header);
+        if (status != 0)
+            return status;
+        records.push_back(0);
+    } else {
+        std::uint64_t at = 0;
+        while (seekTo(file, at)) {
+            status = readHeader(file, header);
+            if (status == (INVALID_IMAGE_ERROR | SHORT_IMAGE))
+                break; // the end of the file ends the walk
+            if (status != 0)
+                return status;
+            if (header[0] != NOP_IMAGE_TYPE)
+                return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+            if (header[AIF_KIND_WORD] == BWC_IMAGE)
+                containerState = 2;
+            status = CheckAifRecord(board, file, header);
+            if (status != 0)
+                return status;
+            records.push_back(at);
+            at += recordSize(header, aifFlag, false);
+        }
+        if (aifFlag == 1) {
+            std::clearerr(file);
+            if (std::fseek(file, 0, SEEK_END) != 0)
+                return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+            const long end = std::ftell(file);
+            if (end < 4 || !seekTo(file, 0))
+                return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+            if (FileChecksum(file, std::uint64_t(end) / 4 - 1) != 0)
+                return BAD_CHECKSUM_ERROR;
+        }
+    }
+    if (records.empty())
+        return INVALID_IMAGE_ERROR | SHORT_IMAGE;
+
+    std::clearerr(file);
+    seekTo(file, 0);
+    WakeupRecord record;
+    if (ReadWakeupParameters(board, record) != 0)
+        return MAILBOX_ERROR;
+    const WakeupRecord original = record;
+    if (GetAdapterFamily(board) == kSecureFamily && (kind == 1 || kind == 2))
+        for (std::size_t i = 0; i < kWakeupBytes; ++i)
+            if (!((i >= 12 && i < 20) || i >= kWakeupBootCopyOffset))
+                record.bytes[i] = 0;
+
+    for (std::size_t n = 0; n < records.size(); ++n) {
+        char text[32];
+        if (kind == 1)
+            std::snprintf(text, sizeof text, "Reading AIF Header #%d", int(n + 1));
+        else
+            std::snprintf(text, sizeof text, "Reading AIF Header");
+        step(stepText, text);
+        status = LoadAifRecord(board, kind, containerState, file, records[n], aifFlag, record,
+                               keyFlag, stepText, progress);
+        if (status != 0)
+            return status;
+    }
+    if (record.bytes != original.bytes) {
+        step(stepText, "Updating Wakeup Parameters");
+        return WriteWakeupParameters(board, record);
+    }
+    return 0;
+}

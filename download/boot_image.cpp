@@ -1,0 +1,82 @@
+#include "download/boot_image.h"
+
+#include "common/bytes.h"
+#include "download/file_words.h"
+#include "image/image_status.h"
+#include "log/debug_log.h"
+
+namespace {
+
+const std::uint32_t kBootCheckedFamilies[] = {0xF100, 0xF10B, 0x338F, 0xF104,
+                                              0xF112, 0xF111, 0xF180};
+
+} // namespace
+
+bool isBootCheckedFamily(std::uint32_t family) {
+    for (std::uint32_t f : kBootCheckedFamilies)
+        if (f == family)
+            return true;
+    return false;
+}
+
+std::uint32_t ReadBootImagePciHeader(std::FILE* file, std::uint8_t* header28) {
+    const long start = std::ftell(file);
+    if (start < 0)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    std::uint32_t word = 0;
+    std::uint32_t status = readFileWords(file, &word, 1);
+    if (status != 0)
+        return status;
+    if ((word & 0xFFFF) != 0xAA55) {
+        debugPrint(
+            "[ReadBootImagePciHeader] Error: ImageSignature is invalid.  Signature is 0x%x\n",
+            unsigned(word));
+        return 1;
+    }
+    if (!seekTo(file, std::uint64_t(start) + 24))
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    status = readFileWords(file, &word, 1);
+    if (status != 0)
+        return status;
+    if (word == 0)
+        return 1;
+    if (!seekTo(file, std::uint64_t(start) + (word & 0xFF)))
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    std::uint32_t words[kBootPciHeaderBytes / 4] = {};
+    status = readFileWords(file, words, kBootPciHeaderBytes / 4);
+    if (status != 0)
+        return status;
+    // Each converted word lands in host order, which gives back the ROM's byte order.
+    for (std::size_t i = 0; i < kBootPciHeaderBytes / 4; ++i)
+        writeLe32(header28, i * 4, words[i]);
+    if (header28[0] != 'P' || header28[1] != 'C' || header28[2] != 'I' || header28[3] != 'R') {
+        debugPrint("[ReadBootImagePciHeader] Error: pPciHeader->Signature is invalid.  Signature "
+                   "is %c%c%c%c\n",
+                   header28[0], header28[1], header28[2], header28[3]);
+        return 1;
+    }
+    return 0;
+}
+
+std::uint32_t ValidateArvoOrMistleBootProgId(std::FILE* file, std::uint32_t family) {
+    if (!isBootCheckedFamily(family))
+        return 0;
+    const long here = std::ftell(file);
+    if (here < 0)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    std::uint8_t header[kBootPciHeaderBytes] = {};
+    const std::uint32_t status = ReadBootImagePciHeader(file, header);
+    std::clearerr(file);
+    if (std::fseek(file, here, SEEK_SET) != 0)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    if (status != 0)
+        return status;
+    const std::uint32_t deviceId = readLe16(header, 6);
+    const bool ok = family == 0xF180 ? deviceId == 0xF180 : deviceId != 0xF180;
+    if (ok)
+        return 0;
+    debugPrint("[ValidateArvoOrMistleBootProgId] adapterFamily: 0x%x != PciHeader.DevId: 0x%x. "
+               "Returning INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT\n",
+               unsigned(family), unsigned(deviceId));
+    return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
+}

@@ -1,0 +1,231 @@
+#include "download/dispatcher.h"
+
+#include "adapter/adapter_family.h"
+#include "adapter/board_family.h"
+#include "adapter/dfc_library.h"
+#include "common/bytes.h"
+#include "download/aif_program.h"
+#include "download/ffs_download.h"
+#include "download/file_words.h"
+#include "download/kek.h"
+#include "download/load_list.h"
+#include "download/prg_program.h"
+#include "download/wakeup.h"
+#include "image/all_image.h"
+#include "image/prg_image.h"
+#include "log/debug_log.h"
+#include "platform/platform.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+DownloadSleep downloadSleep = platform::sleepMs;
+
+namespace {
+
+constexpr std::uint8_t LNK_DOWN = 1;
+constexpr std::uint8_t LNK_DOWN_PERSIST = 7;
+constexpr std::uint32_t LOOPBACK_FAILED = 200;
+constexpr int kSignatureRetries = 3;
+constexpr std::uint32_t kSecureFamily = 0xF180;
+
+struct KindRow {
+    const char* lower;
+    const char* upper;
+    std::uint32_t kind;
+};
+
+const KindRow kFileKinds[] = {
+    {"all", "ALL", FILE_KIND_ALL}, {"dwc", "DWC", FILE_KIND_DWC}, {"bwc", "BWC", FILE_KIND_BWC},
+    {"fwc", "FWC", FILE_KIND_FWC}, {"ufi", "UFI", FILE_KIND_UFI}, {"grp", "GRP", FILE_KIND_GRP},
+};
+
+// Closes the image file on every way out.
+struct OpenImage {
+    std::FILE* file = nullptr;
+    ~OpenImage() {
+        if (file != nullptr)
+            std::fclose(file);
+    }
+};
+
+std::uint32_t mapObjectResult(std::uint32_t result) {
+    switch (result) {
+    case 0:
+        return 0;
+    case 203:
+        return DOWNLOAD_SIGNATURE_INVALID;
+    case 209:
+        return DOWNLOAD_SIGNATURE_MISSING;
+    case REBOOT_REQUIRED:
+        return DOWNLOAD_REBOOT_REQUIRED;
+    case RESET_REQUIRED:
+        return DOWNLOAD_RESET_REQUIRED;
+    default:
+        return DOWNLOAD_OBJECT_FAILED;
+    }
+}
+
+std::uint32_t downloadGrp(std::uint32_t board, const std::string& path) {
+    if (!isFerroxBoard(board))
+        return DOWNLOAD_NOT_SUITABLE;
+    const std::uint32_t verify = isFerroxE300Board(board) ? FFS_VerifyGrpG6File(path.c_str())
+                                                          : FFS_VerifyGrpFile(path.c_str());
+    if (verify != 0) {
+        debugPrint("FFS_VerifyFirmware rmStatus %X cluStatus %d\n", unsigned(verify), int(verify));
+        return DOWNLOAD_NOT_SUITABLE;
+    }
+    const std::uint32_t result = FFS_DownloadFirmware(board, path.c_str());
+    const std::uint32_t mapped = mapObjectResult(result);
+    debugPrint("FFS_DownloadFirmware rmStatus %X cluStatus %d\n", unsigned(result), int(mapped));
+    return mapped;
+}
+
+} // namespace
+
+std::uint32_t downloadFileKind(const char* path) {
+    if (path == nullptr)
+        return FILE_KIND_OTHER;
+    const char* dot = std::strrchr(path, '.');
+    if (dot == nullptr)
+        return FILE_KIND_OTHER;
+    const std::string ext(dot + 1, std::min<std::size_t>(std::strlen(dot + 1), 4));
+    for (const KindRow& row : kFileKinds)
+        if (ext == row.lower || ext == row.upper)
+            return row.kind;
+    return FILE_KIND_OTHER;
+}
+
+std::uint32_t GetDriverType(std::uint32_t board, std::uint32_t& type) {
+    type = dfc.TavDfcQueryDriverType != nullptr ? dfc.TavDfcQueryDriverType(board) : 0;
+    if (type != 2 || dfc.DFC_GetDrvInfo == nullptr)
+        return 0;
+    std::uint8_t info[152] = {4};
+    if (dfc.DFC_GetDrvInfo(board, info) != 0)
+        return 0;
+    switch (info[7]) {
+    case 1:
+        type = 10;
+        break;
+    case 2:
+        type = 12;
+        break;
+    case 3:
+        type = 11;
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+std::uint32_t SetLoopbackIfLinkDown(std::uint32_t board, std::uint32_t& done) {
+    if (dfc.DFC_GetLinkInfo == nullptr || dfc.DFC_ConfigLoopback == nullptr)
+        return LOOPBACK_FAILED;
+    std::uint8_t info[168] = {};
+    if (dfc.DFC_GetLinkInfo(board, info) != 0)
+        return LOOPBACK_FAILED;
+    if (info[21] != LNK_DOWN && info[21] != LNK_DOWN_PERSIST)
+        return 0;
+    if (dfc.DFC_ConfigLoopback(board, 1, 15) != 0)
+        return LOOPBACK_FAILED;
+    done = 1;
+    downloadSleep(500);
+    return 0;
+}
+
+std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* path,
+                                               StepTextCallback stepText,
+                                               ProgressCallback progress) {
+    if (path == nullptr)
+        return OPEN_FILE_ERROR;
+    const std::uint32_t kind = downloadFileKind(path);
+    std::string full = platform::absolutePath(path);
+    if (full.empty())
+        full = path;
+    debugPrint("File path = %s\n\n", full.c_str());
+
+    const bool converged = isHBATypeVexil(board);
+    if (kind == FILE_KIND_UFI)
+        return !converged || isFerroxConvergedBoard(board) ? DOWNLOAD_NOT_SUITABLE
+                                                           : DOWNLOAD_UFI_NOT_SUPPORTED;
+    if (converged && !isFerroxBoard(board))
+        return DOWNLOAD_NOT_SUITABLE;
+    if (kind == FILE_KIND_GRP)
+        return downloadGrp(board, full);
+    if (isFerroxBoard(board))
+        return DOWNLOAD_NOT_SUITABLE;
+
+    if (stepText != nullptr)
+        stepText("Opening File");
+    OpenImage image;
+    image.file = std::fopen(full.c_str(), "rb");
+    if (image.file == nullptr)
+        return OPEN_FILE_ERROR;
+    std::FILE* file = image.file;
+    const int aifFlag = isAifFile(path);
+
+    std::uint32_t firstWord = 0;
+    if (readFileWords(file, &firstWord, 1) != 0)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    seekTo(file, 0);
+
+    WakeupRecord wakeup;
+    if (ReadWakeupParameters(board, wakeup) != 0)
+        return MAILBOX_ERROR;
+    const std::uint32_t family = GetAdapterFamily(board);
+    const bool newer = isNewerFamily(family);
+    std::uint32_t driverType = 0;
+    GetDriverType(board, driverType);
+    if (newer && driverType != 0) {
+        std::uint32_t loopback = 0;
+        SetLoopbackIfLinkDown(board, loopback);
+    }
+
+    std::uint32_t keyFlag = 0;
+    std::uint32_t result = 0;
+    if (firstWord != NOP_IMAGE_TYPE) {
+        result = ProgramPrgImage(board, file, wakeup, keyFlag, stepText, progress);
+        for (int retry = 0; retry < kSignatureRetries && result == MBX_STATUS_SIGNATURE_FAILED;
+             ++retry) {
+            seekTo(file, 0);
+            std::uint32_t header[3] = {};
+            if (readFileWords(file, header, 3) != 0) {
+                result = INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+                break;
+            }
+            seekTo(file, 0);
+            DeleteLoadEntries(board, getBits(header[1], 24, 8));
+            result = ProgramPrgImage(board, file, wakeup, keyFlag, stepText, progress);
+        }
+    } else {
+        result =
+            ProgramAifFile(board, kind, file, std::uint32_t(aifFlag), keyFlag, stepText, progress);
+        if (newer) {
+            if (result == MBX_STATUS_AUTHENTICATION)
+                debugPrint("SEC_AUTHENTICATION_ERROR!!!");
+            for (int retry = 0; retry < kSignatureRetries && result == MBX_STATUS_SIGNATURE_FAILED;
+                 ++retry) {
+                debugPrint("SEC_DIGITAL_SIGNATURE_CHECK_FAILED!!!");
+                seekTo(file, 0);
+                result = ProgramAifFile(board, kind, file, std::uint32_t(aifFlag), keyFlag,
+                                        stepText, progress);
+            }
+        }
+    }
+
+    switch (result) {
+    case MBX_STATUS_NO_FLASH:
+        return NO_FLASH_ERROR;
+    case MBX_STATUS_SIGNATURE_FAILED:
+    case MBX_STATUS_AUTHENTICATION:
+        return SECURITY_ERROR;
+    case KEK_FAILURE:
+        return DOWNLOAD_KEY_FAILED;
+    case 0:
+        return family == kSecureFamily ? ZeroizeSecurityData(board) : 0;
+    default:
+        return result;
+    }
+}

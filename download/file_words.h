@@ -1,0 +1,18 @@
+// Reads of big-endian words from image files: byte i of a word lands at byte i XOR 3
+// of the host's little-endian word, so the value is the big-endian reading.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+// Reads n words from the current position. Returns 0, INVALID_IMAGE_ERROR |
+// SHORT_IMAGE when the file ends first, or | ERROR_READING_FILE on a read error.
+std::uint32_t readFileWords(std::FILE* file, std::uint32_t* words, std::size_t n);
+
+// The status of a read that came up short: SHORT_IMAGE at the end of the file, else
+// ERROR_READING_FILE (both with INVALID_IMAGE_ERROR).
+std::uint32_t shortReadStatus(std::FILE* file);
+
+// Seeks to an absolute offset; false when the position cannot be set.
+bool seekTo(std::FILE* file, std::uint64_t offset);

@@ -1,0 +1,155 @@
+#include "download/prg_program.h"
+
+#include "adapter/adapter_environment.h"
+#include "adapter/adapter_family.h"
+#include "adapter/mailbox.h"
+#include "common/bytes.h"
+#include "download/boot_image.h"
+#include "download/compat_tables.h"
+#include "download/file_words.h"
+#include "download/kek.h"
+#include "download/vpd_list.h"
+#include "image/file_checksum.h"
+#include "image/prg_image.h"
+
+namespace {
+
+constexpr std::uint32_t kFamilyNoPrg = 0xF300;
+constexpr std::uint32_t kSecureFamily = 0xF180;
+
+void step(StepTextCallback stepText, const char* text) {
+    TraceMboxStep("%s", text);
+    if (stepText != nullptr)
+        stepText(text);
+}
+
+void report(ProgressCallback progress, std::uint32_t percent) {
+    if (progress != nullptr)
+        progress(percent);
+}
+
+bool oemBoard(std::uint32_t board) {
+    return board < adapterEnv.table.size() && adapterEnv.table[board].oemVpd != 0;
+}
+
+// The length check: the image ends exactly where word 0 says.
+std::uint32_t checkLength(std::FILE* file, std::uint32_t length) {
+    if (length == 0 || !seekTo(file, std::uint64_t(length) - 1))
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    std::uint8_t byte = 0;
+    if (std::fread(&byte, 1, 1, file) != 1)
+        return shortReadStatus(file);
+    if (std::fread(&byte, 1, 1, file) == 1)
+        return INVALID_IMAGE_ERROR | LONG_IMAGE;
+    std::clearerr(file);
+    return seekTo(file, 0) ? 0 : INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+}
+
+} // namespace
+
+std::uint32_t prgHeaderFold(const std::uint32_t* header) {
+    std::uint32_t sum = CHECKSUM_SEED;
+    for (std::size_t i = 1; i < PRG_HEADER_WORDS; ++i)
+        sum = foldWord(sum, header[i]);
+    return rotateLeft1(sum);
+}
+
+std::uint32_t checkImageForBoard(std::uint32_t board, std::uint32_t family,
+                                 std::uint32_t programIdWord) {
+    const char* v3 = readVpdCompatList(board);
+    if (v3[0] != '\0')
+        return CheckVpdList(v3, getBits(programIdWord, 24, 8), getBits(programIdWord, 16, 8)) == 0
+                   ? 0
+                   : INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
+    return checkBuiltInCompat(family, oemBoard(board), programIdWord);
+}
+
+std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord& wakeupRecord,
+                              std::uint32_t& keyFlag, StepTextCallback stepText,
+                              ProgressCallback progress) {
+    (void)wakeupRecord; // the slot update reads the record afresh
+    if (file == nullptr)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    step(stepText, "Reading Header");
+    std::uint32_t header[PRG_HEADER_WORDS] = {};
+    std::uint32_t status = ReadPRGImageHeader(file, header);
+    if (status != 0)
+        return status;
+    if (prgHeaderFold(header) != 0)
+        return BAD_CHECKSUM_ERROR;
+    const std::uint32_t family = GetAdapterFamily(board);
+    if (family == kFamilyNoPrg)
+        return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
+    status = checkImageForBoard(board, family, header[1]);
+    if (status != 0)
+        return status;
+    const std::uint32_t type = getBits(header[1], 24, 8);
+    if (type == 3 && isBootCheckedFamily(family)) {
+        status = ValidateArvoOrMistleBootProgId(file, family);
+        if (status != 0)
+            return status;
+    }
+    if (family == kSecureFamily && type != 3) {
+        status = AuthenticatePrg(board, file, header, keyFlag);
+        if (status != 0)
+            return status;
+    }
+    const std::uint32_t length = header[0];
+    status = checkLength(file, length);
+    if (status != 0)
+        return status;
+    step(stepText, "Validating Checksum");
+    // A length that is no whole number of words cannot fold to zero as an image.
+    if (length < PRG_HEADER_SIZE || length % 4 != 0 || FileChecksum(file, length / 4 - 1) != 0)
+        return BAD_CHECKSUM_ERROR;
+
+    // Every check has passed: from here on the adapter's flash changes.
+    step(stepText, "Erasing Sector(s) In Flash ROM");
+    MailboxImage erase;
+    setMailboxCommand(erase, DOWN_LOAD);
+    setMailboxWord(erase, 1, 0x1A);
+    setMailboxWord(erase, 3, length);
+    setMailboxWord(erase, 4, header[1]);
+    setMailboxWord(erase, 5, header[2]);
+    status = IssueMbox(board, erase);
+    if (status == MBX_STATUS_NO_FLASH) {
+        seekTo(file, 0);
+        return status;
+    }
+    if (status != 0)
+        return status;
+
+    step(stepText, "Loading Image");
+    report(progress, 0);
+    std::uint32_t remaining = length;
+    std::uint32_t lastPercent = 0;
+    while (remaining > 0) {
+        const std::uint32_t chunk =
+            remaining < kDownloadChunkBytes ? remaining : kDownloadChunkBytes;
+        MailboxImage m;
+        if (std::fread(m.bytes.data() + 20, 1, chunk, file) != chunk)
+            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+        remaining -= chunk;
+        setMailboxCommand(m, DOWN_LOAD);
+        setMailboxWord(m, 1, 0x0A | (remaining == 0 ? 1u : 0u));
+        setMailboxWord(m, 3, chunk);
+        setMailboxWord(m, 4, 20);
+        status = IssueMbox(board, m);
+        if (status != 0)
+            return status;
+        const std::uint32_t percent = 99 - std::uint32_t(std::uint64_t(remaining) * 100 / length);
+        if (percent != lastPercent) {
+            lastPercent = percent;
+            report(progress, percent);
+        }
+    }
+    report(progress, 100);
+
+    step(stepText, "Updating Wakeup Parameters");
+    const std::uint32_t id[2] = {header[1], header[2]};
+    status = UpdateWakeupSlot(board, id);
+    if (status != 0 && status != INVALID_IMAGE_TYPE_ERROR)
+        return status;
+    step(stepText, "Image Successfully Downloaded");
+    return 0;
+}

@@ -1,0 +1,139 @@
+#include "sim/flash.h"
+
+#include "sim/board.h"
+
+#include <cctype>
+#include <cstdio>
+#include <stdexcept>
+
+namespace dfcsim {
+
+const char* const kSimKekChain[3] = {"TAVREL DEFAULT DOWNLOAD KEK", "TAVREL DOWNLOAD KEK 1",
+                                     "TAVREL DOWNLOAD KEK 2"};
+
+namespace {
+
+using nlohmann::json;
+
+std::uint32_t number(const json& j, const char* what) {
+    if (j.is_number_unsigned())
+        return j.get<std::uint32_t>();
+    if (j.is_string()) {
+        const std::string text = j.get<std::string>();
+        std::size_t used = 0;
+        const unsigned long long value = std::stoull(text, &used, 0);
+        if (used == text.size() && value <= 0xFFFFFFFFull)
+            return std::uint32_t(value);
+    }
+    throw std::runtime_error(std::string("bad number for ") + what);
+}
+
+std::vector<std::uint8_t> hexBytes(const std::string& text) {
+    std::string digits;
+    for (char c : text) {
+        if (std::isxdigit(static_cast<unsigned char>(c)))
+            digits += c;
+        else if (c != ' ' && c != '\n')
+            throw std::runtime_error("bad hexadecimal text in flash");
+    }
+    if (digits.size() % 2 != 0)
+        throw std::runtime_error("odd number of hexadecimal digits in flash");
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < digits.size(); i += 2)
+        bytes.push_back(std::uint8_t(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+std::string hexText(const std::vector<std::uint8_t>& bytes) {
+    static const char* digits = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i != 0 && i % 4 == 0)
+            text += ' ';
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    return text;
+}
+
+std::string hexWord(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+    return text;
+}
+
+} // namespace
+
+void readFlashState(const json& board, FlashState& flash) {
+    if (const auto f = board.find("flash"); f != board.end()) {
+        if (f->contains("image"))
+            flash.image = hexBytes(f->at("image").get<std::string>());
+        if (const auto id = f->find("programId"); id != f->end()) {
+            if (!id->is_array() || id->size() != 2)
+                throw std::runtime_error("flash.programId needs two words");
+            flash.programId[0] = number((*id)[0], "flash.programId");
+            flash.programId[1] = number((*id)[1], "flash.programId");
+        }
+        if (const auto areas = f->find("areas"); areas != f->end())
+            for (const auto& [address, bytes] : areas->items())
+                flash.areas[number(json(address), "flash area")] =
+                    hexBytes(bytes.get<std::string>());
+        flash.pendingFirmware = f->value("pendingFirmware", "");
+        flash.noFlash = f->value("noFlash", false);
+        if (f->contains("signatureStatus"))
+            flash.signatureStatus =
+                std::uint16_t(number(f->at("signatureStatus"), "signatureStatus"));
+        if (f->contains("loadAreaEarlyEnd"))
+            flash.loadAreaEarlyEnd = number(f->at("loadAreaEarlyEnd"), "loadAreaEarlyEnd");
+        if (f->contains("eraseStep"))
+            flash.eraseStep = number(f->at("eraseStep"), "eraseStep");
+        if (flash.eraseStep == 0)
+            throw std::runtime_error("flash.eraseStep must not be 0");
+        if (f->contains("stagedBootId"))
+            flash.stagedBootId = number(f->at("stagedBootId"), "stagedBootId");
+    }
+    if (const auto s = board.find("security"); s != board.end()) {
+        flash.kek = s->value("kek", flash.kek);
+        flash.keySupport = s->value("keySupport", true);
+        if (s->contains("kekNameLength"))
+            flash.kekNameLength = number(s->at("kekNameLength"), "kekNameLength");
+        if (s->contains("zeroizeCount"))
+            flash.zeroizeCount = number(s->at("zeroizeCount"), "zeroizeCount");
+    }
+}
+
+void writeFlashState(const Board& board, json& out) {
+    const FlashState& flash = board.flash;
+    json& f = out["flash"];
+    if (!f.is_object())
+        f = json::object();
+    f["image"] = hexText(flash.image);
+    f["programId"] = json::array({hexWord(flash.programId[0]), hexWord(flash.programId[1])});
+    json areas = json::object();
+    for (const auto& [address, bytes] : flash.areas)
+        areas[hexWord(address)] = hexText(bytes);
+    f["areas"] = areas;
+    f["pendingFirmware"] = flash.pendingFirmware;
+    f["stagedBootId"] = hexWord(flash.stagedBootId);
+    json& s = out["security"];
+    if (!s.is_object())
+        s = json::object();
+    s["kek"] = flash.kek;
+    s["zeroizeCount"] = flash.zeroizeCount;
+    out["revision"]["firmware"] = board.firmwareVersion;
+}
+
+bool resetFlash(Board& board) {
+    FlashState& flash = board.flash;
+    flash.erased = false;
+    flash.areaState = 0;
+    flash.stagedPhase = 0;
+    flash.loopback = false;
+    if (flash.pendingFirmware.empty())
+        return false;
+    board.firmwareVersion = flash.pendingFirmware;
+    flash.pendingFirmware.clear();
+    return true;
+}
+
+} // namespace dfcsim

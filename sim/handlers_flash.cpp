@@ -1,0 +1,296 @@
+// Handlers of the flash commands: DOWN_LOAD, the load-list delete, LOAD_AREA, the
+// staged wakeup update and the security command. Like real hardware they refuse
+// steps out of order and images whose length or fold is wrong.
+#include "common/bytes.h"
+#include "sim/flash.h"
+#include "sim/handlers.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace dfcsim {
+
+namespace {
+
+constexpr std::uint32_t kLoadListHead = 0x79C;
+constexpr std::uint32_t kChunkMax = 108;
+constexpr std::uint32_t kChunkOffset = 20;    // data follows word 5
+constexpr std::uint32_t kLoadAreaPage = 0x80; // flash bytes one streamed chunk occupies
+
+std::uint32_t word(const MailboxCall& c, std::size_t i) {
+    return i * 4 + 4 <= c.mailbox.size() ? readHost32(c.mailbox.data(), i * 4) : 0;
+}
+
+void setWord(MailboxCall& c, std::size_t i, std::uint32_t value) {
+    if (i * 4 + 4 <= c.mailbox.size())
+        writeHost32(c.mailbox.data(), i * 4, value);
+}
+
+std::uint32_t fold(const std::vector<std::uint8_t>& bytes) {
+    std::uint32_t s = 0xAAAAAAAA;
+    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
+        s = ((s << 1) | (s >> 31)) ^ readBe32(bytes.data(), i);
+    return (s << 1) | (s >> 31);
+}
+
+// The running-firmware text a PRG program id's first word stands for.
+std::string firmwareText(std::uint32_t id) {
+    static const char letters[] = {'N', 'A', 'B', 'X'};
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%u%u%c%u", unsigned(getBits(id, 12, 4)),
+                  unsigned(getBits(id, 8, 4)), unsigned(getBits(id, 6, 2)),
+                  letters[getBits(id, 4, 2)], unsigned(getBits(id, 0, 4)));
+    return text;
+}
+
+// Copies a chunk of a load command from the mailbox; false when its sizes are wrong.
+bool takeChunk(MailboxCall& c, std::vector<std::uint8_t>& into) {
+    const std::uint32_t length = word(c, 3);
+    if (length == 0 || length > kChunkMax || word(c, 4) != kChunkOffset ||
+        kChunkOffset + length > c.mailbox.size())
+        return false;
+    into.insert(into.end(), c.mailbox.begin() + kChunkOffset,
+                c.mailbox.begin() + kChunkOffset + length);
+    return true;
+}
+
+// Entry addresses of the load list, in order; a damaged list ends the walk.
+std::vector<std::uint32_t> loadListEntries(const Board& b) {
+    std::vector<std::uint32_t> entries;
+    const auto head = b.memory.find(kLoadListHead);
+    std::uint32_t at = head != b.memory.end() ? head->second : kLoadListHead;
+    while (at != kLoadListHead && at != 0 && entries.size() < 64) {
+        entries.push_back(at);
+        const auto next = b.memory.find(at);
+        at = next != b.memory.end() ? next->second : 0;
+    }
+    return entries;
+}
+
+std::uint32_t memoryWord(const Board& b, std::uint32_t address) {
+    const auto it = b.memory.find(address);
+    return it != b.memory.end() ? it->second : 0;
+}
+
+bool freeId(std::uint32_t id) {
+    return id == 0 || id == 0xFFFFFFFF;
+}
+
+// A programmed image takes the first free load-list entry.
+void recordLoad(Board& b, const std::uint32_t id[2]) {
+    for (std::uint32_t entry : loadListEntries(b))
+        if (freeId(memoryWord(b, entry + 16))) {
+            b.memory[entry + 16] = id[0];
+            b.memory[entry + 20] = id[1];
+            return;
+        }
+}
+
+} // namespace
+
+// 0x1C: word 1 bit 4 erases (length in word 3, program id in words 4-5); bits 1 and 3
+// program one chunk, bit 0 marks the last, whose arrival checks the whole image.
+MailboxReply downLoadCommand(MailboxCall& c) {
+    FlashState& f = c.board.flash;
+    const std::uint32_t w1 = word(c, 1);
+    if (getBits(w1, 4, 1) != 0) {
+        if (f.noFlash)
+            return {STATUS_NO_FLASH, 0};
+        if (word(c, 3) < 48)
+            return {STATUS_BAD_LENGTH, 0};
+        f.erased = true;
+        f.expectedLength = word(c, 3);
+        f.pendingId[0] = word(c, 4);
+        f.pendingId[1] = word(c, 5);
+        f.pending.clear();
+        if (!f.image.empty()) { // the erase destroys what flash held
+            f.image.clear();
+            f.programId[0] = f.programId[1] = 0;
+            c.changed = true;
+        }
+        return {};
+    }
+    if ((w1 & 0x0A) != 0x0A || !f.erased)
+        return {STATUS_FLASH_SEQUENCE, 0};
+    if (!takeChunk(c, f.pending) || f.pending.size() > f.expectedLength) {
+        f.erased = false;
+        return {STATUS_BAD_LENGTH, 0};
+    }
+    if (getBits(w1, 0, 1) == 0)
+        return {};
+    f.erased = false;
+    if (f.signatureStatus != 0)
+        return {f.signatureStatus, 0};
+    if (f.pending.size() != f.expectedLength || fold(f.pending) != 0 ||
+        readBe32(f.pending.data(), 4) != f.pendingId[0] ||
+        readBe32(f.pending.data(), 8) != f.pendingId[1])
+        return {STATUS_FLASH_BAD_IMAGE, 0};
+    f.image = f.pending;
+    f.programId[0] = f.pendingId[0];
+    f.programId[1] = f.pendingId[1];
+    f.pendingFirmware = firmwareText(f.pendingId[0]);
+    recordLoad(c.board, f.programId);
+    c.changed = true;
+    return {};
+}
+
+// 0x1D: word 1 bits 0-1 = 1, words 2-3 the program id whose entries are freed.
+MailboxReply loadListDeleteCommand(MailboxCall& c) {
+    if (getBits(word(c, 1), 0, 2) != 1)
+        return {STATUS_FLASH_SEQUENCE, 0};
+    bool found = false;
+    for (std::uint32_t entry : loadListEntries(c.board))
+        if (memoryWord(c.board, entry + 16) == word(c, 2) &&
+            memoryWord(c.board, entry + 20) == word(c, 3)) {
+            c.board.memory[entry + 16] = 0xFFFFFFFF;
+            c.board.memory[entry + 20] = 0xFFFFFFFF;
+            found = true;
+        }
+    if (!found)
+        return {STATUS_NO_LOAD_ENTRY, 0};
+    c.changed = true;
+    return {};
+}
+
+// 0x81: word 1 step in bits 16-23, the answered state in bits 8-15. Steps 1 and 2
+// erase (state 1 while sectors remain, then 2); step 3 loads a chunk at the address
+// the adapter last answered (state 3), step 4 the last chunk (state 4).
+MailboxReply loadAreaCommand(MailboxCall& c) {
+    FlashState& f = c.board.flash;
+    const std::uint32_t w1 = word(c, 1);
+    const std::uint32_t step = getBits(w1, 16, 8);
+    std::uint32_t state = 0;
+    if (step == 1 || step == 2) {
+        if (step == 1) {
+            if (word(c, 3) == 0)
+                return {STATUS_BAD_LENGTH, 0};
+            f.areaStart = f.areaNext = word(c, 2);
+            f.eraseLeft = word(c, 3);
+            f.areaPending.clear();
+            f.areaChunks = 0;
+            if (f.areas.erase(f.areaStart) != 0)
+                c.changed = true;
+        } else if (f.areaState != 1 || word(c, 2) != f.areaNext) {
+            return {STATUS_FLASH_SEQUENCE, 0};
+        }
+        const std::uint32_t covered = std::min(f.eraseLeft, f.eraseStep);
+        f.eraseLeft -= covered;
+        f.areaNext += covered;
+        state = f.eraseLeft > 0 ? 1 : 2;
+        if (state == 2)
+            f.areaNext = f.areaStart; // loading starts at the area's beginning
+    } else if (step == 3 || step == 4) {
+        const bool first = f.areaState == 2 && word(c, 2) == f.areaStart;
+        const bool next = f.areaState == 3 && word(c, 2) == f.areaNext;
+        if (!first && !next)
+            return {STATUS_FLASH_SEQUENCE, 0};
+        if (!takeChunk(c, f.areaPending)) {
+            f.areaState = 0;
+            return {STATUS_BAD_LENGTH, 0};
+        }
+        ++f.areaChunks;
+        if (step == 4 && f.signatureStatus != 0) {
+            f.areaState = 0;
+            return {f.signatureStatus, 0};
+        }
+        if (step == 4) {
+            f.areas[f.areaStart] = f.areaPending;
+            // A body that starts with a whole PRG header names the firmware it brings.
+            if (f.areaPending.size() >= 48) {
+                const std::vector<std::uint8_t> header(f.areaPending.begin() + 4,
+                                                       f.areaPending.begin() + 48);
+                if (fold(header) == 0)
+                    f.pendingFirmware = firmwareText(readBe32(f.areaPending.data(), 4));
+            }
+            c.changed = true;
+            state = 4;
+        } else if (f.loadAreaEarlyEnd != 0 && f.areaChunks >= f.loadAreaEarlyEnd) {
+            state = 5;
+        } else {
+            state = 3;
+            f.areaNext = word(c, 2) + kLoadAreaPage;
+        }
+    } else {
+        return {STATUS_FLASH_SEQUENCE, 0};
+    }
+    f.areaState = state == 4 || state == 5 ? 0 : state;
+    setWord(c, 1, setBits(w1, 8, 8, state));
+    setWord(c, 2, f.areaNext);
+    return {};
+}
+
+// 0x9C: phase in word 1 bits 16-23, state answered in bits 8-15, word 2 the token the
+// adapter hands back. Phase 8 answers 8; phase 9 answers 8 once, then 9; phase 10
+// answers 10 once, then 11, when the boot id of word 4 takes effect.
+MailboxReply stagedWakeupCommand(MailboxCall& c) {
+    FlashState& f = c.board.flash;
+    const std::uint32_t w1 = word(c, 1);
+    const std::uint32_t phase = getBits(w1, 16, 8);
+    std::uint32_t state = 0;
+    if (phase == 8) {
+        f.stagedPhase = 8;
+        state = 8;
+        setWord(c, 2, 1);
+    } else if (phase == 9 && (f.stagedPhase == 8 || f.stagedPhase == 90)) {
+        state = f.stagedPhase == 8 ? 8 : 9;
+        f.stagedPhase = f.stagedPhase == 8 ? 90 : 9;
+        setWord(c, 2, word(c, 2) + 1);
+    } else if (phase == 10 && (f.stagedPhase == 9 || f.stagedPhase == 100)) {
+        state = f.stagedPhase == 9 ? 10 : 11;
+        f.stagedPhase = f.stagedPhase == 9 ? 100 : 0;
+        setWord(c, 2, word(c, 2) + 1);
+        if (state == 11) {
+            f.stagedBootId = word(c, 4) & 0xFFFF;
+            c.changed = true;
+        }
+    } else {
+        return {STATUS_FLASH_SEQUENCE, 0};
+    }
+    setWord(c, 1, setBits(w1, 8, 8, state));
+    return {};
+}
+
+// 0xF9: subcommand in word 1 bits 24-31: 12 reads the key name, 13 sets a key (only
+// the one after the key held), 5 zeroizes.
+MailboxReply securityCommand(MailboxCall& c) {
+    FlashState& f = c.board.flash;
+    const std::uint32_t sub = getBits(word(c, 1), 24, 8);
+    if (sub == 5) {
+        f.kek = kSimKekChain[0];
+        ++f.zeroizeCount;
+        c.changed = true;
+        return {};
+    }
+    if (sub != 12 && sub != 13)
+        return {STATUS_UNKNOWN_COMMAND, 0};
+    if (!f.keySupport)
+        return {STATUS_KEY_NOT_SUPPORTED, 0};
+    if (c.mailbox.size() < 128)
+        return {STATUS_BAD_LENGTH, 0};
+    if (sub == 12) {
+        std::uint8_t name[64] = {};
+        std::copy_n(f.kek.begin(), std::min<std::size_t>(f.kek.size(), 64), name);
+        setWord(c, 2, f.kekNameLength != 0 ? f.kekNameLength : std::uint32_t(f.kek.size()));
+        for (std::size_t i = 0; i < 16; ++i)
+            setWord(c, 3 + i, readBe32(name, i * 4));
+        return {};
+    }
+    const std::uint32_t length = getBits(word(c, 3), 16, 16);
+    if (word(c, 2) != 0x00010220 || getBits(word(c, 3), 0, 16) != 0x0228 || length > 64)
+        return {STATUS_BAD_LENGTH, 0};
+    std::uint8_t name[64] = {};
+    for (std::size_t i = 0; i < 16; ++i)
+        writeBe32(name, i * 4, word(c, 16 + i));
+    const std::string wanted(reinterpret_cast<const char*>(name), length);
+    for (std::size_t k = 1; k < 3; ++k)
+        if (wanted == kSimKekChain[k]) {
+            if (f.kek != kSimKekChain[k - 1])
+                return {STATUS_KEY_REFUSED, 0};
+            f.kek = wanted;
+            c.changed = true;
+            return {};
+        }
+    return {STATUS_KEY_REFUSED, 0};
+}
+
+} // namespace dfcsim

@@ -1,0 +1,227 @@
+// The per-adapter update decision against simulated boards, with the download engine
+// replaced by a stand-in that answers a chosen result and records what it was given.
+#include "adapter/board_family.h"
+#include "adapter/hba_entry.h"
+#include "catalog/payload_catalog.h"
+#include "common/run_state.h"
+#include "tests/adapter/sim_fixture.h"
+#include "update/update_adapter.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::deque<std::uint32_t> g_answers; // results the stand-in download gives, in turn
+std::vector<std::string> g_downloaded;
+
+std::uint32_t fakeDownload(std::uint32_t, const char* path, StepTextCallback, ProgressCallback) {
+    g_downloaded.emplace_back(path);
+    if (g_answers.empty())
+        return 0;
+    const std::uint32_t answer = g_answers.front();
+    g_answers.pop_front();
+    return answer;
+}
+
+std::vector<unsigned> g_sleeps;
+void fakeSleep(unsigned ms) { g_sleeps.push_back(ms); }
+
+class UpdateAdapterTest : public SimTest {
+  protected:
+    void SetUp() override {
+        resetRunState();
+        updateDownload = fakeDownload;
+        updateSleep = fakeSleep;
+        g_answers.clear();
+        g_downloaded.clear();
+        g_sleeps.clear();
+    }
+    void TearDown() override {
+        freeHbaList();
+        freePayloadList();
+        resetRunState();
+        SimTest::TearDown();
+    }
+    static CluImage& payload(const char* file, std::uint32_t imageType, std::uint32_t extType, const char* version,
+                             CnaVersion cna = {}) {
+        auto* image = new CluImage();
+        image->filename = file;
+        image->imageType = imageType;
+        image->extType = extType;
+        image->decodedVersion = version;
+        image->CNAMajorVer = cna.major;
+        image->CNAMinorVer = cna.minor;
+        image->CNAReleaseVer = cna.release;
+        image->CNABuildVer = cna.build;
+        image->next = payloadListHead;
+        payloadListHead = image;
+        return *image;
+    }
+    static HbaEntry& entry(std::uint16_t board, std::uint32_t deviceId, std::uint16_t hbaType = 0) {
+        HbaEntry& e = *appendHbaEntry();
+        e.adapterNumber = board;
+        e.deviceId = deviceId;
+        e.hbaType = hbaType;
+        e.serialNumber = "SN-DEMO-1";
+        e.packagedFamilyId = "02.01.01";
+        e.familyId = "02.00.01";
+        e.inventoryFwVersion = "02.00.01";
+        e.inventoryBcVersion = "02.00.01";
+        return e;
+    }
+    RunOptions options;
+};
+
+const char* kLegacyBoard = R"({"pci": {"deviceId": "0xF100", "subsystemId": "0xF100"}})";
+
+struct LegacyCase {
+    const char* name;
+    std::uint32_t policy;
+    const char* familyId;
+    const char* inventoryVersion;
+    const char* packagedFw;
+    std::vector<std::uint32_t> answers;
+    bool resetFails;
+    int result;
+    std::uint32_t attempts, failures;
+    bool downloaded, succeeded;
+};
+
+const LegacyCase kLegacyCases[] = {
+    {"current family needs nothing", IfNewer, "02.01.01", "02.01.01", "UD202A3", {}, false, 34, 0, 0, false, false},
+    {"newer family on the card needs nothing", IfNewer, "02.02.01", "02.02.01", "UD202A3", {}, false, 34, 0, 0, false, false},
+    {"null family forces the download", IfNewer, "02.01.01", "00.00.00", "UD202A3", {0}, false, 0, 1, 0, true, true},
+    {"-f downloads regardless", Always, "02.01.01", "02.01.01", "UD202A3", {0}, false, 0, 1, 0, true, true},
+    {"older family downloads", IfNewer, "02.00.01", "02.00.01", "UD202A3", {0}, false, 0, 1, 0, true, true},
+    {"reset after the download fails", IfNewer, "02.00.01", "02.00.01", "UD202A3", {0}, true, 33, 1, 1, true, false},
+    {"reboot-required answer is a failure on legacy FC", IfNewer, "02.00.01", "02.00.01", "UD202A3", {80}, false, 31, 1, 1, true, false},
+    {"secure hardware error", IfNewer, "02.00.01", "02.00.01", "UD202A3", {89}, false, 41, 1, 1, true, false},
+    {"invalid signature", IfNewer, "02.00.01", "02.00.01", "UD202A3", {90}, false, 42, 1, 1, true, false},
+    {"payload missing", IfNewer, "02.00.01", "02.00.01", "UD999A9", {}, false, 32, 1, 1, false, false},
+    {"family without a package", IfNewer, "02.00.01", "02.00.01", "NONE", {}, false, 20, 1, 1, false, false},
+};
+
+TEST_F(UpdateAdapterTest, LegacyFibreChannelFirmwareStep) {
+    for (const LegacyCase& c : kLegacyCases) {
+        SCOPED_TRACE(c.name);
+        freeHbaList();
+        freePayloadList();
+        resetRunState();
+        g_downloaded.clear();
+        std::string board = kLegacyBoard;
+        if (c.resetFails)
+            board = R"({"pci": {"deviceId": "0xF100"}, "faults": [{"call": "DFC_ResetAdapter", "result": 1}]})";
+        ASSERT_EQ(useBoards(board), 1u);
+        payload("fw.all", FC_IMAGE, ALLext, "UD202A3");
+        HbaEntry& e = entry(0, 0xF100);
+        e.familyId = c.familyId;
+        e.inventoryFwVersion = c.inventoryVersion;
+        e.packagedFwVersion = c.packagedFw;
+        g_answers.assign(c.answers.begin(), c.answers.end());
+        options = RunOptions{};
+        options.updatePolicy = c.policy;
+        options.downloadTarget = ALLext;
+        EXPECT_EQ(updateAdapter(options, e), c.result);
+        EXPECT_EQ(runTally.updateAttempts, c.attempts);
+        EXPECT_EQ(runTally.updateFailures, c.failures);
+        EXPECT_EQ(!g_downloaded.empty(), c.downloaded);
+        EXPECT_EQ(runTally.anyDownloadSucceeded, c.succeeded);
+        if (c.downloaded) {
+            EXPECT_NE(g_downloaded.front().find("fw.all"), std::string::npos);
+        }
+    }
+}
+
+TEST_F(UpdateAdapterTest, InvalidBoardNumber) {
+    ASSERT_EQ(useBoards(kLegacyBoard), 1u);
+    HbaEntry& e = entry(5, 0xF100);
+    options.downloadTarget = ALLext;
+    EXPECT_EQ(updateAdapter(options, e), 30);
+    EXPECT_EQ(runTally.updateFailures, 1u);
+}
+
+const char* kFerroxPorts = R"({"pci": {"deviceId": "0xE200", "function": 0}, "driver": {"interfaceLevel": 4}},
+                               {"pci": {"deviceId": "0xE200", "function": 1}, "driver": {"interfaceLevel": 4}})";
+
+TEST_F(UpdateAdapterTest, SecondPortReusesTheCardsOutcome) {
+    std::vector<AdapterRecord> records(2);
+    records[0].deviceId = records[1].deviceId = 0xE200;
+    ASSERT_EQ(useBoards(kFerroxPorts, records), 2u);
+    payload("fw.grp", GRP_IMAGE, GRPext, "11.2.216.9", {11, 2, 216, 9});
+    HbaEntry& first = entry(0, 0xE200);
+    HbaEntry& second = entry(1, 0xE200);
+    for (HbaEntry* e : {&first, &second})
+        e->packagedFwVersion = "11.2.216.9";
+    options.downloadTarget = GRPext;
+    g_answers = {80};
+    EXPECT_EQ(updateAdapter(options, first), 37);
+    EXPECT_EQ(options.rebootRequired, 1u);
+    EXPECT_EQ(second.downloadStat, DOWNLOAD_STAT_REBOOT_REQUIRED);
+    EXPECT_EQ(updateAdapter(options, second), 37);
+    EXPECT_EQ(g_downloaded.size(), 1u); // one download per card
+}
+
+TEST_F(UpdateAdapterTest, FerroxOn1_1_21_4GetsTheInterimImageFirst) {
+    std::vector<AdapterRecord> records(2);
+    records[0].deviceId = records[1].deviceId = 0xE200;
+    for (bool interimPresent : {true, false}) {
+        SCOPED_TRACE(interimPresent);
+        freeHbaList();
+        freePayloadList();
+        resetRunState();
+        g_downloaded.clear();
+        g_sleeps.clear();
+        ASSERT_EQ(useBoards(kFerroxPorts, records), 2u);
+        payload("main.grp", GRP_IMAGE, GRPext, "1.1.22.0", {1, 1, 22, 0});
+        if (interimPresent)
+            payload("interim.grp", GRP_IMAGE, GRPext, "1.1.21.300", {1, 1, 21, 300});
+        HbaEntry& e = entry(0, 0xE200);
+        e.packagedFwVersion = "1.1.22.0";
+        e.cnaFwVersion = CnaVersion{1, 1, 21, 4};
+        options = RunOptions{};
+        options.downloadTarget = GRPext;
+        g_answers = {14, 0};
+        if (interimPresent) {
+            EXPECT_EQ(updateAdapter(options, e), 0);
+            ASSERT_EQ(g_downloaded.size(), 2u);
+            EXPECT_NE(g_downloaded[0].find("interim.grp"), std::string::npos);
+            EXPECT_NE(g_downloaded[1].find("main.grp"), std::string::npos);
+            ASSERT_FALSE(g_sleeps.empty());
+            EXPECT_EQ(g_sleeps.front(), 3000u);
+        } else {
+            EXPECT_EQ(updateAdapter(options, e), 32);
+            EXPECT_TRUE(g_downloaded.empty()); // the main image is never tried
+        }
+    }
+}
+
+struct Vx4Case {
+    CnaVersion running;
+    bool unsupported;
+};
+
+TEST_F(UpdateAdapterTest, Vx4FirmwareTooOldToUpdate) {
+    const Vx4Case cases[] = {{{10, 2, 222, 14}, true}, {{10, 2, 222, 15}, false}, {{10, 2, 223, 0}, false}};
+    for (const Vx4Case& c : cases) {
+        freeHbaList();
+        resetRunState();
+        std::vector<AdapterRecord> records(1);
+        records[0].deviceId = 0x0724;
+        records[0].HBAType = 0x28;
+        ASSERT_EQ(useBoards(R"({"pci": {"deviceId": "0x0724"}})", records), 1u);
+        HbaEntry& e = entry(0, 0x0724, 8);
+        e.cnaFwVersion = c.running;
+        options.downloadTarget = UFIext;
+        const int result = updateAdapter(options, e);
+        EXPECT_EQ(result == 39, c.unsupported) << result;
+        if (c.unsupported) {
+            EXPECT_EQ(e.downloadStat, DOWNLOAD_STAT_UNSUPPORTED_FW);
+        }
+    }
+}
+
+} // namespace

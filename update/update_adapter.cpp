@@ -1,0 +1,396 @@
+#include "update/update_adapter.h"
+
+#include "adapter/board_family.h"
+#include "adapter/dfc_library.h"
+#include "adapter/hba_entry.h"
+#include "catalog/family_ffv.h"
+#include "catalog/payload_catalog.h"
+#include "catalog/soft_vpd_file.h"
+#include "download/dispatcher.h"
+#include "image/cna_version.h"
+#include "image/version_forms.h"
+#include "log/debug_log.h"
+#include "platform/platform.h"
+
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+DownloadFunction updateDownload = UpdateTindleFirmwareWithFeedback;
+void (*updateSleep)(unsigned milliseconds) = platform::sleepMs;
+
+namespace {
+
+unsigned long board(const HbaEntry& e) { return e.adapterNumber; }
+
+// Formats into the shared message buffer and writes it to the debug file with "\n".
+void report(const char* format, ...) WM_PRINTF(1, 2);
+void report(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(sharedMessage, sizeof sharedMessage, format, args);
+    va_end(args);
+    debugPrint("%s\n", sharedMessage);
+}
+
+bool isFerroxFC(const HbaEntry& e) { return isFerroxFCBoard(e.adapterNumber); }
+
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// The first port of the same physical card (other than this one) that already has a
+// download state in this run.
+const HbaEntry* processedSibling(const HbaEntry& e) {
+    for (const HbaEntry* other = hbaListHead; other != nullptr; other = other->next) {
+        if (other != &e && other->downloadStat != DOWNLOAD_STAT_NONE && other->busNumber == e.busNumber &&
+            other->domain == e.domain && equalsIgnoreCase(other->serialNumber.view(), e.serialNumber.view()))
+            return other;
+    }
+    return nullptr;
+}
+
+bool runsUnsupportedFirmware(const HbaEntry& e) {
+    const CnaVersion& v = e.cnaFwVersion;
+    return isVX4Device(e.deviceId) && v.major == 10 && v.minor == 2 && v.release <= 222 && v.build < 15;
+}
+
+std::uint32_t imageTypeFor(const HbaEntry& e, std::uint32_t target, bool firmwareStep) {
+    if (!firmwareStep)
+        return FC_IMAGE;
+    if (isVX2Device(e.deviceId))
+        return VX2_IMAGE;
+    if (isVX3Device(e.deviceId))
+        return VX3_IMAGE;
+    if (isVX4Device(e.deviceId))
+        return VX4_IMAGE;
+    if (isFerroxBoard(e.adapterNumber))
+        return e.deviceId == 0xE300 ? GRP_G6_IMAGE : GRP_IMAGE;
+    return target == ALLext ? FC_IMAGE : NO_IMAGE;
+}
+
+CnaVersion payloadVersion(const CluImage& payload) {
+    return CnaVersion{payload.CNAMajorVer, payload.CNAMinorVer, payload.CNAReleaseVer, payload.CNABuildVer};
+}
+
+// payloadDir and the file name, made absolute when the system can.
+std::string payloadPath(const CluImage& payload) {
+    FixedText<254> joined;
+    joined = payloadDir.str() + payload.filename.str();
+    FixedText<254> path;
+    path = platform::absolutePath(joined.str());
+    return path.str();
+}
+
+void noStepText(const char*) {}
+void noProgress(std::uint32_t) {}
+
+std::uint32_t download(const HbaEntry& e, const std::string& path) {
+    if (updateDownload == nullptr)
+        return 1;
+    return updateDownload(e.adapterNumber, path.c_str(), noStepText, noProgress);
+}
+
+} // namespace
+
+const CluImage* findPayload(const HbaEntry& entry, std::uint32_t imageType, std::uint32_t extType) {
+    return findCatalogImage(entry, imageType, extType);
+}
+
+const CluImage* findInterimPayload(std::uint32_t imageType, std::uint32_t extType) {
+    for (const CluImage* image = payloadListHead; image != nullptr; image = image->next) {
+        if (image->imageType == imageType && image->extType == extType &&
+            isFerroxInterimFWVersion(payloadVersion(*image)))
+            return image;
+    }
+    return nullptr;
+}
+
+std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload) {
+    debugPrint("\n[updateFlashFFV]\n");
+    if (entry.ffvSupported == 0) {
+        debugPrint("This adapter does not support FFV in flash.\n");
+        return 2;
+    }
+    if (isFerroxFC(entry) && !isFFVSupportedFW(payloadVersion(payload))) {
+        debugPrint("This firmware does not support FFV in flash.\n");
+        return 2;
+    }
+    debugPrint("New FW supports FFV in flash and this adapter is running FW that supports FFV in flash.\n");
+    // The card keeps 8 characters of the family ID.
+    FixedText<9> ffv;
+    ffv = entry.packagedFamilyId.view();
+    const std::uint32_t status = writeFFV(entry.adapterNumber, ffv.c_str(), 0);
+    if (status != 0)
+        report("Adapter FFV write failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(status));
+    else
+        report("Adapter FFV write succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
+    return status;
+}
+
+void updateCNAdownloadStatus(HbaEntry& entry, std::uint32_t value) {
+    entry.downloadStat = value;
+    debugPrint("\n[updateCNAdownloadStatus]\n");
+    debugPrint("currentHba adapterNumber = %d\n", entry.adapterNumber);
+    debugPrint("currentHba serialNumber  = %s\n", entry.serialNumber.c_str());
+    debugPrint("currentHba domain        = %X\n", entry.domain);
+    debugPrint("currentHba busNumber     = %X\n", entry.busNumber);
+    debugPrint("currentHba groupNumber   = %X\n", entry.groupNumber);
+    debugPrint("currentHba downloadStat  = %X\n\n", entry.downloadStat);
+    if (!isConvergedEntry(entry) && !isFerroxFC(entry))
+        return;
+    for (HbaEntry* other = hbaListHead; other != nullptr; other = other->next) {
+        if (other->busNumber != entry.busNumber || other->domain != entry.domain ||
+            !equalsIgnoreCase(other->serialNumber.view(), entry.serialNumber.view()))
+            continue;
+        other->downloadStat = value;
+        debugPrint("updatedHba adapterNumber = %d\n", other->adapterNumber);
+        debugPrint("updatedHba serialNumber  = %s\n", other->serialNumber.c_str());
+        debugPrint("updatedHba domain        = %X\n", other->domain);
+        debugPrint("updatedHba busNumber     = %X\n", other->busNumber);
+        debugPrint("currentHba groupNumber   = %X\n", other->groupNumber);
+        debugPrint("updatedHba downloadStat  = %X\n\n", other->downloadStat);
+    }
+}
+
+int reportDownloadFailure(HbaEntry& entry, int code) {
+    runTally.updateFailures += 1;
+    report("Adapter download failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(code));
+    updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+    return code;
+}
+
+int updateAdapter(RunOptions& options, HbaEntry& entry) {
+    const std::uint32_t target = options.downloadTarget;
+    const bool firmwareStep = target == ALLext || target == UFIext || target == GRPext;
+    const bool converged = isConvergedEntry(entry);
+    const bool ferroxFC = isFerroxFC(entry);
+    const bool legacy = !converged && !ferroxFC;
+    const char* currentFamily = firmwareStep ? entry.inventoryFwVersion.c_str() : entry.inventoryBcVersion.c_str();
+    const int isBootCode = firmwareStep ? 0 : 1;
+
+    runTally.updateAttempts += 1;
+    debugPrint("\n[Opening Adapter]\n");
+    debugPrint("HBA number = %d\n", entry.adapterNumber);
+
+    bool onVersion4 = false;
+    if (ferroxFC) {
+        debugPrint("Found a FerroxFC. Check if current firmware version is 1.1.21.4\n");
+        onVersion4 = isFerroxMissingObjsFWVersion(entry.cnaFwVersion) != 0;
+    }
+    const bool unsupported = runsUnsupportedFirmware(entry);
+
+    if (!isValidBoard(entry.adapterNumber)) {
+        runTally.updateFailures += 1;
+        report("Invalid HBA number = %d\n", entry.adapterNumber);
+        return 30;
+    }
+
+    if (converged || ferroxFC) {
+        if (const HbaEntry* sibling = processedSibling(entry)) {
+            switch (sibling->downloadStat) {
+            case DOWNLOAD_STAT_SUCCEEDED:
+                updateCNA_VPD_Data(&entry, isBootCode);
+                return 0;
+            case DOWNLOAD_STAT_FAILED:
+                runTally.updateFailures += 1;
+                return 31;
+            case DOWNLOAD_STAT_REBOOT_REQUIRED:
+                updateCNA_VPD_Data(&entry, isBootCode);
+                return 37;
+            case DOWNLOAD_STAT_SPECIAL_RELEASE:
+                entry.packagedFamilyId = "00.00.00";
+                updateCNA_VPD_Data(&entry, isBootCode);
+                return 38;
+            case DOWNLOAD_STAT_UNSUPPORTED_FW:
+                runTally.updateFailures += 1;
+                return 39;
+            default:
+                break;
+            }
+        }
+    }
+
+    const std::uint32_t imageType = imageTypeFor(entry, target, firmwareStep);
+
+    if (unsupported) {
+        runTally.updateFailures += 1;
+        debugPrint("Unsuported fw version %d.%d.%d.%d\n", static_cast<int>(entry.cnaFwVersion.major),
+                   static_cast<int>(entry.cnaFwVersion.minor), static_cast<int>(entry.cnaFwVersion.release),
+                   static_cast<int>(entry.cnaFwVersion.build));
+        updateCNAdownloadStatus(entry, DOWNLOAD_STAT_UNSUPPORTED_FW);
+        return 39;
+    }
+
+    const CluImage* payload = findPayload(entry, imageType, target);
+    if (payload == nullptr) {
+        runTally.updateFailures += 1;
+        const char* packaged = firmwareStep ? entry.packagedFwVersion.c_str() : entry.packagedBcVersion.c_str();
+        int code = 0;
+        if (std::strcmp(packaged, "NONE") == 0) {
+            report("Unknown family ID specified. FamilyId %s Adapter %lu Stat %08lX \n",
+                   entry.packagedFamilyId.c_str(), board(entry), 20ul);
+            code = 20;
+        } else {
+            report("Unable to open image file. FamilyId %s Adapter %lu Stat %08lX \n",
+                   entry.packagedFamilyId.c_str(), board(entry), 32ul);
+            code = 32;
+        }
+        if (firmwareStep)
+            updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+        return code;
+    }
+
+    const int familyStatus = compareFamilyIDs(entry.packagedFamilyId.c_str(), entry.familyId.c_str());
+    debugPrint("Family ID status = %d\n", familyStatus);
+    if (options.updatePolicy != Always) {
+        if (std::strcmp(currentFamily, "00.00.00") == 0) {
+            debugPrint("Null familyID! Force a download!\n");
+        } else if (familyStatus < 1) {
+            runTally.updateAttempts -= 1;
+            report("Update not needed. Adapter %lu Stat %08lX New %s Old %s \n", board(entry), 34ul,
+                   entry.packagedFamilyId.c_str(), entry.familyId.c_str());
+            return 34;
+        }
+    }
+
+    bool interimNeeded = false;
+    if (ferroxFC && onVersion4) {
+        debugPrint("Found a FerroxFC running 1.1.21.4. Check if new firmware version is greater than 1.1.21.4\n");
+        interimNeeded = requiresInterimFerroxDownload(payloadVersion(*payload)) != 0;
+    }
+
+    if (ferroxFC && interimNeeded) {
+        debugPrint("Found a FerroxFC and an interim download is required. Searching for the interim image "
+                   "1.1.21.300\n");
+        const CluImage* interim = findInterimPayload(imageType, target);
+        if (interim == nullptr) {
+            runTally.updateFailures += 1;
+            debugPrint("Unable to open image file. Adapter %lu Stat %08lX\n", board(entry), 32ul);
+            updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+            return 32;
+        }
+        debugPrint("Found the interim image 1.1.21.300\n");
+        const std::string interimPath = payloadPath(*interim);
+        debugPrint("Beginning interim adapter download. Adapter %lu\n", board(entry));
+        const std::uint32_t st = download(entry, interimPath);
+        debugPrint("UpdateTindleFirmwareWithFeedback interim download complete. Adapter %lu Stat %08lX\n",
+                   board(entry), static_cast<unsigned long>(st));
+        if (st == 0) {
+            debugPrint("Interim adapter download succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
+        } else if (st == DOWNLOAD_RESET_REQUIRED) {
+            debugPrint("Adapter reset required. Sleeping for 3000ms.\n");
+            updateSleep(3000);
+            if (dfc.DFC_ResetAdapter(entry.adapterNumber, 3) != 0) {
+                debugPrint("Interim adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), 33ul);
+                updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+                return 33;
+            }
+            debugPrint("Interim adapter download and reset succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
+        } else {
+            runTally.updateFailures += 1;
+            debugPrint("Interim adapter download failed. Adapter %lu Stat %08lX\n", board(entry), 31ul);
+            updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+            return 31;
+        }
+    }
+
+    const std::string path = payloadPath(*payload);
+    debugPrint("Beginning adapter download. Adapter %lu\n", board(entry));
+    const std::uint32_t st = download(entry, path);
+    debugPrint("UpdateTindleFirmwareWithFeedback download complete. Adapter %lu Stat %08lX\n", board(entry),
+               static_cast<unsigned long>(st));
+
+    if (st == 0) {
+        const std::uint32_t ffv = updateFlashFFV(entry, *payload);
+        if (ffv != 0 && ffv != 2)
+            return reportDownloadFailure(entry, 36);
+        updateCNA_VPD_Data(&entry, isBootCode);
+        if (legacy) {
+            updateSleep(40);
+            const std::uint32_t reset = dfc.DFC_ResetAdapter(entry.adapterNumber, 1);
+            if (reset != 0) {
+                runTally.updateFailures += 1;
+                report("Adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(reset));
+                return 33;
+            }
+            report("Adapter download succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
+            runTally.anyDownloadSucceeded = true;
+            return 0;
+        }
+        report("Adapter download succeeded. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(ffv));
+        updateCNAdownloadStatus(entry, DOWNLOAD_STAT_SUCCEEDED);
+        runTally.anyDownloadSucceeded = true;
+        return 0;
+    }
+    if (st == DOWNLOAD_REBOOT_REQUIRED && !legacy) {
+        const std::uint32_t ffv = updateFlashFFV(entry, *payload);
+        if (ffv != 0 && ffv != 2)
+            return reportDownloadFailure(entry, 36);
+        updateCNA_VPD_Data(&entry, isBootCode);
+        options.rebootRequired = 1;
+        report("Adapter download succeeded. Please reboot the system to activate new firmware. Adapter %lu "
+               "Stat %08lX\n",
+               board(entry), static_cast<unsigned long>(ffv));
+        updateCNAdownloadStatus(entry, DOWNLOAD_STAT_REBOOT_REQUIRED);
+        runTally.anyDownloadSucceeded = true;
+        return 37;
+    }
+    if (st == DOWNLOAD_SPECIAL_RELEASE) {
+        entry.packagedFamilyId = "00.00.00";
+        const std::uint32_t ffv = updateFlashFFV(entry, *payload);
+        if (ffv != 0 && ffv != 2)
+            return reportDownloadFailure(entry, 36);
+        updateCNA_VPD_Data(&entry, isBootCode);
+        options.rebootRequired = 1;
+        debugPrint("Adapter download succeeded. Please reboot the system to activate new firmware. Adapter %lu "
+                   "Stat %08lX\n",
+                   board(entry), static_cast<unsigned long>(ffv));
+        debugPrint("This special firmware release requires the firmware download process to be performed twice. "
+                   "You must reboot the system and download the same firmware file again to complete the "
+                   "download process.\n");
+        updateCNAdownloadStatus(entry, DOWNLOAD_STAT_SPECIAL_RELEASE);
+        runTally.anyDownloadSucceeded = true;
+        return 38;
+    }
+    if (st == DOWNLOAD_RESET_REQUIRED && ferroxFC) {
+        updateSleep(40);
+        const std::uint32_t reset = dfc.DFC_ResetAdapter(entry.adapterNumber, 3);
+        if (reset != 0) {
+            report("Adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(reset));
+            updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+            return 33;
+        }
+        const std::uint32_t ffv = updateFlashFFV(entry, *payload);
+        if (ffv != 0 && ffv != 2)
+            return reportDownloadFailure(entry, 36);
+        updateCNA_VPD_Data(&entry, isBootCode);
+        report("Adapter download and reset succeeded. Adapter %lu Stat %08lX\n", board(entry),
+               static_cast<unsigned long>(ffv));
+        updateCNAdownloadStatus(entry, DOWNLOAD_STAT_SUCCEEDED);
+        runTally.anyDownloadSucceeded = true;
+        return 0;
+    }
+    runTally.updateFailures += 1;
+    int code = 31;
+    if (st == DOWNLOAD_SIGNATURE_MISSING) {
+        report("Adapter download failed. Secure hardware error. Adapter %lu Stat %08lX\n", board(entry), 89ul);
+        code = 41;
+    } else if (st == DOWNLOAD_SIGNATURE_INVALID) {
+        report("Adapter download failed. Invalid digital signature error. Adapter %lu Stat %08lX\n", board(entry),
+               90ul);
+        code = 42;
+    } else {
+        report("Adapter download failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(st));
+    }
+    updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+    return code;
+}

@@ -1,0 +1,46 @@
+// The per-adapter update decision and sequence for one component (firmware or boot
+// code) of one adapter.
+#pragma once
+
+#include "common/run_state.h"
+#include "download/download_status.h"
+#include "image/clu_image.h"
+
+#include <cstdint>
+
+struct HbaEntry;
+
+// downloadStat values, shared by the ports of one physical adapter.
+constexpr std::uint32_t DOWNLOAD_STAT_NONE = 0;
+constexpr std::uint32_t DOWNLOAD_STAT_SUCCEEDED = 1;
+constexpr std::uint32_t DOWNLOAD_STAT_FAILED = 2;
+constexpr std::uint32_t DOWNLOAD_STAT_REBOOT_REQUIRED = 3;
+constexpr std::uint32_t DOWNLOAD_STAT_SPECIAL_RELEASE = 5;
+constexpr std::uint32_t DOWNLOAD_STAT_UNSUPPORTED_FW = 6;
+
+// A special release that must be downloaded again after a reboot, as the download
+// engine reports it.
+constexpr std::uint32_t DOWNLOAD_SPECIAL_RELEASE = 87;
+
+using DownloadFunction = std::uint32_t (*)(std::uint32_t board, const char* path, StepTextCallback stepText,
+                                          ProgressCallback progress);
+
+// The download engine and the sleep the procedure uses; tests replace them.
+extern DownloadFunction updateDownload;
+extern void (*updateSleep)(unsigned milliseconds);
+
+// Runs the update of the component that options.downloadTarget names; returns a result
+// code (0, 20, 30, 31, 32, 33, 34, 36, 37, 38, 39, 41, 42).
+int updateAdapter(RunOptions& options, HbaEntry& entry);
+
+// The payload whose version is the adapter's package version for that component.
+const CluImage* findPayload(const HbaEntry& entry, std::uint32_t imageType, std::uint32_t extType);
+// The first payload of these types that holds the interim firmware 1.1.21.300.
+const CluImage* findInterimPayload(std::uint32_t imageType, std::uint32_t extType);
+// Writes the package family into the card's flash: 0 written, 2 not applicable, else
+// the failing status of the write.
+std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload);
+// Sets the download state of the adapter and of the other ports of its card.
+void updateCNAdownloadStatus(HbaEntry& entry, std::uint32_t value);
+// Counts and reports a failed download; returns the code.
+int reportDownloadFailure(HbaEntry& entry, int code);
