@@ -199,8 +199,10 @@ MailboxReply familyValue(MailboxCall& c) {
         }
     } else {
         std::memset(ffv, 0, kFamilyValueBytes);
-        std::memcpy(ffv, s.ffv.data(), s.ffv.size());
-        c.mailbox[kHeader + 17] = std::uint8_t(s.ffv.size());
+        const std::size_t length = std::min<std::size_t>(s.ffv.size(), kFamilyValueBytes);
+        if (length != 0)
+            std::memcpy(ffv, s.ffv.data(), length);
+        c.mailbox[kHeader + 17] = std::uint8_t(length);
     }
     setField(c, 8, kFamilyValueLength);
     setField(c, 12, kFamilyValueLength);

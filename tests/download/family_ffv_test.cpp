@@ -9,6 +9,7 @@
 #include "tests/download/object_fixture.h"
 
 #include <cstring>
+#include <list>
 
 namespace {
 
@@ -154,8 +155,9 @@ class AssignTest : public FfvTest {
         e.ffvSupported = 1;
         return e;
     }
+    // The entries belong to the test; the list head only points at them.
     void addVpdEntry(const char* address, const char* fw, const char* fid, std::uint8_t location) {
-        auto* v = new VPDEntry;
+        VPDEntry* v = &vpdEntries_.emplace_back();
         v->address = address;
         v->fw_ver = fw;
         v->fid_ver = fid;
@@ -165,6 +167,11 @@ class AssignTest : public FfvTest {
             vpdListHead->prev = v;
         vpdListHead = v;
     }
+    void clearVpdEntries() {
+        vpdListHead = nullptr;
+        vpdEntries_.clear();
+    }
+    std::list<VPDEntry> vpdEntries_;
 };
 
 TEST_F(AssignTest, FamilyIdsAgainstTheTable) {
@@ -225,7 +232,7 @@ TEST_F(AssignTest, SecondaryEntryReplacesAnInvalidPrimaryOne) {
     EXPECT_EQ(e.familyEntry, secondary);
 
     // With no secondary entry the primary one stays pointed at, with the null family.
-    freeCNAVpdList();
+    clearVpdEntries();
     addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "01.04.03", VPD_PRIMARY);
     primary = vpdListHead;
     HbaEntry f = ferroxEntry("10.2.315.26");
