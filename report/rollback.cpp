@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
 
 void updateRollBack() {
     debugPrint("\n[updateRollBack]\n");
@@ -25,12 +26,14 @@ void updateRollBack() {
     if (!platform::fileExists(path)) {
         debugPrint("ERROR - Rollback executable was not found! Update rollback operation failed!\n");
     } else {
-        char command[kPathSize];
-        std::snprintf(command, sizeof command, "%s%s%s%s", payloadDir.c_str(), separator,
-                      "UpdRollBack.exe", platform::kIsWindows ? " > NUL 2>&1" : " > /dev/null 2>&1");
-        std::snprintf(path, kPathSize, "%s", command);
+        const std::string program = path;
+        std::snprintf(path, kPathSize, "%s%s%s%s", payloadDir.c_str(), separator, "UpdRollBack.exe",
+                      platform::kIsWindows ? " > NUL 2>&1" : " > /dev/null 2>&1");
         debugPrint("Executing: %s\n", path);
-        const int status = platform::runShellCommand(path);
+        // Started directly rather than through the command interpreter, so that blanks or
+        // characters the interpreter treats specially in the payload path do no harm;
+        // its output is discarded all the same.
+        const int status = platform::runProcess({program}, "", platform::kNullDevice);
         debugPrint("Rollback status = %d\n", status);
     }
     delete[] path;

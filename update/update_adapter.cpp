@@ -290,6 +290,9 @@ int updateAdapter(RunOptions& options, HbaEntry& entry) {
             debugPrint("Adapter reset required. Sleeping for 3000ms.\n");
             updateSleep(3000);
             if (dfc.DFC_ResetAdapter(entry.adapterNumber, 3) != 0) {
+                // A card whose reset failed is not updated: count it, so that the run's
+                // status never reports success for it.
+                runTally.updateFailures += 1;
                 debugPrint("Interim adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), 33ul);
                 updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
                 return 33;
@@ -365,6 +368,7 @@ int updateAdapter(RunOptions& options, HbaEntry& entry) {
         updateSleep(40);
         const std::uint32_t reset = dfc.DFC_ResetAdapter(entry.adapterNumber, 3);
         if (reset != 0) {
+            runTally.updateFailures += 1; // counted as for every other failed update
             report("Adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(reset));
             updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
             return 33;
