@@ -12,6 +12,7 @@
 #include "download/prg_program.h"
 #include "download/vpd_list.h"
 #include "image/all_image.h"
+#include "download/download_feedback.h"
 #include "image/file_checksum.h"
 #include "image/prg_image.h"
 
@@ -29,20 +30,6 @@ constexpr std::size_t kWordBody = 5, kWordBody2 = 6, kWordSelector = 4, kWordAdd
 // An adapter that never finishes an erase would hold the download forever.
 constexpr int kMaxEraseSteps = 65536;
 
-void step(StepTextCallback stepText, const char* text) {
-    TraceMboxStep("%s", text);
-    if (stepText != nullptr)
-        stepText(text);
-}
-
-void report(ProgressCallback progress, std::uint32_t percent) {
-    if (progress != nullptr)
-        progress(percent);
-}
-
-bool oemBoard(std::uint32_t board) {
-    return board < adapterEnv.table.size() && adapterEnv.table[board].oemVpd != 0;
-}
 
 std::uint64_t recordSize(const std::uint32_t* header, std::uint32_t aifFlag, bool loaded) {
     std::uint64_t size = AIF_HEADER_SIZE + std::uint64_t(header[kWordBody]);
@@ -131,13 +118,13 @@ std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint3
     if (hasV3) {
         if (CheckVpdList(v3, getBits(version, 24, 8), getBits(version, 16, 8)) == 0)
             return 0;
-        if (kindWord != DWC_IMAGE || !oemBoard(board))
+        if (kindWord != DWC_IMAGE || !isOemBoard(board))
             return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
     }
     if (kindWord == FWC_IMAGE)
         return family == kSecureFamily ? requireSignedBody(file)
                                        : INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
-    return checkBuiltInCompat(family, oemBoard(board), version);
+    return checkBuiltInCompat(family, isOemBoard(board), version);
 }
 
 // One LOAD_AREA command; state = answer word 1 bits 8-15, address = answer word 2.
@@ -199,7 +186,7 @@ std::uint32_t loadBody(std::uint32_t board, std::FILE* file, const std::uint32_t
         const std::uint32_t percent = 99 - std::uint32_t(remaining * 100 / length);
         if (percent != lastPercent) {
             lastPercent = percent;
-            report(progress, percent);
+            reportProgress(progress, percent);
         }
     }
     return state == 4 ? 0 : PROGRESS_ERROR;
@@ -332,31 +319,31 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
         return AIF_UNKNOWN_RECORD;
     }
 
-    step(stepText, "Validating Checksum");
+    reportStep(stepText, "Validating Checksum");
     if (aifFlag == 1) {
         if (!seekTo(file, recordOffset))
             return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
         if (FileChecksum(file, size / 4 - 1) != 0)
             return BAD_CHECKSUM_ERROR;
     }
-    step(stepText, "Checksum OK");
+    reportStep(stepText, "Checksum OK");
     if (!seekTo(file, body))
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
 
     const std::uint32_t selector = header[kWordSelector] & 0xFF;
-    step(stepText, "Erasing Flash ROM Sectors");
-    report(progress, 0);
+    reportStep(stepText, "Erasing Flash ROM Sectors");
+    reportProgress(progress, 0);
     status = eraseArea(board, header, selector);
     if (status != 0)
         return status;
-    report(progress, 100);
+    reportProgress(progress, 100);
 
-    step(stepText, "Loading Image");
-    report(progress, 0);
+    reportStep(stepText, "Loading Image");
+    reportProgress(progress, 0);
     status = loadBody(board, file, header, selector, progress);
     if (status != 0)
         return status;
-    report(progress, 100);
+    reportProgress(progress, 100);
 
     if (kindWord == DWC_IMAGE) {
         WakeupRecord fresh;
@@ -368,7 +355,7 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
     } else if (kindWord == BWC_IMAGE) {
         adjustAfterBwc(board, kind, header[AIF_VERSION_WORD], wakeupRecord);
     }
-    step(stepText, "Image Successfully Downloaded");
+    reportStep(stepText, "Image Successfully Downloaded");
     return 0;
 }
 
@@ -443,14 +430,14 @@ std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE*
             std::snprintf(text, sizeof text, "Reading AIF Header #%d", int(n + 1));
         else
             std::snprintf(text, sizeof text, "Reading AIF Header");
-        step(stepText, text);
+        reportStep(stepText, text);
         status = LoadAifRecord(board, kind, containerState, file, records[n], aifFlag, record,
                                keyFlag, stepText, progress);
         if (status != 0)
             return status;
     }
     if (record.bytes != original.bytes) {
-        step(stepText, "Updating Wakeup Parameters");
+        reportStep(stepText, "Updating Wakeup Parameters");
         return WriteWakeupParameters(board, record);
     }
     return 0;

@@ -9,6 +9,7 @@
 #include "download/file_words.h"
 #include "download/kek.h"
 #include "download/vpd_list.h"
+#include "download/download_feedback.h"
 #include "image/file_checksum.h"
 #include "image/prg_image.h"
 
@@ -17,20 +18,6 @@ namespace {
 constexpr std::uint32_t kFamilyNoPrg = 0xF300;
 constexpr std::uint32_t kSecureFamily = 0xF180;
 
-void step(StepTextCallback stepText, const char* text) {
-    TraceMboxStep("%s", text);
-    if (stepText != nullptr)
-        stepText(text);
-}
-
-void report(ProgressCallback progress, std::uint32_t percent) {
-    if (progress != nullptr)
-        progress(percent);
-}
-
-bool oemBoard(std::uint32_t board) {
-    return board < adapterEnv.table.size() && adapterEnv.table[board].oemVpd != 0;
-}
 
 // The length check: the image ends exactly where word 0 says.
 std::uint32_t checkLength(std::FILE* file, std::uint32_t length) {
@@ -61,7 +48,7 @@ std::uint32_t checkImageForBoard(std::uint32_t board, std::uint32_t family,
         return CheckVpdList(v3, getBits(programIdWord, 24, 8), getBits(programIdWord, 16, 8)) == 0
                    ? 0
                    : INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
-    return checkBuiltInCompat(family, oemBoard(board), programIdWord);
+    return checkBuiltInCompat(family, isOemBoard(board), programIdWord);
 }
 
 std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord& wakeupRecord,
@@ -70,7 +57,7 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
     (void)wakeupRecord; // the slot update reads the record afresh
     if (file == nullptr)
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-    step(stepText, "Reading Header");
+    reportStep(stepText, "Reading Header");
     std::uint32_t header[PRG_HEADER_WORDS] = {};
     std::uint32_t status = ReadPRGImageHeader(file, header);
     if (status != 0)
@@ -98,13 +85,13 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
     status = checkLength(file, length);
     if (status != 0)
         return status;
-    step(stepText, "Validating Checksum");
+    reportStep(stepText, "Validating Checksum");
     // A length that is no whole number of words cannot fold to zero as an image.
     if (length < PRG_HEADER_SIZE || length % 4 != 0 || FileChecksum(file, length / 4 - 1) != 0)
         return BAD_CHECKSUM_ERROR;
 
     // Every check has passed: from here on the adapter's flash changes.
-    step(stepText, "Erasing Sector(s) In Flash ROM");
+    reportStep(stepText, "Erasing Sector(s) In Flash ROM");
     MailboxImage erase;
     setMailboxCommand(erase, DOWN_LOAD);
     setMailboxWord(erase, 1, 0x1A);
@@ -119,8 +106,8 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
     if (status != 0)
         return status;
 
-    step(stepText, "Loading Image");
-    report(progress, 0);
+    reportStep(stepText, "Loading Image");
+    reportProgress(progress, 0);
     std::uint32_t remaining = length;
     std::uint32_t lastPercent = 0;
     while (remaining > 0) {
@@ -140,16 +127,16 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
         const std::uint32_t percent = 99 - std::uint32_t(std::uint64_t(remaining) * 100 / length);
         if (percent != lastPercent) {
             lastPercent = percent;
-            report(progress, percent);
+            reportProgress(progress, percent);
         }
     }
-    report(progress, 100);
+    reportProgress(progress, 100);
 
-    step(stepText, "Updating Wakeup Parameters");
+    reportStep(stepText, "Updating Wakeup Parameters");
     const std::uint32_t id[2] = {header[1], header[2]};
     status = UpdateWakeupSlot(board, id);
     if (status != 0 && status != INVALID_IMAGE_TYPE_ERROR)
         return status;
-    step(stepText, "Image Successfully Downloaded");
+    reportStep(stepText, "Image Successfully Downloaded");
     return 0;
 }

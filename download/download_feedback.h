@@ -1,0 +1,26 @@
+// The step texts and progress a download reports through its callbacks, and the OEM
+// marker the programming checks consult.
+#pragma once
+
+#include "adapter/adapter_environment.h"
+#include "adapter/mailbox.h"
+#include "download/download_status.h"
+
+#include <cstdint>
+
+// Traces the step and hands its text to the caller's callback, when there is one.
+inline void reportStep(StepTextCallback stepText, const char* text) {
+    TraceMboxStep("%s", text);
+    if (stepText != nullptr)
+        stepText(text);
+}
+
+inline void reportProgress(ProgressCallback progress, std::uint32_t percent) {
+    if (progress != nullptr)
+        progress(percent);
+}
+
+// True when the board's VPD marks it as an OEM board.
+inline bool isOemBoard(std::uint32_t board) {
+    return board < adapterEnv.table.size() && adapterEnv.table[board].oemVpd != 0;
+}
