@@ -8,6 +8,7 @@
 #include "adapter/regions.h"
 #include "adapter/vpd_decode.h"
 #include "common/bytes.h"
+#include "common/text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -22,10 +23,6 @@ std::string upperCase(std::string_view text) {
     for (char& c : out)
         c = char(std::toupper(static_cast<unsigned char>(c)));
     return out;
-}
-
-bool sameTextIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && upperCase(a) == upperCase(b);
 }
 
 bool endsWith(std::string_view text, std::string_view tail) {
@@ -115,7 +112,7 @@ int markFerroxMultiFunction() {
         for (std::uint32_t j = 0; j < n && !sibling; ++j) {
             const AdapterRecord& other = adapterEnv.table[j];
             sibling = j != b && other.bus == r.bus && other.device == r.device &&
-                      sameTextIgnoringCase(other.serialNumber.view(), r.serialNumber.view());
+                      equalsIgnoreCase(other.serialNumber.view(), r.serialNumber.view());
         }
         if (sibling)
             r.flags |= ADAPTER_FLAG_MULTI_FUNCTION;

@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include "common/text.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
@@ -8,22 +9,6 @@
 #include <cstring>
 
 namespace {
-
-bool equalsIgnoreCase(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
-            return false;
-    }
-    return *a == *b;
-}
-
-std::string withoutQuotes(const std::string& text) {
-    std::string result;
-    for (char c : text)
-        if (c != '"')
-            result += c;
-    return result;
-}
 
 bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 

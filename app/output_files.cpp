@@ -1,5 +1,6 @@
 #include "app/output_files.h"
 
+#include "common/text.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 #include "report/xml_writer.h"
@@ -11,24 +12,9 @@ namespace {
 
 const char kSeparator[2] = {platform::kPathSeparator, '\0'};
 
-std::string withoutQuotes(const char* text) {
-    std::string result;
-    for (const char* c = text; *c != '\0'; ++c)
-        if (*c != '"')
-            result += *c;
-    return result;
-}
-
 void endWithSeparator(FixedText<211>& dir) {
     if (dir.size() > 1 && dir.view().back() != platform::kPathSeparator)
         dir.append(kSeparator);
-}
-
-bool equalsIgnoreCase(const char* a, const char* b) {
-    for (; *a != '\0' && *b != '\0'; ++a, ++b)
-        if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b)))
-            return false;
-    return *a == *b;
 }
 
 bool isDefaultOutputName(const RunOptions& options) {
@@ -41,11 +27,11 @@ bool isDefaultOutputName(const RunOptions& options) {
 
 void defineDirectoryPaths() {
     if (!configDir.empty())
-        configDir = withoutQuotes(configDir.c_str());
+        configDir = withoutQuotes(configDir.view());
     else
         configDir = binaryDir.view();
     if (!payloadDir.empty())
-        payloadDir = withoutQuotes(payloadDir.c_str());
+        payloadDir = withoutQuotes(payloadDir.view());
     else
         payloadDir = binaryDir.str() + "common";
     endWithSeparator(configDir);

@@ -11,6 +11,7 @@
 #include "image/clu_image.h"
 #include "image/file_extension.h"
 #include "image/verify_fw_file.h"
+#include "common/text.h"
 #include "log/debug_log.h"
 #include "report/result_codes.h"
 #include "report/rollback.h"
@@ -22,19 +23,6 @@
 #include <cctype>
 #include <memory>
 #include <string_view>
-
-namespace {
-
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
-} // namespace
 
 std::int32_t updateStatus() {
     const RunTally& t = runTally;

@@ -9,6 +9,7 @@
 #include "download/dispatcher.h"
 #include "image/cna_version.h"
 #include "image/version_forms.h"
+#include "common/text.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
@@ -38,14 +39,6 @@ void report(const char* format, ...) {
 
 bool isFerroxFC(const HbaEntry& e) { return isFerroxFCBoard(e.adapterNumber); }
 
-bool equalsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 // The first port of the same physical card (other than this one) that already has a
 // download state in this run.

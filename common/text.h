@@ -1,0 +1,25 @@
+// Small text helpers shared by the subsystems.
+#pragma once
+
+#include <cctype>
+#include <string>
+#include <string_view>
+
+// Equal texts when letters are compared without regard to case.
+inline bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// The text with every double-quote character removed.
+inline std::string withoutQuotes(std::string_view text) {
+    std::string result;
+    for (char c : text)
+        if (c != '"')
+            result += c;
+    return result;
+}
