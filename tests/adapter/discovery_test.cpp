@@ -334,6 +334,22 @@ TEST_F(DiscoveryTest, EnumerationCallsByBoardCount) {
     EXPECT_EQ(count(testkit::readText(journal), "DFC_InitDiagEnv"), 3u);
 }
 
+TEST_F(DiscoveryTest, EnumerationThatChangesItsCountEndsStartUp) {
+    ASSERT_EQ(useBoards("{}, {}, {}"), 3u);
+    // A library that reports three boards twice and then fills only two entries.
+    static int calls;
+    calls = 0;
+    const auto saved = dfc.DFC_InitDiagEnv;
+    dfc.DFC_InitDiagEnv = [](void*, std::uint32_t) -> std::uint32_t { return ++calls <= 2 ? 3u : 2u; };
+    std::string name = "winmarlo", inv = "-inv";
+    char* argv[] = {name.data(), inv.data()};
+    const int status = initAdapterEnvironment(2, argv, [](int, char**) { return -1; });
+    dfc.DFC_InitDiagEnv = saved;
+    EXPECT_EQ(status, 63);
+    EXPECT_EQ(calls, 3);
+    EXPECT_STREQ(sharedMessage, "DFC_InitDiagEnv call error");
+}
+
 TEST_F(DiscoveryTest, Discovers256Boards) {
     std::ostringstream boards;
     for (int i = 0; i < 256; ++i) {
