@@ -155,6 +155,7 @@ FaultRule readFault(const json& j) {
 Board readBoard(const json& j, std::size_t index) {
     Board b;
     b.name = j.value("name", "board" + std::to_string(index));
+    b.card = j.value("card", "");
     if (const auto p = j.find("pci"); p != j.end()) {
         take(*p, "bus", b.bus);
         take(*p, "device", b.device);

@@ -42,6 +42,9 @@ struct FaultRule {
 
 struct Board {
     std::string name;
+    // Boards (PCI functions) of one physical card name the same card: they share its
+    // firmware object, firmware texts and family value.
+    std::string card;
     // Enumeration entry.
     std::uint32_t bus = 0, device = 0, function = 0;
     // Driver information.

@@ -1,5 +1,6 @@
 #include "sim/flash.h"
 
+#include "common/bytes.h"
 #include "sim/board.h"
 
 #include <cctype>
@@ -123,17 +124,54 @@ void writeFlashState(const Board& board, json& out) {
     out["revision"]["firmware"] = board.firmwareVersion;
 }
 
+namespace {
+
+// Starts the firmware a "/prg" write left in flash: the version request's active text
+// and the read-revision answer become the flash text.
+bool activateFlashFirmware(Board& board) {
+    ObjectStore& s = board.objects;
+    if (!s.firmwareGiven || s.flashFirmware.empty() || s.activeFirmware == s.flashFirmware)
+        return false;
+    s.activeFirmware = s.flashFirmware;
+    board.firmwareVersion = s.flashFirmware;
+    return true;
+}
+
+} // namespace
+
 bool resetFlash(Board& board) {
     FlashState& flash = board.flash;
     flash.erased = false;
     flash.areaState = 0;
     flash.stagedPhase = 0;
     flash.loopback = false;
-    if (flash.pendingFirmware.empty())
-        return false;
-    board.firmwareVersion = flash.pendingFirmware;
-    flash.pendingFirmware.clear();
-    return true;
+    bool changed = false;
+    if (!flash.pendingFirmware.empty()) {
+        board.firmwareVersion = flash.pendingFirmware;
+        flash.pendingFirmware.clear();
+        changed = true;
+    }
+    if (board.objects.prgChangeStatus != 1 && activateFlashFirmware(board))
+        changed = true;
+    return changed;
+}
+
+bool rebootBoard(Board& board) {
+    const bool reset = resetFlash(board);
+    return activateFlashFirmware(board) || reset;
+}
+
+std::string firmwareTextFor(const Board& board, std::uint32_t programId) {
+    static const char letters[] = {'N', 'A', 'B', 'X'};
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%u%u%c%u", unsigned(getBits(programId, 12, 4)),
+                  unsigned(getBits(programId, 8, 4)), unsigned(getBits(programId, 6, 2)),
+                  letters[getBits(programId, 4, 2)], unsigned(getBits(programId, 0, 4)));
+    const std::string& running = board.firmwareVersion;
+    if (running.size() > 2 && std::isalpha(static_cast<unsigned char>(running[0])) &&
+        std::isalpha(static_cast<unsigned char>(running[1])))
+        return running.substr(0, 2) + text;
+    return text;
 }
 
 } // namespace dfcsim

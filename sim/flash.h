@@ -61,9 +61,17 @@ void readFlashState(const nlohmann::json& board, FlashState& flash);
 // Writes the lasting parts back, with the running firmware text of the board.
 void writeFlashState(const Board& board, nlohmann::json& out);
 
-// A reset: the image programmed since becomes the running firmware. Returns true when
-// the board's lasting state changed.
+// A reset: the image programmed since becomes the running firmware, and so does the
+// firmware a "/prg" write left in flash unless the board wants a system reboot for it
+// (prgChangeStatus 1). Returns true when the board's lasting state changed.
 bool resetFlash(Board& board);
+// A system reboot: a reset that also starts firmware waiting for a reboot. Returns true
+// when the board's lasting state changed.
+bool rebootBoard(Board& board);
+// The running-firmware text a PRG program id's first word stands for, after the
+// two-letter type prefix the board's running text carries (older adapters name their
+// firmware "ZD2.82A4"; the program id holds only the version).
+std::string firmwareTextFor(const Board& board, std::uint32_t programId);
 
 // Handlers: 0x1C DOWN_LOAD, 0x1D load-list delete, 0x81 LOAD_AREA, 0x9C staged
 // wakeup update, 0xF9 security.

@@ -33,16 +33,6 @@ std::uint32_t fold(const std::vector<std::uint8_t>& bytes) {
     return (s << 1) | (s >> 31);
 }
 
-// The running-firmware text a PRG program id's first word stands for.
-std::string firmwareText(std::uint32_t id) {
-    static const char letters[] = {'N', 'A', 'B', 'X'};
-    char text[32];
-    std::snprintf(text, sizeof text, "%u.%u%u%c%u", unsigned(getBits(id, 12, 4)),
-                  unsigned(getBits(id, 8, 4)), unsigned(getBits(id, 6, 2)),
-                  letters[getBits(id, 4, 2)], unsigned(getBits(id, 0, 4)));
-    return text;
-}
-
 // Copies a chunk of a load command from the mailbox; false when its sizes are wrong.
 bool takeChunk(MailboxCall& c, std::vector<std::uint8_t>& into) {
     const std::uint32_t length = word(c, 3);
@@ -128,7 +118,9 @@ MailboxReply downLoadCommand(MailboxCall& c) {
     f.image = f.pending;
     f.programId[0] = f.pendingId[0];
     f.programId[1] = f.pendingId[1];
-    f.pendingFirmware = firmwareText(f.pendingId[0]);
+    // Boot code (program type 3) is not the firmware that runs after a reset.
+    if (getBits(f.pendingId[0], 24, 8) != 3)
+        f.pendingFirmware = firmwareTextFor(c.board, f.pendingId[0]);
     recordLoad(c.board, f.programId);
     c.changed = true;
     return {};
@@ -195,12 +187,19 @@ MailboxReply loadAreaCommand(MailboxCall& c) {
         }
         if (step == 4) {
             f.areas[f.areaStart] = f.areaPending;
-            // A body that starts with a whole PRG header names the firmware it brings.
-            if (f.areaPending.size() >= 48) {
-                const std::vector<std::uint8_t> header(f.areaPending.begin() + 4,
-                                                       f.areaPending.begin() + 48);
-                if (fold(header) == 0)
-                    f.pendingFirmware = firmwareText(readBe32(f.areaPending.data(), 4));
+            // A body with a whole PRG header at its start, or after the leading word a
+            // firmware container's record has, names the firmware it brings.
+            for (const std::size_t at : {std::size_t(4), std::size_t(0)}) {
+                if (f.areaPending.size() < at + 48)
+                    continue;
+                const std::vector<std::uint8_t> header(f.areaPending.begin() + at + 4,
+                                                       f.areaPending.begin() + at + 48);
+                const std::uint32_t id = readBe32(f.areaPending.data(), at + 4);
+                if (fold(header) != 0)
+                    continue;
+                if (getBits(id, 24, 8) != 3)
+                    f.pendingFirmware = firmwareTextFor(c.board, id);
+                break;
             }
             c.changed = true;
             state = 4;

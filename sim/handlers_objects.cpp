@@ -15,7 +15,6 @@ namespace {
 constexpr std::size_t kImageBytes = 256; // the SLI_CFG mailbox; a data area follows
 constexpr std::size_t kHeader = 24;      // embedded request header
 constexpr std::size_t kNameBytes = 104;  // header bytes 24-127
-constexpr std::uint32_t kPieceRoom = 1024;
 constexpr std::uint8_t kAdditionalNotFound = 0xA0;
 constexpr std::uint8_t kAdditionalInvalidSignature = 0x56;
 constexpr std::uint8_t kAdditionalMissingSignature = 0x57;

@@ -79,7 +79,7 @@ std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* 
             result = runMailbox(mc);
             std::memcpy(caller, image.data(), std::size_t(shape.outWords) * 4);
             if (mc.changed)
-                boardStateChanged();
+                boardStateChanged(board);
         }
         status = getBits(readHost32(caller, 0), 16, 16);
     }
@@ -192,7 +192,7 @@ DFCSIM_EXPORT std::uint32_t DFC_ResetAdapter(std::uint32_t board, std::uint32_t 
             if (mode != 1 && mode != 3)
                 return RESULT_BAD_ARGUMENT;
             if (resetFlash(b)) // the programmed image now runs
-                boardStateChanged();
+                boardStateChanged(&b);
             return RESULT_OK;
         });
     });

@@ -23,6 +23,15 @@ void loadBoards() {
     std::string problem;
     if (loadBoardSet(*path, g_set, problem) == 0) {
         g_lastProblem.clear();
+        // "reboot": true in the board file stands for a system reboot since the last
+        // run: every board starts the firmware waiting in flash, and the flag is spent.
+        const auto flag = g_set.document.find("reboot");
+        if (flag != g_set.document.end() && flag->is_boolean() && flag->get<bool>()) {
+            for (Board& b : g_set.boards)
+                rebootBoard(b);
+            g_set.document.erase("reboot");
+            boardStateChanged();
+        }
         return;
     }
     // A program enumerates several times in a row; the same problem is told once.
@@ -46,7 +55,24 @@ std::uint32_t boardCount() {
     return std::uint32_t(g_set.boards.size());
 }
 
-void boardStateChanged() {
+void boardStateChanged(const Board* changed) {
+    if (changed != nullptr && !changed->card.empty()) {
+        for (Board& b : g_set.boards) {
+            if (&b == changed || b.card != changed->card)
+                continue;
+            ObjectStore& to = b.objects;
+            const ObjectStore& from = changed->objects;
+            // The firmware object is the card's; other objects (the VPD) are per function.
+            if (const auto prg = from.objects.find("/prg"); prg != from.objects.end())
+                to.objects["/prg"] = prg->second;
+            to.activeFirmware = from.activeFirmware;
+            to.flashFirmware = from.flashFirmware;
+            to.firmwareGiven = from.firmwareGiven;
+            to.ffv = from.ffv;
+            to.ffvGiven = from.ffvGiven;
+            b.firmwareVersion = changed->firmwareVersion;
+        }
+    }
     g_set.dirty = true;
     std::string problem;
     if (saveBoardSet(g_set, problem) != 0)

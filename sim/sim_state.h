@@ -15,7 +15,8 @@ void ensureBoardsLoaded();
 // The board, or null when the number names none.
 Board* boardAt(std::uint32_t board);
 std::uint32_t boardCount();
-// Notes that lasting state changed and writes the board file back.
-void boardStateChanged();
+// Notes that lasting state changed and writes the board file back. With the board that
+// changed, the other boards of its card first take over what the card shares.
+void boardStateChanged(const Board* changed = nullptr);
 
 } // namespace dfcsim

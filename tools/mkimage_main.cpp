@@ -2,11 +2,12 @@
 //
 //   winmarlo-mkimage grp <file> [-g6] [-build <text>]
 //   winmarlo-mkimage prg <file> -word <hex> [-rom <hex device id>]
-//   winmarlo-mkimage all <file> <kind>:<hex word>[:<body bytes>] ...
+//   winmarlo-mkimage all <file> <kind>:<hex word>[:<body bytes>|:prg] ...
 //
 // kind is awc, dwc, bwc or fwc; a file whose name ends in .aif/.AIF gets the AIF
-// layout (no check words). Exit status 0, 1 for a usage error, 2 when the file cannot
-// be written.
+// layout (no check words). A dwc record given "prg" in place of its body size holds one
+// PRG image of the record's version word, as a real firmware container does. Exit
+// status 0, 1 for a usage error, 2 when the file cannot be written.
 #include "tools/image_writer.h"
 
 #include <cstdio>
@@ -19,7 +20,7 @@ namespace {
 int usage() {
     std::fprintf(stderr, "usage: winmarlo-mkimage grp <file> [-g6] [-build <text>]\n"
                          "       winmarlo-mkimage prg <file> -word <hex> [-rom <hex device id>]\n"
-                         "       winmarlo-mkimage all <file> <awc|dwc|bwc|fwc>:<hex word>[:<body bytes>] ...\n");
+                         "       winmarlo-mkimage all <file> <awc|dwc|bwc|fwc>:<hex word>[:<body bytes>|:prg] ...\n");
     return 1;
 }
 
@@ -50,7 +51,16 @@ bool parseRecord(const std::string& text, AifRecordSpec& record) {
     if (!parseNumber(rest.substr(0, second).c_str(), 16, value))
         return false;
     record.versionWord = static_cast<std::uint32_t>(value);
-    if (second != std::string::npos) {
+    if (second != std::string::npos && record.kind == kDwcKind && rest.substr(second + 1) == "prg") {
+        // The body: one word, the PRG image, then the end word of the image list.
+        PrgImageLayout prg;
+        prg.versionWord = record.versionWord;
+        const ImageBytes image = buildPrgImage(prg);
+        ImageBytes body(4, 0);
+        body.insert(body.end(), image.begin(), image.end());
+        body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0xFF});
+        record.body = body;
+    } else if (second != std::string::npos) {
         if (!parseNumber(rest.substr(second + 1).c_str(), 10, value))
             return false;
         record.bodySize = value;

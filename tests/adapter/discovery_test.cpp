@@ -412,7 +412,7 @@ TEST(DemoRun, InventoryOfTheDemoPackageListsEverySupportedAdapter) {
     ASSERT_NE(root, nullptr) << error;
     EXPECT_EQ(root->name, "SVMInventory");
     const auto devices = root->all("Device");
-    EXPECT_EQ(devices.size(), 6u); // the VX4 NIC function is not in the package
+    EXPECT_EQ(devices.size(), 5u); // the VX4 card is not in the package
     for (const auto* device : devices) {
         EXPECT_EQ(device->all("Application").size(), 2u);
         EXPECT_NE(device->attributes.at("wwpn"), "0000000000000000");

@@ -183,4 +183,40 @@ TEST(FileChecksum, FoldsWordsFromThePositionAndRestoresIt) {
     std::fclose(file);
 }
 
+// The fold the checksum must equal, word by word; words the file lacks are not folded
+// and a fold that happens to reach zero without them answers 1.
+std::uint32_t serialFold(const ImageBytes& bytes, std::size_t start, std::uint64_t n) {
+    std::uint32_t sum = CHECKSUM_SEED;
+    std::uint64_t folded = 0;
+    for (std::size_t at = start; folded < n + 1 && at + 4 <= bytes.size(); at += 4, ++folded)
+        sum = foldWord(sum, readBe32(bytes.data(), at));
+    const std::uint32_t result = rotateLeft1(sum);
+    return folded < n + 1 && result == 0 ? 1 : result;
+}
+
+TEST(FileChecksum, EqualsTheWordByWordFoldForEveryCountStartAndShortFile) {
+    testkit::TempDir dir;
+    // 40000 words and 3 bytes: more than two 64 KiB pieces, ending inside a word.
+    ImageBytes bytes(160003);
+    std::uint32_t x = 12345;
+    for (std::uint8_t& b : bytes) {
+        x = x * 1103515245u + 12345u;
+        b = std::uint8_t(x >> 23);
+    }
+    const std::string path = writeFixture(dir, "words.bin", bytes);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    const std::uint64_t counts[] = {0,     1,     30,    31,    32,    33,    63,    64,   65,   100,
+                                    16382, 16383, 16384, 16385, 32767, 32768, 39990, 39999, 40000, 45000};
+    for (const std::size_t start : {0, 4, 12, 2, 130}) {
+        for (const std::uint64_t n : counts) {
+            SCOPED_TRACE(testing::Message() << "start " << start << ", n " << n);
+            ASSERT_EQ(std::fseek(file, long(start), SEEK_SET), 0);
+            EXPECT_EQ(FileChecksum(file, n), serialFold(bytes, start, n));
+            EXPECT_EQ(std::ftell(file), long(start));
+        }
+    }
+    std::fclose(file);
+}
+
 } // namespace
