@@ -1,5 +1,6 @@
 #include "sim/board.h"
 
+#include "sim/hex_text.h"
 #include "sim/vpd_image.h"
 
 #include <cctype>
@@ -47,40 +48,6 @@ void takeText(const json& object, const char* key, std::string& field) {
         field = it->get<std::string>();
 }
 
-// Hexadecimal bytes; blanks, colons and dashes between them are ignored.
-std::vector<std::uint8_t> hexBytes(const std::string& text, const char* what) {
-    std::string digits;
-    for (char c : text) {
-        if (std::isxdigit(static_cast<unsigned char>(c)))
-            digits += c;
-        else if (c != ' ' && c != ':' && c != '-' && c != '\n' && c != '\t')
-            throw std::runtime_error(std::string("bad hexadecimal text for ") + what);
-    }
-    if (digits.size() % 2 != 0)
-        throw std::runtime_error(std::string("odd number of hexadecimal digits for ") + what);
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < digits.size(); i += 2)
-        bytes.push_back(std::uint8_t(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
-std::string hexText(const std::vector<std::uint8_t>& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i != 0 && i % 4 == 0)
-            text += ' ';
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
-}
-
-std::string hexWord(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
-}
 
 std::array<std::uint8_t, 8> name8(const std::string& text, const char* what) {
     const std::vector<std::uint8_t> bytes = hexBytes(text, what);

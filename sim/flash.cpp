@@ -2,6 +2,7 @@
 
 #include "common/bytes.h"
 #include "sim/board.h"
+#include "sim/hex_text.h"
 
 #include <cctype>
 #include <cstdio>
@@ -29,46 +30,13 @@ std::uint32_t number(const json& j, const char* what) {
     throw std::runtime_error(std::string("bad number for ") + what);
 }
 
-std::vector<std::uint8_t> hexBytes(const std::string& text) {
-    std::string digits;
-    for (char c : text) {
-        if (std::isxdigit(static_cast<unsigned char>(c)))
-            digits += c;
-        else if (c != ' ' && c != '\n')
-            throw std::runtime_error("bad hexadecimal text in flash");
-    }
-    if (digits.size() % 2 != 0)
-        throw std::runtime_error("odd number of hexadecimal digits in flash");
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < digits.size(); i += 2)
-        bytes.push_back(std::uint8_t(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
-std::string hexText(const std::vector<std::uint8_t>& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i != 0 && i % 4 == 0)
-            text += ' ';
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
-}
-
-std::string hexWord(std::uint32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
-    return text;
-}
 
 } // namespace
 
 void readFlashState(const json& board, FlashState& flash) {
     if (const auto f = board.find("flash"); f != board.end()) {
         if (f->contains("image"))
-            flash.image = hexBytes(f->at("image").get<std::string>());
+            flash.image = hexBytes(f->at("image").get<std::string>(), "flash");
         if (const auto id = f->find("programId"); id != f->end()) {
             if (!id->is_array() || id->size() != 2)
                 throw std::runtime_error("flash.programId needs two words");
@@ -78,7 +46,7 @@ void readFlashState(const json& board, FlashState& flash) {
         if (const auto areas = f->find("areas"); areas != f->end())
             for (const auto& [address, bytes] : areas->items())
                 flash.areas[number(json(address), "flash area")] =
-                    hexBytes(bytes.get<std::string>());
+                    hexBytes(bytes.get<std::string>(), "flash");
         flash.pendingFirmware = f->value("pendingFirmware", "");
         flash.noFlash = f->value("noFlash", false);
         if (f->contains("signatureStatus"))

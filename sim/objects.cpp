@@ -1,5 +1,7 @@
 #include "sim/objects.h"
 
+#include "sim/hex_text.h"
+
 #include <cctype>
 #include <stdexcept>
 
@@ -9,33 +11,6 @@ namespace {
 
 using nlohmann::json;
 
-std::vector<std::uint8_t> hexBytes(const std::string& text, const std::string& what) {
-    std::string digits;
-    for (char c : text) {
-        if (std::isxdigit(static_cast<unsigned char>(c)))
-            digits += c;
-        else if (c != ' ' && c != ':' && c != '-' && c != '\n' && c != '\t')
-            throw std::runtime_error("bad hexadecimal text for " + what);
-    }
-    if (digits.size() % 2 != 0)
-        throw std::runtime_error("odd number of hexadecimal digits for " + what);
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < digits.size(); i += 2)
-        bytes.push_back(std::uint8_t(std::stoul(digits.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
-
-std::string hexText(const std::vector<std::uint8_t>& bytes) {
-    static const char* digits = "0123456789ABCDEF";
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i != 0 && i % 4 == 0)
-            text += i % 32 == 0 ? '\n' : ' ';
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
-}
 
 // An object is hexadecimal text, or {"hex": ..., "text": ...} (bytes in that order).
 std::vector<std::uint8_t> objectBytes(const json& j, const std::string& name) {
@@ -100,7 +75,7 @@ void writeObjectStore(const ObjectStore& store, json& board) {
     if (!store.objects.empty() || board.contains("objects")) {
         json objects = json::object();
         for (const auto& [name, bytes] : store.objects)
-            objects[name] = hexText(bytes);
+            objects[name] = hexText(bytes, 32);
         board["objects"] = objects;
     }
     if (store.ffvGiven)
