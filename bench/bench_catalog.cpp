@@ -2,6 +2,7 @@
 // inventory and execution run does at start-up.
 #include "bench/bench_files.h"
 #include "catalog/config_files.h"
+#include "common/run_state.h"
 #include "catalog/soft_vpd_file.h"
 
 #include <benchmark/benchmark.h>
@@ -35,6 +36,7 @@ std::string configFolder(int records) {
 
 void BM_ReadConfigFiles(benchmark::State& state) {
     const std::string dir = configFolder(int(state.range(0)));
+    configDir = dir; // the reader opens each listed name in the configuration directory
     for (auto _ : state) {
         int status = 0;
         CluImage* files = makeFileNameList(dir.c_str(), &status, FILE_LIST_CONFIG);
