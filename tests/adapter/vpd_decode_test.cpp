@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -12,8 +13,11 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes resource(std::uint8_t tag, const Bytes& body) {
-    Bytes out{tag, std::uint8_t(body.size()), std::uint8_t(body.size() >> 8)};
-    out.insert(out.end(), body.begin(), body.end());
+    Bytes out(3 + body.size());
+    out[0] = tag;
+    out[1] = std::uint8_t(body.size());
+    out[2] = std::uint8_t(body.size() >> 8);
+    std::copy(body.begin(), body.end(), out.begin() + 3);
     return out;
 }
 
