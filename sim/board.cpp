@@ -112,10 +112,12 @@ FaultRule readFault(const json& j) {
         f.result = std::uint32_t(number(j.at("result"), "result"));
     if (j.contains("status"))
         f.status = std::uint16_t(number(j.at("status"), "status"));
+    if (j.contains("exit"))
+        f.exit = int(number(j.at("exit"), "exit"));
     if (f.from == 0)
         throw std::runtime_error("fault rule counts calls from 1");
-    if (!f.result && !f.status)
-        throw std::runtime_error("fault rule without result or status");
+    if (!f.result && !f.status && !f.exit)
+        throw std::runtime_error("fault rule without result, status or exit");
     return f;
 }
 

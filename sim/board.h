@@ -37,6 +37,7 @@ struct FaultRule {
     std::uint32_t times = 1;              // uses that fault; 0: every one from `from` on
     std::optional<std::uint32_t> result;  // library result
     std::optional<std::uint16_t> status;  // mailbox status
+    std::optional<int> exit;              // when due: the process ends at once with this code
     std::uint32_t seen = 0;               // matching uses so far
 };
 

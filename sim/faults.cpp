@@ -1,5 +1,7 @@
 #include "sim/faults.h"
 
+#include <cstdlib>
+
 namespace dfcsim {
 
 namespace {
@@ -23,6 +25,10 @@ std::optional<FaultAnswer> applyFaults(Board& board, const CallKey& key) {
             continue;
         const std::uint32_t use = ++rule.seen;
         const bool due = use >= rule.from && (rule.times == 0 || use - rule.from < rule.times);
+        // An exit rule stands for the process being killed: it ends before the call is
+        // answered or journalled, with no clean-up of any kind.
+        if (due && rule.exit)
+            std::_Exit(*rule.exit);
         if (due && !answer)
             answer = FaultAnswer{rule.result.value_or(rule.status.value_or(0) != 0 ? 2u : 0u),
                                  rule.status};
