@@ -57,10 +57,10 @@ bool decodeHex(const std::string& text, ImageBytes& out) {
 }
 
 AifRecordSpec record(std::uint32_t kind, std::uint32_t versionWord) {
-    AifRecordSpec spec;
-    spec.kind = kind;
-    spec.versionWord = versionWord;
-    return spec;
+    AifRecordSpec r;
+    r.kind = kind;
+    r.versionWord = versionWord;
+    return r;
 }
 
 ImageBytes truncated(ImageBytes bytes, std::size_t size) {
