@@ -8,25 +8,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 
-packages=(clang cmake ninja-build nlohmann-json3-dev)
-# libFuzzer and the sanitizer runtimes of the installed clang.
-clang_major=$(clang --version 2>/dev/null | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n1)
-packages+=("libclang-rt-${clang_major:-14}-dev")
-missing=()
-for p in "${packages[@]}"; do
-  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "${missing[@]}" >/dev/null
-  if [ -z "$clang_major" ]; then # clang came only now: fetch its runtimes too
-    clang_major=$(clang --version | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n1)
-    DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq "libclang-rt-${clang_major}-dev" >/dev/null
-  fi
-fi
+# clang, and libFuzzer with the sanitizer runtimes of that clang.
+clang_version() { clang --version 2>/dev/null | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n1; }
+scripts/setup.sh clang
+scripts/setup.sh "libclang-rt-$(clang_version)-dev"
 
 # Warnings are errors only for the g++ and mingw-w64 builds; clang sees other ones.
 cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
