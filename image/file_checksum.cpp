@@ -2,6 +2,7 @@
 
 #include "common/bytes.h"
 #include "image/image_status.h"
+#include "platform/platform.h"
 
 #include <cstring>
 
@@ -56,7 +57,42 @@ struct LaneFold {
 
 } // namespace
 
+namespace {
+
+void foldWindow(const std::uint8_t* bytes, std::size_t count, void* context) {
+    static_cast<LaneFold*>(context)->add(bytes, count / 4);
+}
+
+// The fold of `words` words when `folded` of them were found, or the read error when
+// the position cannot be restored.
+std::uint32_t finish(std::FILE* file, long start, const LaneFold& fold, std::uint64_t words) {
+    std::clearerr(file);
+    if (std::fseek(file, start, SEEK_SET) != 0)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    const std::uint32_t result = rotateLeft1(fold.sum(CHECKSUM_SEED));
+    if (fold.words < words && result == 0)
+        return 1; // words are missing, so the fold cannot be correct even by chance
+    return result;
+}
+
+} // namespace
+
 std::uint32_t FileChecksum(std::FILE* file, std::uint64_t n) {
+    if (file == nullptr)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    const long start = std::ftell(file);
+    if (start < 0)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    // Mapped, the words are folded where the file's pages lie instead of being copied
+    // into a buffer first. n + 1 words cannot overflow a byte count: n comes from a
+    // byte count divided by 4.
+    LaneFold fold;
+    if (platform::visitMappedFile(file, static_cast<std::uint64_t>(start), (n + 1) * 4, foldWindow, &fold) >= 0)
+        return finish(file, start, fold, n + 1);
+    return FileChecksumByReading(file, n);
+}
+
+std::uint32_t FileChecksumByReading(std::FILE* file, std::uint64_t n) {
     if (file == nullptr)
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     const long start = std::ftell(file);
@@ -70,23 +106,14 @@ std::uint32_t FileChecksum(std::FILE* file, std::uint64_t n) {
     LaneFold fold;
     // n + 1 cannot wrap: n comes from a byte count divided by 4.
     std::uint64_t remaining = n + 1;
-    bool complete = true;
     while (remaining > 0) {
         const std::size_t want =
             remaining >= kPieceBytes / 4 ? kPieceBytes : static_cast<std::size_t>(remaining) * 4;
         const std::size_t got = std::fread(piece, 1, want, file);
         fold.add(piece, got / 4);
-        if (got < want) {
-            complete = false;
+        if (got < want)
             break;
-        }
         remaining -= want / 4;
     }
-    std::clearerr(file);
-    if (std::fseek(file, start, SEEK_SET) != 0)
-        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-    const std::uint32_t result = rotateLeft1(fold.sum(CHECKSUM_SEED));
-    if (!complete && result == 0)
-        return 1; // words are missing, so the fold cannot be correct even by chance
-    return result;
+    return finish(file, start, fold, n + 1);
 }

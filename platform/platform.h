@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,6 +88,20 @@ int runShellCommand(const std::string& commandLine);
 // returns its exit value, or -1 when it could not be started.
 int runProcess(const std::vector<std::string>& argv, const std::string& workingDir,
                const std::string& outputPath);
+
+// Reads `length` bytes of an open file from `offset` through read-only mappings of
+// it, handing them to `visit` in windows of `kMappedWindowBytes` (the last one may be
+// shorter; each window starts at offset plus a multiple of the window size). Nothing is
+// copied, so a large file is read about as fast as its pages can be touched. Returns
+// the number of bytes visited (fewer than asked when the file ends first), or -1 when
+// the file cannot be mapped (a pipe, a device) or shrank while it was mapped (the
+// POSIX bus error is caught and ends the visit): the caller then reads the file
+// instead. A visit left that way is not resumed, so `visit` must own nothing that
+// needs releasing. The file's stdio position is left alone.
+constexpr std::size_t kMappedWindowBytes = 2 * 1024 * 1024;
+using MappedBytesVisitor = void (*)(const std::uint8_t* bytes, std::size_t count, void* context);
+std::int64_t visitMappedFile(std::FILE* file, std::uint64_t offset, std::uint64_t length,
+                             MappedBytesVisitor visit, void* context);
 
 // Shared libraries. The handle is opaque; null when loading failed.
 void* loadLibrary(const std::string& path);

@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csetjmp>
+#include <csignal>
 #include <ctime>
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/types.h>
@@ -217,6 +220,75 @@ int runProcess(const std::vector<std::string>& argv, const std::string& workingD
         _exit(127);
     }
     return waitForChild(pid);
+}
+
+namespace {
+
+// A mapped file that shrinks under its reader raises SIGBUS on the first page past
+// its new end; while a visit runs, the handler jumps back into visitMappedFile.
+sigjmp_buf busErrorJump;
+volatile std::sig_atomic_t busErrorGuarded = 0;
+
+void onBusError(int signal) {
+    if (busErrorGuarded != 0)
+        siglongjmp(busErrorJump, 1);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+} // namespace
+
+std::int64_t visitMappedFile(std::FILE* file, std::uint64_t offset, std::uint64_t length,
+                             MappedBytesVisitor visit, void* context) {
+    if (file == nullptr || visit == nullptr)
+        return -1;
+    const int fd = fileno(file);
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0)
+        return -1;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (offset >= size || length == 0)
+        return 0;
+    const std::uint64_t total = length < size - offset ? length : size - offset;
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    const std::uint64_t page = pageSize > 0 ? static_cast<std::uint64_t>(pageSize) : 4096;
+
+    struct sigaction guard {}, previous {};
+    guard.sa_handler = onBusError;
+    sigemptyset(&guard.sa_mask);
+    if (sigaction(SIGBUS, &guard, &previous) != 0)
+        return -1;
+    // Read again after a jump back, so kept in memory rather than in registers.
+    void* volatile mapped = MAP_FAILED;
+    volatile std::size_t mappedLength = 0;
+    volatile std::int64_t result = static_cast<std::int64_t>(total);
+    if (sigsetjmp(busErrorJump, 1) != 0) {
+        result = -1; // the file shrank under the mapping
+    } else {
+        busErrorGuarded = 1;
+        for (std::uint64_t done = 0; done < total;) {
+            const std::uint64_t at = offset + done;
+            const std::uint64_t count =
+                total - done < kMappedWindowBytes ? total - done : kMappedWindowBytes;
+            const std::uint64_t start = at - at % page;
+            mappedLength = static_cast<std::size_t>(at - start + count);
+            mapped = mmap(nullptr, mappedLength, PROT_READ, MAP_PRIVATE, fd, static_cast<off_t>(start));
+            if (mapped == MAP_FAILED) {
+                result = -1;
+                break;
+            }
+            visit(static_cast<const std::uint8_t*>(mapped) + (at - start), static_cast<std::size_t>(count),
+                  context);
+            munmap(mapped, mappedLength);
+            mapped = MAP_FAILED;
+            done += count;
+        }
+    }
+    busErrorGuarded = 0;
+    if (mapped != MAP_FAILED)
+        munmap(mapped, mappedLength);
+    sigaction(SIGBUS, &previous, nullptr);
+    return result;
 }
 
 void* loadLibrary(const std::string& path) { return dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }

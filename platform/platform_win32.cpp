@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <io.h>
 
 namespace platform {
 
@@ -177,6 +178,48 @@ int runProcess(const std::vector<std::string>& argv, const std::string& workingD
     const int result = runAndWait(commandLine, output, workingDir);
     if (output != nullptr)
         CloseHandle(output);
+    return result;
+}
+
+// Windows refuses to shorten a file while a view of it is mapped, so a visit cannot
+// lose its pages the way a POSIX one can.
+std::int64_t visitMappedFile(std::FILE* file, std::uint64_t offset, std::uint64_t length,
+                             MappedBytesVisitor visit, void* context) {
+    if (file == nullptr || visit == nullptr)
+        return -1;
+    const int fd = _fileno(file);
+    const HANDLE handle = fd < 0 ? INVALID_HANDLE_VALUE : reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    LARGE_INTEGER fileSize{};
+    if (handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK ||
+        !GetFileSizeEx(handle, &fileSize) || fileSize.QuadPart < 0)
+        return -1;
+    const auto size = static_cast<std::uint64_t>(fileSize.QuadPart);
+    if (offset >= size || length == 0)
+        return 0;
+    const std::uint64_t total = length < size - offset ? length : size - offset;
+    HANDLE mapping = CreateFileMappingA(handle, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (mapping == nullptr)
+        return -1;
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const std::uint64_t granularity = system.dwAllocationGranularity != 0 ? system.dwAllocationGranularity : 65536;
+    std::int64_t result = static_cast<std::int64_t>(total);
+    for (std::uint64_t done = 0; done < total;) {
+        const std::uint64_t at = offset + done;
+        const std::uint64_t count = total - done < kMappedWindowBytes ? total - done : kMappedWindowBytes;
+        const std::uint64_t start = at - at % granularity;
+        const void* view = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(start >> 32),
+                                         static_cast<DWORD>(start & 0xFFFFFFFFu),
+                                         static_cast<SIZE_T>(at - start + count));
+        if (view == nullptr) {
+            result = -1;
+            break;
+        }
+        visit(static_cast<const std::uint8_t*>(view) + (at - start), static_cast<std::size_t>(count), context);
+        UnmapViewOfFile(view);
+        done += count;
+    }
+    CloseHandle(mapping);
     return result;
 }
 

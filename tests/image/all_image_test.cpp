@@ -6,11 +6,13 @@
 #include "image/clu_image.h"
 #include "image/file_checksum.h"
 #include "image/verify_fw_file.h"
+#include "platform/platform.h"
 #include "tests/image/image_test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -196,26 +198,68 @@ std::uint32_t serialFold(const ImageBytes& bytes, std::size_t start, std::uint64
 
 TEST(FileChecksum, EqualsTheWordByWordFoldForEveryCountStartAndShortFile) {
     testkit::TempDir dir;
-    // 40000 words and 3 bytes: more than two 64 KiB pieces, ending inside a word.
-    ImageBytes bytes(160003);
+    // Two and a half mapped windows and 3 bytes: the file ends inside a word, and the
+    // unaligned starts put every window boundary off the pages.
+    constexpr std::uint64_t kWindowWords = platform::kMappedWindowBytes / 4;
+    ImageBytes bytes(platform::kMappedWindowBytes * 5 / 2 + 3);
     std::uint32_t x = 12345;
     for (std::uint8_t& b : bytes) {
         x = x * 1103515245u + 12345u;
         b = std::uint8_t(x >> 23);
     }
+    const std::uint64_t fileWords = bytes.size() / 4;
     const std::string path = writeFixture(dir, "words.bin", bytes);
     std::FILE* file = std::fopen(path.c_str(), "rb");
     ASSERT_NE(file, nullptr);
-    const std::uint64_t counts[] = {0,     1,     30,    31,    32,    33,    63,    64,   65,   100,
-                                    16382, 16383, 16384, 16385, 32767, 32768, 39990, 39999, 40000, 45000};
-    for (const std::size_t start : {0, 4, 12, 2, 130}) {
+    // The file maps on both platforms, so FileChecksum takes the mapped path here.
+    const auto count = [](const std::uint8_t*, std::size_t n, void* seen) { *static_cast<std::size_t*>(seen) += n; };
+    std::size_t seen = 0;
+    EXPECT_EQ(platform::visitMappedFile(file, 130, bytes.size(), count, &seen), std::int64_t(bytes.size() - 130));
+    EXPECT_EQ(seen, bytes.size() - 130);
+    const std::uint64_t counts[] = {0,  1,   30,    31,    32,    33, 63, 64, 65, 100, 16383, 16384,
+                                    kWindowWords - 2, kWindowWords - 1, kWindowWords, kWindowWords + 1,
+                                    2 * kWindowWords, fileWords - 40, fileWords - 1, fileWords, fileWords + 7};
+    for (const std::size_t start : {0, 4, 12, 2, 130, 4097}) {
         for (const std::uint64_t n : counts) {
             SCOPED_TRACE(testing::Message() << "start " << start << ", n " << n);
+            const std::uint32_t expected = serialFold(bytes, start, n);
             ASSERT_EQ(std::fseek(file, long(start), SEEK_SET), 0);
-            EXPECT_EQ(FileChecksum(file, n), serialFold(bytes, start, n));
+            EXPECT_EQ(FileChecksum(file, n), expected);
+            EXPECT_EQ(std::ftell(file), long(start));
+            EXPECT_EQ(FileChecksumByReading(file, n), expected);
             EXPECT_EQ(std::ftell(file), long(start));
         }
     }
+    std::fclose(file);
+}
+
+// A file shortened by someone else while it is mapped loses the pages past its new end;
+// touching them must end the visit with -1 (the checksum then reads the file), not kill
+// the program. Windows refuses to shorten a mapped file.
+TEST(FileChecksum, MappedFileShrinkingUnderTheVisitEndsItInsteadOfCrashing) {
+    if (platform::kIsWindows)
+        GTEST_SKIP() << "a mapped file cannot be shortened on Windows";
+    testkit::TempDir dir;
+    const std::string path = writeFixture(dir, "shrinks.bin", ImageBytes(3 * platform::kMappedWindowBytes, 0x5A));
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    struct Visit {
+        std::string path;
+        int windows = 0;
+        std::uint32_t sum = 0;
+    } visit{path};
+    const auto visitor = [](const std::uint8_t* bytes, std::size_t count, void* context) {
+        auto* v = static_cast<Visit*>(context);
+        if (v->windows++ == 1)
+            std::filesystem::resize_file(v->path, 4096);
+        for (std::size_t i = 0; i < count; i += 4096)
+            v->sum += bytes[i];
+    };
+    EXPECT_EQ(platform::visitMappedFile(file, 0, 3 * platform::kMappedWindowBytes, visitor, &visit), -1);
+    EXPECT_EQ(visit.windows, 2);
+    // The program goes on normally: the file is now one page, read whole.
+    EXPECT_EQ(platform::visitMappedFile(file, 0, 3 * platform::kMappedWindowBytes, visitor, &visit), 4096);
+    EXPECT_NE(FileChecksum(file, 3 * platform::kMappedWindowBytes / 4 - 1), 0u);
     std::fclose(file);
 }
 
