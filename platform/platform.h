@@ -103,6 +103,25 @@ using MappedBytesVisitor = void (*)(const std::uint8_t* bytes, std::size_t count
 std::int64_t visitMappedFile(std::FILE* file, std::uint64_t offset, std::uint64_t length,
                              MappedBytesVisitor visit, void* context);
 
+// A program started without waiting for it, so that it can be ended from outside.
+struct StartedProcess {
+    std::int64_t id = -1;    // process id
+    void* handle = nullptr; // Windows process handle
+};
+// Starts a program as runProcess does, without waiting; false when it could not be
+// started.
+bool startProcess(const std::vector<std::string>& argv, const std::string& workingDir,
+                  const std::string& outputPath, StartedProcess* process);
+// Ends a started program at once, as a power cut would (POSIX SIGKILL, Windows
+// TerminateProcess): it runs no more of its own code.
+void killProcess(const StartedProcess& process);
+// Waits for a started program to end and returns its exit value; -1 when it ended
+// through a signal or cannot be waited for.
+int waitProcess(StartedProcess* process);
+// Whether a started program has ended, without waiting; when it has, its exit value
+// (as waitProcess gives it) is stored and the process is done with.
+bool tryWaitProcess(StartedProcess* process, int* exitValue);
+
 // Shared libraries. The handle is opaque; null when loading failed.
 void* loadLibrary(const std::string& path);
 void* librarySymbol(void* library, const char* name);

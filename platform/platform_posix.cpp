@@ -189,17 +189,17 @@ int runShellCommand(const std::string& commandLine) {
     return waitForChild(pid);
 }
 
-int runProcess(const std::vector<std::string>& argv, const std::string& workingDir,
-               const std::string& outputPath) {
-    if (argv.empty())
-        return -1;
+bool startProcess(const std::vector<std::string>& argv, const std::string& workingDir,
+                  const std::string& outputPath, StartedProcess* process) {
+    if (argv.empty() || process == nullptr)
+        return false;
     std::vector<char*> args;
     for (const auto& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     const pid_t pid = fork();
     if (pid < 0)
-        return -1;
+        return false;
     if (pid == 0) {
         if (!workingDir.empty() && chdir(workingDir.c_str()) != 0)
             _exit(126);
@@ -219,7 +219,45 @@ int runProcess(const std::vector<std::string>& argv, const std::string& workingD
         execv(args[0], args.data());
         _exit(127);
     }
-    return waitForChild(pid);
+    process->id = pid;
+    return true;
+}
+
+void killProcess(const StartedProcess& process) {
+    if (process.id > 0)
+        kill(static_cast<pid_t>(process.id), SIGKILL);
+}
+
+int waitProcess(StartedProcess* process) {
+    if (process == nullptr || process->id <= 0)
+        return -1;
+    const int result = waitForChild(static_cast<pid_t>(process->id));
+    process->id = -1;
+    return result;
+}
+
+bool tryWaitProcess(StartedProcess* process, int* exitValue) {
+    if (process == nullptr || process->id <= 0)
+        return true;
+    int status = 0;
+    pid_t ended = 0;
+    do {
+        ended = waitpid(static_cast<pid_t>(process->id), &status, WNOHANG);
+    } while (ended < 0 && errno == EINTR);
+    if (ended == 0)
+        return false;
+    process->id = -1;
+    if (exitValue != nullptr)
+        *exitValue = ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return true;
+}
+
+int runProcess(const std::vector<std::string>& argv, const std::string& workingDir,
+               const std::string& outputPath) {
+    StartedProcess process;
+    if (!startProcess(argv, workingDir, outputPath, &process))
+        return -1;
+    return waitProcess(&process);
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <io.h>
+#include <utility>
 
 namespace platform {
 
@@ -104,7 +105,9 @@ int processId() { return static_cast<int>(GetCurrentProcessId()); }
 
 void sleepMs(unsigned milliseconds) { Sleep(milliseconds); }
 
-static int runAndWait(std::string commandLine, HANDLE output, const std::string& workingDir) {
+// Starts a command line; the process handle is the caller's to close.
+static HANDLE startCommand(std::string commandLine, HANDLE output, const std::string& workingDir,
+                           DWORD* processIdOut) {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
@@ -119,13 +122,25 @@ static int runAndWait(std::string commandLine, HANDLE output, const std::string&
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, output != nullptr, 0,
                         nullptr, workingDir.empty() ? nullptr : workingDir.c_str(), &startup,
                         &process))
-        return -1;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.hProcess, &exitCode);
+        return nullptr;
     CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    if (processIdOut != nullptr)
+        *processIdOut = process.dwProcessId;
+    return process.hProcess;
+}
+
+// Waits for a started process, closes its handle and returns its exit code.
+static int waitAndClose(HANDLE process) {
+    WaitForSingleObject(process, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process, &exitCode);
+    CloseHandle(process);
     return static_cast<int>(exitCode);
+}
+
+static int runAndWait(std::string commandLine, HANDLE output, const std::string& workingDir) {
+    const HANDLE process = startCommand(std::move(commandLine), output, workingDir, nullptr);
+    return process == nullptr ? -1 : waitAndClose(process);
 }
 
 int runShellCommand(const std::string& commandLine) {
@@ -157,10 +172,10 @@ static std::string quoteArgument(const std::string& argument) {
     return quoted;
 }
 
-int runProcess(const std::vector<std::string>& argv, const std::string& workingDir,
-               const std::string& outputPath) {
-    if (argv.empty())
-        return -1;
+bool startProcess(const std::vector<std::string>& argv, const std::string& workingDir,
+                  const std::string& outputPath, StartedProcess* process) {
+    if (argv.empty() || process == nullptr)
+        return false;
     std::string commandLine;
     for (const auto& a : argv) {
         if (!commandLine.empty())
@@ -173,12 +188,50 @@ int runProcess(const std::vector<std::string>& argv, const std::string& workingD
         output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              &security, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (output == INVALID_HANDLE_VALUE)
-            return -1;
+            return false;
     }
-    const int result = runAndWait(commandLine, output, workingDir);
+    DWORD id = 0;
+    const HANDLE started = startCommand(commandLine, output, workingDir, &id);
     if (output != nullptr)
-        CloseHandle(output);
+        CloseHandle(output); // the child holds its own copy
+    if (started == nullptr)
+        return false;
+    process->id = id;
+    process->handle = started;
+    return true;
+}
+
+void killProcess(const StartedProcess& process) {
+    if (process.handle != nullptr)
+        TerminateProcess(static_cast<HANDLE>(process.handle), 137);
+}
+
+int waitProcess(StartedProcess* process) {
+    if (process == nullptr || process->handle == nullptr)
+        return -1;
+    const int result = waitAndClose(static_cast<HANDLE>(process->handle));
+    process->handle = nullptr;
+    process->id = -1;
     return result;
+}
+
+bool tryWaitProcess(StartedProcess* process, int* exitValue) {
+    if (process == nullptr || process->handle == nullptr)
+        return true;
+    if (WaitForSingleObject(static_cast<HANDLE>(process->handle), 0) == WAIT_TIMEOUT)
+        return false;
+    const int result = waitProcess(process);
+    if (exitValue != nullptr)
+        *exitValue = result;
+    return true;
+}
+
+int runProcess(const std::vector<std::string>& argv, const std::string& workingDir,
+               const std::string& outputPath) {
+    StartedProcess process;
+    if (!startProcess(argv, workingDir, outputPath, &process))
+        return -1;
+    return waitProcess(&process);
 }
 
 // Windows refuses to shorten a file while a view of it is mapped, so a visit cannot

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -15,6 +17,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -83,14 +86,61 @@ class DemoCopy {
     }
 
     testkit::RunResult run(const char* mode, const std::string& journal = "") {
-        platform::setEnv("DFCSIM_BOARDS", file("boards.json"));
+        setEnvironment();
         if (!journal.empty())
             platform::setEnv("DFCSIM_JOURNAL", file(journal));
         const testkit::RunResult r =
             testkit::runProgram({mode, "-o", "-g", "-c", "config", "-p", "common"}, dir_.path());
         platform::unsetEnv("DFCSIM_JOURNAL");
-        platform::unsetEnv("DFCSIM_BOARDS");
+        clearEnvironment();
         return r;
+    }
+
+    // Starts a run without waiting for it, for the caller to end from outside.
+    platform::StartedProcess start(const char* mode) {
+        setEnvironment();
+        platform::setEnv("ProgramFiles", dir_.path());
+        platform::StartedProcess process;
+        EXPECT_TRUE(platform::startProcess(
+            {testkit::programPath(), mode, "-o", "-g", "-c", "config", "-p", "common"}, dir_.path(),
+            file("console.out"), &process));
+        clearEnvironment();
+        return process;
+    }
+
+    // The last execution left an adapter waiting for a system reboot (one killed
+    // between its firmware write and its reset is skipped until then).
+    bool rebootRequested() const {
+        return testkit::readText(file("execution.xml")).find("<RebootRequired>1</RebootRequired>") !=
+               std::string::npos;
+    }
+    // A system reboot, which starts the firmware waiting in each board's flash.
+    void rebootSystem() {
+        const std::string text = testkit::readText(file("boards.json"));
+        testkit::writeText(file("boards.json"), "{\"reboot\": true, " + text.substr(text.find('{') + 1));
+    }
+    // Reruns an interrupted execution, rebooting and running once more when it asks
+    // for a reboot; returns the exit status of the last run.
+    int completeUpdate() {
+        int status = run("-u").status;
+        if (status == 0 && rebootRequested()) {
+            rebootSystem();
+            status = run("-u").status;
+        }
+        return status;
+    }
+
+    // The soft VPD files: the primary one under ProgramFiles (the folder itself), and
+    // the secondary one under PROGRAMFILES(x86) (folder "x86"), used once it exists.
+    std::string softVpdPath(bool secondary = false) const {
+        const char sep = platform::kPathSeparator;
+        return file(std::string(secondary ? std::string("x86") + sep : "") + "Tavrel" + sep + "marlo" +
+                    sep + "tavCNAFID.cfg");
+    }
+    void writeSoftVpd(bool secondary, const std::string& text) {
+        fs::create_directories(fs::path(softVpdPath(secondary)).parent_path());
+        testkit::writeText(softVpdPath(secondary), text);
+        secondary_ = secondary_ || secondary;
     }
 
     // Every XML document in the folder parses.
@@ -105,23 +155,35 @@ class DemoCopy {
         }
     }
 
-    // The soft VPD file is absent or made of whole lines of one of the two forms.
+    // The soft VPD files are absent or made of whole lines of one of the two forms.
     void expectSoftVpdIntact() const {
-        const char sep = platform::kPathSeparator;
-        const std::string path = file(std::string("Tavrel") + sep + "marlo" + sep + "tavCNAFID.cfg");
-        if (!testkit::exists(path))
-            return;
-        const std::string text = testkit::readText(path);
-        EXPECT_TRUE(text.empty() || text.back() == '\n') << "last line cut: " << text;
-        const std::regex line("WWPN=[^;=]*;FW=[^;=]*;BC=[^;=]*;FID=[^;=]*|MAC=[^;=]*;FW=[^;=]*;FID=[^;=]*");
-        std::istringstream lines(text);
-        std::string l;
-        while (std::getline(lines, l))
-            EXPECT_TRUE(std::regex_match(l, line)) << "soft VPD line: " << l;
+        for (const bool secondary : {false, true}) {
+            const std::string path = softVpdPath(secondary);
+            if (!testkit::exists(path))
+                continue;
+            const std::string text = testkit::readText(path);
+            EXPECT_TRUE(text.empty() || text.back() == '\n') << path << ": last line cut";
+            const std::regex line("WWPN=[^;=]*;FW=[^;=]*;BC=[^;=]*;FID=[^;=]*|MAC=[^;=]*;FW=[^;=]*;FID=[^;=]*");
+            std::istringstream lines(text);
+            std::string l;
+            while (std::getline(lines, l))
+                EXPECT_TRUE(std::regex_match(l, line)) << path << ": soft VPD line: " << l;
+        }
     }
 
   private:
+    void setEnvironment() {
+        platform::setEnv("DFCSIM_BOARDS", file("boards.json"));
+        if (secondary_)
+            platform::setEnv("PROGRAMFILES(x86)", file("x86"));
+    }
+    void clearEnvironment() {
+        platform::unsetEnv("DFCSIM_BOARDS");
+        platform::unsetEnv("PROGRAMFILES(x86)");
+    }
+
     testkit::TempDir dir_;
+    bool secondary_ = false;
 };
 
 void expectDocumented(const testkit::RunResult& r, const char* mode) {
@@ -203,6 +265,12 @@ TEST(FaultSweep, EveryCallFailingLeavesDocumentedStatusesAndWholeFiles) {
     RecordProperty("faultPoints", static_cast<int>(points.size()));
 }
 
+// The inventory a run ends with, for comparing final states.
+std::string inventoryOf(DemoCopy& demo) {
+    EXPECT_EQ(demo.run("-inv").status, 0);
+    return testkit::readText(demo.file("inventory.xml"));
+}
+
 // The execution killed at one call of many (every 5th board call of a clean
 // execution): the soft VPD file and the board file stay whole, and the next
 // execution finishes the update.
@@ -211,7 +279,14 @@ TEST(InterruptedRun, KilledExecutionLeavesWholeFilesAndARerunCompletes) {
     // program's side, and Wine would make the many starts slow.
     if (platform::kIsWindows)
         GTEST_SKIP() << "POSIX only";
-    const Baseline clean = cleanRun();
+    Baseline clean;
+    std::string finalInventory;
+    {
+        DemoCopy demo;
+        EXPECT_EQ(demo.run("-u", "execution.journal").status, 0);
+        clean.execution = readJournal(demo.file("execution.journal"));
+        finalInventory = inventoryOf(demo);
+    }
     // A rule counts a board's calls from the last DFC_InitDiagEnv; (board, count) is
     // the place the process dies.
     std::set<std::pair<int, int>> kills;
@@ -247,15 +322,146 @@ TEST(InterruptedRun, KilledExecutionLeavesWholeFilesAndARerunCompletes) {
         const testkit::RunResult inventory = demo.run("-inv");
         expectDocumented(inventory, "-inv");
         EXPECT_EQ(inventory.output.find("dfcsim:"), std::string::npos) << inventory.output;
-        const int rerun = demo.run("-u").status;
+        const int rerun = demo.completeUpdate();
         EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
         demo.expectDocumentsParse();
         demo.expectSoftVpdIntact();
+        EXPECT_EQ(inventoryOf(demo), finalInventory);
         EXPECT_EQ(demo.run("-u").status, 1);
         demo.expectSoftVpdIntact();
     }
     std::cout << "[ interrupted ] " << kills.size() << " kill points\n";
     RecordProperty("killPoints", static_cast<int>(kills.size()));
+}
+
+// Lines of adapters this system does not have; the program keeps them. Enough of them
+// that rewriting a file takes long enough for a kill to land in the middle.
+std::string foreignSoftVpdLines(unsigned first) {
+    std::string text;
+    char line[96];
+    for (unsigned i = first; i < first + 30000; ++i) {
+        std::snprintf(line, sizeof line, "WWPN=20000090FA%06X;FW=1.0.0.%u;BC=NONE;FID=09.09.%02u\n", i, i % 50,
+                      i % 7);
+        text += line;
+    }
+    return text;
+}
+
+// A killed run reaped; -1 when a signal ended it. Waits at most about a minute.
+int reap(platform::StartedProcess& process) {
+    int status = -2;
+    for (int i = 0; i < 60000 && !platform::tryWaitProcess(&process, &status); ++i)
+        platform::sleepMs(1);
+    if (status == -2) {
+        platform::killProcess(process);
+        status = platform::waitProcess(&process);
+        ADD_FAILURE() << "the run did not end";
+    }
+    return status;
+}
+
+// SIGKILL from outside while the program rewrites a soft VPD file (seen by its
+// temporary file appearing): each file keeps exactly its old or its new content, and
+// a rerun brings the system to the state an uninterrupted run leaves.
+TEST(InterruptedRun, KilledWhileWritingTheSoftVpdFilesEachKeepsItsOldOrNewContent) {
+    if (platform::kIsWindows)
+        GTEST_SKIP() << "POSIX only";
+    const std::string oldPrimary = foreignSoftVpdLines(0), oldSecondary = foreignSoftVpdLines(0x100000);
+    const auto seeded = [&](DemoCopy& demo) {
+        demo.writeSoftVpd(false, oldPrimary);
+        demo.writeSoftVpd(true, oldSecondary);
+    };
+    std::string newPrimary, newSecondary, finalInventory;
+    {
+        DemoCopy demo;
+        seeded(demo);
+        ASSERT_EQ(demo.run("-u").status, 0);
+        newPrimary = testkit::readText(demo.softVpdPath(false));
+        newSecondary = testkit::readText(demo.softVpdPath(true));
+        finalInventory = inventoryOf(demo);
+    }
+    ASSERT_NE(newPrimary, oldPrimary);
+
+    int landed = 0, attempts = 0;
+    for (; attempts < 30 && landed < 4; ++attempts) {
+        DemoCopy demo;
+        seeded(demo);
+        const std::string temporaries[] = {demo.softVpdPath(false) + ".tmp", demo.softVpdPath(true) + ".tmp"};
+        platform::StartedProcess process = demo.start("-u");
+        int status = 0;
+        bool killed = false;
+        while (!platform::tryWaitProcess(&process, &status)) {
+            if (platform::fileExists(temporaries[0]) || platform::fileExists(temporaries[1])) {
+                platform::killProcess(process);
+                status = reap(process);
+                killed = true;
+                break;
+            }
+        }
+        if (!killed)
+            continue; // the write went by between two looks
+        SCOPED_TRACE("attempt " + std::to_string(attempts));
+        ASSERT_EQ(status, -1);
+        ++landed;
+        const std::string primary = testkit::readText(demo.softVpdPath(false));
+        const std::string secondary = testkit::readText(demo.softVpdPath(true));
+        EXPECT_TRUE(primary == oldPrimary || primary == newPrimary) << "primary file changed part way";
+        EXPECT_TRUE(secondary == oldSecondary || secondary == newSecondary) << "secondary file changed part way";
+        const int rerun = demo.completeUpdate();
+        EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
+        demo.expectSoftVpdIntact();
+        EXPECT_NE(testkit::readText(demo.softVpdPath(false)).find(oldPrimary.substr(0, 4096)), std::string::npos);
+        EXPECT_EQ(inventoryOf(demo), finalInventory);
+        EXPECT_EQ(demo.run("-u").status, 1);
+    }
+    std::cout << "[ interrupted ] " << landed << " kills inside a soft VPD write in " << attempts << " runs\n";
+    EXPECT_GT(landed, 0) << "no kill landed inside a soft VPD write";
+}
+
+// SIGKILL from outside at times spread over a whole execution (wherever the program
+// or the simulated adapters happen to be): the files stay whole and a rerun completes.
+TEST(InterruptedRun, KilledAtSpreadTimesLeavesWholeFilesAndARerunCompletes) {
+    if (platform::kIsWindows)
+        GTEST_SKIP() << "POSIX only";
+    std::string finalInventory;
+    std::chrono::steady_clock::duration whole{};
+    {
+        DemoCopy demo;
+        const auto begin = std::chrono::steady_clock::now();
+        ASSERT_EQ(demo.run("-u").status, 0);
+        whole = std::chrono::steady_clock::now() - begin;
+        finalInventory = inventoryOf(demo);
+    }
+    constexpr int kPoints = 10;
+    int killed = 0;
+    for (int i = 1; i <= kPoints; ++i) {
+        SCOPED_TRACE("kill at " + std::to_string(i) + "/" + std::to_string(kPoints + 1) + " of a run");
+        DemoCopy demo;
+        platform::StartedProcess process = demo.start("-u");
+        const auto deadline = std::chrono::steady_clock::now() + whole * i / (kPoints + 1);
+        int status = 0;
+        bool ended = false;
+        while (!(ended = platform::tryWaitProcess(&process, &status)) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        if (!ended) {
+            platform::killProcess(process);
+            status = reap(process);
+            EXPECT_EQ(status, -1);
+            ++killed;
+        }
+        demo.expectSoftVpdIntact();
+        const testkit::RunResult inventory = demo.run("-inv");
+        expectDocumented(inventory, "-inv");
+        EXPECT_EQ(inventory.output.find("dfcsim:"), std::string::npos) << inventory.output;
+        const int rerun = demo.completeUpdate();
+        EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
+        demo.expectDocumentsParse();
+        demo.expectSoftVpdIntact();
+        EXPECT_EQ(inventoryOf(demo), finalInventory);
+        EXPECT_EQ(demo.run("-u").status, 1);
+    }
+    std::cout << "[ interrupted ] " << killed << " kills at spread times\n";
+    EXPECT_GT(killed, kPoints / 2);
 }
 
 } // namespace
