@@ -192,18 +192,45 @@ void expectDocumented(const testkit::RunResult& r, const char* mode) {
         << mode << " exited with " << r.status << "\n" << r.output;
 }
 
+// The inventory a run ends with, for comparing final states.
+std::string inventoryOf(DemoCopy& demo) {
+    EXPECT_EQ(demo.run("-inv").status, 0);
+    return testkit::readText(demo.file("inventory.xml"));
+}
+
+// The running firmware and boot code of every adapter in an inventory document, by
+// "<wwpn> <componentType>".
+std::map<std::string, std::string> versionsIn(const std::string& inventory) {
+    std::map<std::string, std::string> versions;
+    const auto root = testkit::parseXml(inventory);
+    if (root == nullptr)
+        return versions;
+    for (const testkit::XmlElement* device : root->all("Device"))
+        for (const testkit::XmlElement* app : device->all("Application")) {
+            const auto& a = app->attributes;
+            const auto fw = a.find("tavFwVer"), bc = a.find("tavBcVer");
+            versions[device->attributes.at("wwpn") + " " + a.at("componentType")] =
+                fw != a.end() ? fw->second : bc != a.end() ? bc->second : "";
+        }
+    return versions;
+}
+
 // The calls a clean inventory and a clean execution of the demo package make.
+// And the inventories before and after.
 struct Baseline {
     std::vector<Call> inventory, execution;
+    std::string before, after;
 };
 
 Baseline cleanRun() {
     DemoCopy demo;
     Baseline b;
     EXPECT_EQ(demo.run("-inv", "inventory.journal").status, 0);
+    b.before = testkit::readText(demo.file("inventory.xml"));
     EXPECT_EQ(demo.run("-u", "execution.journal").status, 0);
     b.inventory = readJournal(demo.file("inventory.journal"));
     b.execution = readJournal(demo.file("execution.journal"));
+    b.after = inventoryOf(demo);
     return b;
 }
 
@@ -226,6 +253,8 @@ TEST(FaultSweep, EveryCallFailingLeavesDocumentedStatusesAndWholeFiles) {
         GTEST_SKIP() << "too slow under Wine";
     const Baseline clean = cleanRun();
     ASSERT_FALSE(clean.execution.empty());
+    ASSERT_FALSE(versionsIn(clean.before).empty());
+    ASSERT_NE(versionsIn(clean.before), versionsIn(clean.after));
     std::set<std::tuple<std::string, std::string, std::string>> points;
     for (const auto* calls : {&clean.inventory, &clean.execution})
         for (const Call& c : *calls)
@@ -252,6 +281,18 @@ TEST(FaultSweep, EveryCallFailingLeavesDocumentedStatusesAndWholeFiles) {
                 demo.expectDocumentsParse();
                 demo.expectSoftVpdIntact();
             }
+            // With the fault gone and the system rebooted, every adapter runs its old
+            // or its new firmware and boot code, never what a broken download left,
+            // and an execution completes the update.
+            demo.dropFaults();
+            demo.rebootSystem();
+            const auto before = versionsIn(clean.before), after = versionsIn(clean.after);
+            for (const auto& [component, version] : versionsIn(inventoryOf(demo)))
+                EXPECT_TRUE(version == before.at(component) || version == after.at(component))
+                    << component << " runs " << version;
+            const int rerun = demo.completeUpdate();
+            EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
+            EXPECT_EQ(inventoryOf(demo), clean.after);
             ++runs;
         }
     }
@@ -263,12 +304,6 @@ TEST(FaultSweep, EveryCallFailingLeavesDocumentedStatusesAndWholeFiles) {
         std::cout << ' ' << status << "x" << n;
     std::cout << '\n';
     RecordProperty("faultPoints", static_cast<int>(points.size()));
-}
-
-// The inventory a run ends with, for comparing final states.
-std::string inventoryOf(DemoCopy& demo) {
-    EXPECT_EQ(demo.run("-inv").status, 0);
-    return testkit::readText(demo.file("inventory.xml"));
 }
 
 // The execution killed at one call of many (every 5th board call of a clean
