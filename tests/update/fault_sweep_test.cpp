@@ -215,6 +215,22 @@ std::map<std::string, std::string> versionsIn(const std::string& inventory) {
     return versions;
 }
 
+// An interrupted or faulted update never starts what a broken download left: before
+// and after a system reboot, every component runs its old or its new version.
+void expectOldOrNewVersions(DemoCopy& demo, const std::map<std::string, std::string>& before,
+                            const std::map<std::string, std::string>& after) {
+    for (const bool reboot : {false, true}) {
+        if (reboot)
+            demo.rebootSystem();
+        const testkit::RunResult inventory = demo.run("-inv");
+        expectDocumented(inventory, "-inv");
+        EXPECT_EQ(inventory.output.find("dfcsim:"), std::string::npos) << inventory.output;
+        for (const auto& [component, version] : versionsIn(testkit::readText(demo.file("inventory.xml"))))
+            EXPECT_TRUE(version == before.at(component) || version == after.at(component))
+                << component << " runs " << version << (reboot ? " after a reboot" : "");
+    }
+}
+
 // The calls a clean inventory and a clean execution of the demo package make.
 // And the inventories before and after.
 struct Baseline {
@@ -281,15 +297,10 @@ TEST(FaultSweep, EveryCallFailingLeavesDocumentedStatusesAndWholeFiles) {
                 demo.expectDocumentsParse();
                 demo.expectSoftVpdIntact();
             }
-            // With the fault gone and the system rebooted, every adapter runs its old
-            // or its new firmware and boot code, never what a broken download left,
-            // and an execution completes the update.
+            // With the fault gone, every adapter runs its old or its new firmware and
+            // boot code, also after a reboot, and an execution completes the update.
             demo.dropFaults();
-            demo.rebootSystem();
-            const auto before = versionsIn(clean.before), after = versionsIn(clean.after);
-            for (const auto& [component, version] : versionsIn(inventoryOf(demo)))
-                EXPECT_TRUE(version == before.at(component) || version == after.at(component))
-                    << component << " runs " << version;
+            expectOldOrNewVersions(demo, versionsIn(clean.before), versionsIn(clean.after));
             const int rerun = demo.completeUpdate();
             EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
             EXPECT_EQ(inventoryOf(demo), clean.after);
@@ -314,14 +325,9 @@ TEST(InterruptedRun, KilledExecutionLeavesWholeFilesAndARerunCompletes) {
     // program's side, and Wine would make the many starts slow.
     if (platform::kIsWindows)
         GTEST_SKIP() << "POSIX only";
-    Baseline clean;
-    std::string finalInventory;
-    {
-        DemoCopy demo;
-        EXPECT_EQ(demo.run("-u", "execution.journal").status, 0);
-        clean.execution = readJournal(demo.file("execution.journal"));
-        finalInventory = inventoryOf(demo);
-    }
+    const Baseline clean = cleanRun();
+    const std::string& finalInventory = clean.after;
+    const auto before = versionsIn(clean.before), after = versionsIn(clean.after);
     // A rule counts a board's calls from the last DFC_InitDiagEnv; (board, count) is
     // the place the process dies.
     std::set<std::pair<int, int>> kills;
@@ -354,9 +360,7 @@ TEST(InterruptedRun, KilledExecutionLeavesWholeFilesAndARerunCompletes) {
         EXPECT_EQ(demo.run("-u").status, kKilled);
         demo.expectSoftVpdIntact();
         demo.dropFaults();
-        const testkit::RunResult inventory = demo.run("-inv");
-        expectDocumented(inventory, "-inv");
-        EXPECT_EQ(inventory.output.find("dfcsim:"), std::string::npos) << inventory.output;
+        expectOldOrNewVersions(demo, before, after);
         const int rerun = demo.completeUpdate();
         EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
         demo.expectDocumentsParse();
@@ -459,14 +463,19 @@ TEST(InterruptedRun, KilledAtSpreadTimesLeavesWholeFilesAndARerunCompletes) {
     if (platform::kIsWindows)
         GTEST_SKIP() << "POSIX only";
     std::string finalInventory;
+    std::map<std::string, std::string> before, after;
     std::chrono::steady_clock::duration whole{};
     {
         DemoCopy demo;
+        EXPECT_EQ(demo.run("-inv").status, 0);
+        before = versionsIn(testkit::readText(demo.file("inventory.xml")));
         const auto begin = std::chrono::steady_clock::now();
         ASSERT_EQ(demo.run("-u").status, 0);
         whole = std::chrono::steady_clock::now() - begin;
         finalInventory = inventoryOf(demo);
+        after = versionsIn(finalInventory);
     }
+    ASSERT_FALSE(before.empty());
     constexpr int kPoints = 10;
     int killed = 0;
     for (int i = 1; i <= kPoints; ++i) {
@@ -485,9 +494,7 @@ TEST(InterruptedRun, KilledAtSpreadTimesLeavesWholeFilesAndARerunCompletes) {
             ++killed;
         }
         demo.expectSoftVpdIntact();
-        const testkit::RunResult inventory = demo.run("-inv");
-        expectDocumented(inventory, "-inv");
-        EXPECT_EQ(inventory.output.find("dfcsim:"), std::string::npos) << inventory.output;
+        expectOldOrNewVersions(demo, before, after);
         const int rerun = demo.completeUpdate();
         EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
         demo.expectDocumentsParse();
