@@ -250,6 +250,22 @@ Baseline cleanRun() {
     return b;
 }
 
+// After an interrupted or faulted execution (its faults dropped): the files are whole,
+// every component runs its old or its new version, a rerun (rebooting when it asks)
+// ends in the inventory of an uninterrupted update, and the next execution has
+// nothing to do.
+void expectRecovery(DemoCopy& demo, const Baseline& clean) {
+    demo.expectSoftVpdIntact();
+    expectOldOrNewVersions(demo, versionsIn(clean.before), versionsIn(clean.after));
+    const int rerun = demo.completeUpdate();
+    EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
+    demo.expectDocumentsParse();
+    demo.expectSoftVpdIntact();
+    EXPECT_EQ(inventoryOf(demo), clean.after);
+    EXPECT_EQ(demo.run("-u").status, 1);
+    demo.expectSoftVpdIntact();
+}
+
 std::string ruleKey(const Call& c) {
     std::string rule = "\"call\": \"" + c.call + "\"";
     if (!c.command.empty())
@@ -300,10 +316,7 @@ TEST(FaultSweep, EveryCallFailingLeavesDocumentedStatusesAndWholeFiles) {
             // With the fault gone, every adapter runs its old or its new firmware and
             // boot code, also after a reboot, and an execution completes the update.
             demo.dropFaults();
-            expectOldOrNewVersions(demo, versionsIn(clean.before), versionsIn(clean.after));
-            const int rerun = demo.completeUpdate();
-            EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
-            EXPECT_EQ(inventoryOf(demo), clean.after);
+            expectRecovery(demo, clean);
             ++runs;
         }
     }
@@ -326,8 +339,6 @@ TEST(InterruptedRun, KilledExecutionLeavesWholeFilesAndARerunCompletes) {
     if (platform::kIsWindows)
         GTEST_SKIP() << "POSIX only";
     const Baseline clean = cleanRun();
-    const std::string& finalInventory = clean.after;
-    const auto before = versionsIn(clean.before), after = versionsIn(clean.after);
     // A rule counts a board's calls from the last DFC_InitDiagEnv; (board, count) is
     // the place the process dies.
     std::set<std::pair<int, int>> kills;
@@ -358,16 +369,8 @@ TEST(InterruptedRun, KilledExecutionLeavesWholeFilesAndARerunCompletes) {
         testkit::writeText(demo.file("boards.json"), text);
 
         EXPECT_EQ(demo.run("-u").status, kKilled);
-        demo.expectSoftVpdIntact();
         demo.dropFaults();
-        expectOldOrNewVersions(demo, before, after);
-        const int rerun = demo.completeUpdate();
-        EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
-        demo.expectDocumentsParse();
-        demo.expectSoftVpdIntact();
-        EXPECT_EQ(inventoryOf(demo), finalInventory);
-        EXPECT_EQ(demo.run("-u").status, 1);
-        demo.expectSoftVpdIntact();
+        expectRecovery(demo, clean);
     }
     std::cout << "[ interrupted ] " << kills.size() << " kill points\n";
     RecordProperty("killPoints", static_cast<int>(kills.size()));
@@ -410,14 +413,16 @@ TEST(InterruptedRun, KilledWhileWritingTheSoftVpdFilesEachKeepsItsOldOrNewConten
         demo.writeSoftVpd(false, oldPrimary);
         demo.writeSoftVpd(true, oldSecondary);
     };
-    std::string newPrimary, newSecondary, finalInventory;
+    std::string newPrimary, newSecondary;
+    Baseline clean;
     {
         DemoCopy demo;
         seeded(demo);
+        clean.before = inventoryOf(demo);
         ASSERT_EQ(demo.run("-u").status, 0);
         newPrimary = testkit::readText(demo.softVpdPath(false));
         newSecondary = testkit::readText(demo.softVpdPath(true));
-        finalInventory = inventoryOf(demo);
+        clean.after = inventoryOf(demo);
     }
     ASSERT_NE(newPrimary, oldPrimary);
 
@@ -446,12 +451,9 @@ TEST(InterruptedRun, KilledWhileWritingTheSoftVpdFilesEachKeepsItsOldOrNewConten
         const std::string secondary = testkit::readText(demo.softVpdPath(true));
         EXPECT_TRUE(primary == oldPrimary || primary == newPrimary) << "primary file changed part way";
         EXPECT_TRUE(secondary == oldSecondary || secondary == newSecondary) << "secondary file changed part way";
-        const int rerun = demo.completeUpdate();
-        EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
-        demo.expectSoftVpdIntact();
-        EXPECT_NE(testkit::readText(demo.softVpdPath(false)).find(oldPrimary.substr(0, 4096)), std::string::npos);
-        EXPECT_EQ(inventoryOf(demo), finalInventory);
-        EXPECT_EQ(demo.run("-u").status, 1);
+        expectRecovery(demo, clean);
+        EXPECT_NE(testkit::readText(demo.softVpdPath(false)).find(oldPrimary.substr(0, 4096)), std::string::npos)
+            << "the other adapters' lines were lost";
     }
     std::cout << "[ interrupted ] " << landed << " kills inside a soft VPD write in " << attempts << " runs\n";
     EXPECT_GT(landed, 0) << "no kill landed inside a soft VPD write";
@@ -462,20 +464,16 @@ TEST(InterruptedRun, KilledWhileWritingTheSoftVpdFilesEachKeepsItsOldOrNewConten
 TEST(InterruptedRun, KilledAtSpreadTimesLeavesWholeFilesAndARerunCompletes) {
     if (platform::kIsWindows)
         GTEST_SKIP() << "POSIX only";
-    std::string finalInventory;
-    std::map<std::string, std::string> before, after;
+    Baseline clean;
     std::chrono::steady_clock::duration whole{};
     {
         DemoCopy demo;
-        EXPECT_EQ(demo.run("-inv").status, 0);
-        before = versionsIn(testkit::readText(demo.file("inventory.xml")));
+        clean.before = inventoryOf(demo);
         const auto begin = std::chrono::steady_clock::now();
         ASSERT_EQ(demo.run("-u").status, 0);
         whole = std::chrono::steady_clock::now() - begin;
-        finalInventory = inventoryOf(demo);
-        after = versionsIn(finalInventory);
+        clean.after = inventoryOf(demo);
     }
-    ASSERT_FALSE(before.empty());
     constexpr int kPoints = 10;
     int killed = 0;
     for (int i = 1; i <= kPoints; ++i) {
@@ -493,14 +491,7 @@ TEST(InterruptedRun, KilledAtSpreadTimesLeavesWholeFilesAndARerunCompletes) {
             EXPECT_EQ(status, -1);
             ++killed;
         }
-        demo.expectSoftVpdIntact();
-        expectOldOrNewVersions(demo, before, after);
-        const int rerun = demo.completeUpdate();
-        EXPECT_TRUE(rerun == 0 || rerun == 1) << "rerun exited with " << rerun;
-        demo.expectDocumentsParse();
-        demo.expectSoftVpdIntact();
-        EXPECT_EQ(inventoryOf(demo), finalInventory);
-        EXPECT_EQ(demo.run("-u").status, 1);
+        expectRecovery(demo, clean);
     }
     std::cout << "[ interrupted ] " << killed << " kills at spread times\n";
     EXPECT_GT(killed, kPoints / 2);
