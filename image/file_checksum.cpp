@@ -55,17 +55,45 @@ struct LaneFold {
     }
 };
 
-} // namespace
-
-namespace {
-
 void foldWindow(const std::uint8_t* bytes, std::size_t count, void* context) {
     static_cast<LaneFold*>(context)->add(bytes, count / 4);
 }
 
-// The fold of `words` words when `folded` of them were found, or the read error when
-// the position cannot be restored.
-std::uint32_t finish(std::FILE* file, long start, const LaneFold& fold, std::uint64_t words) {
+// Folds up to `words` words from the current position, reading them into a buffer.
+void foldByReading(std::FILE* file, std::uint64_t words, LaneFold& fold) {
+    // Large pieces: stdio then reads straight into them, without a second copy, in
+    // few calls. Kept off the stack (Windows threads get 1 MiB); one thread folds.
+    constexpr std::size_t kPieceBytes = 256 * 1024;
+    static std::uint8_t piece[kPieceBytes];
+    while (words > 0) {
+        const std::size_t want =
+            words >= kPieceBytes / 4 ? kPieceBytes : static_cast<std::size_t>(words) * 4;
+        const std::size_t got = std::fread(piece, 1, want, file);
+        fold.add(piece, got / 4);
+        if (got < want)
+            break;
+        words -= want / 4;
+    }
+}
+
+// Folds n + 1 words from the current position, through mapped windows when `mapped`
+// is set and the file maps (the words are then folded where the file's pages lie,
+// never copied), by reading otherwise; restores the position.
+std::uint32_t checksum(std::FILE* file, std::uint64_t n, bool mapped) {
+    if (file == nullptr)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    const long start = std::ftell(file);
+    if (start < 0)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    // n + 1 words cannot wrap or overflow a byte count: n comes from a byte count
+    // divided by 4.
+    const std::uint64_t words = n + 1;
+    LaneFold fold;
+    if (!mapped || platform::visitMappedFile(file, static_cast<std::uint64_t>(start), words * 4,
+                                             foldWindow, &fold) < 0) {
+        fold = LaneFold{}; // a visit cut short may have folded some windows
+        foldByReading(file, words, fold);
+    }
     std::clearerr(file);
     if (std::fseek(file, start, SEEK_SET) != 0)
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
@@ -78,42 +106,9 @@ std::uint32_t finish(std::FILE* file, long start, const LaneFold& fold, std::uin
 } // namespace
 
 std::uint32_t FileChecksum(std::FILE* file, std::uint64_t n) {
-    if (file == nullptr)
-        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-    const long start = std::ftell(file);
-    if (start < 0)
-        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-    // Mapped, the words are folded where the file's pages lie instead of being copied
-    // into a buffer first. n + 1 words cannot overflow a byte count: n comes from a
-    // byte count divided by 4.
-    LaneFold fold;
-    if (platform::visitMappedFile(file, static_cast<std::uint64_t>(start), (n + 1) * 4, foldWindow, &fold) >= 0)
-        return finish(file, start, fold, n + 1);
-    return FileChecksumByReading(file, n);
+    return checksum(file, n, true);
 }
 
 std::uint32_t FileChecksumByReading(std::FILE* file, std::uint64_t n) {
-    if (file == nullptr)
-        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-    const long start = std::ftell(file);
-    if (start < 0)
-        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-
-    // Large pieces: stdio then reads straight into them, without a second copy, in
-    // few calls. Kept off the stack (Windows threads get 1 MiB); one thread folds.
-    constexpr std::size_t kPieceBytes = 256 * 1024;
-    static std::uint8_t piece[kPieceBytes];
-    LaneFold fold;
-    // n + 1 cannot wrap: n comes from a byte count divided by 4.
-    std::uint64_t remaining = n + 1;
-    while (remaining > 0) {
-        const std::size_t want =
-            remaining >= kPieceBytes / 4 ? kPieceBytes : static_cast<std::size_t>(remaining) * 4;
-        const std::size_t got = std::fread(piece, 1, want, file);
-        fold.add(piece, got / 4);
-        if (got < want)
-            break;
-        remaining -= want / 4;
-    }
-    return finish(file, start, fold, n + 1);
+    return checksum(file, n, false);
 }

@@ -81,8 +81,8 @@ class DemoCopy {
     // Renames every rule list to a key the simulator ignores; it keeps the other state.
     void dropFaults() {
         const std::string text = testkit::readText(file("boards.json"));
-        testkit::writeText(file("boards.json"),
-                           std::regex_replace(text, std::regex("\"faults\":"), "\"faultsDropped\":"));
+        testkit::writeText(file("boards.json"), std::regex_replace(text, std::regex("\"faults\":"),
+                                                                   "\"faultsDropped\":"));
     }
 
     testkit::RunResult run(const char* mode, const std::string& journal = "") {
@@ -111,13 +111,14 @@ class DemoCopy {
     // The last execution left an adapter waiting for a system reboot (one killed
     // between its firmware write and its reset is skipped until then).
     bool rebootRequested() const {
-        return testkit::readText(file("execution.xml")).find("<RebootRequired>1</RebootRequired>") !=
-               std::string::npos;
+        return testkit::readText(file("execution.xml"))
+                   .find("<RebootRequired>1</RebootRequired>") != std::string::npos;
     }
     // A system reboot, which starts the firmware waiting in each board's flash.
     void rebootSystem() {
         const std::string text = testkit::readText(file("boards.json"));
-        testkit::writeText(file("boards.json"), "{\"reboot\": true, " + text.substr(text.find('{') + 1));
+        testkit::writeText(file("boards.json"),
+                           "{\"reboot\": true, " + text.substr(text.find('{') + 1));
     }
     // Reruns an interrupted execution, rebooting and running once more when it asks
     // for a reboot; returns the exit status of the last run.
@@ -134,8 +135,8 @@ class DemoCopy {
     // the secondary one under PROGRAMFILES(x86) (folder "x86"), used once it exists.
     std::string softVpdPath(bool secondary = false) const {
         const char sep = platform::kPathSeparator;
-        return file(std::string(secondary ? std::string("x86") + sep : "") + "Tavrel" + sep + "marlo" +
-                    sep + "tavCNAFID.cfg");
+        return file(std::string(secondary ? std::string("x86") + sep : "") + "Tavrel" + sep +
+                    "marlo" + sep + "tavCNAFID.cfg");
     }
     void writeSoftVpd(bool secondary, const std::string& text) {
         fs::create_directories(fs::path(softVpdPath(secondary)).parent_path());
@@ -163,7 +164,8 @@ class DemoCopy {
                 continue;
             const std::string text = testkit::readText(path);
             EXPECT_TRUE(text.empty() || text.back() == '\n') << path << ": last line cut";
-            const std::regex line("WWPN=[^;=]*;FW=[^;=]*;BC=[^;=]*;FID=[^;=]*|MAC=[^;=]*;FW=[^;=]*;FID=[^;=]*");
+            const std::regex line(
+                "WWPN=[^;=]*;FW=[^;=]*;BC=[^;=]*;FID=[^;=]*|MAC=[^;=]*;FW=[^;=]*;FID=[^;=]*");
             std::istringstream lines(text);
             std::string l;
             while (std::getline(lines, l))
@@ -189,7 +191,8 @@ class DemoCopy {
 void expectDocumented(const testkit::RunResult& r, const char* mode) {
     // A crash shows as -1 (POSIX) or as an exception code outside the table.
     EXPECT_TRUE(kDocumentedStatuses.count(r.status) != 0)
-        << mode << " exited with " << r.status << "\n" << r.output;
+        << mode << " exited with " << r.status << "\n"
+        << r.output;
 }
 
 // The inventory a run ends with, for comparing final states.
@@ -210,7 +213,9 @@ std::map<std::string, std::string> versionsIn(const std::string& inventory) {
             const auto& a = app->attributes;
             const auto fw = a.find("tavFwVer"), bc = a.find("tavBcVer");
             versions[device->attributes.at("wwpn") + " " + a.at("componentType")] =
-                fw != a.end() ? fw->second : bc != a.end() ? bc->second : "";
+                fw != a.end()   ? fw->second
+                : bc != a.end() ? bc->second
+                                : "";
         }
     return versions;
 }
@@ -225,7 +230,8 @@ void expectOldOrNewVersions(DemoCopy& demo, const std::map<std::string, std::str
         const testkit::RunResult inventory = demo.run("-inv");
         expectDocumented(inventory, "-inv");
         EXPECT_EQ(inventory.output.find("dfcsim:"), std::string::npos) << inventory.output;
-        for (const auto& [component, version] : versionsIn(testkit::readText(demo.file("inventory.xml"))))
+        for (const auto& [component, version] :
+             versionsIn(testkit::readText(demo.file("inventory.xml"))))
             EXPECT_TRUE(version == before.at(component) || version == after.at(component))
                 << component << " runs " << version << (reboot ? " after a reboot" : "");
     }
@@ -300,7 +306,8 @@ TEST(FaultSweep, EveryCallFailingLeavesDocumentedStatusesAndWholeFiles) {
         if (!command.empty())
             answers.push_back("\"status\": \"0x0001\"");
         for (const std::string& answer : answers) {
-            const std::string rule = "{" + ruleKey(c) + ", \"from\": 1, \"times\": 0, " + answer + "}";
+            const std::string rule =
+                "{" + ruleKey(c) + ", \"from\": 1, \"times\": 0, " + answer + "}";
             SCOPED_TRACE(rule);
             DemoCopy demo;
             demo.addFaultToEveryBoard(rule);
@@ -382,8 +389,8 @@ std::string foreignSoftVpdLines(unsigned first) {
     std::string text;
     char line[96];
     for (unsigned i = first; i < first + 30000; ++i) {
-        std::snprintf(line, sizeof line, "WWPN=20000090FA%06X;FW=1.0.0.%u;BC=NONE;FID=09.09.%02u\n", i, i % 50,
-                      i % 7);
+        std::snprintf(line, sizeof line, "WWPN=20000090FA%06X;FW=1.0.0.%u;BC=NONE;FID=09.09.%02u\n",
+                      i, i % 50, i % 7);
         text += line;
     }
     return text;
@@ -402,13 +409,29 @@ int reap(platform::StartedProcess& process) {
     return status;
 }
 
+// Watches a started run until it ends or `killNow()` says so, and kills it then.
+// Returns whether it was killed; `status` gets its exit status (-1 after a kill).
+template <typename KillNow>
+bool killWhen(platform::StartedProcess& process, KillNow killNow, int& status) {
+    while (!platform::tryWaitProcess(&process, &status)) {
+        if (killNow()) {
+            platform::killProcess(process);
+            status = reap(process);
+            return true;
+        }
+        std::this_thread::yield();
+    }
+    return false;
+}
+
 // SIGKILL from outside while the program rewrites a soft VPD file (seen by its
 // temporary file appearing): each file keeps exactly its old or its new content, and
 // a rerun brings the system to the state an uninterrupted run leaves.
 TEST(InterruptedRun, KilledWhileWritingTheSoftVpdFilesEachKeepsItsOldOrNewContent) {
     if (platform::kIsWindows)
         GTEST_SKIP() << "POSIX only";
-    const std::string oldPrimary = foreignSoftVpdLines(0), oldSecondary = foreignSoftVpdLines(0x100000);
+    const std::string oldPrimary = foreignSoftVpdLines(0),
+                      oldSecondary = foreignSoftVpdLines(0x100000);
     const auto seeded = [&](DemoCopy& demo) {
         demo.writeSoftVpd(false, oldPrimary);
         demo.writeSoftVpd(true, oldSecondary);
@@ -430,32 +453,34 @@ TEST(InterruptedRun, KilledWhileWritingTheSoftVpdFilesEachKeepsItsOldOrNewConten
     for (; attempts < 30 && landed < 4; ++attempts) {
         DemoCopy demo;
         seeded(demo);
-        const std::string temporaries[] = {demo.softVpdPath(false) + ".tmp", demo.softVpdPath(true) + ".tmp"};
+        const std::string temporaries[] = {demo.softVpdPath(false) + ".tmp",
+                                           demo.softVpdPath(true) + ".tmp"};
         platform::StartedProcess process = demo.start("-u");
         int status = 0;
-        bool killed = false;
-        while (!platform::tryWaitProcess(&process, &status)) {
-            if (platform::fileExists(temporaries[0]) || platform::fileExists(temporaries[1])) {
-                platform::killProcess(process);
-                status = reap(process);
-                killed = true;
-                break;
-            }
-        }
-        if (!killed)
+        if (!killWhen(
+                process,
+                [&] {
+                    return platform::fileExists(temporaries[0]) ||
+                           platform::fileExists(temporaries[1]);
+                },
+                status))
             continue; // the write went by between two looks
         SCOPED_TRACE("attempt " + std::to_string(attempts));
         ASSERT_EQ(status, -1);
         ++landed;
         const std::string primary = testkit::readText(demo.softVpdPath(false));
         const std::string secondary = testkit::readText(demo.softVpdPath(true));
-        EXPECT_TRUE(primary == oldPrimary || primary == newPrimary) << "primary file changed part way";
-        EXPECT_TRUE(secondary == oldSecondary || secondary == newSecondary) << "secondary file changed part way";
+        EXPECT_TRUE(primary == oldPrimary || primary == newPrimary)
+            << "primary file changed part way";
+        EXPECT_TRUE(secondary == oldSecondary || secondary == newSecondary)
+            << "secondary file changed part way";
         expectRecovery(demo, clean);
-        EXPECT_NE(testkit::readText(demo.softVpdPath(false)).find(oldPrimary.substr(0, 4096)), std::string::npos)
+        EXPECT_NE(testkit::readText(demo.softVpdPath(false)).find(oldPrimary.substr(0, 4096)),
+                  std::string::npos)
             << "the other adapters' lines were lost";
     }
-    std::cout << "[ interrupted ] " << landed << " kills inside a soft VPD write in " << attempts << " runs\n";
+    std::cout << "[ interrupted ] " << landed << " kills inside a soft VPD write in " << attempts
+              << " runs\n";
     EXPECT_GT(landed, 0) << "no kill landed inside a soft VPD write";
 }
 
@@ -477,17 +502,14 @@ TEST(InterruptedRun, KilledAtSpreadTimesLeavesWholeFilesAndARerunCompletes) {
     constexpr int kPoints = 10;
     int killed = 0;
     for (int i = 1; i <= kPoints; ++i) {
-        SCOPED_TRACE("kill at " + std::to_string(i) + "/" + std::to_string(kPoints + 1) + " of a run");
+        SCOPED_TRACE("kill at " + std::to_string(i) + "/" + std::to_string(kPoints + 1) +
+                     " of a run");
         DemoCopy demo;
         platform::StartedProcess process = demo.start("-u");
         const auto deadline = std::chrono::steady_clock::now() + whole * i / (kPoints + 1);
         int status = 0;
-        bool ended = false;
-        while (!(ended = platform::tryWaitProcess(&process, &status)) && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::yield();
-        if (!ended) {
-            platform::killProcess(process);
-            status = reap(process);
+        if (killWhen(
+                process, [&] { return std::chrono::steady_clock::now() >= deadline; }, status)) {
             EXPECT_EQ(status, -1);
             ++killed;
         }
