@@ -17,6 +17,8 @@
 #include "image/prg_image.h"
 
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -125,6 +127,176 @@ std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint3
         return family == kSecureFamily ? requireSignedBody(file)
                                        : INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
     return checkBuiltInCompat(family, isOemBoard(board), version);
+}
+
+// True when the key block at the absolute offset can be read and names a key of the
+// chain (compared over the chain entry's name, as the key walk compares it).
+bool keyNameKnownAt(std::FILE* file, std::uint64_t offset) {
+    char name[kKekNameBuffer] = {};
+    std::uint32_t length = sizeof name;
+    std::uint32_t keyFlag = 0;
+    if (!seekTo(file, offset) || ReadKekIdFromPRG(file, name, length, 0, keyFlag) != 0)
+        return false;
+    for (const KekEntry& entry : kKekTable)
+        if (std::strncmp(entry.name, name, entry.nameLength) == 0)
+            return true;
+    return false;
+}
+
+// The file side of the key step a record will take before its erase (AWC records on
+// the secure family, FWC records everywhere): the key block must be there and name a
+// known key. A refusal comes from the key step itself, which fails before it sends a
+// command, so its status and lines are the ones it gives at load time.
+std::uint32_t checkKeyBlock(std::uint32_t board, std::FILE* file, const std::uint32_t* header,
+                            std::uint64_t recordOffset) {
+    const std::uint32_t kindWord = header[AIF_KIND_WORD];
+    const bool awc = kindWord == AWC_IMAGE && GetAdapterFamily(board) == kSecureFamily;
+    if (!awc && kindWord != FWC_IMAGE)
+        return 0;
+    const std::uint64_t body = recordOffset + AIF_HEADER_SIZE;
+    bool known = false;
+    if (awc) {
+        known = header[kWordBody] >= 268 && keyNameKnownAt(file, body + header[kWordBody] - 268);
+    } else {
+        std::uint32_t prg[PRG_HEADER_WORDS] = {};
+        known = seekTo(file, body) && readFileWords(file, prg, PRG_HEADER_WORDS) == 0 &&
+                getBits(prg[3], 4, 1) != 0 && prg[8] >= 264 &&
+                keyNameKnownAt(file, body + PRG_HEADER_SIZE + prg[8] - 264);
+    }
+    std::clearerr(file);
+    if (known)
+        return 0;
+    if (!seekTo(file, body))
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    std::uint32_t keyFlag = 0;
+    return awc ? AuthenticateAWC(board, file, header, keyFlag)
+               : AuthenticateFWC(board, file, keyFlag);
+}
+
+// Runs of words folded apart are chained into the fold of their concatenation: a run
+// of n words folded from the seed into `run` continues a fold that stood at `sum`.
+// FileChecksum answers rotate-left(fold), hence the rotation back.
+std::uint32_t rotateLeftBy(std::uint32_t v, unsigned k) {
+    k &= 31;
+    return k == 0 ? v : (v << k) | (v >> (32 - k));
+}
+std::uint32_t chainFold(std::uint32_t sum, std::uint64_t words, std::uint32_t checksum) {
+    const unsigned k = unsigned(words & 31);
+    const std::uint32_t run = rotateLeftBy(checksum, 31);
+    return rotateLeftBy(sum, k) ^ run ^ rotateLeftBy(CHECKSUM_SEED, k);
+}
+
+struct WalkedRecord {
+    std::uint64_t offset = 0;
+    std::uint32_t header[AIF_HEADER_WORDS] = {};
+};
+
+// Reads every record header and checks each record against the board (its first
+// word, kind, ids and family). Kind 1 walks the container; other kinds hold one record.
+std::uint32_t walkRecords(std::uint32_t board, std::uint32_t kind, std::FILE* file,
+                          std::uint32_t aifFlag, std::vector<WalkedRecord>& records,
+                          std::uint32_t& containerState) {
+    std::uint64_t at = 0;
+    while (seekTo(file, at)) {
+        WalkedRecord record;
+        record.offset = at;
+        std::uint32_t status = readHeader(file, record.header);
+        if (kind == 1 && status == (INVALID_IMAGE_ERROR | SHORT_IMAGE))
+            break; // the end of the file ends the walk
+        if (status != 0)
+            return status;
+        if (record.header[0] != NOP_IMAGE_TYPE)
+            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+        if (kind == 1 && record.header[AIF_KIND_WORD] == BWC_IMAGE)
+            containerState = 2;
+        status = CheckAifRecord(board, file, record.header);
+        if (status != 0)
+            return status;
+        records.push_back(record);
+        if (kind != 1)
+            return 0;
+        at += recordSize(record.header, aifFlag, false);
+    }
+    return kind == 1 ? 0 : INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+}
+
+// The container's check word: the whole file must fold to zero. When the records tile
+// the file in whole words (no second body size), each record's own fold is taken on
+// the way and kept, so that the records' check words cost no second pass over the file.
+std::uint32_t checkContainerFold(std::FILE* file, const std::vector<WalkedRecord>& records,
+                                 std::vector<std::optional<std::uint32_t>>& recordFolds) {
+    std::clearerr(file);
+    if (std::fseek(file, 0, SEEK_END) != 0)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    const long endPosition = std::ftell(file);
+    if (endPosition < 4)
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    const std::uint64_t end = std::uint64_t(endPosition);
+    bool tiles = true;
+    std::uint64_t covered = 0;
+    for (const WalkedRecord& record : records) {
+        const std::uint64_t size = recordSize(record.header, 1, true);
+        tiles = tiles && record.header[kWordBody2] == 0 && size % 4 == 0 &&
+                record.offset == covered && record.offset + size <= end;
+        covered = record.offset + size;
+    }
+    std::uint32_t checksum = 0;
+    if (!tiles) {
+        if (!seekTo(file, 0))
+            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+        checksum = FileChecksum(file, end / 4 - 1);
+    } else {
+        std::uint32_t sum = CHECKSUM_SEED;
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            const std::uint64_t words = recordSize(records[i].header, 1, true) / 4;
+            if (!seekTo(file, records[i].offset))
+                return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+            const std::uint32_t fold = FileChecksum(file, words - 1);
+            recordFolds[i] = fold;
+            sum = chainFold(sum, words, fold);
+        }
+        const std::uint64_t tail = end / 4 - covered / 4; // the file's own check word
+        if (tail > 0) {
+            if (!seekTo(file, covered))
+                return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+            sum = chainFold(sum, tail, FileChecksum(file, tail - 1));
+        }
+        checksum = rotateLeft1(sum);
+    }
+    return checksum == 0 ? 0 : BAD_CHECKSUM_ERROR;
+}
+
+// What the load checks of one record, before anything is erased: the whole record is
+// in the file, its key block, the boot id of a boot image it carries, its check word.
+std::uint32_t checkRecordContents(std::uint32_t board, std::FILE* file, const WalkedRecord& record,
+                                  std::uint32_t aifFlag, std::optional<std::uint32_t> fold) {
+    const std::uint32_t* header = record.header;
+    const std::uint64_t size = recordSize(header, aifFlag, true);
+    std::uint8_t byte = 0;
+    if (!seekTo(file, record.offset + size - 1))
+        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+    if (std::fread(&byte, 1, 1, file) != 1)
+        return shortReadStatus(file);
+    std::uint32_t status = checkKeyBlock(board, file, header, record.offset);
+    if (status != 0)
+        return status;
+    if (header[AIF_KIND_WORD] == DWC_IMAGE)
+        for (const RecordPrg& image : recordPrgImages(file, record.offset, record.offset + size))
+            if (getBits(image.header[1], 24, 8) == 3) {
+                status =
+                    checkBootId(GetAdapterFamily(board), getBits(header[AIF_VERSION_WORD], 16, 8));
+                if (status != 0)
+                    return status;
+                break;
+            }
+    if (aifFlag != 1)
+        return 0;
+    if (!fold) {
+        if (!seekTo(file, record.offset))
+            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+        fold = FileChecksum(file, size / 4 - 1);
+    }
+    return *fold == 0 ? 0 : BAD_CHECKSUM_ERROR;
 }
 
 // One LOAD_AREA command; state = answer word 1 bits 8-15, address = answer word 2.
@@ -269,14 +441,7 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
     std::uint32_t status = readHeader(file, header);
     if (status != 0)
         return status;
-    // The whole record must be in the file before anything is erased; counted from
-    // the record, so that a later record of a container cannot end early either.
     const std::uint64_t size = recordSize(header, aifFlag, true);
-    std::uint8_t byte = 0;
-    if (!seekTo(file, recordOffset + size - 1))
-        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-    if (std::fread(&byte, 1, 1, file) != 1)
-        return shortReadStatus(file);
     const std::uint64_t body = recordOffset + AIF_HEADER_SIZE;
     if (!seekTo(file, body))
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
@@ -304,13 +469,6 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
         if (family == kSecureFamily)
             AuthenticateDWC(board, recordOffset, file,
                             keyFlag); // its outcome does not stop the load
-        for (const RecordPrg& image : recordPrgImages(file, recordOffset, recordEnd))
-            if (getBits(image.header[1], 24, 8) == 3) {
-                status = checkBootId(family, getBits(header[AIF_VERSION_WORD], 16, 8));
-                if (status != 0)
-                    return status;
-                break;
-            }
     } else if (kindWord == FWC_IMAGE) {
         status = AuthenticateFWC(board, file, keyFlag);
         if (status != 0)
@@ -319,13 +477,8 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
         return AIF_UNKNOWN_RECORD;
     }
 
+    // The record's length, boot id and check word were verified with the whole file.
     reportStep(stepText, "Validating Checksum");
-    if (aifFlag == 1) {
-        if (!seekTo(file, recordOffset))
-            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-        if (FileChecksum(file, size / 4 - 1) != 0)
-            return BAD_CHECKSUM_ERROR;
-    }
     reportStep(stepText, "Checksum OK");
     if (!seekTo(file, body))
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
@@ -359,59 +512,45 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
     return 0;
 }
 
-std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE* file,
-                             std::uint32_t aifFlag, std::uint32_t& keyFlag,
-                             StepTextCallback stepText, ProgressCallback progress) {
+std::uint32_t ValidateAifFile(std::uint32_t board, std::uint32_t kind, std::FILE* file,
+                              std::uint32_t aifFlag, AifFilePlan& plan) {
+    plan = AifFilePlan{};
     if (file == nullptr)
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-    // Every record is checked before the first is loaded.
-    std::vector<std::uint64_t> records;
-    std::uint32_t containerState = 1;
-    std::uint32_t header[AIF_HEADER_WORDS] = {};
-    std::uint32_t status = 0;
-    if (kind != 1) {
-        if (!seekTo(file, 0))
-            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-        status = readHeader(file, header);
+    std::vector<WalkedRecord> records;
+    std::uint32_t status = walkRecords(board, kind, file, aifFlag, records, plan.containerState);
+    if (status != 0)
+        return status;
+    std::vector<std::optional<std::uint32_t>> recordFolds(records.size());
+    if (kind == 1 && aifFlag == 1) {
+        status = checkContainerFold(file, records, recordFolds);
         if (status != 0)
             return status;
-        if (header[0] != NOP_IMAGE_TYPE)
-            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-        status = CheckAifRecord(board, file, header);
-        if (status != 0)
-            return status;
-        records.push_back(0);
-    } else {
-        std::uint64_t at = 0;
-        while (seekTo(file, at)) {
-            status = readHeader(file, header);
-            if (status == (INVALID_IMAGE_ERROR | SHORT_IMAGE))
-                break; // the end of the file ends the walk
-            if (status != 0)
-                return status;
-            if (header[0] != NOP_IMAGE_TYPE)
-                return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-            if (header[AIF_KIND_WORD] == BWC_IMAGE)
-                containerState = 2;
-            status = CheckAifRecord(board, file, header);
-            if (status != 0)
-                return status;
-            records.push_back(at);
-            at += recordSize(header, aifFlag, false);
-        }
-        if (aifFlag == 1) {
-            std::clearerr(file);
-            if (std::fseek(file, 0, SEEK_END) != 0)
-                return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-            const long end = std::ftell(file);
-            if (end < 4 || !seekTo(file, 0))
-                return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-            if (FileChecksum(file, std::uint64_t(end) / 4 - 1) != 0)
-                return BAD_CHECKSUM_ERROR;
-        }
     }
     if (records.empty())
         return INVALID_IMAGE_ERROR | SHORT_IMAGE;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        status = checkRecordContents(board, file, records[i], aifFlag, recordFolds[i]);
+        if (status != 0)
+            return status;
+    }
+    std::clearerr(file);
+    for (const WalkedRecord& record : records)
+        plan.records.push_back(record.offset);
+    return 0;
+}
+
+std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE* file,
+                             std::uint32_t aifFlag, std::uint32_t& keyFlag,
+                             StepTextCallback stepText, ProgressCallback progress) {
+    // Every record is checked before the first erase: a container with one bad record
+    // leaves the adapter as it was.
+    AifFilePlan plan;
+    std::uint32_t status = ValidateAifFile(board, kind, file, aifFlag, plan);
+    if (status != 0)
+        return status;
+    const std::vector<std::uint64_t>& records = plan.records;
+    const std::uint32_t containerState = plan.containerState;
 
     std::clearerr(file);
     seekTo(file, 0);

@@ -1,6 +1,6 @@
 // Programming of files made of AIF records (single .dwc/.bwc/.fwc images and .all
-// containers): every record is checked before any is loaded, then each is streamed
-// into flash with LOAD_AREA and the wakeup slots are adjusted.
+// containers): every record is checked before anything is erased, then each is
+// streamed into flash with LOAD_AREA and the wakeup slots are adjusted.
 #pragma once
 
 #include "download/download_status.h"
@@ -8,11 +8,26 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 // Status of a record of a kind the loader does not know.
 constexpr std::uint32_t AIF_UNKNOWN_RECORD = 6;
 
-// Checks and loads every record of the file. Returns 0, an RM_STATUS code, a key-step
+// The records of a file that ValidateAifFile accepted.
+struct AifFilePlan {
+    std::vector<std::uint64_t> records; // record offsets, in file order
+    std::uint32_t containerState = 1;   // 2 when the file holds a BWC record
+};
+
+// Checks every record of the file against the board: first words, kinds, ids and
+// families, lengths, the file side of the key steps, boot ids, the records' check
+// words and the container's (the words are read once for both). Sends nothing that
+// changes the adapter. Returns 0 with the plan filled, or the status the first
+// failing check gives.
+std::uint32_t ValidateAifFile(std::uint32_t board, std::uint32_t kind, std::FILE* file,
+                              std::uint32_t aifFlag, AifFilePlan& plan);
+
+// Validates the whole file, then loads every record. Returns 0, an RM_STATUS code, a key-step
 // status or a mailbox status.
 std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE* file,
                              std::uint32_t aifFlag, std::uint32_t& keyFlag,
@@ -23,7 +38,8 @@ std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE*
 // AUTHENTICATION_ERROR or a read status.
 std::uint32_t CheckAifRecord(std::uint32_t board, std::FILE* file, const std::uint32_t* header);
 
-// Checks and loads the record at recordOffset. containerState: 2 when the file holds
+// Loads the record at recordOffset of a file that ValidateAifFile accepted: its key
+// step, then erase, load and slot adjustments. containerState: 2 when the file holds
 // a BWC record, else 1. Returns 0 (also for a skipped AWC record) or a failure.
 std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32_t containerState,
                             std::FILE* file, std::uint64_t recordOffset, std::uint32_t aifFlag,

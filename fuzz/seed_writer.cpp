@@ -6,6 +6,7 @@
 // (to replay).
 #include "tools/image_writer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -116,6 +117,47 @@ int main(int argc, char** argv) {
     AllImageLayout lyingAll;
     lyingAll.records = {record(kAwcKind, version), lying};
     seed("all_image", "lying_size", buildAllImage(lyingAll));
+
+    // The download target tries every input under every name, on a legacy board of
+    // family 0xF980, a secure board and a Ferrox board: images each of them takes.
+    auto legacyWord = [](std::uint32_t type, std::uint32_t id) {
+        return makeLegacyVersionWord(type, id, 1, 0, 0, 1, 2);
+    };
+    auto dwc = [&](std::uint32_t id) {
+        PrgImageLayout inner;
+        inner.versionWord = legacyWord(2, id);
+        ImageBytes body(4, 0);
+        const ImageBytes prgBytes = buildPrgImage(inner);
+        body.insert(body.end(), prgBytes.begin(), prgBytes.end());
+        body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0xFF}); // ends the record's PRG images
+        AifRecordSpec r = record(kDwcKind, legacyWord(2, id));
+        r.body = body;
+        return r;
+    };
+    AifRecordSpec awc = record(kAwcKind, 0x0A010203);
+    ImageBytes awcBody(600, 0x33);
+    awcBody[624 - 128 + 1] = 0x01; // the AWC image id of the family
+    awc.body = awcBody;
+    PrgImageLayout legacyPrg;
+    legacyPrg.versionWord = legacyWord(2, 0x63);
+    seed("download", "prg", buildPrgImage(legacyPrg));
+    seed(
+        "download", "all",
+        buildAllImage({{awc, dwc(0x63), dwc(0xE0), record(kBwcKind, legacyWord(3, 0x61))}, false}));
+    seed("download", "aif", buildAllImage({{dwc(0x63)}, true}));
+    seed("download", "grp", buildGrpImage({}));
+    // A secure board takes FWC records that carry a signed PRG image naming its key.
+    PrgImageLayout signedPrg;
+    signedPrg.versionWord = legacyWord(2, 0xA5);
+    signedPrg.flags = 0x10;
+    signedPrg.keyBlockWord = 264; // the key block follows the PRG header
+    ImageBytes keyBlock(264, 0);
+    const std::string key = "TAVREL DEFAULT DOWNLOAD KEK";
+    std::copy(key.begin(), key.end(), keyBlock.begin() + 112);
+    signedPrg.body = keyBlock;
+    AifRecordSpec fwc = record(kFwcKind, legacyWord(2, 0xA5));
+    fwc.body = buildPrgImage(signedPrg);
+    seed("download", "secure_all", buildAllImage({{fwc, fwc}, false}));
 
     for (const auto& entry : fs::directory_iterator(source / "demo" / "config"))
         seed("config_files", entry.path().filename().string(), fileBytes(entry.path()));

@@ -4,10 +4,13 @@
 #include "download/aif_program.h"
 
 #include "common/bytes.h"
+#include "download/kek.h"
+#include "image/all_image.h"
 #include "tests/download/flash_fixture.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -92,11 +95,45 @@ TEST_F(AifTest, NothingIsStreamedWhenAnyRecordFailsItsCheck) {
     fwc.kind = kFwcKind;
     AifRecordSpec strange = dwcRecord(0x63);
     strange.kind = 0xE1A05005;
+    // Faults of the second record of a container whose file check word is right, so
+    // that only a check of that record itself can refuse it.
+    ImageBytes secondFold = buildAllImage(two);
+    const std::size_t second = AIF_HEADER_SIZE + readBe32(secondFold.data(), 20) + 4;
+    secondFold[second + AIF_HEADER_SIZE + readBe32(secondFold.data(), second + 20)] ^= 0x80;
+    writeBe32(secondFold.data(), secondFold.size() - 4,
+              checkWordFor(secondFold, 0, secondFold.size() / 4 - 1));
+    AllImageLayout secondLying = two;
+    secondLying.records[1].sizeWord = 4096;
+    PrgImageLayout boot;
+    boot.versionWord = programWord(3, 0x62);
+    boot.rom = PciRomSpec{};
+    AllImageLayout secondBoot = two;
+    secondBoot.records[1].body = dwcBody({boot}); // record id 0xE0 is no boot id
+    // On the secure family an FWC record carries a signed PRG image whose key block
+    // names the key the record was made for.
+    auto signedFwc = [](const char* key) {
+        PrgImageLayout prg;
+        prg.versionWord = programWord(2, 0xA5);
+        prg.flags = 0x10;
+        prg.keyBlockWord = 264; // the key block follows the PRG header
+        ImageBytes block(kKeyBlockBytes, 0);
+        std::memcpy(block.data() + kKeyBlockNameOffset, key, std::strlen(key));
+        prg.body = block;
+        AifRecordSpec r;
+        r.kind = kFwcKind;
+        r.versionWord = programWord(2, 0xA5);
+        r.body = buildPrgImage(prg);
+        return r;
+    };
+    const ImageBytes secondKeyUnknown = buildAllImage(
+        {{signedFwc("TAVREL DEFAULT DOWNLOAD KEK"), signedFwc("OTHER MAKER KEK")}, false});
     struct Case {
         const char* what;
         ImageBytes bytes;
         std::uint32_t kind;
         std::uint32_t status;
+        unsigned hardwareId = kHwF980;
+        std::uint16_t deviceId = 0;
     } cases[] = {
         {"second record is no AIF record", buildAllImage(secondNotAif), 1,
          INVALID_IMAGE_ERROR | ERROR_READING_FILE},
@@ -108,12 +145,19 @@ TEST_F(AifTest, NothingIsStreamedWhenAnyRecordFailsItsCheck) {
          INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT},
         {"unknown record kind", buildAllImage({{strange}, false}), 2,
          INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT},
+        {"second record's check word", secondFold, 1, BAD_CHECKSUM_ERROR},
+        {"second record longer than the file", buildAllImage(secondLying), 1,
+         INVALID_IMAGE_ERROR | SHORT_IMAGE},
+        {"second record's boot image not for the family", buildAllImage(secondBoot), 1,
+         INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT},
+        {"second record's key unknown", secondKeyUnknown, 1, KEK_FAILURE, 0x1004, 0xF180},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        useBoard(board(kHwF980), record(kHwF980));
+        std::remove(journal.c_str()); // each case counts its own commands
+        useBoard(board(c.hardwareId), record(std::uint16_t(c.hardwareId), c.deviceId));
         EXPECT_EQ(program(c.bytes, c.kind, 1), c.status);
-        EXPECT_EQ(sent("command=0x81"), 0);
+        EXPECT_EQ(sent("command=0x81"), 0); // no erase and no load
         EXPECT_EQ(sent("command=0x1B"), 0);
     }
 }
