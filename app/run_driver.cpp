@@ -147,6 +147,9 @@ void discoverAndSelect() {
     if (listStatus == 0) {
         int readStatus = 0;
         readConfigFiles(names, &readStatus);
+        // What was taken from the package, for support staff reading why an adapter
+        // was or was not matched.
+        printConfigEntries(configListHead);
     }
     freeFileNameList(names);
     assignConfigEntries();

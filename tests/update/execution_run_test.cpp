@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -126,10 +127,11 @@ class ExecutionRun {
             testkit::runProgram({mode, "-o", "-g", "-c", "config", "-p", payloadDir_}, dir_.path());
         platform::unsetEnv("DFCSIM_BOARDS");
         output = r.output;
+        const std::string name = std::string(mode) == "-inv" ? "inventory.xml" : "execution.xml";
         std::string error;
-        document = testkit::parseXml(testkit::readText(dir_.file("execution.xml")), &error);
+        document = testkit::parseXml(testkit::readText(dir_.file(name)), &error);
         EXPECT_NE(document, nullptr) << error;
-        EXPECT_TRUE(testkit::xmllintAccepts(dir_.file("execution.xml")));
+        EXPECT_TRUE(testkit::xmllintAccepts(dir_.file(name)));
         return r.status;
     }
     // The message ids of every Application status in document order.
@@ -154,6 +156,15 @@ class ExecutionRun {
         return reboot != nullptr ? reboot->text : "";
     }
     std::string log() const { return testkit::readText(dir_.file("debug.log")); }
+    // The section headings of the debug log ("[name]" lines), one a line, in order.
+    std::string sections() const {
+        std::string headings;
+        std::istringstream lines(log());
+        for (std::string line; std::getline(lines, line);)
+            if (line.size() > 2 && line.front() == '[' && line.back() == ']')
+                headings += line + "\n";
+        return headings;
+    }
     int downloads() const {
         const std::string text = log();
         int n = 0;
@@ -453,6 +464,69 @@ TEST(ExecutionRun, UpdateThenCurrentThenForced) {
     EXPECT_EQ(run.run("-f"), 0) << run.output;
     EXPECT_EQ(run.downloads(), 3); // one for the Ferrox card, two for the legacy port
     EXPECT_TRUE(run.rollbackRan());
+}
+
+// The debug log narrates a run section by section, in a fixed order that support
+// staff and log collectors rely on: the run header, discovery of one adapter of each
+// kind (a legacy port, a FerroxFC port, a VX4 function whose firmware is refused), the
+// configuration read with its dump, then the inventory or the updates and the closing
+// steps.
+TEST(ExecutionRun, DebugLogSectionsInOrder) {
+    const std::vector<std::string> discovery = {
+        "[Command Line Options]", "[createMARLODir]", "[createMARLODir]", "[tavCNAFIDLogPaths]",
+        "[defineDirectoryPaths]", "[createCNAVpdList]", "[printCNAEntries]", "[Family Ids]", "[makeHbaList]",
+        // legacy port: names, firmware type, family ID from either soft VPD file
+        "[getWWN]", "[getLegacyFwType]", "[assignFamilyID]", "[assignSoftVPDFromLocation]",
+        "[assignSoftVPDFromLocation]",
+        // FerroxFC port: the same, then the FFV
+        "[getWWN]", "[assignFamilyID]", "[assignSoftVPDFromLocation]", "[assignSoftVPDFromLocation]",
+        "[isFFVSupportedFW]", "[assignAdapterFFV]",
+        // VX4 function
+        "[getWWN]", "[assignFamilyID]", "[assignSoftVPDFromLocation]", "[assignSoftVPDFromLocation]",
+        "[assignAdapterFFV]",
+        "[makeFileNameList]", "[Reading Configuration Files]", "[Discovered Configuration Entries]",
+        "[getFamilyImageVersions]", "[getFamilyImageVersions]", "[getFamilyImageVersions]",
+        "[Initial HBA Configuration]"};
+    const std::vector<std::string> inventory = {"[Inventory Mode]", "[Return Code]", "[Exiting]"};
+    const std::vector<std::string> execution = {
+        // the payload catalogue, files in the reverse of their name order
+        "[makeFileNameList]", "[makePayloadList]", "[getALLBuildVersion]", "[getGRPBuildVersion]",
+        "[getGRPBuildString]", "[getPRGBuildVersion]", "[ReadPRGImageHeader]", "[Execution Mode]",
+        // legacy port: firmware, then boot code
+        "[Executing firmware download]", "[Opening Adapter]", "[compareFamilyIDs]", "[updateFlashFFV]",
+        "[updateCNA_VPD_Data]", "[Executing boot code download]", "[Opening Adapter]", "[compareFamilyIDs]",
+        "[ReadPRGImageHeader]", "[updateFlashFFV]", "[updateCNA_VPD_Data]",
+        // FerroxFC port
+        "[Executing firmware download]", "[Opening Adapter]", "[isFerroxMissingObjsFWVersion]",
+        "[compareFamilyIDs]", "[updateFlashFFV]", "[isFFVSupportedFW]", "[updateCNA_VPD_Data]",
+        "[updateCNAdownloadStatus]",
+        // VX4 function: its running firmware is refused
+        "[Executing firmware download]", "[Opening Adapter]", "[updateCNAdownloadStatus]",
+        "[Resulting HBA Configuration]", "[Comparison with Configuration File]", "[updateCNAVPDFile]",
+        "[updateSoftwareCNAVPDFile]", "[updateSoftwareCNAVPDFile]", "[updateRollBack]", "[Return Code]",
+        "[Exiting]"};
+
+    ExecutionRun run({legacyBoard(0), ferroxBoard(0), vx4Board()},
+                     kLegacyEntry + kFerroxEntry + entry("0x0724", "0x0724", "02.01.01"));
+    writePackage(run.payloads());
+    const auto expect = [&discovery](const std::vector<std::string>& mode) {
+        std::string all;
+        for (const auto* part : {&discovery, &mode})
+            for (const std::string& heading : *part)
+                all += heading + "\n";
+        return all;
+    };
+    // 5: the VX4 function's identity is incomplete without the management library.
+    EXPECT_EQ(run.run("-inv"), 5) << run.output;
+    EXPECT_EQ(run.sections(), expect(inventory));
+    EXPECT_EQ(run.run("-u"), 4) << run.output;
+    EXPECT_EQ(run.sections(), expect(execution));
+    // The dump lists the entries in the order they were read.
+    const std::string log = run.log();
+    const std::size_t dump = log.find("\n\n[Discovered Configuration Entries]\n\nConfiguration #1\n");
+    ASSERT_NE(dump, std::string::npos) << log;
+    EXPECT_LT(log.find("--- deviceId    = FE00\n", dump), log.find("--- deviceId    = E200\n", dump));
+    EXPECT_NE(log.find("\nConfiguration #3\n--- deviceId    = 724\n", dump), std::string::npos);
 }
 
 } // namespace
