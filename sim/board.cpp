@@ -114,10 +114,15 @@ FaultRule readFault(const json& j) {
         f.status = std::uint16_t(number(j.at("status"), "status"));
     if (j.contains("exit"))
         f.exit = int(number(j.at("exit"), "exit"));
+    if (j.contains("stop")) {
+        if (!j.at("stop").is_boolean())
+            throw std::runtime_error("fault rule \"stop\" is true or false");
+        f.stop = j.at("stop").get<bool>();
+    }
     if (f.from == 0)
         throw std::runtime_error("fault rule counts calls from 1");
-    if (!f.result && !f.status && !f.exit)
-        throw std::runtime_error("fault rule without result, status or exit");
+    if (!f.result && !f.status && !f.exit && !f.stop)
+        throw std::runtime_error("fault rule without result, status, exit or stop");
     return f;
 }
 

@@ -38,6 +38,7 @@ struct FaultRule {
     std::optional<std::uint32_t> result;  // library result
     std::optional<std::uint16_t> status;  // mailbox status
     std::optional<int> exit;              // when due: the process ends at once with this code
+    bool stop = false;                    // when due: the process is asked to stop politely
     std::uint32_t seen = 0;               // matching uses so far
 };
 

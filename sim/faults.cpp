@@ -1,5 +1,7 @@
 #include "sim/faults.h"
 
+#include "sim/host.h"
+
 #include <cstdlib>
 
 namespace dfcsim {
@@ -29,7 +31,11 @@ std::optional<FaultAnswer> applyFaults(Board& board, const CallKey& key) {
         // answered or journalled, with no clean-up of any kind.
         if (due && rule.exit)
             std::_Exit(*rule.exit);
-        if (due && !answer)
+        // A stop rule stands for an operator's Ctrl-C or a service manager's SIGTERM
+        // arriving during this call; the call itself is answered as usual.
+        if (due && rule.stop)
+            hostRequestStop();
+        if (due && !answer && (rule.result || rule.status))
             answer = FaultAnswer{rule.result.value_or(rule.status.value_or(0) != 0 ? 2u : 0u),
                                  rule.status};
     }

@@ -24,7 +24,8 @@ struct FaultAnswer {
 // Counts this call against every matching rule of the board and returns the answer
 // of the first rule whose turn it is, or none. A rule with only a status answers the
 // library result 2, as a mailbox failure does. A due rule with an exit code ends the
-// process at once (std::_Exit), as if it had been killed at that call.
+// process at once (std::_Exit), as if it had been killed at that call; a due stop rule
+// asks the process to stop politely and lets the call go on.
 std::optional<FaultAnswer> applyFaults(Board& board, const CallKey& key);
 
 } // namespace dfcsim

@@ -14,4 +14,9 @@ std::optional<std::string> hostEnv(const char* name);
 // The folder that holds this library, with a trailing separator; empty if unknown.
 std::string hostLibraryDir();
 
+// Asks the process that loaded the library to stop politely, as an operator's Ctrl-C
+// or a service manager would: POSIX raises SIGTERM; Windows sends Ctrl-Break to the
+// process group whose leader this process is (none when it was not started as one).
+void hostRequestStop();
+
 } // namespace dfcsim

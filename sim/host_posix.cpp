@@ -1,6 +1,7 @@
 #include "sim/host.h"
 
 #include <dlfcn.h>
+#include <signal.h>
 
 #include <cstdlib>
 
@@ -21,5 +22,7 @@ std::string hostLibraryDir() {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
+
+void hostRequestStop() { raise(SIGTERM); }
 
 } // namespace dfcsim

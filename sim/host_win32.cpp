@@ -29,4 +29,6 @@ std::string hostLibraryDir() {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+void hostRequestStop() { GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, GetCurrentProcessId()); }
+
 } // namespace dfcsim
