@@ -2,6 +2,9 @@
 
 #include "platform/platform.h"
 
+#include <cstdio>
+#include <utility>
+
 DfcLibrary dfc;
 
 namespace {
@@ -13,16 +16,46 @@ template <typename T> bool resolve(void* handle, const char* name, T& slot) {
     return slot != nullptr;
 }
 
+// The program's own folder by an absolute name, ending in a separator: a relative
+// folder ("./" when the program's name could not be had) would resolve against the
+// current folder, which is no trusted place to load code from.
+std::string trustedProgramFolder(const std::string& programDir) {
+    std::string folder = programDir;
+    if (!platform::isAbsolutePath(folder)) {
+        const std::string self = platform::moduleFileName();
+        const std::size_t cut = self.find_last_of(std::string(1, platform::kPathSeparator) + "/");
+        folder = cut == std::string::npos || !platform::isAbsolutePath(self) ? std::string() : self.substr(0, cut + 1);
+    }
+    if (!folder.empty() && folder.back() != platform::kPathSeparator && folder.back() != '/')
+        folder += platform::kPathSeparator;
+    return folder;
+}
+
+// A library that is there but unusable is worth a line on standard error as well as
+// the debug file's: the run then reports no adapters although adapters may exist.
+int refuse(std::string problem) {
+    g_problem = std::move(problem);
+    std::fprintf(stderr, "%s; running as on a system without adapters\n", g_problem.c_str());
+    std::fflush(stderr);
+    return 1;
+}
+
 } // namespace
 
 int loadDfcLibrary(const std::string& programDir) {
     unloadDfcLibrary();
     const std::string name = platform::kAdapterLibraryName;
-    void* handle = platform::loadLibrary(programDir + name);
-    if (handle == nullptr)
-        handle = platform::loadLibrary(name);
+    const std::string folder = trustedProgramFolder(programDir);
+    // A library in the program's folder is the one meant: when it cannot be used, no
+    // other copy is tried in its place.
+    const platform::LibraryLoad load = !folder.empty() && platform::fileExists(folder + name)
+                                           ? platform::loadTrustedLibrary(folder + name)
+                                           : platform::loadTrustedLibrary(name);
+    void* handle = load.handle;
     if (handle == nullptr) {
-        g_problem = "Adapter access library " + name + " not found in " + programDir +
+        if (load.found)
+            return refuse("Adapter access library cannot be loaded: " + load.reason);
+        g_problem = "Adapter access library " + name + " not found in " + folder +
                     " nor on the system search path";
         return 1;
     }
@@ -46,9 +79,9 @@ int loadDfcLibrary(const std::string& programDir) {
     WM_RESOLVE(DFC_IssueMboxWithRetryEx)
 #undef WM_RESOLVE
     if (missing != nullptr) {
-        g_problem = "Adapter access library " + name + " lacks the function " + missing;
         platform::freeLibrary(handle);
-        return 1;
+        return refuse("Adapter access library " + (load.path.empty() ? name : load.path) + " lacks the function " +
+                      missing);
     }
     dfc = table;
     return 0;

@@ -52,9 +52,12 @@ struct DfcLibrary {
 // The loaded library; every function pointer is set when dfcLibraryLoaded() is true.
 extern DfcLibrary dfc;
 
-// Loads the library from the program's own folder, then from the system's search path,
-// and resolves all twelve functions. Returns 0 on success; otherwise the table stays
-// empty and dfcLoadProblem() says what was missing.
+// Loads the library from the program's own folder (made absolute: never the current
+// folder), else from the system's trusted places, and resolves all twelve functions.
+// Returns 0 on success; otherwise the table stays empty and dfcLoadProblem() says why.
+// A library that is there but damaged, refused by the system or short of a function
+// is also reported on standard error; nothing is loaded from a file whose headers
+// claim more than it holds.
 int loadDfcLibrary(const std::string& programDir);
 bool dfcLibraryLoaded();
 // Why the library is unusable (empty when it loaded): reported in the debug file.

@@ -9,12 +9,15 @@
 #include "app/run_driver.h"
 #include "common/run_state.h"
 #include "download/ffs_download.h"
+#include "log/debug_log.h"
 #include "log/trace.h"
 #include "platform/platform.h"
 
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 
 int (*isAdministrator)() = platform::isAdministratorUser;
 
@@ -42,17 +45,75 @@ void getBinaryDir(char** argv) { deriveBinaryDir(argv[0], 220); }
 
 namespace {
 
+// Whether -s is among the options, matched as the parser matches it (whole argument,
+// any case). With -s standard output carries the XML document alone.
+bool documentOnStandardOutput(int argc, char** argv) {
+    const auto isOption = [](const char* argument, char name) {
+        return std::strlen(argument) == 2 && argument[0] == '-' &&
+               std::tolower(static_cast<unsigned char>(argument[1])) == name;
+    };
+    for (int i = 1; i < argc; ++i) {
+        if (isOption(argv[i], 'e'))
+            ++i; // -e takes the next argument as its file, whatever it looks like
+        else if (isOption(argv[i], 's'))
+            return true;
+    }
+    return false;
+}
+
 void cleanUp() {
     releaseAdapterEnvironment();
     unloadDfcLibrary();
 }
 
+// Whether the run is an inventory or an execution whose arguments pass the parser: the
+// runs that start the adapter library. The parser also sets process-wide texts and the
+// console echo; they are put back, so the run driver's own parse starts as before.
+bool runUsesAdapters(int argc, char** argv) {
+    const auto savedBinaryDir = binaryDir;
+    const auto savedConfigDir = configDir;
+    const auto savedPayloadDir = payloadDir;
+    const auto savedConsoleEcho = consoleEcho;
+    RunOptions scratch;
+    const int status = parseOptions(scratch, argc, argv);
+    binaryDir = savedBinaryDir;
+    configDir = savedConfigDir;
+    payloadDir = savedPayloadDir;
+    consoleEcho = savedConsoleEcho;
+    return status == 0 && (scratch.mode == Inventory || scratch.mode == Execution);
+}
+
+void sayRunLockWait(const std::string& what) {
+    std::fprintf(stderr, "winmarlo: another run of this program holds %s; waiting for it to end\n",
+                 what.c_str());
+    std::fflush(stderr);
+}
+
+// One inventory or execution at a time on this host, from before the adapter library
+// starts (it reads the adapters' state) until the process ends. The lock file lives in
+// the soft VPD folder. A lock that cannot be had is reported and the run goes on: an
+// execution then still downloads nothing unless its soft VPD files can be written.
+void takeRunLock() {
+    const char separator[2] = {platform::kPathSeparator, '\0'};
+    const std::optional<std::string> base = platform::programFilesDir();
+    const std::string folder =
+        base ? *base + separator + "Tavrel" + separator + "marlo" : std::string();
+    std::string why;
+    if (platform::acquireRunLock(folder, sayRunLockWait, &why) != 0) {
+        std::fprintf(stderr, "winmarlo: the run lock cannot be taken (%s); going on without it\n",
+                     why.c_str());
+        std::fflush(stderr);
+    }
+}
+
 } // namespace
 
 int winmarloMain(int argc, char** argv) {
+    // Decided before anything is printed: the settings file is read before the options.
+    sendNoticesToStandardError(documentOnStandardOutput(argc, argv));
     if (!isAdministrator()) {
-        std::printf("Not an Administrative user! Exiting...\n");
-        std::fflush(stdout);
+        std::fprintf(noticeStream(), "Not an Administrative user! Exiting...\n");
+        std::fflush(noticeStream());
         return 15;
     }
     if (const int status = checkArgumentLengths(argc, argv); status != 0)
@@ -70,6 +131,8 @@ int winmarloMain(int argc, char** argv) {
     if (hasHelpOption(argc, argv))
         return 0;
 
+    if (runUsesAdapters(argc, argv))
+        takeRunLock();
     loadDfcLibrary(binaryDir.str());
     const int status = initAdapterEnvironment(argc, argv, runUtility);
     // Without any adapter the environment ran the run driver itself; its result ends

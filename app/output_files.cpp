@@ -6,6 +6,7 @@
 #include "report/xml_writer.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -91,8 +92,8 @@ std::string createMARLODir(const char* variable, bool create) {
     return path.str();
 }
 
-void tavCNAFIDLogPaths() {
-    primaryFidLog = createMARLODir("ProgramFiles", true);
+void tavCNAFIDLogPaths(bool createDir) {
+    primaryFidLog = createMARLODir("ProgramFiles", createDir);
     secondaryFidLog = createMARLODir("PROGRAMFILES(x86)", false);
     if (!secondaryFidLog.empty() && !platform::fileExists(secondaryFidLog.str())) {
         debugPrint("Secondary log %s does not exist\n", secondaryFidLog.c_str());
@@ -104,14 +105,45 @@ void tavCNAFIDLogPaths() {
     debugPrint("Sec FID Log = %s\n", secondaryFidLog.c_str());
 }
 
+namespace {
+
+// What a name that is no ordinary file is, for the message that leaves it alone.
+const char* notOrdinaryFile(platform::FileKind kind) {
+    switch (kind) {
+    case platform::FileKind::Directory: return "a directory";
+    case platform::FileKind::Device: return "a device";
+    case platform::FileKind::Pipe: return "a FIFO";
+    case platform::FileKind::Socket: return "a socket";
+    case platform::FileKind::Missing:
+    case platform::FileKind::Regular:
+    case platform::FileKind::Link: return nullptr;
+    case platform::FileKind::Other: break;
+    }
+    return "not an ordinary file";
+}
+
+} // namespace
+
+// Only ordinary files and links are removed (a link itself, never what it names), and
+// the new file is created exclusively, so that nothing planted at the name in between
+// is written through. Anything else at the name is left alone and counts as a file
+// that cannot be removed.
 int openFreshFile(const char* name, std::FILE*& slot) {
-    if (platform::fileExists(name)) {
-        if (std::remove(name) != 0) {
+    slot = nullptr;
+    const platform::FileKind kind = platform::fileKindAt(name);
+    if (const char* what = notOrdinaryFile(kind)) {
+        debugPrint("Failed to remove output file! File = %s\n", name);
+        std::fprintf(stderr, "winmarlo: %s is %s, not an ordinary file; it is left alone\n", name, what);
+        std::fflush(stderr);
+        return 14;
+    }
+    if (kind != platform::FileKind::Missing) {
+        if (!platform::removeFileName(name)) {
             debugPrint("Failed to remove output file! File = %s\n", name);
             return 14;
         }
         debugPrint("Removed output file. File = %s\n", name);
-        slot = std::fopen(name, "w");
+        slot = platform::createFileExclusive(name);
         if (slot == nullptr) {
             debugPrint("Failed to create output file! File = %s\n", name);
             return 14;
@@ -119,7 +151,7 @@ int openFreshFile(const char* name, std::FILE*& slot) {
         debugPrint("Successfully created output file! File = %s\n", name);
         return 0;
     }
-    slot = name[0] == '\0' ? nullptr : std::fopen(name, "w");
+    slot = platform::createFileExclusive(name);
     return slot == nullptr ? 18 : 0;
 }
 
@@ -137,6 +169,7 @@ int openOutputFiles(RunOptions& options) {
                 return 13;
             }
         }
+        nameDebugFile(options.debugFile.c_str());
     }
     if ((options.outputTargets & OUTPUT_TO_FILE) == 0)
         return 0;

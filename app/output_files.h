@@ -11,9 +11,10 @@
 void defineDirectoryPaths();
 // temporary file := binaryDir + "temp.log"; reported only.
 void defineTempFile();
-// Fills the primary and secondary soft VPD log paths, creating the utility's
-// directory under the program-files directory when it is missing.
-void tavCNAFIDLogPaths();
+// Fills the primary and secondary soft VPD log paths; with createDir, creates the
+// utility's directory under the program-files directory when it is missing (only runs
+// that use the soft VPD files ask for that).
+void tavCNAFIDLogPaths(bool createDir = true);
 // Forms "<value of variable>/Tavrel/marlo/tavCNAFID.cfg" into resultPath; creates the
 // directory when asked. Returns the formed path.
 std::string createMARLODir(const char* variable, bool create);
@@ -22,7 +23,9 @@ std::string createMARLODir(const char* variable, bool create);
 // (debug file) or 14 (output file).
 int openOutputFiles(RunOptions& options);
 
-// Creates a file afresh, removing an existing one first. Returns 0, 14 when an
-// existing file could not be removed or re-created, 18 when a new file could not be
-// created.
+// Creates a file afresh, removing an existing ordinary file (or link) first; never
+// removes, truncates or writes through a directory, device, FIFO or socket, which
+// count as a file that cannot be removed (with a line on standard error). Returns 0,
+// 14 when an existing file could not be removed or re-created, 18 when a new file
+// could not be created.
 int openFreshFile(const char* name, std::FILE*& slot);

@@ -13,15 +13,18 @@
 #include "image/verify_fw_file.h"
 #include "common/text.h"
 #include "log/debug_log.h"
+#include "platform/platform.h"
 #include "report/result_codes.h"
 #include "report/rollback.h"
 #include "report/text_report.h"
 #include "report/xml_writer.h"
 #include "update/hba_inventory.h"
+#include "update/update_adapter.h"
 
 #include <cstdio>
 #include <cctype>
 #include <memory>
+#include <string>
 #include <string_view>
 
 std::int32_t updateStatus() {
@@ -84,6 +87,11 @@ void assignGroupNumbers() {
     }
 }
 
+namespace {
+// Why the last XML document did not reach its file whole, or empty.
+std::string documentFailure;
+} // namespace
+
 void exitUtility(RunOptions& options) {
     debugPrint("\n[Exiting]\n");
     if (hbaListHead != nullptr) {
@@ -96,7 +104,7 @@ void exitUtility(RunOptions& options) {
     }
     if (outputFile() != nullptr) {
         debugPrint("Closing output file = %s\n", options.outputFile.c_str());
-        closeOutputFile();
+        documentFailure = closeOutputFile();
     }
     if (familyIdListHead != nullptr) {
         debugPrint("Freeing Family ID List\n");
@@ -114,6 +122,24 @@ void exitUtility(RunOptions& options) {
 
 namespace {
 
+// Closes the run (exitUtility) and gives its exit status: a document that did not
+// reach its file whole ends the run with the output-file status (14), whatever the
+// run's own result, so that a cut document is never taken for success. A debug log
+// that fails only says so on standard error: it narrates, the document and the status
+// are the outcome.
+int closeRun(RunOptions& options, int result) {
+    exitUtility(options);
+    if (documentFailure.empty())
+        return result;
+    std::fprintf(stderr,
+                 "winmarlo: the XML document %s could not be written completely (%s); "
+                 "exit status 14\n",
+                 options.outputFile.c_str(), documentFailure.c_str());
+    std::fflush(stderr);
+    documentFailure.clear();
+    return 14;
+}
+
 int runImageQuery(RunOptions& options) {
     std::uint32_t extType = 0;
     if (isValidFileExtension(options.imageFile.c_str(), &extType, EXT_MODE_ANY) != 0) {
@@ -130,8 +156,7 @@ int runImageQuery(RunOptions& options) {
     }
     std::printf("%s\n", record.decodedVersion.c_str());
     std::fflush(stdout);
-    exitUtility(options);
-    return 0;
+    return closeRun(options, 0);
 }
 
 // The discovery phase shared by inventory and execution, in its fixed order: the soft
@@ -168,30 +193,33 @@ int runUtility(int argc, char** argv) {
     displayUtilityName();
     displayUtilityVersion();
     defineTempFile();
-    tavCNAFIDLogPaths();
+    // Only runs that go on to use the soft VPD files make the utility's folder.
+    tavCNAFIDLogPaths(status == 0 && fileStatus == 0 &&
+                      (options->mode == Inventory || options->mode == Execution));
     defineDirectoryPaths();
     if (!dfcLoadProblem().empty())
         debugPrint("%s; running as on a system without adapters\n", dfcLoadProblem().c_str());
 
     if (options->mode == Help) {
         displayHelp();
-        exitUtility(*options);
-        return 0;
+        return closeRun(*options, 0);
     }
     if (status != 0 || fileStatus != 0) {
         const int result = status != 0 ? status : fileStatus;
         writeFailureDocument(MESSAGE_KIND_INVENTORY, result);
-        exitUtility(*options);
-        return result;
+        return closeRun(*options, result);
     }
     if (options->mode == Version) {
         displayVersion();
-        exitUtility(*options);
-        return 0;
+        return closeRun(*options, 0);
     }
     if (options->mode == ImageQuery)
         return runImageQuery(*options);
 
+    // A polite stop (Ctrl-C, SIGTERM) of an execution never cuts a flash short: it
+    // only ends the Device loop between adapters. An inventory may stop at once.
+    if (options->mode == Execution)
+        platform::installStopHandler();
     discoverAndSelect();
     std::int32_t result = 0;
     if (options->mode == Inventory) {
@@ -205,14 +233,32 @@ int runUtility(int argc, char** argv) {
             makePayloadList(names, &payloadStatus);
         }
         freeFileNameList(names);
-        writeExecutionDocument(*options);
+        // Nothing is downloaded that the soft VPD files could not record.
+        softVpdWriteBlocked = checkCNAVPDFilesReplaceable() != 0;
+        const std::uint32_t untouched = writeExecutionDocument(*options);
         printResultReport();
         result = updateStatus();
-        updateCNAVPDFile();
+        if (untouched > 0) {
+            // Adapters left as they were are updates not done.
+            result = runTally.updateAttempts > runTally.updateFailures ? 4 : 2;
+            std::fprintf(stderr,
+                         "winmarlo: stopped on request after the adapter in progress; "
+                         "%u adapter(s) not updated\n",
+                         static_cast<unsigned>(untouched));
+            std::fflush(stderr);
+        }
+        // A family that was not recorded is an update not done: the next run would
+        // flash the card again. Nothing changed in the list when the files were blocked.
+        if (!softVpdWriteBlocked && updateCNAVPDFile() != 0 && (result == 0 || result == 1))
+            result = result == 0 ? 4 : 2;
         updateRollBack();
+    }
+    if (!flushOutputFile()) {
+        debugPrint("ERROR - The XML document could not be written completely. File = %s\n",
+                   options->outputFile.c_str());
+        result = 14;
     }
     debugPrint("\n[Return Code]\n");
     debugPrint("Return Status = %d\n", result);
-    exitUtility(*options);
-    return result;
+    return closeRun(*options, result);
 }

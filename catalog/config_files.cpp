@@ -5,11 +5,13 @@
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <list>
 #include <new>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 ConfigEntry* configListHead = nullptr;
@@ -85,7 +87,7 @@ enum class RecordEnd { NextRecord, StopFile };
 
 // Reads lines 2 to 5 of a record whose device id is known. These lines are neither
 // tokenised nor checked for comments.
-RecordEnd readRecordTail(std::FILE* file, std::uint32_t deviceId) {
+RecordEnd readRecordTail(std::FILE* file, std::uint32_t deviceId, const char* fileName) {
     std::uint32_t ids[3] = {};
     std::string line;
     std::string value;
@@ -116,11 +118,11 @@ RecordEnd readRecordTail(std::FILE* file, std::uint32_t deviceId) {
     }
     if (isTooLong(value, "family_id"))
         return RecordEnd::NextRecord;
-    addConfigEntry(deviceId, ids[0], ids[1], ids[2], value.c_str());
+    addConfigEntry(deviceId, ids[0], ids[1], ids[2], value.c_str(), fileName);
     return RecordEnd::NextRecord;
 }
 
-void readConfigFile(std::FILE* file) {
+void readConfigFile(std::FILE* file, const char* fileName) {
     std::string line;
     std::string value;
     while (readLine(file, kFirstLineMax, line)) {
@@ -142,9 +144,25 @@ void readConfigFile(std::FILE* file) {
             debugPrint("Error: pci_id value not in hex format!\n\n");
             continue;
         }
-        if (readRecordTail(file, deviceId) == RecordEnd::StopFile)
+        if (readRecordTail(file, deviceId, fileName) == RecordEnd::StopFile)
             return;
     }
+}
+
+// Name order as a Windows folder lists it: ASCII letters compared as upper case
+// ('_' after the letters), other bytes by value; names that differ only in case (a
+// POSIX folder may hold both) are settled by their bytes.
+bool listedBefore(const std::string& a, const std::string& b) {
+    const auto upper = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 'a' && u <= 'z' ? static_cast<unsigned char>(u - 'a' + 'A') : u;
+    };
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        if (upper(a[i]) != upper(b[i]))
+            return upper(a[i]) < upper(b[i]);
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
 }
 
 } // namespace
@@ -160,6 +178,7 @@ CluImage* makeFileNameList(const char* directory, int* status, int kind) {
     }
     if (!names)
         return nullptr;
+    std::sort(names->begin(), names->end(), listedBefore);
     *status = 0;
     CluImage* head = nullptr;
     for (const std::string& name : *names) {
@@ -230,7 +249,7 @@ ConfigEntry* readConfigFiles(const CluImage* fileList, int* status) {
         if (file == nullptr)
             continue;
         *status = 0;
-        readConfigFile(file);
+        readConfigFile(file, name);
         debugPrint("Closing = %s\n", name);
         std::fclose(file);
     }
@@ -276,12 +295,27 @@ int parseHexId(std::uint32_t* out, const char* text) {
 }
 
 int addConfigEntry(std::uint32_t deviceId, std::uint32_t vendorId, std::uint32_t subSystemId,
-                   std::uint32_t subVendorId, const char* familyId) {
+                   std::uint32_t subVendorId, const char* familyId, const char* fileName) {
     ++runTally.configEntriesValid;
-    for (const ConfigEntry& e : g_configEntries)
-        if (e.deviceId == deviceId && e.vendorId == vendorId && e.subSystemId == subSystemId &&
-            e.subVendorId == subVendorId)
-            return 0;
+    for (const ConfigEntry& e : g_configEntries) {
+        if (e.deviceId != deviceId || e.vendorId != vendorId || e.subSystemId != subSystemId ||
+            e.subVendorId != subVendorId)
+            continue;
+        // Which file a model's family ID comes from depends on the files' names; an
+        // operator who left two answers in the package is told which one is used.
+        if (e.familyId.view() != std::string_view(familyId)) {
+            char line[320];
+            std::snprintf(line, sizeof line,
+                          "Configuration conflict for adapter pci_id=%X vendor_id=%X subsys_id=%X subven_id=%X: "
+                          "family_id=%s from %s is used, family_id=%s from %s is ignored\n",
+                          deviceId, vendorId, subSystemId, subVendorId, e.familyId.c_str(), e.fileName.c_str(),
+                          familyId, fileName != nullptr ? fileName : "");
+            debugPrint("%s", line);
+            std::fputs(line, stderr);
+            std::fflush(stderr);
+        }
+        return 0;
+    }
     ConfigEntry* entry = nullptr;
     try {
         entry = &g_configEntries.emplace_back();
@@ -293,6 +327,7 @@ int addConfigEntry(std::uint32_t deviceId, std::uint32_t vendorId, std::uint32_t
     entry->subSystemId = subSystemId;
     entry->subVendorId = subVendorId;
     entry->familyId = familyId;
+    entry->fileName = fileName != nullptr ? fileName : "";
     if (configListHead == nullptr) {
         configListHead = entry;
     } else {

@@ -17,6 +17,7 @@ struct ConfigEntry {
     std::uint32_t subSystemId = 0; // "subsys_id"
     std::uint32_t subVendorId = 0; // "subven_id"
     FixedText<32> familyId;        // as written in the file, not validated
+    FixedText<32> fileName;        // the configuration file the record came from
     ConfigEntry* next = nullptr;
     ConfigEntry* prev = nullptr;
 };
@@ -32,7 +33,10 @@ constexpr int FILE_LIST_PAYLOAD = 1;
 constexpr std::size_t CONFIG_VALUE_MAX = 15;
 
 // Lists the configuration (kind 0) or payload (kind 1) file names of a directory
-// (which ends in a separator), newest-first: the reverse of the enumeration order.
+// (which ends in a separator), newest-first: the reverse of the enumeration order. The
+// directory is enumerated in name order, letters compared without regard to case (as
+// a Windows folder lists them), on every platform, so that one package gives one
+// result everywhere.
 // Only `filename` of each record is filled. status becomes 1 when the directory could
 // not be searched, 0 once the search started. The caller frees the list.
 CluImage* makeFileNameList(const char* directory, int* status, int kind);
@@ -58,9 +62,11 @@ int getKeyValue(const char* line, const char* key, std::string& valueOut, char d
 int parseHexId(std::uint32_t* out, const char* text);
 
 // Counts a valid record and appends it unless an entry with the same four ids exists:
-// the first record for a model wins. Returns 0, or 1 when memory could not be had.
+// the first record for a model wins. A later record that gives the model another family
+// ID is reported (debug file and standard error) with both files' names. Returns 0, or
+// 1 when memory could not be had.
 int addConfigEntry(std::uint32_t deviceId, std::uint32_t vendorId, std::uint32_t subSystemId,
-                   std::uint32_t subVendorId, const char* familyId);
+                   std::uint32_t subVendorId, const char* familyId, const char* fileName = "");
 
 // Writes the list to the debug log.
 void printConfigEntries(const ConfigEntry* head);

@@ -56,6 +56,30 @@ bool fits(const std::string& value, std::size_t capacity, const char* key, const
     return false;
 }
 
+// The lines of one file: the entries of its location in list order, each logged as
+// it is written when `log` is set.
+std::string fileContent(std::uint8_t location, bool log) {
+    std::string content;
+    for (const VPDEntry* e = vpdListHead; e != nullptr; e = e->next) {
+        if (e->location != location)
+            continue;
+        if (e->cnaType == VPD_TYPE_MAC) {
+            content += "MAC=" + e->address.str() + ";FW=" + e->fw_ver.str() +
+                       ";FID=" + e->fid_ver.str() + "\n";
+            if (log)
+                debugPrint("Writing: MAC=%s;FW=%s;FID=%s\n", e->address.c_str(), e->fw_ver.c_str(),
+                           e->fid_ver.c_str());
+        } else {
+            content += "WWPN=" + e->address.str() + ";FW=" + e->fw_ver.str() +
+                       ";BC=" + e->bc_ver.str() + ";FID=" + e->fid_ver.str() + "\n";
+            if (log)
+                debugPrint("Writing: WWPN=%s;FW=%s;BC=%s;FID=%s\n", e->address.c_str(),
+                           e->fw_ver.c_str(), e->bc_ver.c_str(), e->fid_ver.c_str());
+        }
+    }
+    return content;
+}
+
 } // namespace
 
 int readCNAVpdFile(const char* path, std::uint8_t location) {
@@ -189,46 +213,50 @@ int updateSoftwareCNAVPDFile(const char* path, std::uint8_t location) {
         return 0;
     }
     debugPrint("Log path: %s\n", path);
-    // The new content goes to a temporary file beside the old one and replaces it in one
-    // step, so that an interrupted or failed write never leaves a truncated file.
-    const std::string temporary = std::string(path) + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "w");
-    if (file == nullptr) {
+    const std::string content = fileContent(location, true);
+    // The new content replaces the file in one step, through a temporary file no other
+    // process can foresee or plant a link at, so that a failed or interrupted write
+    // leaves the old file whole.
+    std::string why;
+    if (platform::writeFileAtomically(path, content, &why) != 0) {
         debugPrint("Warning: Unable to create updated CNA file!\n");
-        return 1;
-    }
-    bool written = true;
-    for (const VPDEntry* e = vpdListHead; e != nullptr; e = e->next) {
-        if (e->location != location)
-            continue;
-        if (e->cnaType == VPD_TYPE_MAC) {
-            written &= std::fprintf(file, "MAC=%s;FW=%s;FID=%s\n", e->address.c_str(),
-                                    e->fw_ver.c_str(), e->fid_ver.c_str()) >= 0;
-            debugPrint("Writing: MAC=%s;FW=%s;FID=%s\n", e->address.c_str(), e->fw_ver.c_str(),
-                       e->fid_ver.c_str());
-        } else {
-            written &= std::fprintf(file, "WWPN=%s;FW=%s;BC=%s;FID=%s\n", e->address.c_str(),
-                                    e->fw_ver.c_str(), e->bc_ver.c_str(), e->fid_ver.c_str()) >= 0;
-            debugPrint("Writing: WWPN=%s;FW=%s;BC=%s;FID=%s\n", e->address.c_str(),
-                       e->fw_ver.c_str(), e->bc_ver.c_str(), e->fid_ver.c_str());
-        }
-    }
-    written &= std::fflush(file) == 0 && std::ferror(file) == 0;
-    written &= std::fclose(file) == 0;
-    if (!written) {
-        std::remove(temporary.c_str());
-        debugPrint("Warning: Unable to write %s; %s keeps its old content\n", temporary.c_str(),
-                   path);
-        return 1;
-    }
-    const int result = platform::replaceFile(temporary, path);
-    if (result != 0) {
-        std::remove(temporary.c_str());
-        debugPrint("Warning: Unable to replace %s (error %d); it keeps its old content\n", path,
-                   result);
+        debugPrint("%s; %s keeps its old content\n", why.c_str(), path);
+        std::fprintf(
+            stderr,
+            "winmarlo: the soft VPD file %s could not be written (%s); it keeps its old content\n",
+            path, why.c_str());
+        std::fflush(stderr);
         return 1;
     }
     return 0;
+}
+
+int checkCNAVPDFilesReplaceable() {
+    int result = 0;
+    const struct {
+        const FixedText<254>* path;
+        std::uint8_t location;
+    } files[] = {{&secondaryFidLog, VPD_SECONDARY}, {&primaryFidLog, VPD_PRIMARY}};
+    for (const auto& file : files) {
+        const FixedText<254>* path = file.path;
+        if (path->empty())
+            continue;
+        // The lines the file holds now must fit where the rewrite goes; the few a run
+        // adds are not foreseen.
+        std::string why;
+        if (platform::checkFileReplaceable(path->str(), fileContent(file.location, false), &why) ==
+            0)
+            continue;
+        debugPrint("Soft VPD file %s cannot be replaced: %s\n", path->c_str(), why.c_str());
+        std::fprintf(
+            stderr,
+            "winmarlo: the soft VPD file %s cannot be replaced (%s); no adapter is updated, "
+            "since what it gets could not be recorded\n",
+            path->c_str(), why.c_str());
+        std::fflush(stderr);
+        result = 1;
+    }
+    return result;
 }
 
 int updateCNAVPDFile() {

@@ -58,8 +58,14 @@ int updateCNAVPDFile();
 
 // Rewrites one file with the entries of its location, through a temporary file renamed
 // over the old one. Returns 0 (also for an empty path, which writes nothing), or 1 when
-// the file could not be rewritten; then its old content stays in place.
+// the file could not be rewritten; then its old content stays in place and a line on
+// standard error names the file.
 int updateSoftwareCNAVPDFile(const char* path, std::uint8_t location);
+
+// Proves, before anything is downloaded, that both files (where their paths are set)
+// could be rewritten now with the lines they hold. Returns 0, or 1 when one could not;
+// each such file is named, with the reason, on standard error and in the debug log.
+int checkCNAVPDFilesReplaceable();
 
 // Writes the list to the debug log.
 void printCNAEntries();

@@ -6,11 +6,23 @@
 #include "image/image_status.h"
 #include "image/prg_image.h"
 #include "log/debug_log.h"
+#include "platform/platform.h"
+
+#include <cstdio>
 
 std::uint32_t verifyFwFile(const char* path, CluImage* record) {
     if (path == nullptr || record == nullptr) {
         debugPrint("[verifyFwFile] - Invalid arguments!\n");
         return VERIFY_INVALID_ARGUMENTS;
+    }
+    // Only ordinary files are read: opening a FIFO would wait for a writer, and a
+    // device or directory holds no image. A missing file goes on to the reader, which
+    // reports it as it always has.
+    if (platform::fileExists(path) && !platform::isRegularFile(path)) {
+        std::fprintf(stderr, "Image file %s is not an ordinary file; it is not read\n", path);
+        std::fflush(stderr);
+        debugPrint("Image file %s is not an ordinary file; it is not read\n", path);
+        return OPEN_FILE_ERROR;
     }
     switch (record->extType) {
     case PRGext:

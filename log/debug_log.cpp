@@ -1,18 +1,35 @@
 #include "log/debug_log.h"
 
+#include <cerrno>
 #include <cstdarg>
+#include <cstring>
 #include <ctime>
 
 namespace {
 std::FILE* g_debugFile = nullptr;
+std::string g_debugName;
+std::string g_debugFailure; // why the debug file stopped taking text, or empty
+bool g_noticesToStandardError = false;
+
+void noteDebugFailure(int error) {
+    if (!g_debugFailure.empty())
+        return;
+    g_debugFailure = error != 0 ? std::strerror(error) : "write error";
+    std::fprintf(stderr, "winmarlo: cannot write the debug log %s (%s); it is incomplete\n",
+                 g_debugName.c_str(), g_debugFailure.c_str());
+    std::fflush(stderr);
 }
+} // namespace
 
 void debugPrint(const char* format, ...) {
-    if (g_debugFile != nullptr) {
+    if (g_debugFile != nullptr && g_debugFailure.empty()) {
         va_list args;
         va_start(args, format);
-        std::vfprintf(g_debugFile, format, args);
+        errno = 0;
+        const int written = std::vfprintf(g_debugFile, format, args);
         va_end(args);
+        if (written < 0 || std::fflush(g_debugFile) != 0)
+            noteDebugFailure(errno);
     }
     std::fflush(stdout);
 }
@@ -21,14 +38,28 @@ std::FILE* debugFile() { return g_debugFile; }
 
 std::FILE*& debugFileSlot() { return g_debugFile; }
 
-void attachDebugFile(std::FILE* file) { g_debugFile = file; }
+void attachDebugFile(std::FILE* file) {
+    g_debugFile = file;
+    g_debugFailure.clear();
+}
 
-void closeDebugFile() {
+void nameDebugFile(const char* name) { g_debugName = name; }
+
+std::string closeDebugFile() {
     if (g_debugFile != nullptr) {
-        std::fclose(g_debugFile);
+        errno = 0;
+        if (std::fclose(g_debugFile) != 0)
+            noteDebugFailure(errno);
         g_debugFile = nullptr;
     }
+    std::string failure;
+    failure.swap(g_debugFailure);
+    return failure;
 }
+
+void sendNoticesToStandardError(bool toStandardError) { g_noticesToStandardError = toStandardError; }
+
+std::FILE* noticeStream() { return g_noticesToStandardError ? stderr : stdout; }
 
 void displayTime() {
     static const char* const weekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};

@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <string>
 
-// Writes formatted text to the debug file when it is open; always flushes standard
-// output afterwards. No time stamp, no added newline.
+// Writes formatted text to the debug file when it is open and flushes it, so that a
+// killed run's log ends with the last step it narrated; always flushes standard output
+// afterwards. No time stamp, no added newline. A write that fails is reported once on
+// standard error and ends the narration: the log is cut, never holed.
 void debugPrint(const char* format, ...) WM_PRINTF(1, 2);
 
 // The open debug file, or null.
@@ -18,8 +20,16 @@ std::FILE* debugFile();
 std::FILE*& debugFileSlot();
 // Hands an opened file to the debug channel (null closes nothing and detaches).
 void attachDebugFile(std::FILE* file);
-// Closes the debug file if it is open.
-void closeDebugFile();
+// The debug file's name, for messages about it.
+void nameDebugFile(const char* name);
+// Closes the debug file if it is open. Returns the empty text when everything written
+// reached the file, else why not; the next debug file starts afresh.
+std::string closeDebugFile();
+
+// Console texts other than the XML document and the -h, -v and -e answers: standard
+// error when the document goes to standard output (-s), else standard output.
+void sendNoticesToStandardError(bool toStandardError);
+std::FILE* noticeStream();
 
 // Writes the current local time as "Www Mmm dd hh:mm:ss yyyy\n", or
 // "Current time is not available".

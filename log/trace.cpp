@@ -1,6 +1,7 @@
 #include "log/trace.h"
 
 #include "common/run_state.h"
+#include "log/debug_log.h"
 #include "platform/platform.h"
 
 #include <cctype>
@@ -61,7 +62,7 @@ void applySetting(const std::string& key, const std::string& value) {
     }
     if (key == "REMOTE_HBA_WWPN" && value.size() == 23)
         return; // recognised, changes nothing
-    std::printf("Unkonw Token Found");
+    std::fputs("Unkonw Token Found", noticeStream());
 }
 
 void parseSettingsLine(const char* line) {
@@ -101,7 +102,9 @@ const char* traceFilePath() {
 
 void traceWrite(void* /*handle*/, const char* format, ...) {
     const char* path = traceFilePath();
-    if (!platform::fileExists(path))
+    // Appended to only when it is an ordinary file: never through a link, never to a
+    // device or a pipe that happens to carry the name.
+    if (platform::fileKindAt(path) != platform::FileKind::Regular)
         return;
     std::FILE* file = std::fopen(path, "a");
     if (file == nullptr)

@@ -25,10 +25,12 @@ constexpr const char* kTraceFileName = "tavdbg.log";
 constexpr const char* kTraceSettingsFileName = "RM.INI";
 
 // Reads trace settings from an opened settings file to its end, then closes it.
-// Unknown keys print "Unkonw Token Found" on standard output.
+// Unknown keys print "Unkonw Token Found" on the notice stream (standard output, or
+// standard error when the document goes to standard output).
 void readTraceSettings(std::FILE* settings);
 
-// Appends formatted text to the trace file in binaryDir when that file exists.
+// Appends formatted text to the trace file in binaryDir when that file exists as an
+// ordinary file.
 void traceWrite(void* handle, const char* format, ...) WM_PRINTF(2, 3);
 
 // Writes "(hh:mm:ss.mmm) (pid) text\n" to the trace file.

@@ -46,12 +46,6 @@ std::optional<std::vector<std::string>> listDirectory(const std::string& directo
 // True when a file or directory of that name exists.
 bool fileExists(const std::string& path);
 
-// Renames a file over another, replacing an existing target in one step, so that a
-// reader sees either the old or the new file, never a half-written one. Both names
-// must lie on one volume. Returns 0, or a Windows-numbered error code (2 source
-// missing, 5 access denied, 1 any other failure on POSIX).
-int replaceFile(const std::string& from, const std::string& to);
-
 // Absolute form of a path; the path itself when it cannot be resolved.
 std::string absolutePath(const std::string& path);
 
@@ -126,5 +120,83 @@ bool tryWaitProcess(StartedProcess* process, int* exitValue);
 void* loadLibrary(const std::string& path);
 void* librarySymbol(void* library, const char* name);
 void freeLibrary(void* library);
+
+// Loading code only from trusted places, and reading only ordinary files.
+// Whether a path is absolute (POSIX: starts with '/'; Windows: a drive and a separator,
+// or a UNC name), so that it cannot resolve against the current folder.
+bool isAbsolutePath(const std::string& path);
+// Whether the path names an ordinary file. Links are followed (a read through a link
+// reads what it names); a device, FIFO, socket, directory or missing file gives false.
+// Never blocks.
+bool isRegularFile(const std::string& path);
+// Checks, without loading it, that a shared-library file holds what its headers claim
+// (ELF: the program and section header tables and every loadable segment lie inside the
+// file; PE: the DOS and NT headers, every section's raw data, the symbol and string
+// tables and the certificate table lie inside the file).
+// Returns the empty text when it does, otherwise why not.
+std::string checkLibraryFile(const std::string& path);
+// Outcome of loadTrustedLibrary.
+struct LibraryLoad {
+    void* handle = nullptr; // null when not loaded
+    bool found = false;     // a file of that name was there (damaged or not)
+    std::string path;       // the file loaded or refused, when known
+    std::string reason;     // the system's reason, or the header check's, when not loaded
+};
+// Loads a library from a full path, or by bare name from the system's trusted places
+// only (Windows: the program's folder and System32; POSIX: the loader's search path,
+// refusing a library that only an empty or relative LD_LIBRARY_PATH element, that is
+// the current folder, would supply). Every file is checked with checkLibraryFile first.
+LibraryLoad loadTrustedLibrary(const std::string& pathOrName);
+
+// Files the program owns, replaced whole, and the one-run-at-a-time lock.
+// Replaces a file with new bytes: they go to a temporary file created exclusively
+// beside it under an unpredictable name (never through a link), are flushed and synced,
+// and the temporary is renamed over the file (POSIX: the folder is synced afterwards),
+// so that a reader sees the old or the new file, never a mix. The file may be absent,
+// an ordinary file (whose permissions the new one keeps; a new one is readable by its
+// owner only) or a link (the link itself is replaced); anything else is refused.
+// Returns 0, or a Windows-numbered error code with `why` saying what failed; the file
+// is then unchanged and no temporary is left.
+int writeFileAtomically(const std::string& path, const std::string& bytes, std::string* why);
+// Proves that writeFileAtomically could replace the file with `bytes` now: the file is
+// absent, an ordinary file or a link, and a temporary file can be created in its folder
+// and take the bytes (it is removed again, unsynced). Returns 0, or an error code with
+// `why` as above.
+int checkFileReplaceable(const std::string& path, const std::string& bytes, std::string* why);
+// Takes the host-wide lock that lets one run at a time use the adapters. POSIX: an
+// exclusive flock on "winmarlo.lock" in `folder` (created with its parents when
+// missing; the file is opened without following a link and never truncated). Windows:
+// the named mutex kRunLockMutexName, an abandoned one taken over; `folder` is unused.
+// Tries without waiting first; when another process holds the lock, calls `waiting`
+// once with what it waits for (the lock file or the mutex name), then waits. Held
+// until releaseRunLock or the end of the process. Returns 0, or an error code with
+// `why` saying what failed (nothing is held then).
+constexpr const char* kRunLockFileName = "winmarlo.lock";
+constexpr const char* kRunLockMutexName = "Global\\TavrelWinmarloRun";
+int acquireRunLock(const std::string& folder, void (*waiting)(const std::string& what),
+                   std::string* why);
+// Gives the lock up; nothing when it is not held.
+void releaseRunLock();
+
+// Output files and polite stops: what lies at a path, removing a name, exclusive
+// creation, and the stop request of Ctrl-C, SIGTERM and their kin.
+enum class FileKind { Missing, Regular, Directory, Link, Device, Pipe, Socket, Other };
+// What lies at a path, without following a final symbolic link (Windows: a reparse
+// point is a Link; NUL, CON and names under "\\.\" are Devices).
+FileKind fileKindAt(const std::string& path);
+// Removes a name: a link itself, never what it points to; never a directory. Returns
+// whether the name is gone.
+bool removeFileName(const std::string& path);
+// Creates a new file for writing (text mode on Windows). Fails, and follows no link,
+// when anything already has the name (POSIX O_CREAT|O_EXCL|O_NOFOLLOW, Windows
+// CREATE_NEW). Null when the file cannot be created.
+std::FILE* createFileExclusive(const std::string& path);
+// From now on SIGINT, SIGTERM and SIGHUP (Windows: Ctrl-C, Ctrl-Break, console close,
+// log-off, shut-down) only note a stop request; a signal ignored when the program
+// started stays ignored. On Windows a console close holds the process until it ends
+// or the system's own time-out ends it.
+void installStopHandler();
+// Whether a stop was requested since installStopHandler.
+bool stopRequested();
 
 } // namespace platform

@@ -4,7 +4,10 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <bcrypt.h> // needs the types of windows.h
+
 #include <cstdlib>
+#include <fcntl.h>
 #include <io.h>
 #include <utility>
 
@@ -53,12 +56,6 @@ bool fileExists(const std::string& path) {
     if (path.empty())
         return false;
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-int replaceFile(const std::string& from, const std::string& to) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return ERROR_OK;
-    return static_cast<int>(GetLastError());
 }
 
 std::string absolutePath(const std::string& path) {
@@ -276,9 +273,7 @@ std::int64_t visitMappedFile(std::FILE* file, std::uint64_t offset, std::uint64_
     return result;
 }
 
-void* loadLibrary(const std::string& path) {
-    return reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
-}
+void* loadLibrary(const std::string& path) { return loadTrustedLibrary(path).handle; }
 
 void* librarySymbol(void* library, const char* name) {
     if (library == nullptr)
@@ -290,5 +285,447 @@ void freeLibrary(void* library) {
     if (library != nullptr)
         FreeLibrary(static_cast<HMODULE>(library));
 }
+
+// Loading code only from trusted places, and reading only ordinary files.
+
+namespace {
+
+// Before main runs, so that nothing this process loads by name afterwards (the
+// adapter library, or a library some system call pulls in) is searched for in the
+// current folder or along PATH: only the program's folder and System32.
+[[maybe_unused]] const bool librarySearchRestricted =
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_APPLICATION_DIR) != 0;
+
+// The system's text for an error code, with the code.
+std::string systemReason(DWORD error) {
+    char buffer[512] = {};
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                   0, buffer, sizeof buffer, nullptr);
+    std::string text(buffer, n);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' || text.back() == '.'))
+        text.pop_back();
+    if (text.empty())
+        text = "the system refused it";
+    return text + " (error " + std::to_string(error) + ")";
+}
+
+// Reads count bytes at offset; false when the file ends first.
+bool readAt(HANDLE file, std::uint64_t offset, void* buffer, DWORD count) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    return ReadFile(file, buffer, count, &read, &at) && read == count;
+}
+
+std::uint32_t le32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+std::uint32_t le16(const unsigned char* p) { return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8; }
+
+std::string checkPe(HANDLE file, std::uint64_t size) {
+    const std::string bytes = " (" + std::to_string(size) + " bytes)";
+    unsigned char dos[64] = {};
+    if (size < sizeof dos || !readAt(file, 0, dos, sizeof dos))
+        return "is too short to be a library" + bytes;
+    if (dos[0] != 'M' || dos[1] != 'Z')
+        return "is not a Windows library (no DOS header)";
+    const std::uint64_t lfanew = le32(dos + 0x3C);
+    unsigned char nt[24] = {};
+    if (lfanew > size || size - lfanew < sizeof nt || !readAt(file, lfanew, nt, sizeof nt))
+        return "is cut short: its NT headers lie beyond the end of the file" + bytes;
+    if (nt[0] != 'P' || nt[1] != 'E' || nt[2] != 0 || nt[3] != 0)
+        return "is not a Windows library (no PE signature)";
+    const std::uint64_t sections = le16(nt + 6);
+    const std::uint64_t optionalSize = le16(nt + 20);
+    const std::uint64_t table = lfanew + sizeof nt + optionalSize;
+    if (table > size)
+        return "is cut short: its optional header lies beyond the end of the file" + bytes;
+    if (sections == 0)
+        return "holds no sections";
+    if (sections > (size - table) / 40)
+        return "is cut short: its section table lies beyond the end of the file" + bytes;
+    for (std::uint64_t i = 0; i < sections; ++i) {
+        unsigned char section[40] = {};
+        if (!readAt(file, table + i * 40, section, sizeof section))
+            return "cannot be read";
+        const std::uint64_t rawSize = le32(section + 16);
+        const std::uint64_t rawPointer = le32(section + 20);
+        if (rawSize != 0 && (rawPointer > size || rawSize > size - rawPointer))
+            return "is cut short: a section's data lies beyond the end of the file" + bytes;
+    }
+    // The COFF symbol table (18-byte entries) and the string table behind it, whose
+    // first word is its own length.
+    const std::uint64_t symbols = le32(nt + 12);
+    if (symbols != 0) {
+        const std::uint64_t strings = symbols + 18ull * le32(nt + 16);
+        unsigned char length[4] = {};
+        if (strings > size || size - strings < 4 || !readAt(file, strings, length, 4) ||
+            le32(length) > size - strings)
+            return "is cut short: its symbol table lies beyond the end of the file" + bytes;
+    }
+    // The certificate table, the one data directory that gives a file offset.
+    unsigned char optional[2] = {};
+    if (optionalSize >= 2 && readAt(file, lfanew + sizeof nt, optional, 2)) {
+        const std::uint64_t directories = le16(optional) == 0x20B ? 112 : 96;
+        unsigned char entry[8] = {};
+        if (optionalSize >= directories + 5 * 8 && readAt(file, lfanew + sizeof nt + directories + 4 * 8, entry, 8)) {
+            const std::uint64_t at = le32(entry);
+            const std::uint64_t length = le32(entry + 4);
+            if (length != 0 && (at > size || length > size - at))
+                return "is cut short: its certificate table lies beyond the end of the file" + bytes;
+        }
+    }
+    return {};
+}
+
+// The folder of the running program, with its trailing separator.
+std::string programFolder() {
+    const std::string name = moduleFileName();
+    const std::size_t cut = name.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : name.substr(0, cut + 1);
+}
+
+} // namespace
+
+bool isAbsolutePath(const std::string& path) {
+    if (path.size() >= 2 && (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/'))
+        return true; // a UNC name
+    return path.size() >= 3 && (path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z' && path[1] == ':' &&
+           (path[2] == '\\' || path[2] == '/');
+}
+
+bool isRegularFile(const std::string& path) {
+    if (path.empty())
+        return false;
+    // No access asked for: opening only to ask what the name is. Directories need
+    // backup semantics to be opened at all.
+    const HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool regular = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &info) &&
+                         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    CloseHandle(file);
+    return regular;
+}
+
+std::string checkLibraryFile(const std::string& path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "cannot be opened: " + systemReason(GetLastError());
+    LARGE_INTEGER size{};
+    std::string problem;
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &size) || size.QuadPart < 0)
+        problem = "is not an ordinary file";
+    else
+        problem = checkPe(file, static_cast<std::uint64_t>(size.QuadPart));
+    CloseHandle(file);
+    return problem;
+}
+
+LibraryLoad loadTrustedLibrary(const std::string& pathOrName) {
+    LibraryLoad result;
+    std::string path;
+    if (pathOrName.find_first_of("\\/:") == std::string::npos) {
+        // A bare name: the program's folder, then System32, the places the loader
+        // itself would search with these flags; the file found is checked and loaded
+        // by its full name.
+        char system[MAX_PATH + 1] = {};
+        const UINT n = GetSystemDirectoryA(system, MAX_PATH);
+        const std::string folders[] = {programFolder(),
+                                       n > 0 && n < MAX_PATH ? std::string(system, n) + "\\" : std::string()};
+        for (const std::string& folder : folders)
+            if (path.empty() && !folder.empty() && fileExists(folder + pathOrName))
+                path = folder + pathOrName;
+        if (path.empty()) {
+            result.reason = pathOrName + " is neither in the program's folder nor in the system folder";
+            return result;
+        }
+    } else {
+        path = absolutePath(pathOrName);
+        if (!fileExists(path)) {
+            result.reason = path + ": no such file";
+            return result;
+        }
+    }
+    result.found = true;
+    result.path = path;
+    if (std::string problem = checkLibraryFile(path); !problem.empty()) {
+        result.reason = path + " " + problem;
+        return result;
+    }
+    // No dialog box for a damaged image: the run is unattended.
+    DWORD previousMode = 0;
+    const bool modeSet = SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &previousMode) != 0;
+    const HMODULE module =
+        LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const DWORD error = GetLastError();
+    if (modeSet)
+        SetThreadErrorMode(previousMode, nullptr);
+    result.handle = reinterpret_cast<void*>(module);
+    if (module == nullptr)
+        result.reason = path + ": " + systemReason(error);
+    return result;
+}
+
+// Files the program owns, replaced whole, and the one-run-at-a-time lock.
+
+namespace {
+
+int ownedFileFailure(DWORD error, const std::string& what, std::string* why) {
+    if (why != nullptr) {
+        char text[512] = "";
+        const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                       nullptr, error, 0, text, sizeof text, nullptr);
+        std::string reason(text, n);
+        while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' '))
+            reason.pop_back();
+        *why = what + ": " + (reason.empty() ? "error " + std::to_string(error) : reason);
+    }
+    return error != 0 ? static_cast<int>(error) : 1;
+}
+
+int ownedFileRefusal(const std::string& what, std::string* why) {
+    if (why != nullptr)
+        *why = what;
+    return ERROR_ACCESS_DENIED_CODE;
+}
+
+// 0 when the file may be replaced: absent, an ordinary file or a link (replaced itself).
+int checkOwnedFileTarget(const std::string& path, std::string* why) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return 0;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || (attributes & FILE_ATTRIBUTE_DEVICE) != 0)
+        return ownedFileRefusal(path + " is not an ordinary file", why);
+    return 0;
+}
+
+// Creates "<path>.<16 random hexadecimal digits><suffix>" with CREATE_NEW, which fails on
+// any name that exists, a link included; such a name is drawn again. Returns the open
+// handle, or INVALID_HANDLE_VALUE with `code` and `why` set.
+HANDLE createTemporaryBeside(const std::string& path, const char* suffix, std::string* temporary, int* code,
+                             std::string* why) {
+    for (int attempt = 0; attempt < 64; ++attempt) {
+        unsigned char random[8];
+        if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, random, sizeof random, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+            *code = ownedFileRefusal("no random name for a temporary file beside " + path, why);
+            return INVALID_HANDLE_VALUE;
+        }
+        char digits[2 * sizeof random + 1];
+        for (std::size_t i = 0; i < sizeof random; ++i)
+            std::snprintf(digits + 2 * i, 3, "%02x", static_cast<unsigned>(random[i]));
+        *temporary = path + "." + digits + suffix;
+        const HANDLE file = CreateFileA(temporary->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return file;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+            continue;
+        *code = ownedFileFailure(error, "cannot create the temporary file " + *temporary, why);
+        return INVALID_HANDLE_VALUE;
+    }
+    *code = ownedFileFailure(ERROR_FILE_EXISTS, "no free name for a temporary file beside " + path, why);
+    return INVALID_HANDLE_VALUE;
+}
+
+// Writes every byte; 0 or the error code of the failing write.
+DWORD writeAllBytes(HANDLE file, const std::string& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const std::size_t left = bytes.size() - done;
+        const DWORD chunk = static_cast<DWORD>(left < 0x40000000u ? left : 0x40000000u);
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr) || written == 0)
+            return GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
+        done += written;
+    }
+    return 0;
+}
+
+HANDLE runLockMutex = nullptr;
+
+} // namespace
+
+int writeFileAtomically(const std::string& path, const std::string& bytes, std::string* why) {
+    if (const int refused = checkOwnedFileTarget(path, why); refused != 0)
+        return refused;
+    std::string temporary;
+    int code = 0;
+    const HANDLE file = createTemporaryBeside(path, ".tmp", &temporary, &code, why);
+    if (file == INVALID_HANDLE_VALUE)
+        return code;
+    DWORD error = writeAllBytes(file, bytes);
+    std::string step = error != 0 ? "cannot write " + temporary : std::string();
+    if (error == 0 && !FlushFileBuffers(file)) {
+        error = GetLastError();
+        step = "cannot flush " + temporary;
+    }
+    if (!CloseHandle(file) && error == 0) {
+        error = GetLastError();
+        step = "cannot close " + temporary;
+    }
+    if (error == 0 && !MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = GetLastError();
+        step = "cannot rename " + temporary + " to " + path;
+    }
+    if (error != 0) {
+        DeleteFileA(temporary.c_str());
+        return ownedFileFailure(error, step, why);
+    }
+    return ERROR_OK;
+}
+
+int checkFileReplaceable(const std::string& path, const std::string& bytes, std::string* why) {
+    if (const int refused = checkOwnedFileTarget(path, why); refused != 0)
+        return refused;
+    std::string temporary;
+    int code = 0;
+    const HANDLE file = createTemporaryBeside(path, ".probe", &temporary, &code, why);
+    if (file == INVALID_HANDLE_VALUE)
+        return code;
+    const DWORD error = writeAllBytes(file, bytes);
+    CloseHandle(file);
+    if (!DeleteFileA(temporary.c_str()) && error == 0)
+        return ownedFileFailure(GetLastError(), "cannot remove " + temporary, why);
+    return error == 0 ? ERROR_OK : ownedFileFailure(error, "cannot write " + temporary, why);
+}
+
+int acquireRunLock(const std::string&, void (*waiting)(const std::string& what), std::string* why) {
+    if (runLockMutex != nullptr)
+        return ERROR_OK;
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, kRunLockMutexName);
+    // A mutex another account made may deny creation but still allow waiting on it.
+    if (mutex == nullptr)
+        mutex = OpenMutexA(SYNCHRONIZE, FALSE, kRunLockMutexName);
+    if (mutex == nullptr)
+        return ownedFileFailure(GetLastError(), std::string("cannot open the mutex ") + kRunLockMutexName, why);
+    DWORD wait = WaitForSingleObject(mutex, 0);
+    if (wait == WAIT_TIMEOUT) {
+        if (waiting != nullptr)
+            waiting(kRunLockMutexName);
+        wait = WaitForSingleObject(mutex, INFINITE);
+    }
+    // WAIT_ABANDONED: its last owner ended without releasing it; it is ours now.
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
+        const DWORD error = GetLastError();
+        CloseHandle(mutex);
+        return ownedFileFailure(error, std::string("cannot wait for the mutex ") + kRunLockMutexName, why);
+    }
+    runLockMutex = mutex;
+    return ERROR_OK;
+}
+
+void releaseRunLock() {
+    if (runLockMutex == nullptr)
+        return;
+    ReleaseMutex(runLockMutex);
+    CloseHandle(runLockMutex);
+    runLockMutex = nullptr;
+}
+
+// Output files and polite stops.
+
+FileKind fileKindAt(const std::string& path) {
+    if (path.empty())
+        return FileKind::Missing;
+    // Names in the device namespace are never opened here: opening a named pipe would
+    // connect to it.
+    if (path.rfind("\\\\.\\", 0) == 0 || path.rfind("//./", 0) == 0)
+        return FileKind::Device;
+    const HANDLE handle =
+        CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    DWORD attributes = INVALID_FILE_ATTRIBUTES;
+    if (handle != INVALID_HANDLE_VALUE) {
+        const DWORD type = GetFileType(handle);
+        BY_HANDLE_FILE_INFORMATION info;
+        const bool haveInfo = type == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info);
+        CloseHandle(handle);
+        if (type == FILE_TYPE_CHAR)
+            return FileKind::Device; // NUL, CON, COM1 and their kin
+        if (type == FILE_TYPE_PIPE)
+            return FileKind::Pipe;
+        if (!haveInfo)
+            return FileKind::Other;
+        attributes = info.dwFileAttributes;
+    } else {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME)
+            return FileKind::Missing;
+        attributes = GetFileAttributesA(path.c_str()); // held open elsewhere without sharing
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return FileKind::Other;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return FileKind::Link;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return FileKind::Directory;
+    if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0)
+        return FileKind::Device;
+    return FileKind::Regular;
+}
+
+bool removeFileName(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_FILE_NOT_FOUND;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        // A link to a directory is removed as a directory; the folder it names stays.
+        return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && RemoveDirectoryA(path.c_str());
+    }
+    return DeleteFileA(path.c_str()) != 0; // on a link, deletes the link
+}
+
+std::FILE* createFileExclusive(const std::string& path) {
+    if (path.empty())
+        return nullptr;
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, "w");
+    if (file == nullptr)
+        _close(fd);
+    return file;
+}
+
+namespace {
+
+volatile LONG stopFlag = 0;
+
+BOOL WINAPI onConsoleEvent(DWORD event) {
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+        InterlockedExchange(&stopFlag, 1);
+        return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        InterlockedExchange(&stopFlag, 1);
+        // The system ends the process as soon as this returns: hold it here so that
+        // the run finishes the adapter in progress and ends itself.
+        for (;;)
+            Sleep(1000);
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+void installStopHandler() { SetConsoleCtrlHandler(onConsoleEvent, TRUE); }
+
+bool stopRequested() { return InterlockedCompareExchange(&stopFlag, 0, 0) != 0; }
 
 } // namespace platform

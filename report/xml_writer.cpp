@@ -3,32 +3,88 @@
 #include "adapter/board_family.h"
 #include "adapter/hba_entry.h"
 #include "log/debug_log.h"
+#include "platform/platform.h"
 #include "report/result_codes.h"
 #include "update/update_adapter.h"
 
+#include <cerrno>
 #include <cstdarg>
+#include <cstring>
 #include <string>
 #include <string_view>
 
 namespace {
 
 std::FILE* g_outputFile = nullptr;
+std::string g_outputFailure; // why the output file stopped taking the document, or empty
 
-// Texts from adapters and files go into the documents escaped, and control characters
-// are dropped, so that every document parses whatever an adapter reports.
+void noteOutputFailure(int error) {
+    if (g_outputFailure.empty())
+        g_outputFailure = error != 0 ? std::strerror(error) : "write error";
+}
+
+// Length of the well-formed UTF-8 sequence at text[i] (RFC 3629: no overlong forms,
+// no surrogates, nothing above U+10FFFF), or 0 when the bytes there are not one.
+std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
+    const auto byte = [&text](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+    const unsigned char lead = byte(i);
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (i + length > text.size() || byte(i + 1) < low || byte(i + 1) > high)
+        return 0;
+    for (std::size_t k = 2; k < length; ++k)
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF)
+            return 0;
+    return length;
+}
+
+// Texts from adapters, VPD, configuration and file names go into the documents
+// escaped, so that every document parses whatever they hold. Control characters and
+// U+FFFE/U+FFFF (no XML characters) are dropped; well-formed UTF-8 is kept as it is;
+// each byte that is not part of a well-formed sequence is taken as the Latin-1
+// character of that value and written in UTF-8 (a lone 0xE9 becomes U+00E9).
 std::string xmlText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default:
-            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F)
-                out += c;
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            switch (c) {
+            case '&': out += "&amp;"; break;
+            case '<': out += "&lt;"; break;
+            case '>': out += "&gt;"; break;
+            case '"': out += "&quot;"; break;
+            default:
+                if (byte >= 0x20 && byte != 0x7F)
+                    out += c;
+            }
+            ++i;
+            continue;
         }
+        if (const std::size_t length = utf8SequenceLength(text, i); length != 0) {
+            const std::string_view sequence = text.substr(i, length);
+            if (sequence != "\xEF\xBF\xBE" && sequence != "\xEF\xBF\xBF")
+                out += sequence;
+            i += length;
+            continue;
+        }
+        out += static_cast<char>(0xC0 | (byte >> 6));
+        out += static_cast<char>(0x80 | (byte & 0x3F));
+        ++i;
     }
     return out;
 }
@@ -209,15 +265,32 @@ template <typename Write> bool writeSelectedDevices(const RunOptions& options, W
 
 std::FILE* outputFile() { return g_outputFile; }
 
-void attachOutputFile(std::FILE* file) { g_outputFile = file; }
+void attachOutputFile(std::FILE* file) {
+    g_outputFile = file;
+    g_outputFailure.clear();
+}
 
 std::FILE*& outputFileSlot() { return g_outputFile; }
 
-void closeOutputFile() {
+bool flushOutputFile() {
+    if (g_outputFile != nullptr && g_outputFailure.empty()) {
+        errno = 0;
+        if (std::fflush(g_outputFile) != 0)
+            noteOutputFailure(errno);
+    }
+    return g_outputFailure.empty();
+}
+
+std::string closeOutputFile() {
     if (g_outputFile != nullptr) {
-        std::fclose(g_outputFile);
+        errno = 0;
+        if (std::fclose(g_outputFile) != 0)
+            noteOutputFailure(errno);
         g_outputFile = nullptr;
     }
+    std::string failure;
+    failure.swap(g_outputFailure);
+    return failure;
 }
 
 void xmlPrint(std::FILE* handle, const char* format, ...) {
@@ -227,11 +300,15 @@ void xmlPrint(std::FILE* handle, const char* format, ...) {
         std::vprintf(format, args);
         va_end(args);
     }
-    if (handle != nullptr) {
+    const bool toOutputFile = handle != nullptr && handle == g_outputFile;
+    if (handle != nullptr && !(toOutputFile && !g_outputFailure.empty())) {
         va_list args;
         va_start(args, format);
-        std::vfprintf(handle, format, args);
+        errno = 0;
+        const int written = std::vfprintf(handle, format, args);
         va_end(args);
+        if (written < 0 && toOutputFile)
+            noteOutputFailure(errno);
     }
     std::fflush(stdout);
 }
@@ -333,12 +410,13 @@ void writeInventoryDocument(RunOptions& options) {
         xmlClose("SVMInventory", 0);
 }
 
-void writeExecutionDocument(RunOptions& options) {
+std::uint32_t writeExecutionDocument(RunOptions& options) {
     debugPrint("\n[Execution Mode]\n");
     xmlDeclaration();
     const bool haveList = hbaListHead != nullptr;
     const bool opened = openDocumentRoot("SVMExecution", haveList, !options.wwn.empty());
     bool matched = false;
+    std::uint32_t untouched = 0;
     if (!haveList || runTally.adaptersSupported == 0) {
         // nothing more: the status rules give 17 or 6
     } else if (runTally.configFilesRead == 0) {
@@ -350,12 +428,21 @@ void writeExecutionDocument(RunOptions& options) {
     } else if (runTally.payloadEntriesValid == 0) {
         statusForCode(MESSAGE_KIND_EXECUTION, 12);
     } else {
-        // Each selected adapter is updated inside its Device element, so a reader of
-        // the file during the run sees the finished devices.
-        matched = writeSelectedDevices(options, [&options](HbaEntry& e) {
+        // Each selected adapter is updated inside its Device element, flushed when it
+        // is finished, so a reader of the file during the run sees the finished devices.
+        // A stop request is honoured only between adapters: a flash is never cut short.
+        matched = writeSelectedDevices(options, [&options, &untouched](HbaEntry& e) {
+            if (platform::stopRequested()) {
+                if (untouched++ == 0)
+                    debugPrint("\n[Stop requested]\n");
+                debugPrint("Adapter %lu not updated: stop requested\n",
+                           static_cast<unsigned long>(e.adapterNumber) + 1);
+                return;
+            }
             writeDeviceStart(e);
             executeDevice(e, options);
             xmlClose("Device", 1);
+            flushOutputFile();
         });
     }
     reportSelectionMiss(MESSAGE_KIND_EXECUTION, options, matched);
@@ -364,4 +451,5 @@ void writeExecutionDocument(RunOptions& options) {
             xmlReboot(options, 1);
         xmlClose("SVMExecution", 0);
     }
+    return untouched;
 }

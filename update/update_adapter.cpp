@@ -22,6 +22,7 @@
 
 DownloadFunction updateDownload = UpdateTindleFirmwareWithFeedback;
 void (*updateSleep)(unsigned milliseconds) = platform::sleepMs;
+bool softVpdWriteBlocked = false;
 
 namespace {
 
@@ -173,6 +174,10 @@ int updateAdapter(RunOptions& options, HbaEntry& entry) {
     runTally.updateAttempts += 1;
     debugPrint("\n[Opening Adapter]\n");
     debugPrint("HBA number = %d\n", entry.adapterNumber);
+    if (softVpdWriteBlocked) {
+        debugPrint("The soft VPD files cannot be replaced; the adapter is left as it is\n");
+        return reportDownloadFailure(entry, 36);
+    }
 
     bool onVersion4 = false;
     if (ferroxFC) {

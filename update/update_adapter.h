@@ -29,6 +29,11 @@ using DownloadFunction = std::uint32_t (*)(std::uint32_t board, const char* path
 extern DownloadFunction updateDownload;
 extern void (*updateSleep)(unsigned milliseconds);
 
+// Set by the run driver when the soft VPD files cannot be replaced: every component
+// then ends with 36 before its adapter is touched, because a card whose new family
+// could not be recorded would be flashed again, as if new, by every later run.
+extern bool softVpdWriteBlocked;
+
 // Runs the update of the component that options.downloadTarget names; returns a result
 // code (0, 20, 30, 31, 32, 33, 34, 36, 37, 38, 39, 41, 42).
 int updateAdapter(RunOptions& options, HbaEntry& entry);

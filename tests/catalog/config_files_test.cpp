@@ -66,15 +66,8 @@ TEST_F(ConfigFilesTest, ListsAcceptedNamesNewestFirstAndLogsTheRest) {
     int status = -1;
     CluImage* list = makeFileNameList(configDir.c_str(), &status, FILE_LIST_CONFIG);
     EXPECT_EQ(status, 0);
-    // Newest-first: the reverse of the order in which the directory enumerates them.
-    std::vector<std::string> expected;
-    const auto enumerated = platform::listDirectory(configPath());
-    ASSERT_TRUE(enumerated.has_value());
-    for (const std::string& n : *enumerated)
-        if (n == "a.ini" || n == "b.INI" || n == name31)
-            expected.insert(expected.begin(), n);
-    EXPECT_EQ(names(list), expected);
-    EXPECT_EQ(expected.size(), 3u);
+    // Newest-first: the reverse of the order in which the directory is enumerated.
+    EXPECT_EQ(names(list), (std::vector<std::string>{name31, "b.INI", "a.ini"}));
     freeFileNameList(list);
 
     const std::string log = debugText();
@@ -84,6 +77,25 @@ TEST_F(ConfigFilesTest, ListsAcceptedNamesNewestFirstAndLogsTheRest) {
     EXPECT_NE(log.find("Skipping file = " + name32 + "\nThe file name is longer than expected.\n"),
               std::string::npos);
     EXPECT_EQ(log.find("folder.ini"), std::string::npos);
+}
+
+// One package gives one result on every machine: whatever order the folder hands out,
+// names are enumerated as a Windows folder lists them, letters compared as upper case
+// (so '_' comes after the letters), for both kinds of list.
+TEST_F(ConfigFilesTest, NamesAreEnumeratedInWindowsFolderOrderOnEveryPlatform) {
+    const std::vector<std::string> created = {"C.INI", "b.ini", "A_x.ini", "ab.ini", "a.ini"};
+    for (const std::string& name : created)
+        testkit::writeText(configFile(name), "x\n");
+    int status = -1;
+    CluImage* list = makeFileNameList(configDir.c_str(), &status, FILE_LIST_CONFIG);
+    EXPECT_EQ(names(list), created); // newest-first: the reverse of a.ini, ab.ini, A_x.ini, b.ini, C.INI
+    freeFileNameList(list);
+
+    for (const char* name : {"Z.grp", "y.PRG", "_.all"})
+        testkit::writeText(configFile(name), "x\n");
+    list = makeFileNameList(configDir.c_str(), &status, FILE_LIST_PAYLOAD);
+    EXPECT_EQ(names(list), (std::vector<std::string>{"_.all", "Z.grp", "y.PRG"}));
+    freeFileNameList(list);
 }
 
 TEST_F(ConfigFilesTest, PayloadKindListsImageNamesAndUnknownKindListsNothing) {
@@ -222,27 +234,49 @@ INSTANTIATE_TEST_SUITE_P(Cases, ConfigRecordTest, ::testing::ValuesIn(kRecordCas
                              return name;
                          });
 
-TEST_F(ConfigFilesTest, FirstFileInListOrderWinsForAModelAndIsDumped) {
-    testkit::writeText(configFile("a.ini"), "pci_id=0xF100\nvendor_id=0x10DF\nsubsys_id="
-                                            "0xF100\nsubven_id=0x10DF\nfamily_id=01.01.01\n");
-    testkit::writeText(configFile("b.ini"), "pci_id=0xF100\nvendor_id=0x10DF\nsubsys_id="
-                                            "0xF100\nsubven_id=0x10DF\nfamily_id=02.02.02\n");
-    int status = -1;
-    CluImage* list = makeFileNameList(configDir.c_str(), &status, FILE_LIST_CONFIG);
-    ASSERT_NE(list, nullptr);
-    const std::string winner = list->filename == "a.ini" ? "01.01.01" : "02.02.02";
-    readConfigFiles(list, &status);
-    freeFileNameList(list);
-    EXPECT_EQ(listedEntries(), "F100/10DF/F100/10DF=" + winner + ";");
-    EXPECT_EQ(runTally.configEntriesValid, 2u);
-    EXPECT_EQ(runTally.configFilesRead, 2u);
+// Files are read newest-first, so of two files that describe one model the later name
+// wins, with names compared without regard to case; where their family IDs differ the
+// debug file and standard error say which file was used and which ignored.
+TEST_F(ConfigFilesTest, LaterNameWinsForAModelAndAConflictIsReported) {
+    struct Case {
+        const char* firstFamily;  // in a.ini
+        const char* secondFamily; // in B.ini, which is read first
+        const char* conflict;     // the line, or "" when there is none
+    };
+    const Case cases[] = {
+        {"01.01.01", "02.02.02",
+         "Configuration conflict for adapter pci_id=F100 vendor_id=10DF subsys_id=F100 subven_id=10DF: "
+         "family_id=02.02.02 from B.ini is used, family_id=01.01.01 from a.ini is ignored\n"},
+        {"02.02.02", "02.02.02", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.firstFamily);
+        clearState();
+        configDir = configPath() + platform::kPathSeparator;
+        const std::string record = "pci_id=0xF100\nvendor_id=0x10DF\nsubsys_id=0xF100\nsubven_id=0x10DF\nfamily_id=";
+        testkit::writeText(configFile("a.ini"), record + c.firstFamily + "\n");
+        testkit::writeText(configFile("B.ini"), record + c.secondFamily + "\n");
+        const std::size_t logged = debugText().size();
+        ::testing::internal::CaptureStderr();
+        readAll();
+        const std::string errors = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(listedEntries(), std::string("F100/10DF/F100/10DF=") + c.secondFamily + ";");
+        EXPECT_EQ(runTally.configEntriesValid, 2u);
+        EXPECT_EQ(runTally.configFilesRead, 2u);
+        EXPECT_EQ(errors, c.conflict);
+        const std::string log = debugText().substr(logged);
+        EXPECT_LT(log.find("Opening file = B.ini"), log.find("Opening file = a.ini"));
+        EXPECT_EQ(log.find("Configuration conflict") != std::string::npos, *c.conflict != '\0') << log;
+        if (*c.conflict != '\0') {
+            EXPECT_NE(log.find(c.conflict), std::string::npos) << log;
+        }
+    }
 
     printConfigEntries(configListHead);
     EXPECT_NE(
         debugText().find("\n\n[Discovered Configuration Entries]\n\nConfiguration #1\n"
                          "--- deviceId    = F100\n--- vendorId    = 10DF\n--- subSystemId = F100\n"
-                         "--- subVendorId = 10DF\n--- family      = " +
-                         winner + "\n\n"),
+                         "--- subVendorId = 10DF\n--- family      = 02.02.02\n\n"),
         std::string::npos);
 }
 

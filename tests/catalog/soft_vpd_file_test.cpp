@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 
 #include <filesystem>
+#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -198,30 +199,116 @@ TEST_F(SoftVpdTest, UpdateRunWritesBothFilesAndReadsBackTheSame) {
               "00-90-FA-00-00-04|11.2.216.9|N/A|02.01.01|2|0;");
 }
 
-TEST_F(SoftVpdTest, AFailedWriteKeepsTheOldContent) {
+TEST_F(SoftVpdTest, AFailedWriteLeavesWhatStandsAtTheFilesPlace) {
     const std::string old = "WWPN=10000000C9000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n";
     testkit::writeText(primary(), old);
     createCNAVpdList();
     HbaEntry adapter = fcAdapter("10000000C9000001", "UD202A3", "UU700X1", "02.01.01");
     updateCNA_VPD_Data(&adapter, 0);
 
-    // Nothing can be created where the new content would go.
-    const fs::path blocked = primary() + ".tmp";
-    fs::create_directories(blocked / "inside");
+    // A folder where the file should be is left as it stands.
+    fs::remove(primary());
+    fs::create_directories(fs::path(primary()) / "inside");
     EXPECT_EQ(updateCNAVPDFile(), 1);
-    EXPECT_EQ(testkit::readText(primary()), old);
+    EXPECT_TRUE(fs::is_directory(fs::path(primary()) / "inside"));
     const std::string log = debugText();
     EXPECT_NE(log.find("Log path does not exist, exiting\n"),
               std::string::npos); // no secondary path
-    EXPECT_NE(
-        log.find("Log path: " + primary() + "\nWarning: Unable to create updated CNA file!\n"),
-        std::string::npos);
+    EXPECT_NE(log.find("Log path: " + primary() +
+                       "\nWriting: WWPN=10000000C9000001;FW=UD202A3;"
+                       "BC=UU700A0;FID=02.01.01\nWarning: Unable to create updated CNA file!\n"),
+              std::string::npos);
+    // No temporary file is left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.file("pri")), fs::directory_iterator()), 1);
 
     // Once the way is clear, the same list is written.
-    fs::remove_all(blocked);
+    fs::remove_all(primary());
     EXPECT_EQ(updateCNAVPDFile(), 0);
     EXPECT_EQ(testkit::readText(primary()),
               "WWPN=10000000C9000001;FW=UD202A3;BC=UU700A0;FID=02.01.01\n");
+}
+
+// Links planted at names the program writes are never written through: not at the name
+// its temporary file once had, nor at the file itself, where the link is replaced by an
+// ordinary file holding the new lines.
+TEST_F(SoftVpdTest, LinksPlantedAtItsNamesAreNeverWrittenThrough) {
+    if (platform::kIsWindows)
+        GTEST_SKIP() << "making links needs a privilege there";
+    const std::string victim = dir_.file("victim"), other = dir_.file("other");
+    testkit::writeText(victim, "victim\n");
+    testkit::writeText(other, "other\n");
+    fs::create_symlink(victim, primary() + ".tmp");
+    fs::create_symlink(other, primary());
+    createCNAVpdList();
+    HbaEntry adapter = fcAdapter("10000000C9000001", "UD202A3", "UU700X1", "02.01.01");
+    updateCNA_VPD_Data(&adapter, 0);
+
+    EXPECT_EQ(updateCNAVPDFile(), 0);
+    EXPECT_EQ(testkit::readText(victim), "victim\n");
+    EXPECT_EQ(testkit::readText(other), "other\n");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(primary())));
+    EXPECT_EQ(testkit::readText(primary()),
+              "WWPN=10000000C9000001;FW=UD202A3;BC=UU700X1;FID=02.01.01\n");
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(primary() + ".tmp")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.file("pri")), fs::directory_iterator()), 2);
+}
+
+// Before anything is downloaded the run proves that each soft VPD file could be rewritten
+// now; a file whose place or folder cannot take it is named, and nothing is left behind.
+TEST_F(SoftVpdTest, TheReplaceableCheckRefusesWhatCouldNotBeRewritten) {
+    const char sep = platform::kPathSeparator;
+    struct Case {
+        const char* name;
+        std::string primaryPath, secondaryPath;
+        void (*prepare)(const std::string& dir);
+        int result;
+    };
+    const std::string pri = primary(), sec = secondary();
+    const Case cases[] = {
+        {"no file yet", pri, "", [](const std::string&) {}, 0},
+        {"ordinary files", pri, sec,
+         [](const std::string& dir) {
+             const char s = platform::kPathSeparator;
+             testkit::writeText(dir + s + "pri" + s + "tavCNAFID.cfg", "WWPN=1;FW=2;BC=3;FID=4\n");
+             testkit::writeText(dir + s + "sec" + s + "tavCNAFID.cfg", "");
+         },
+         0},
+        {"its folder is missing", dir_.file("gone") + sep + "tavCNAFID.cfg", "",
+         [](const std::string&) {}, 1},
+        {"its folder is an ordinary file", dir_.file("flat") + sep + "tavCNAFID.cfg", "",
+         [](const std::string& dir) {
+             testkit::writeText(dir + platform::kPathSeparator + "flat", "not a folder\n");
+         },
+         1},
+        {"a folder stands at the secondary file's place", pri, sec,
+         [](const std::string& dir) {
+             const char s = platform::kPathSeparator;
+             fs::create_directories(dir + s + "sec" + s + "tavCNAFID.cfg" + s + "inside");
+         },
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        freeCNAVpdList();
+        for (const char* folder : {"pri", "sec"}) {
+            fs::remove_all(dir_.file(folder));
+            fs::create_directories(dir_.file(folder));
+        }
+        c.prepare(dir_.path());
+        primaryFidLog = c.primaryPath;
+        secondaryFidLog = c.secondaryPath;
+        createCNAVpdList();
+        const auto before = testkit::readText(c.primaryPath);
+        EXPECT_EQ(checkCNAVPDFilesReplaceable(), c.result);
+        EXPECT_EQ(testkit::readText(c.primaryPath), before);
+        const std::string refused = c.secondaryPath.empty() ? c.primaryPath : c.secondaryPath;
+        EXPECT_EQ(debugText().find("Soft VPD file " + refused + " cannot be replaced: ") !=
+                      std::string::npos,
+                  c.result != 0);
+        for (const char* folder : {"pri", "sec"})
+            for (const auto& e : fs::directory_iterator(dir_.file(folder)))
+                EXPECT_EQ(e.path().filename().string(), "tavCNAFID.cfg");
+    }
 }
 
 TEST_F(SoftVpdTest, AnAddressLongerThanTheFieldIsNeverRecorded) {

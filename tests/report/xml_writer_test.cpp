@@ -112,6 +112,45 @@ TEST(XmlWriters, StatusPackageAndReboot) {
                     "    <RebootRequired>1</RebootRequired>\n");
 }
 
+// Texts from adapters, VPD, configuration and file names reach the documents through
+// one escaping step: well-formed UTF-8 stays as it is, every byte outside a well-formed
+// sequence becomes the Latin-1 character of its value (UTF-8 encoded), and what XML
+// cannot carry is dropped.
+TEST(XmlWriters, TextsBecomeWellFormedUtf8) {
+    struct Case {
+        const char* name;
+        std::string in;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"ASCII with markup characters", "<a & \"b\">", "&lt;a &amp; &quot;b&quot;&gt;"},
+        {"control characters dropped", std::string("a\x01\x1F\x7F", 4) + "b\tc", "abc"},
+        {"valid 2-byte", "caf\xC3\xA9", "caf\xC3\xA9"},
+        {"valid 3-byte", "\xE2\x82\xAC 5", "\xE2\x82\xAC 5"},
+        {"valid 4-byte", "\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        {"highest code point", "\xF4\x8F\xBF\xBD", "\xF4\x8F\xBF\xBD"},
+        {"lone Latin-1 byte", "TV-\xE9t\xE9", "TV-\xC3\xA9t\xC3\xA9"},
+        {"lone continuation byte", "a\x80z", "a\xC2\x80z"},
+        {"overlong 2-byte '/'", "\xC0\xAF", "\xC3\x80\xC2\xAF"},
+        {"overlong 3-byte", "\xE0\x80\xAF", "\xC3\xA0\xC2\x80\xC2\xAF"},
+        {"3-byte truncated at the end", "ab\xE2\x82", "ab\xC3\xA2\xC2\x82"},
+        {"4-byte cut by an ASCII byte", "\xF0\x9F<", "\xC3\xB0\xC2\x9F&lt;"},
+        {"surrogate", "\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},
+        {"bytes never in UTF-8", "\xFE\xFF\xF8", "\xC3\xBE\xC3\xBF\xC3\xB8"},
+        {"non-characters dropped", "a\xEF\xBF\xBE\xEF\xBF\xBF" "b", "ab"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string text = written([&c] { xmlMessage(7, c.in.c_str(), 0); });
+        EXPECT_EQ(text, "<Message id=\"7\"> " + c.out + " </Message>\n");
+        EXPECT_NE(testkit::parseXml(text), nullptr);
+    }
+    // The package attributes carry the configuration's family ID the same way.
+    const std::string package = written([] { xmlPackage("01.04.0\xE9", "2.10A5", 0, false); });
+    EXPECT_EQ(package, "<Package version=\"01.04.0\xC3\xA9\" tavFwVer=\"2.10A5\"/>\n");
+}
+
 struct NoAdapterCase {
     bool execution;
     const char* wwn;

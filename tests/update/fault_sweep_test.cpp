@@ -453,16 +453,23 @@ TEST(InterruptedRun, KilledWhileWritingTheSoftVpdFilesEachKeepsItsOldOrNewConten
     for (; attempts < 30 && landed < 4; ++attempts) {
         DemoCopy demo;
         seeded(demo);
-        const std::string temporaries[] = {demo.softVpdPath(false) + ".tmp",
-                                           demo.softVpdPath(true) + ".tmp"};
+        // The rewrite's temporary file beside a soft VPD file, "tavCNAFID.cfg.<random>.tmp"
+        // (the probe before the downloads is named "...probe" and replaces nothing).
+        const auto writing = [](const std::string& softVpd) {
+            const fs::path path(softVpd);
+            const std::string prefix = path.filename().string() + ".";
+            for (const std::string& name : platform::listDirectory(path.parent_path().string())
+                                               .value_or(std::vector<std::string>{}))
+                if (name.rfind(prefix, 0) == 0 && name.size() > prefix.size() + 4 &&
+                    name.compare(name.size() - 4, 4, ".tmp") == 0)
+                    return true;
+            return false;
+        };
         platform::StartedProcess process = demo.start("-u");
         int status = 0;
         if (!killWhen(
                 process,
-                [&] {
-                    return platform::fileExists(temporaries[0]) ||
-                           platform::fileExists(temporaries[1]);
-                },
+                [&] { return writing(demo.softVpdPath(false)) || writing(demo.softVpdPath(true)); },
                 status))
             continue; // the write went by between two looks
         SCOPED_TRACE("attempt " + std::to_string(attempts));
