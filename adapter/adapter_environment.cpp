@@ -1,7 +1,9 @@
+// Start-up of the adapter access environment (see adapter_environment.h).
 #include "adapter/adapter_environment.h"
 
 #include "adapter/board_family.h"
 #include "adapter/dfc_library.h"
+#include "adapter/mailbox_layouts.h"
 #include "adapter/regions.h"
 #include "adapter/vpd_decode.h"
 #include "common/bytes.h"
@@ -15,8 +17,6 @@ AdapterEnvironment adapterEnv;
 
 namespace {
 
-bool g_driverRan = false;
-
 // Calls DFC_InitDiagEnv with a fresh buffer of `capacity` entries; returns n.
 std::uint32_t enumerate(std::uint32_t capacity, std::vector<std::uint8_t>* keep) {
     std::vector<std::uint8_t> entries(std::size_t(capacity) * kDiagEnvEntrySize, 0);
@@ -26,7 +26,6 @@ std::uint32_t enumerate(std::uint32_t capacity, std::vector<std::uint8_t>* keep)
     return n;
 }
 
-constexpr std::size_t kDriverInfoBytes = 152;
 
 // Largest mailbox data size of a kind-3 driver, by its version text compared byte-wise.
 std::uint32_t mailboxPayloadOf(std::string_view version) {
@@ -38,13 +37,14 @@ std::uint32_t mailboxPayloadOf(std::string_view version) {
 }
 
 void classifyDriver(std::uint32_t board, AdapterRecord& r) {
-    std::uint8_t info[kDriverInfoBytes] = {4}; // layout version 4
+    std::uint8_t info[driver_info::kSize] = {};
+    layout::setFixed(info, driver_info::kVersion);
     const std::uint32_t result = dfc.DFC_GetDrvInfo(board, info);
     if (result != 0 && result != 2) {
         setSharedMessage("No driver installed. Error %x", static_cast<unsigned>(result));
         return;
     }
-    const std::uint8_t kind = info[1];
+    const std::uint32_t kind = layout::at(info, driver_info::kKind);
     if (kind != 2 && kind != 3 && kind != 16 && kind != 21) {
         setSharedMessage("No SCSIport Nor StorPort Miniport Nor Linux driver installed");
         return;
@@ -52,12 +52,13 @@ void classifyDriver(std::uint32_t board, AdapterRecord& r) {
     r.mailboxPayload = 108;
     if (kind == 3) {
         // The version text may fill its field without a terminating NUL.
-        const std::uint8_t* end = std::find(info + 10, info + 136, 0);
+        const std::span<const std::uint8_t> text = layout::run(info, driver_info::kVersionText);
+        const auto end = std::find(text.begin(), text.end(), 0);
         r.mailboxPayload = mailboxPayloadOf(
-            std::string_view(reinterpret_cast<const char*>(info + 10), std::size_t(end - (info + 10))));
+            std::string_view(reinterpret_cast<const char*>(text.data()), std::size_t(end - text.begin())));
     }
-    r.interfaceLevel4 = readHost32(info, 136) == 4 ? 1 : 0;
-    r.fcoeDriver = (readHost32(info, 144) & 0x200) != 0 ? 1 : 0;
+    r.interfaceLevel4 = layout::at(info, driver_info::kInterfaceLevel) == 4 ? 1 : 0;
+    r.fcoeDriver = (layout::at(info, driver_info::kFeatures) & driver_info::kFeatureFcoe) != 0 ? 1 : 0;
     if (r.fcoeDriver != 0)
         r.HBAType |= 0x28;
 }
@@ -130,10 +131,8 @@ int initAdapterEnvironmentImpl(int argc, char** argv) {
     adapterEnv.boardCount = n;
     adapterEnv.totalCount = n; // the management library reports no adapters here
 
-    if (adapterEnv.totalCount == 0) {
-        g_driverRan = true;
-        return 0;
-    }
+    if (adapterEnv.totalCount == 0)
+        return ADAPTER_ENV_NO_BOARDS;
     try {
         adapterEnv.table.assign(n, AdapterRecord{});
     } catch (const std::bad_alloc&) {
@@ -153,21 +152,14 @@ int initAdapterEnvironmentImpl(int argc, char** argv) {
 
 } // namespace
 
-int initAdapterEnvironment(int argc, char** argv, RunDriver runDriver) {
-    g_driverRan = false;
-    int status = 0;
+int initAdapterEnvironment(int argc, char** argv) {
     try {
-        status = initAdapterEnvironmentImpl(argc, argv);
+        return initAdapterEnvironmentImpl(argc, argv);
     } catch (const std::bad_alloc&) {
         setSharedMessage("Unable to allocate memory");
         return 62;
     }
-    if (status == 0 && g_driverRan)
-        return runDriver(argc, argv);
-    return status;
 }
-
-bool runDriverAlreadyRan() { return g_driverRan; }
 
 void releaseAdapterEnvironment() {
     adapterEnv.table.clear();

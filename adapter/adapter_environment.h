@@ -1,5 +1,6 @@
-// The adapter access environment: command-line switches, board enumeration and the
-// adapter table built at start-up.
+// The adapter access environment: this file owns the command-line switches, the board
+// enumeration and the adapter table built at start-up. It reports what it found and
+// leaves the decision of what runs next to its caller.
 #pragma once
 
 #include "common/fixed_text.h"
@@ -46,16 +47,15 @@ struct AdapterEnvironment {
 
 extern AdapterEnvironment adapterEnv;
 
-using RunDriver = int (*)(int argc, char** argv);
+// Returned by initAdapterEnvironment when the library reports no board at all: the
+// table is empty and the adapter identification has nothing to do.
+constexpr int ADAPTER_ENV_NO_BOARDS = -1;
 
 // Checks the argument count, joins the command line, applies the legacy switches,
 // enumerates the boards and fills the adapter table. Returns 0 when the table is
-// ready, or the exit status (27, 62, 63, 64). With no board at all it runs the run
-// driver itself and returns the driver's result.
-int initAdapterEnvironment(int argc, char** argv, RunDriver runDriver);
-
-// True when initAdapterEnvironment ran the run driver itself (no boards).
-bool runDriverAlreadyRan();
+// ready, ADAPTER_ENV_NO_BOARDS when there is no board, or the exit status (27, 62, 63,
+// 64).
+int initAdapterEnvironment(int argc, char** argv);
 
 // Releases the adapter table and the command-line text.
 void releaseAdapterEnvironment();

@@ -1,3 +1,4 @@
+// The adapter family code and the newer-family list (see adapter_family.h).
 #include "adapter/adapter_family.h"
 
 #include "adapter/adapter_environment.h"
@@ -112,19 +113,4 @@ bool isNewerFamily(std::uint32_t family) {
         0xF100, 0xF10B, 0xF104, 0xF111, 0xF112, 0xFC40, 0xF015, 0xF011, 0xF10A, 0xF180,
         0xFE05, 0xFED5, 0xE10A, 0xE10C, 0xFC50, 0xE100, 0xE131, 0x338F};
     return std::find(std::begin(kNewer), std::end(kNewer), family) != std::end(kNewer);
-}
-
-bool isWideAddressBoard(std::uint32_t board) {
-    if (board >= adapterEnv.table.size())
-        return false;
-    switch (adapterEnv.table[board].hardwareId) {
-    case 18:
-    case 0x577:
-    case 0x1004:
-    case 0x510:
-    case 0x364:
-        return true;
-    default:
-        return false;
-    }
 }

@@ -1,5 +1,5 @@
-// The adapter family code against which every firmware image is matched, and the
-// two predicates the download engine derives from the board.
+// Owns the adapter family code against which every firmware image is matched (read
+// partly from adapter memory), and the newer-family test the download engine uses.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +12,6 @@ std::uint32_t GetAdapterFamily(std::uint32_t board);
 
 // True for the families programmed the newer way.
 bool isNewerFamily(std::uint32_t family);
-
-// True when the board's hardware id reaches adapter memory with 29-bit addresses.
-bool isWideAddressBoard(std::uint32_t board);
 
 struct SubsystemPair {
     std::uint16_t subsystemVendorId;

@@ -1,6 +1,7 @@
+// Adapter memory reads over READ_REGION (see adapter_memory.h).
 #include "adapter/adapter_memory.h"
 
-#include "adapter/adapter_family.h"
+#include "adapter/board_family.h"
 #include "adapter/mailbox.h"
 
 std::uint32_t ReadAdapterMemory(std::uint32_t board, std::uint32_t* buffer, std::uint32_t address,

@@ -1,4 +1,5 @@
-// Reads of adapter memory words over READ_REGION (kind 1).
+// Owns the reads of adapter memory words over READ_REGION (kind 1); the board's
+// address reach comes from board_family.h.
 #pragma once
 
 #include <cstdint>

@@ -1,8 +1,10 @@
+// VPD fetched by board kind and decoded into the summary (see adapter_vpd.h).
 #include "adapter/adapter_vpd.h"
 
 #include "adapter/adapter_environment.h"
 #include "adapter/board_family.h"
 #include "adapter/dfc_library.h"
+#include "adapter/object_reads.h"
 #include "adapter/regions.h"
 #include "adapter/vpd_decode.h"
 #include "common/run_state.h"
@@ -11,11 +13,7 @@
 
 AdapterVpd adapterVpd;
 
-AdapterObjectVpdReader ferroxFcVpdObjectReader = nullptr;
-
 namespace {
-
-constexpr const char* kFerroxFcVpdObject = "/vpd/fc_pf.vpd";
 
 bool keywordIs(const VpdEntry& e, const char* keyword) {
     return e.keyword[0] == keyword[0] && e.keyword[1] == keyword[1];
@@ -39,10 +37,8 @@ std::uint32_t fetchAdapterVpdBytes(std::uint32_t board, std::uint8_t* buffer,
                isFerroxNICDevice(deviceId)) {
         return VPD_SOURCE_NOT_AVAILABLE;
     } else if (isFerroxFCBoard(board)) {
-        if (ferroxFcVpdObjectReader == nullptr)
-            return VPD_SOURCE_NOT_AVAILABLE;
         const std::uint32_t status =
-            ferroxFcVpdObjectReader(board, kFerroxFcVpdObject, buffer, kVpdBufferBytes, &got);
+            FFS_ReadVPD(board, kVpdObjectName, buffer, kVpdBufferBytes, &got);
         if (status != 0)
             return status;
     } else {

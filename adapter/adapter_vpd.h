@@ -1,5 +1,5 @@
-// An adapter's Vital Product Data: fetched by board kind, decoded into the keyword
-// texts the program uses.
+// Owns an adapter's Vital Product Data: fetched by board kind (a dump, region 14, or
+// the Ferrox FC board's VPD object), decoded into the keyword texts the program uses.
 #pragma once
 
 #include "common/fixed_text.h"
@@ -23,16 +23,6 @@ constexpr std::uint32_t VPD_READ_FAILED = 15;
 constexpr std::uint32_t VPD_READ_FAILED_CONVERGED = 141;
 // Status of a VPD source that only the absent management library serves.
 constexpr std::uint32_t VPD_SOURCE_NOT_AVAILABLE = 72;
-
-// Reads an adapter object (the Ferrox FC board's VPD lives in "/vpd/fc_pf.vpd"):
-// returns 0 and length = VPD bytes placed in buffer (at most capacity), or a status.
-using AdapterObjectVpdReader = std::uint32_t (*)(std::uint32_t board, const char* objectName,
-                                                 std::uint8_t* buffer, std::uint32_t capacity,
-                                                 std::uint32_t* length);
-// The object reader of the download layer (FFS_ReadVPD), set by the program entry:
-// the adapter layer sits below the download layer and cannot call it directly. While
-// it is null, a Ferrox FC board has no VPD (status 72).
-extern AdapterObjectVpdReader ferroxFcVpdObjectReader;
 
 // Clears vpd, fetches up to 1024 VPD bytes by board kind, normalises them and keeps
 // SN, V1, V2, V3 and V4 (a repeated keyword keeps the last value). Returns 0; on any

@@ -1,3 +1,4 @@
+// Board-family tests by device ID and by board (see board_family.h).
 #include "adapter/board_family.h"
 
 #include "adapter/adapter_environment.h"
@@ -174,4 +175,19 @@ bool hasPartnerFunction(std::uint32_t board) {
             return true;
     }
     return false;
+}
+
+bool isWideAddressBoard(std::uint32_t board) {
+    if (board >= adapterEnv.table.size())
+        return false;
+    switch (adapterEnv.table[board].hardwareId) {
+    case 18:
+    case 0x577:
+    case 0x1004:
+    case 0x510:
+    case 0x364:
+        return true;
+    default:
+        return false;
+    }
 }

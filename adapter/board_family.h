@@ -1,5 +1,6 @@
-// Board-family tests: by PCI device ID, and per board of the adapter table. Per-board
-// tests answer false for a board number outside the table.
+// Owns the board-family tests: by PCI device ID, and per board of the adapter table
+// (the wide-address test of memory reads among them). Per-board tests answer false for
+// a board number outside the table.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +44,8 @@ bool isFerroxFCoEBoard(std::uint32_t board);
 bool isFerroxE300Board(std::uint32_t board);
 bool isLevel4Board(std::uint32_t board);
 bool isMultiFunctionBoard(std::uint32_t board);
+// True when the board's hardware id reaches adapter memory with 29-bit addresses.
+bool isWideAddressBoard(std::uint32_t board);
 
 // True when another board sits at the same PCI bus and device with another function.
 bool hasPartnerFunction(std::uint32_t board);

@@ -1,3 +1,5 @@
+// Identifies each adapter: its hardware code (read revision, fields in
+// adapter/mailbox_layouts.h), the OEM VPD marker, model name and serial number.
 #include "adapter/identify_adapters.h"
 
 #include "adapter/adapter_environment.h"
@@ -38,18 +40,18 @@ std::uint16_t readHardwareId(std::uint32_t board) {
     setMailboxCommand(m, MAILBOX_READ_REVISION);
     const bool level4 = isLevel4Board(board);
     if (!level4) {
-        setMailboxField(m, 1, 31, 1, 1);
-        setMailboxField(m, 1, 27, 1, 1);
+        setMailboxField(m, mbx::kRevisionAskB, 1);
+        setMailboxField(m, mbx::kRevisionAskA, 1);
     }
     if (IssueMbox(board, m) != 0)
         return 0;
-    const std::uint32_t word2 = mailboxWord(m, 2);
+    const std::uint32_t word2 = mailboxWord(m, mbx::kHardwareId.word);
     if (level4)
-        return word2 > 15 ? std::uint16_t(getBits(word2, 12, 16)) : 0;
+        return word2 > 15 ? std::uint16_t(mailboxField(m, mbx::kHardwareId)) : 0;
     // Some older boards answer in word 3 only; the 0xF700 board's word 2 is not used.
     if ((word2 & ~0xFu) != 0 && adapterEnv.table[board].deviceId != 0xF700)
-        return std::uint16_t(getBits(word2, 12, 16));
-    return std::uint16_t(getBits(mailboxWord(m, 3), 12, 16));
+        return std::uint16_t(mailboxField(m, mbx::kHardwareId));
+    return std::uint16_t(mailboxField(m, mbx::kHardwareIdOlder));
 }
 
 std::uint16_t readOemVpdMarker(std::uint32_t board) {

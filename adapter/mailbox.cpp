@@ -54,16 +54,24 @@ void setMailboxField(MailboxImage& m, std::size_t index, unsigned low, unsigned 
     setMailboxWord(m, index, setBits(mailboxWord(m, index), low, width, value));
 }
 
+std::uint32_t mailboxField(const MailboxImage& m, layout::Bits field) {
+    return layout::get(mailboxWord(m, field.word), field);
+}
+
+void setMailboxField(MailboxImage& m, layout::Bits field, std::uint32_t value) {
+    setMailboxWord(m, field.word, layout::set(mailboxWord(m, field.word), field, value));
+}
+
 std::uint8_t mailboxCommand(const MailboxImage& m) {
-    return std::uint8_t(mailboxField(m, 0, 8, 8));
+    return std::uint8_t(mailboxField(m, mbx::kCommand));
 }
 
 void setMailboxCommand(MailboxImage& m, std::uint8_t code) {
-    setMailboxField(m, 0, 8, 8, code);
+    setMailboxField(m, mbx::kCommand, code);
 }
 
 std::uint16_t mailboxStatus(const MailboxImage& m) {
-    return std::uint16_t(mailboxField(m, 0, 16, 16));
+    return std::uint16_t(mailboxField(m, mbx::kStatus));
 }
 
 SliConfigImage makeSliConfigImage(std::uint8_t opcode, std::uint8_t subsystem,
@@ -72,12 +80,12 @@ SliConfigImage makeSliConfigImage(std::uint8_t opcode, std::uint8_t subsystem,
     // The V2 call counts whole words, so the data area is rounded up to one.
     m.bytes.assign(kSliConfigBytes + ((dataAreaBytes + 3) & ~std::size_t(3)), 0);
     std::uint8_t* b = m.bytes.data();
-    setMailboxWord(b, 0, setBits(0, 8, 8, SLI_CFG));
-    setMailboxWord(b, 1, 1); // embedded request
-    setMailboxWord(b, 2, kSliEmbeddedLength);
-    b[kSliEmbeddedOffset] = opcode;
-    b[kSliEmbeddedOffset + 1] = subsystem;
-    writeHost32(b, kSliEmbeddedOffset + 8, requestLength);
+    layout::put(b, sli::kWord0, layout::set(0, mbx::kCommand, SLI_CFG));
+    layout::put(b, sli::kEmbedded, 1);
+    layout::put(b, sli::kEmbeddedLength, sli::kEmbeddedBytes);
+    layout::put(b, sli::kOpcode, opcode);
+    layout::put(b, sli::kSubsystem, subsystem);
+    layout::put(b, sli::kRequestLength, requestLength);
     return m;
 }
 
@@ -86,15 +94,15 @@ std::uint32_t sliConfigWords(const SliConfigImage& m) {
 }
 
 std::uint16_t sliConfigStatus(const SliConfigImage& m) {
-    return std::uint16_t(getBits(mailboxWord(m.bytes.data(), 0), 16, 16));
+    return std::uint16_t(layout::get(layout::at(m.bytes.data(), sli::kWord0), mbx::kStatus));
 }
 
 std::uint8_t sliResponseStatus(const SliConfigImage& m) {
-    return m.bytes[kSliEmbeddedOffset + 4];
+    return std::uint8_t(layout::at(m.bytes.data(), sli::kResponseStatus));
 }
 
 std::uint8_t sliResponseAdditionalStatus(const SliConfigImage& m) {
-    return m.bytes[kSliEmbeddedOffset + 5];
+    return std::uint8_t(layout::at(m.bytes.data(), sli::kAdditionalStatus));
 }
 
 std::uint32_t sliRequestWord(const SliConfigImage& m, std::size_t headerOffset) {
@@ -126,8 +134,8 @@ std::uint32_t IssueMbox(std::uint32_t board, MailboxImage& mailbox) {
 }
 
 bool IsIssueMboxV2ExtSupported(std::uint32_t board) {
-    std::uint8_t info[152] = {};
-    info[0] = 4; // layout version
+    std::uint8_t info[driver_info::kSize] = {};
+    layout::setFixed(info, driver_info::kVersion);
     const std::uint32_t result = dfc.DFC_GetDrvInfo(board, info);
     if (result != 0) {
         if (traceSettings.LOG_MODE & TRACE_KEYS_AND_OBJECTS)
@@ -135,7 +143,8 @@ bool IsIssueMboxV2ExtSupported(std::uint32_t board) {
                        int(result), int(board));
         return false;
     }
-    return readHost32(info, 136) == 4 && (readHost32(info, 144) & 0x1000) != 0;
+    return layout::at(info, driver_info::kInterfaceLevel) == 4 &&
+           (layout::at(info, driver_info::kFeatures) & driver_info::kFeatureExtendedMailbox) != 0;
 }
 
 void TraceMboxStep(const char* format, ...) {

@@ -1,8 +1,11 @@
 // Mailbox images and the call that carries them to a board. A mailbox is a run of
 // 32-bit words in host order; fields are read and written through the helpers here,
-// never by laying a struct over the bytes.
+// never by laying a struct over the bytes. The commands' fields are declared in
+// adapter/mailbox_layouts.h; this file owns the images, the command table, the call
+// that suits a board and the extended-mailbox test.
 #pragma once
 
+#include "adapter/mailbox_layouts.h"
 #include "common/format_check.h"
 
 #include <array>
@@ -63,15 +66,18 @@ void setMailboxWord(MailboxImage& m, std::size_t index, std::uint32_t value);
 std::uint32_t mailboxField(const MailboxImage& m, std::size_t index, unsigned low, unsigned width);
 void setMailboxField(MailboxImage& m, std::size_t index, unsigned low, unsigned width,
                      std::uint32_t value);
+// A declared field (mbx::...) of the image.
+std::uint32_t mailboxField(const MailboxImage& m, layout::Bits field);
+void setMailboxField(MailboxImage& m, layout::Bits field, std::uint32_t value);
 // Word 0 bits 8-15 and bits 16-31.
 std::uint8_t mailboxCommand(const MailboxImage& m);
 void setMailboxCommand(MailboxImage& m, std::uint8_t code);
 std::uint16_t mailboxStatus(const MailboxImage& m);
 
 // SLI_CFG image: 256 bytes of mailbox, then an optional data area.
-constexpr std::size_t kSliConfigBytes = 256;
-constexpr std::size_t kSliEmbeddedOffset = 24;    // embedded request header
-constexpr std::uint32_t kSliEmbeddedLength = 232; // bytes of embedded payload
+constexpr std::size_t kSliConfigBytes = sli::kSize;
+constexpr std::size_t kSliEmbeddedOffset = sli::kEmbeddedOffset; // embedded request header
+constexpr std::uint32_t kSliEmbeddedLength = sli::kEmbeddedBytes; // bytes of embedded payload
 struct SliConfigImage {
     std::vector<std::uint8_t> bytes;
 };

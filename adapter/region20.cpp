@@ -1,3 +1,5 @@
+// Region 20 writes (the family value) and the rebuild of a configuration region that
+// refuses them: erase, prepare and lay out again. Fields in adapter/mailbox_layouts.h.
 #include "adapter/region20.h"
 
 #include "adapter/adapter_environment.h"
@@ -26,16 +28,16 @@ std::uint32_t readMemoryWords(std::uint32_t board, std::uint32_t address, std::u
                               std::uint32_t* out) {
     MailboxImage m;
     setMailboxCommand(m, READ_REGION);
-    setMailboxField(m, 0, 1, 1, 1);
-    setMailboxField(m, 1, 0, 4, READ_REGION_MEMORY);
-    setMailboxField(m, 1, 4, 1, 1);
-    setMailboxWord(m, 3, address & ~3u);
-    setMailboxWord(m, 4, words);
+    setMailboxField(m, mbx::kMemoryRead, 1);
+    setMailboxField(m, mbx::kRegionKind, READ_REGION_MEMORY);
+    setMailboxField(m, mbx::kRegionRequest, 1);
+    setMailboxWord(m, mbx::kRegionAddressWord, address & ~3u);
+    setMailboxWord(m, mbx::kRegionLengthWord, words);
     const std::uint32_t status = IssueMbox(board, m);
     if (status != 0)
         return status;
     for (std::uint32_t i = 0; i < words; ++i)
-        out[i] = mailboxWord(m, 5 + i);
+        out[i] = mailboxWord(m, mbx::kDataWord + i);
     return 0;
 }
 
@@ -43,11 +45,12 @@ std::uint32_t updateRegionKind(std::uint32_t board, std::uint32_t kind, std::uin
                                std::uint32_t length) {
     MailboxImage m;
     setMailboxCommand(m, UPDATE_REGION);
-    setMailboxField(m, 1, 0, 4, kind);
-    setMailboxField(m, 1, 4, 1, 1);
+    setMailboxField(m, mbx::kRegionKind, kind);
+    setMailboxField(m, mbx::kRegionRequest, 1);
     if (kind == kUpdateKindMemoryLayout) {
-        setMailboxWord(m, 2, (length << 16) | (region & 0xFFFF));
-        setMailboxWord(m, 4, length);
+        setMailboxField(m, mbx::kRegionNumber, region);
+        setMailboxField(m, mbx::kRegionOffset, length); // the update's length
+        setMailboxWord(m, mbx::kRegionLengthWord, length);
     }
     return IssueMbox(board, m);
 }
@@ -55,24 +58,25 @@ std::uint32_t updateRegionKind(std::uint32_t board, std::uint32_t kind, std::uin
 std::uint32_t writeRegion20Once(std::uint32_t board, const std::uint8_t* data8) {
     MailboxImage m;
     setMailboxCommand(m, UPDATE_REGION);
-    setMailboxField(m, 0, 0, 1, 1);
-    setMailboxField(m, 1, 0, 4, kUpdateKindConfig);
-    setMailboxField(m, 1, 4, 1, 1);
+    setMailboxField(m, mbx::kOwner, 1);
+    setMailboxField(m, mbx::kRegionKind, kUpdateKindConfig);
+    setMailboxField(m, mbx::kRegionRequest, 1);
     // The data travels in a separate buffer exactly when the mailbox says so; a board
     // with an unusable driver (payload 0) therefore sends it inside the mailbox too.
     const bool separateData = mailboxPayload(board) > 108;
     if (separateData)
-        setMailboxField(m, 1, 5, 1, 1);
-    setMailboxWord(m, 2, (kRegion20WriteBytes << 16) | kRegion20);
-    setMailboxWord(m, 4, kRegion20WriteBytes);
+        setMailboxField(m, mbx::kRegionSeparateData, 1);
+    setMailboxField(m, mbx::kRegionNumber, kRegion20);
+    setMailboxField(m, mbx::kRegionOffset, kRegion20WriteBytes); // the update's length
+    setMailboxWord(m, mbx::kRegionLengthWord, kRegion20WriteBytes);
     if (!separateData) {
-        std::memcpy(m.bytes.data() + 20, data8, kRegion20WriteBytes);
+        std::memcpy(m.bytes.data() + mbx::kDataOffset, data8, kRegion20WriteBytes);
         return IssueMbox(board, m);
     }
     std::uint8_t data[kRegion20WriteBytes];
     std::memcpy(data, data8, kRegion20WriteBytes);
     const std::uint32_t result =
-        dfc.DFC_IssueMboxWithRetryEx(board, m.bytes.data(), data, 5, 2, 32, 2, 100);
+        dfc.DFC_IssueMboxWithRetryEx(board, m.bytes.data(), data, mbx::kDataWord, 2, 32, 2, 100);
     if (result == 0)
         return 0;
     const std::uint16_t status = mailboxStatus(m);
@@ -106,10 +110,11 @@ std::uint32_t ReconstructConfigRegion(std::uint32_t board, std::uint32_t region,
 
     MailboxImage erase;
     setMailboxCommand(erase, MAILBOX_CONFIG_REGION_ERASE);
-    setMailboxWord(erase, 1, (kEraseKey << 8) | kEraseLowByte);
-    setMailboxWord(erase, 2, base);
-    setMailboxWord(erase, 3, 4);
-    setMailboxWord(erase, 4, 20);
+    setMailboxField(erase, mbx::kEraseKey, kEraseKey);
+    setMailboxField(erase, mbx::kEraseLow, kEraseLowByte);
+    setMailboxWord(erase, mbx::kEraseBaseWord, base);
+    setMailboxWord(erase, mbx::kEraseCountWord, 4);
+    setMailboxWord(erase, mbx::kEraseOffsetWord, mbx::kDataOffset);
     status = IssueMbox(board, erase);
     if (status != 0)
         return status;

@@ -1,3 +1,6 @@
+// Region reads: configuration regions in classic READ_REGION pieces or one dump call,
+// the mailbox-with-data region read, the boot-code region, region 20 and the
+// configuration parameter triple. READ_REGION's fields are in adapter/mailbox_layouts.h.
 #include "adapter/regions.h"
 
 #include "adapter/adapter_environment.h"
@@ -42,17 +45,18 @@ std::uint32_t readRegionByMailbox(std::uint32_t board, std::uint32_t region, std
 
         MailboxImage m;
         setMailboxCommand(m, READ_REGION);
-        setMailboxField(m, 1, 0, 4, READ_REGION_CONFIG);
-        setMailboxField(m, 1, 4, 1, 1);
-        setMailboxWord(m, 2, (aligned << 16) | (region & 0xFFFF));
-        setMailboxWord(m, 4, asked / 4);
+        setMailboxField(m, mbx::kRegionKind, READ_REGION_CONFIG);
+        setMailboxField(m, mbx::kRegionRequest, 1);
+        setMailboxField(m, mbx::kRegionNumber, region);
+        setMailboxField(m, mbx::kRegionOffset, aligned);
+        setMailboxWord(m, mbx::kRegionLengthWord, asked / 4);
         const std::uint32_t status = IssueMbox(board, m);
         if (status != 0)
             return status;
 
-        const std::uint32_t delivered = std::min(mailboxWord(m, 4), asked);
+        const std::uint32_t delivered = std::min(mailboxWord(m, mbx::kRegionLengthWord), asked);
         const std::uint32_t useful = delivered > skip ? std::min(delivered - skip, take) : 0;
-        std::memcpy(buffer + done, m.bytes.data() + 20 + skip, useful);
+        std::memcpy(buffer + done, m.bytes.data() + mbx::kDataOffset + skip, useful);
         done += useful;
         if (useful < take)
             break; // the region has ended
@@ -75,15 +79,15 @@ std::uint32_t ReadRegionEx(std::uint32_t board, std::uint32_t type, std::uint32_
     got = 0;
     MailboxImage m;
     setMailboxCommand(m, READ_REGION);
-    setMailboxField(m, 1, 0, 4, type);
-    setMailboxField(m, 1, 4, 1, 1);
-    setMailboxField(m, 2, 0, 16, region);
-    setMailboxWord(m, 4, length / 4);
-    setMailboxWord(m, 5, 0);
+    setMailboxField(m, mbx::kRegionKind, type);
+    setMailboxField(m, mbx::kRegionRequest, 1);
+    setMailboxField(m, mbx::kRegionNumber, region);
+    setMailboxWord(m, mbx::kRegionLengthWord, length / 4);
+    setMailboxWord(m, mbx::kDataWord, 0);
     // At least the usual 1000 bytes, and never less than the caller asks for.
     std::vector<std::uint8_t> data(
         std::max<std::size_t>(1000, (std::size_t(length) + 3) & ~std::size_t(3)), 0);
-    const std::uint32_t result = dfc.DFC_IssueMboxWithRetryEx(board, m.bytes.data(), data.data(), 5,
+    const std::uint32_t result = dfc.DFC_IssueMboxWithRetryEx(board, m.bytes.data(), data.data(), mbx::kDataWord,
                                                               length / 4, length / 4, 3, 100);
     const std::uint16_t status = mailboxStatus(m);
     if ((result == 2 || result == 0xFFFFFFFF) &&
@@ -93,7 +97,7 @@ std::uint32_t ReadRegionEx(std::uint32_t board, std::uint32_t type, std::uint32_
         return REGION_ABSENT;
     if (result != 0)
         return REGION_READ_FAILED;
-    got = std::min<std::uint32_t>(mailboxWord(m, 4), length);
+    got = std::min<std::uint32_t>(mailboxWord(m, mbx::kRegionLengthWord), length);
     std::memcpy(buffer, data.data(), got);
     return 0;
 }
@@ -140,12 +144,12 @@ std::uint32_t ReadConfigTriple(std::uint32_t board, std::uint32_t& value) {
 
     MailboxImage m;
     setMailboxCommand(m, READ_REGION);
-    setMailboxField(m, 1, 0, 4, READ_REGION_PARAMETER);
-    setMailboxField(m, 2, 0, 16, 0x1040);
+    setMailboxField(m, mbx::kRegionKind, READ_REGION_PARAMETER);
+    setMailboxField(m, mbx::kRegionNumber, 0x1040);
     const bool extended = IsIssueMboxV2ExtSupported(board);
     if (!extended) {
-        setMailboxWord(m, 4, 5);
-        setMailboxField(m, 1, 4, 1, 1);
+        setMailboxWord(m, mbx::kRegionLengthWord, 5);
+        setMailboxField(m, mbx::kRegionRequest, 1);
     }
     const std::uint32_t result =
         extended ? dfc.DFC_IssueMboxWithRetryV2(board, m.bytes.data(), 64, 3, 300)
@@ -157,7 +161,8 @@ std::uint32_t ReadConfigTriple(std::uint32_t board, std::uint32_t& value) {
     }
     if (result != 0 || status != 0)
         return 0;
-    value = ((mailboxWord(m, 7) & 0xFF) << 16) | ((mailboxWord(m, 6) & 0xFF) << 8) |
-            (mailboxWord(m, 5) & 0xFF);
+    constexpr std::size_t w = mbx::kRegionTripleWord;
+    value = ((mailboxWord(m, w + 2) & 0xFF) << 16) | ((mailboxWord(m, w + 1) & 0xFF) << 8) |
+            (mailboxWord(m, w) & 0xFF);
     return 0;
 }

@@ -1,14 +1,14 @@
+// The process entry: start-up checks, the run lock, the adapter library and its
+// environment, the adapter identification, then the run driver (see entry.h).
 #include "app/entry.h"
 
 #include "adapter/adapter_environment.h"
-#include "adapter/adapter_vpd.h"
 #include "adapter/dfc_library.h"
 #include "adapter/identify_adapters.h"
 #include "adapter/kova_functions.h"
 #include "app/options.h"
 #include "app/run_driver.h"
 #include "common/run_state.h"
-#include "download/ffs_download.h"
 #include "log/debug_log.h"
 #include "log/trace.h"
 #include "platform/platform.h"
@@ -134,17 +134,19 @@ int winmarloMain(int argc, char** argv) {
     if (runUsesAdapters(argc, argv))
         takeRunLock();
     loadDfcLibrary(binaryDir.str());
-    const int status = initAdapterEnvironment(argc, argv, runUtility);
-    // Without any adapter the environment ran the run driver itself; its result ends
-    // the process, so the driver never runs twice.
-    if (status != 0 || runDriverAlreadyRan()) {
+    const int status = initAdapterEnvironment(argc, argv);
+    // Without any board there is nothing to identify: the run goes on at once.
+    if (status == ADAPTER_ENV_NO_BOARDS) {
+        const int result = runUtility(argc, argv);
+        cleanUp();
+        return result;
+    }
+    if (status != 0) {
         cleanUp();
         return status;
     }
     // The table builders, in their fixed order; their results are not used.
     mergeKovaConvergedFunctions();
-    // The Ferrox FC board keeps its VPD in an adapter object, read by the object layer.
-    ferroxFcVpdObjectReader = FFS_ReadVPD;
     identifyAdapters();
     markFerroxMultiFunction();
     matchKovaConvergedFunctions();

@@ -1,3 +1,5 @@
+// The run driver: options, output files, discovery, then one mode; it wires the
+// execution to the report and turns the run's counters into the exit status.
 #include "app/run_driver.h"
 
 #include "adapter/dfc_library.h"
@@ -11,14 +13,15 @@
 #include "image/clu_image.h"
 #include "image/file_extension.h"
 #include "image/verify_fw_file.h"
+#include "inventory/hba_inventory.h"
 #include "common/text.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 #include "report/result_codes.h"
-#include "report/rollback.h"
 #include "report/text_report.h"
 #include "report/xml_writer.h"
-#include "update/hba_inventory.h"
+#include "update/execution.h"
+#include "update/rollback.h"
 #include "update/update_adapter.h"
 
 #include <cstdio>
@@ -29,18 +32,8 @@
 
 std::int32_t updateStatus() {
     const RunTally& t = runTally;
-    if (hbaListHead == nullptr)
-        return 17;
-    if (t.configFilesRead == 0)
-        return 9;
-    if (t.configEntriesValid == 0)
-        return 10;
-    if (t.payloadFilesFound == 0)
-        return 11;
-    if (t.payloadEntriesValid == 0)
-        return 12;
-    if (t.adaptersSupported == 0)
-        return 6;
+    if (const std::int32_t precondition = preconditionStatus(t, hbaListHead != nullptr, true); precondition != 0)
+        return precondition;
     if (t.updateFailures > 0 && t.updateAttempts == t.updateFailures)
         return 2;
     if (t.selectionMissed)
@@ -56,14 +49,8 @@ std::int32_t updateStatus() {
 
 std::int32_t inventoryStatus() {
     const RunTally& t = runTally;
-    if (hbaListHead == nullptr)
-        return 17;
-    if (t.configFilesRead == 0)
-        return 9;
-    if (t.configEntriesValid == 0)
-        return 10;
-    if (t.adaptersSupported == 0)
-        return 6;
+    if (const std::int32_t precondition = preconditionStatus(t, hbaListHead != nullptr, false); precondition != 0)
+        return precondition;
     if (t.devicesIncomplete > 0 && t.devicesListed == t.devicesIncomplete)
         return 3;
     if (t.selectionMissed)
@@ -71,6 +58,21 @@ std::int32_t inventoryStatus() {
     if (t.devicesIncomplete > 0 && t.devicesListed > t.devicesIncomplete)
         return 5;
     return 0;
+}
+
+void writeInventory(const RunOptions& options) {
+    writeInventoryDocument(options, preconditionStatus(runTally, hbaListHead != nullptr, false),
+                           selectedAdapters(options));
+}
+
+ExecutionSummary writeExecution(const RunOptions& options) {
+    const std::int32_t precondition = preconditionStatus(runTally, hbaListHead != nullptr, true);
+    const bool opened = openExecutionDocument(options, precondition);
+    ExecutionSummary summary;
+    if (precondition == 0)
+        summary = runExecution(options, writeExecutionDevice);
+    closeExecutionDocument(options, opened, summary.selectionMatched, summary.rebootRequired);
+    return summary;
 }
 
 void assignGroupNumbers() {
@@ -223,7 +225,7 @@ int runUtility(int argc, char** argv) {
     discoverAndSelect();
     std::int32_t result = 0;
     if (options->mode == Inventory) {
-        writeInventoryDocument(*options);
+        writeInventory(*options);
         result = inventoryStatus();
     } else {
         int listStatus = 0;
@@ -235,7 +237,7 @@ int runUtility(int argc, char** argv) {
         freeFileNameList(names);
         // Nothing is downloaded that the soft VPD files could not record.
         softVpdWriteBlocked = checkCNAVPDFilesReplaceable() != 0;
-        const std::uint32_t untouched = writeExecutionDocument(*options);
+        const std::uint32_t untouched = writeExecution(*options).untouched;
         printResultReport();
         result = updateStatus();
         if (untouched > 0) {

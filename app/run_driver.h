@@ -1,7 +1,9 @@
-// The run driver: one pass through exactly one mode, then the result code.
+// The run driver: one pass through exactly one mode, then the result code. It wires
+// the execution (update/) to the documents (report/).
 #pragma once
 
 #include "common/run_state.h"
+#include "update/execution.h"
 
 #include <cstdint>
 
@@ -11,6 +13,12 @@ int runUtility(int argc, char** argv);
 // Result codes of an execution and of an inventory run, from the run counters.
 std::int32_t updateStatus();
 std::int32_t inventoryStatus();
+
+// Writes the inventory document of the run's adapters.
+void writeInventory(const RunOptions& options);
+// Runs the execution and writes its document, each Device as its adapter finishes;
+// returns the run-level results.
+ExecutionSummary writeExecution(const RunOptions& options);
 
 // Numbers the adapters that share one physical card (same serial number, bus and
 // domain) with one group number, 0, 1, 2 ... in list order.

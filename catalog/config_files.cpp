@@ -186,8 +186,7 @@ CluImage* makeFileNameList(const char* directory, int* status, int kind) {
             continue;
         bool accepted = false;
         if (kind == FILE_LIST_CONFIG) {
-            accepted =
-                name.find(".ini") != std::string::npos || name.find(".INI") != std::string::npos;
+            accepted = isConfigFileName(name);
         } else if (kind == FILE_LIST_PAYLOAD) {
             std::uint32_t extType = 0;
             accepted = isValidFileExtension(name.c_str(), &extType, EXT_MODE_ANY) == 0;

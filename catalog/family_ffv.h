@@ -1,30 +1,15 @@
-// The family ID of each adapter (from the soft VPD files) and its FFV, the family
-// value some adapters keep in their own flash: reading, writing and validating them.
+// Owns the family-ID logic of each adapter: its family ID from the soft VPD files,
+// checked against the family-ID table, and the FFV it keeps in flash (read through
+// adapter/ffv_access.h) checked the same way.
 #pragma once
+
+#include "adapter/ffv_access.h"
 
 #include <cstdint>
 
 struct HbaEntry;
 
 constexpr const char* kNullFamilyId = "00.00.00";
-constexpr std::uint32_t kFfvBufferBytes = 33; // 32 characters and the terminator
-
-// Statuses of the FFV read and write.
-constexpr std::uint32_t FFV_NOT_KEPT = 71;     // the adapter family keeps no FFV
-constexpr std::uint32_t FFV_NOT_WRITABLE = 72; // converged function board
-constexpr std::uint32_t FFV_READ_FAILED = 81;
-constexpr std::uint32_t FFV_WRITE_FAILED = 82;
-
-// True for exactly 8 characters whose first three '.'-separated fields (runs of dots
-// count as one) are made of digits only.
-bool isValidFFV(const char* text);
-
-// Reads the FFV into buffer (length must be 33). Returns 0 (buffer holds "" or a valid
-// FFV), 71 or 81.
-std::uint32_t readFFV(std::uint32_t board, char* buffer, std::uint32_t length);
-
-// Writes an 8-character FFV. Returns 0, 72 or 82. The third argument is always 0.
-std::uint32_t writeFFV(std::uint32_t board, const char* ffv, int reserved);
 
 // Writes the text into familyId, inventoryFwVersion and inventoryBcVersion.
 void setAdapterFamilyId(HbaEntry* adapter, const char* text);

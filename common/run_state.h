@@ -28,15 +28,14 @@ enum UpdatePolicy : std::uint32_t {
 constexpr std::uint32_t OUTPUT_TO_STDOUT = 0x1; // -s
 constexpr std::uint32_t OUTPUT_TO_FILE = 0x2;   // -o
 
-// Payload extension kinds, as carried by downloadTarget and CluImage extType.
+// Payload extension kinds, as carried by CluImage extType; they also name the component
+// an update step downloads (firmware: ALLext, UFIext, GRPext; boot code: PRGext).
 constexpr std::uint32_t ALLext = 1;
 constexpr std::uint32_t PRGext = 5;
 constexpr std::uint32_t UFIext = 10;
 constexpr std::uint32_t GRPext = 14;
 
 struct RunOptions {
-    std::uint32_t downloadTarget = 0; // extension kind the current download step wants
-    std::uint32_t rebootRequired = 0; // 0 or 1
     std::uint32_t updatePolicy = UPDATE_POLICY_NONE;
     std::uint32_t outputTargets = 0;
     std::uint32_t mode = RUN_MODE_NONE;

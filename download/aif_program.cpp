@@ -1,3 +1,7 @@
+// AIF and container programming: walks and checks every record of an ALL/AIF file
+// before the first erase, then erases and streams each record with LOAD_AREA and
+// adjusts the wakeup parameters. Record and PRG header fields come from
+// image/image_layouts.h, mailbox fields from adapter/mailbox_layouts.h.
 #include "download/aif_program.h"
 
 #include "adapter/adapter_environment.h"
@@ -15,6 +19,7 @@
 #include "download/download_feedback.h"
 #include "image/file_checksum.h"
 #include "image/prg_image.h"
+#include "image/version_forms.h"
 
 #include <cstdio>
 #include <cstring>
@@ -25,10 +30,11 @@ namespace {
 
 constexpr std::uint32_t kSecureFamily = 0xF180;
 constexpr std::uint32_t kFlashVersionAddress = 0x1F0;
-constexpr std::uint64_t kAwcIdOffset = 624;     // record byte holding the AWC image id
-constexpr std::uint64_t kRecordPrgOffset = 132; // first PRG image inside a DWC record
-constexpr std::size_t kWordBody = 5, kWordBody2 = 6, kWordSelector = 4, kWordAddress = 10,
-                      kWordExtent = 11;
+using aif_layout::kAwcIdOffset;
+using aif_layout::kRecordPrgOffset;
+constexpr std::size_t kWordBody = aif_layout::kBodySizeWord, kWordBody2 = aif_layout::kBodySize2Word,
+                      kWordSelector = aif_layout::kSelectorWord, kWordAddress = aif_layout::kFlashAddressWord,
+                      kWordExtent = aif_layout::kEraseExtentWord;
 // An adapter that never finishes an erase would hold the download forever.
 constexpr int kMaxEraseSteps = 65536;
 
@@ -37,7 +43,7 @@ std::uint64_t recordSize(const std::uint32_t* header, std::uint32_t aifFlag, boo
     std::uint64_t size = AIF_HEADER_SIZE + std::uint64_t(header[kWordBody]);
     if (loaded)
         size += header[kWordBody2];
-    return size + (aifFlag == 1 ? 4 : 0);
+    return size + (aifFlag == 1 ? aif_layout::kCheckWordBytes : 0);
 }
 
 // Reads a record header at the current position.
@@ -69,13 +75,14 @@ std::vector<RecordPrg> recordPrgImages(std::FILE* file, std::uint64_t recordOffs
     std::uint64_t at = recordOffset + kRecordPrgOffset;
     while (at + PRG_HEADER_SIZE <= recordEnd && seekTo(file, at)) {
         RecordPrg image{};
+        const std::uint32_t& length = image.header[prg_layout::kLengthWord];
         if (readFileWords(file, image.header, PRG_HEADER_WORDS) != 0 ||
-            image.header[0] == 0xFFFFFFFF)
+            length == prg_layout::kEndOfImages)
             break;
         images.push_back(image);
-        if (image.header[0] < PRG_HEADER_SIZE) // would never move the walk on
+        if (length < PRG_HEADER_SIZE) // would never move the walk on
             break;
-        at += image.header[0];
+        at += length;
     }
     std::clearerr(file);
     if (here >= 0)
@@ -88,7 +95,7 @@ std::uint32_t requireSignedBody(std::FILE* file) {
     const long here = std::ftell(file);
     std::uint32_t prg[PRG_HEADER_WORDS] = {};
     std::uint32_t status = readFileWords(file, prg, PRG_HEADER_WORDS);
-    if (status == 0 && getBits(prg[3], 4, 1) == 0)
+    if (status == 0 && layout::get(prg[prg_layout::kFlagsWord], prg_layout::kSigned) == 0)
         status = AUTHENTICATION_ERROR;
     std::clearerr(file);
     if (here >= 0)
@@ -107,7 +114,7 @@ std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint3
         const std::uint32_t status = awcIdWord(file, recordOffset, idWord);
         if (status != 0)
             return status;
-        if (hasV3 && CheckVpdList(v3, kAwcListType, getBits(idWord, 16, 8)) == 0)
+        if (hasV3 && CheckVpdList(v3, kAwcListType, legacyImageId(idWord)) == 0)
             return 0;
         const std::uint32_t needed = awcFamilyForBoard(family);
         if (needed == 0 || awcImageFamily(idWord) != needed)
@@ -118,7 +125,7 @@ std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint3
         return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
     const std::uint32_t version = header[AIF_VERSION_WORD];
     if (hasV3) {
-        if (CheckVpdList(v3, getBits(version, 24, 8), getBits(version, 16, 8)) == 0)
+        if (CheckVpdList(v3, legacyImageType(version), legacyImageId(version)) == 0)
             return 0;
         if (kindWord != DWC_IMAGE || !isOemBoard(board))
             return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
@@ -156,12 +163,15 @@ std::uint32_t checkKeyBlock(std::uint32_t board, std::FILE* file, const std::uin
     const std::uint64_t body = recordOffset + AIF_HEADER_SIZE;
     bool known = false;
     if (awc) {
-        known = header[kWordBody] >= 268 && keyNameKnownAt(file, body + header[kWordBody] - 268);
+        known = header[kWordBody] >= key_block::kBackFromAwcBodyEnd &&
+                keyNameKnownAt(file, body + header[kWordBody] - key_block::kBackFromAwcBodyEnd);
     } else {
         std::uint32_t prg[PRG_HEADER_WORDS] = {};
+        const std::uint32_t& keyWord = prg[prg_layout::kKeyBlockWord];
         known = seekTo(file, body) && readFileWords(file, prg, PRG_HEADER_WORDS) == 0 &&
-                getBits(prg[3], 4, 1) != 0 && prg[8] >= 264 &&
-                keyNameKnownAt(file, body + PRG_HEADER_SIZE + prg[8] - 264);
+                layout::get(prg[prg_layout::kFlagsWord], prg_layout::kSigned) != 0 &&
+                keyWord >= key_block::kBackFromFwcWord &&
+                keyNameKnownAt(file, body + PRG_HEADER_SIZE + keyWord - key_block::kBackFromFwcWord);
     }
     std::clearerr(file);
     if (known)
@@ -205,7 +215,7 @@ std::uint32_t walkRecords(std::uint32_t board, std::uint32_t kind, std::FILE* fi
             break; // the end of the file ends the walk
         if (status != 0)
             return status;
-        if (record.header[0] != NOP_IMAGE_TYPE)
+        if (record.header[aif_layout::kFirstWord] != aif_layout::kFirst.value)
             return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
         if (kind == 1 && record.header[AIF_KIND_WORD] == BWC_IMAGE)
             containerState = 2;
@@ -282,9 +292,9 @@ std::uint32_t checkRecordContents(std::uint32_t board, std::FILE* file, const Wa
         return status;
     if (header[AIF_KIND_WORD] == DWC_IMAGE)
         for (const RecordPrg& image : recordPrgImages(file, record.offset, record.offset + size))
-            if (getBits(image.header[1], 24, 8) == 3) {
+            if (legacyImageType(image.header[prg_layout::kProgramIdWord]) == 3) {
                 status =
-                    checkBootId(GetAdapterFamily(board), getBits(header[AIF_VERSION_WORD], 16, 8));
+                    checkBootId(GetAdapterFamily(board), legacyImageId(header[AIF_VERSION_WORD]));
                 if (status != 0)
                     return status;
                 break;
@@ -299,15 +309,15 @@ std::uint32_t checkRecordContents(std::uint32_t board, std::FILE* file, const Wa
     return *fold == 0 ? 0 : BAD_CHECKSUM_ERROR;
 }
 
-// One LOAD_AREA command; state = answer word 1 bits 8-15, address = answer word 2.
+// One LOAD_AREA command; state and the next address come from the answer.
 std::uint32_t loadArea(std::uint32_t board, MailboxImage& m, std::uint32_t& state,
                        std::uint32_t& address) {
     setMailboxCommand(m, LOAD_AREA);
     const std::uint32_t status = IssueMbox(board, m);
     if (status != 0)
         return status;
-    state = mailboxField(m, 1, 8, 8);
-    address = mailboxWord(m, 2);
+    state = mailboxField(m, mbx::kAreaState);
+    address = mailboxWord(m, mbx::kAreaAddressWord);
     return 0;
 }
 
@@ -315,9 +325,12 @@ std::uint32_t eraseArea(std::uint32_t board, const std::uint32_t* header, std::u
     std::uint32_t state = 0, address = header[kWordAddress];
     for (int n = 0; n < kMaxEraseSteps; ++n) {
         MailboxImage m;
-        setMailboxWord(m, 1, (1u << 3) | (1u << 4) | ((n == 0 ? 1u : 2u) << 16) | (selector << 24));
-        setMailboxWord(m, 2, address);
-        setMailboxWord(m, 3, header[kWordExtent]);
+        setMailboxField(m, mbx::kLoadTransfer, 1);
+        setMailboxField(m, mbx::kLoadErase, 1);
+        setMailboxField(m, mbx::kAreaPhase, n == 0 ? 1u : 2u);
+        setMailboxField(m, mbx::kAreaSelector, selector);
+        setMailboxWord(m, mbx::kAreaAddressWord, address);
+        setMailboxWord(m, mbx::kLoadLengthWord, header[kWordExtent]);
         const std::uint32_t status = loadArea(board, m, state, address);
         if (status != 0)
             return status;
@@ -338,18 +351,20 @@ std::uint32_t loadBody(std::uint32_t board, std::FILE* file, const std::uint32_t
         const std::uint32_t chunk =
             std::uint32_t(remaining < kDownloadChunkBytes ? remaining : kDownloadChunkBytes);
         MailboxImage m;
-        if (std::fread(m.bytes.data() + 20, 1, chunk, file) != chunk)
+        if (std::fread(m.bytes.data() + mbx::kDataOffset, 1, chunk, file) != chunk)
             return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
         remaining -= chunk;
         // Once the adapter stops answering state 3 the rest is read but not sent.
         if (first || state == 3) {
             const bool last = remaining == 0;
-            setMailboxWord(m, 1,
-                           (1u << 1) | (1u << 3) | (last ? 1u : 0u) | ((last ? 4u : 3u) << 16) |
-                               (selector << 24));
-            setMailboxWord(m, 2, address);
-            setMailboxWord(m, 3, chunk);
-            setMailboxWord(m, 4, 20);
+            setMailboxField(m, mbx::kLoadProgram, 1);
+            setMailboxField(m, mbx::kLoadTransfer, 1);
+            setMailboxField(m, mbx::kLoadLast, last ? 1u : 0u);
+            setMailboxField(m, mbx::kAreaPhase, last ? 4u : 3u);
+            setMailboxField(m, mbx::kAreaSelector, selector);
+            setMailboxWord(m, mbx::kAreaAddressWord, address);
+            setMailboxWord(m, mbx::kLoadLengthWord, chunk);
+            setMailboxWord(m, mbx::kLoadDataOffsetWord, mbx::kDataOffset);
             const std::uint32_t status = loadArea(board, m, state, address);
             if (status != 0)
                 return status;
@@ -367,8 +382,9 @@ std::uint32_t loadBody(std::uint32_t board, std::FILE* file, const std::uint32_t
 void adjustAfterDwc(std::uint32_t board, std::uint32_t kind, std::uint32_t containerState,
                     const std::vector<RecordPrg>& images, WakeupRecord& record) {
     for (const RecordPrg& image : images) {
-        const std::uint32_t type = getBits(image.header[1], 24, 8);
-        const std::uint32_t id[2] = {image.header[1], image.header[2]};
+        const std::uint32_t type = legacyImageType(image.header[prg_layout::kProgramIdWord]);
+        const std::uint32_t id[2] = {image.header[prg_layout::kProgramIdWord],
+                                     image.header[prg_layout::kProgramId2Word]};
         if (type == 2 || type == 6 || type == 7 || type == 11 || type == 14) {
             setWakeupSlot(record, std::size_t(wakeupSlotOffset(type)), id);
             continue;
@@ -483,7 +499,7 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
     if (!seekTo(file, body))
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
 
-    const std::uint32_t selector = header[kWordSelector] & 0xFF;
+    const std::uint32_t selector = layout::get(header[kWordSelector], aif_layout::kSelectorArea);
     reportStep(stepText, "Erasing Flash ROM Sectors");
     reportProgress(progress, 0);
     status = eraseArea(board, header, selector);

@@ -1,3 +1,6 @@
+// The boot-image device check: reads the option ROM's PCI data structure word by
+// word (each file word, read big-endian, gives back one ROM group) and compares its
+// device id with the board family.
 #include "download/boot_image.h"
 
 #include "common/bytes.h"
@@ -27,20 +30,22 @@ std::uint32_t ReadBootImagePciHeader(std::FILE* file, std::uint8_t* header28) {
     std::uint32_t status = readFileWords(file, &word, 1);
     if (status != 0)
         return status;
-    if ((word & 0xFFFF) != 0xAA55) {
+    std::uint8_t group[rom_layout::kGroupBytes];
+    writeLe32(group, 0, word); // the ROM's own byte order
+    if (!layout::holdsFixed(group, rom_layout::kSignature)) {
         debugPrint(
             "[ReadBootImagePciHeader] Error: ImageSignature is invalid.  Signature is 0x%x\n",
             unsigned(word));
         return 1;
     }
-    if (!seekTo(file, std::uint64_t(start) + 24))
+    if (!seekTo(file, std::uint64_t(start) + rom_layout::kDataPointer.offset))
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     status = readFileWords(file, &word, 1);
     if (status != 0)
         return status;
     if (word == 0)
         return 1;
-    if (!seekTo(file, std::uint64_t(start) + (word & 0xFF)))
+    if (!seekTo(file, std::uint64_t(start) + (word & 0xFF))) // only the pointer's low 8 bits count
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     std::uint32_t words[kBootPciHeaderBytes / 4] = {};
     status = readFileWords(file, words, kBootPciHeaderBytes / 4);
@@ -49,7 +54,8 @@ std::uint32_t ReadBootImagePciHeader(std::FILE* file, std::uint8_t* header28) {
     // Each converted word lands in host order, which gives back the ROM's byte order.
     for (std::size_t i = 0; i < kBootPciHeaderBytes / 4; ++i)
         writeLe32(header28, i * 4, words[i]);
-    if (header28[0] != 'P' || header28[1] != 'C' || header28[2] != 'I' || header28[3] != 'R') {
+    if (!layout::holdsFixed(std::span<const std::uint8_t>(header28, kBootPciHeaderBytes),
+                            pcir_layout::kSignature)) {
         debugPrint("[ReadBootImagePciHeader] Error: pPciHeader->Signature is invalid.  Signature "
                    "is %c%c%c%c\n",
                    header28[0], header28[1], header28[2], header28[3]);
@@ -71,7 +77,7 @@ std::uint32_t ValidateArvoOrMistleBootProgId(std::FILE* file, std::uint32_t fami
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     if (status != 0)
         return status;
-    const std::uint32_t deviceId = readLe16(header, 6);
+    const std::uint32_t deviceId = layout::at(header, pcir_layout::kDeviceId);
     const bool ok = family == 0xF180 ? deviceId == 0xF180 : deviceId != 0xF180;
     if (ok)
         return 0;

@@ -1,11 +1,14 @@
 // The PCI expansion-ROM header of boot-code images, and the check that a boot image
 // for the secure board families names the right device.
+// The ROM's fields are declared in image/image_layouts.h.
 #pragma once
+
+#include "image/image_layouts.h"
 
 #include <cstdint>
 #include <cstdio>
 
-constexpr std::size_t kBootPciHeaderBytes = 28;
+constexpr std::size_t kBootPciHeaderBytes = pcir_layout::kSize;
 
 // Reads the PCI data structure of the ROM image at the current position into header28
 // (ROM byte order; device id little-endian at byte 6). Returns 0, 1 for a bad ROM

@@ -1,7 +1,10 @@
+// The built-in compatibility tables (see compat_tables.h); version-word fields are read
+// with the helpers of image/version_forms.h.
 #include "download/compat_tables.h"
 
 #include "common/bytes.h"
 #include "image/image_status.h"
+#include "image/version_forms.h"
 
 namespace {
 
@@ -132,14 +135,14 @@ const CompatTable* compatTableFor(std::uint32_t imageType) {
 }
 
 std::uint32_t checkBuiltInCompat(std::uint32_t family, bool oemVpd, std::uint32_t programIdWord) {
-    const std::uint32_t type = getBits(programIdWord, 24, 8);
-    const std::uint32_t id = getBits(programIdWord, 16, 8);
+    const std::uint32_t type = legacyImageType(programIdWord);
+    const std::uint32_t id = legacyImageId(programIdWord);
     const CompatTable* table = compatTableFor(type);
     if (table == nullptr)
         return 0;
     // Older operational images of this family cannot run on its later boards.
     if (family == 0xF800 && (type == 2 || type == 6 || type == 7) &&
-        getBits(programIdWord, 12, 4) >= 3 && getBits(programIdWord, 8, 4) >= 8)
+        legacyVersionNumber(programIdWord) >= 3 && legacyRevision(programIdWord) >= 8)
         return INCOMPAT_IMAGE_ERROR | INCORRECT_VERSION;
     for (std::size_t i = 0; i < table->rowCount; ++i) {
         const CompatRow& row = table->rows[i];
@@ -159,7 +162,7 @@ std::uint32_t checkBootId(std::uint32_t family, std::uint32_t id) {
 }
 
 std::uint32_t awcImageFamily(std::uint32_t versionWord) {
-    const std::uint32_t id = getBits(versionWord, 16, 8);
+    const std::uint32_t id = legacyImageId(versionWord);
     if (id == 0 || id == 0x0A)
         return 0x1AE5;
     for (std::size_t i = 0; i < kAwcFamilyCount; ++i)

@@ -1,8 +1,11 @@
+// The download dispatcher (see dispatcher.h); the driver-information and link-information
+// fields it reads are declared in adapter/mailbox_layouts.h.
 #include "download/dispatcher.h"
 
 #include "adapter/adapter_family.h"
 #include "adapter/board_family.h"
 #include "adapter/dfc_library.h"
+#include "adapter/mailbox_layouts.h"
 #include "common/bytes.h"
 #include "download/aif_program.h"
 #include "download/ffs_download.h"
@@ -13,6 +16,7 @@
 #include "download/wakeup.h"
 #include "image/all_image.h"
 #include "image/prg_image.h"
+#include "image/version_forms.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
@@ -29,17 +33,6 @@ constexpr std::uint8_t LNK_DOWN_PERSIST = 7;
 constexpr std::uint32_t LOOPBACK_FAILED = 200;
 constexpr int kSignatureRetries = 3;
 constexpr std::uint32_t kSecureFamily = 0xF180;
-
-struct KindRow {
-    const char* lower;
-    const char* upper;
-    std::uint32_t kind;
-};
-
-const KindRow kFileKinds[] = {
-    {"all", "ALL", FILE_KIND_ALL}, {"dwc", "DWC", FILE_KIND_DWC}, {"bwc", "BWC", FILE_KIND_BWC},
-    {"fwc", "FWC", FILE_KIND_FWC}, {"ufi", "UFI", FILE_KIND_UFI}, {"grp", "GRP", FILE_KIND_GRP},
-};
 
 // Closes the image file on every way out.
 struct OpenImage {
@@ -84,27 +77,15 @@ std::uint32_t downloadGrp(std::uint32_t board, const std::string& path) {
 
 } // namespace
 
-std::uint32_t downloadFileKind(const char* path) {
-    if (path == nullptr)
-        return FILE_KIND_OTHER;
-    const char* dot = std::strrchr(path, '.');
-    if (dot == nullptr)
-        return FILE_KIND_OTHER;
-    const std::string ext(dot + 1, std::min<std::size_t>(std::strlen(dot + 1), 4));
-    for (const KindRow& row : kFileKinds)
-        if (ext == row.lower || ext == row.upper)
-            return row.kind;
-    return FILE_KIND_OTHER;
-}
-
 std::uint32_t GetDriverType(std::uint32_t board, std::uint32_t& type) {
     type = dfc.TavDfcQueryDriverType != nullptr ? dfc.TavDfcQueryDriverType(board) : 0;
     if (type != 2 || dfc.DFC_GetDrvInfo == nullptr)
         return 0;
-    std::uint8_t info[152] = {4};
+    std::uint8_t info[driver_info::kSize] = {};
+    layout::setFixed(info, driver_info::kVersion);
     if (dfc.DFC_GetDrvInfo(board, info) != 0)
         return 0;
-    switch (info[7]) {
+    switch (layout::at(info, driver_info::kSubKind)) {
     case 1:
         type = 10;
         break;
@@ -123,10 +104,11 @@ std::uint32_t GetDriverType(std::uint32_t board, std::uint32_t& type) {
 std::uint32_t SetLoopbackIfLinkDown(std::uint32_t board, std::uint32_t& done) {
     if (dfc.DFC_GetLinkInfo == nullptr || dfc.DFC_ConfigLoopback == nullptr)
         return LOOPBACK_FAILED;
-    std::uint8_t info[168] = {};
+    std::uint8_t info[link_info::kSize] = {};
     if (dfc.DFC_GetLinkInfo(board, info) != 0)
         return LOOPBACK_FAILED;
-    if (info[21] != LNK_DOWN && info[21] != LNK_DOWN_PERSIST)
+    const std::uint32_t state = layout::at(info, link_info::kState);
+    if (state != LNK_DOWN && state != LNK_DOWN_PERSIST)
         return 0;
     if (dfc.DFC_ConfigLoopback(board, 1, 15) != 0)
         return LOOPBACK_FAILED;
@@ -190,13 +172,13 @@ std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* 
         for (int retry = 0; retry < kSignatureRetries && result == MBX_STATUS_SIGNATURE_FAILED;
              ++retry) {
             seekTo(file, 0);
-            std::uint32_t header[3] = {};
-            if (readFileWords(file, header, 3) != 0) {
+            std::uint32_t header[prg_layout::kProgramId2Word + 1] = {};
+            if (readFileWords(file, header, prg_layout::kProgramId2Word + 1) != 0) {
                 result = INVALID_IMAGE_ERROR | ERROR_READING_FILE;
                 break;
             }
             seekTo(file, 0);
-            DeleteLoadEntries(board, getBits(header[1], 24, 8));
+            DeleteLoadEntries(board, legacyImageType(header[prg_layout::kProgramIdWord]));
             result = ProgramPrgImage(board, file, wakeup, keyFlag, stepText, progress);
         }
     } else {

@@ -3,21 +3,10 @@
 #pragma once
 
 #include "download/download_status.h"
+// The file kinds (FILE_KIND_*) and downloadFileKind live with the other name tests.
+#include "image/file_extension.h"
 
 #include <cstdint>
-
-// File kinds by extension.
-constexpr std::uint32_t FILE_KIND_OTHER = 0; // a .prg file among them
-constexpr std::uint32_t FILE_KIND_ALL = 1;
-constexpr std::uint32_t FILE_KIND_DWC = 2;
-constexpr std::uint32_t FILE_KIND_BWC = 3;
-constexpr std::uint32_t FILE_KIND_FWC = 4;
-constexpr std::uint32_t FILE_KIND_UFI = 10;
-constexpr std::uint32_t FILE_KIND_GRP = 14;
-
-// The kind of a file name: the text after the last dot, first four characters, all
-// lower or all upper case.
-std::uint32_t downloadFileKind(const char* path);
 
 // The wait the dispatcher makes after setting loopback; tests replace it.
 using DownloadSleep = void (*)(unsigned milliseconds);

@@ -1,3 +1,5 @@
+// Download keys: the key chain, reading an image's key block, the adapter's security
+// commands (fields in adapter/mailbox_layouts.h) and the walk along the chain.
 #include "download/kek.h"
 
 #include "adapter/dfc_library.h"
@@ -93,7 +95,7 @@ std::uint32_t ReadKekIdFromPRG(std::FILE* file, char* nameOut, std::uint32_t& le
     std::uint8_t block[kKeyBlockBytes];
     if (std::fread(block, 1, kKeyBlockBytes, file) != kKeyBlockBytes)
         return shortReadStatus(file);
-    if (readBe32(block, 0) != 0)
+    if (layout::at(block, key_block::kFlag) != 0)
         keyFlag = 1;
     // The name keeps the file's byte order: each word converted, then reversed again.
     const std::uint8_t* name = block + kKeyBlockNameOffset;
@@ -112,7 +114,7 @@ std::uint32_t GetKEK_ID(std::uint32_t board, char* nameOut, std::uint32_t& lengt
         return KEK_FAILURE;
     MailboxImage m;
     setMailboxCommand(m, MAILBOX_SECURITY);
-    setMailboxField(m, 1, 24, 8, kSubGetKekId);
+    setMailboxField(m, mbx::kSecuritySubcommand, kSubGetKekId);
     std::uint32_t status = 0;
     const std::uint32_t result = issueSecurity(board, m, status);
     if (result != 0) {
@@ -123,7 +125,7 @@ std::uint32_t GetKEK_ID(std::uint32_t board, char* nameOut, std::uint32_t& lengt
     }
     // The answer carries at most 16 words of name: a longer claimed length is an
     // adapter fault, and copying it would read past the answer.
-    const std::uint32_t answered = mailboxWord(m, 2);
+    const std::uint32_t answered = mailboxWord(m, mbx::kKeyIdLengthWord);
     if (answered > kKekAnswerNameBytes || answered >= length) {
         debugPrint(
             "[GetKEK_ID] Board %d answered a KEK ID length of %u, more than the answer holds\n",
@@ -132,7 +134,7 @@ std::uint32_t GetKEK_ID(std::uint32_t board, char* nameOut, std::uint32_t& lengt
     }
     std::uint8_t name[kKekAnswerNameBytes];
     for (std::size_t i = 0; i < kKekAnswerNameBytes / 4; ++i)
-        writeBe32(name, i * 4, mailboxWord(m, 3 + i));
+        writeBe32(name, i * 4, mailboxWord(m, mbx::kKeyIdNameWord + i));
     std::memcpy(nameOut, name, answered);
     std::memset(nameOut + answered, 0, length - answered);
     length = answered;
@@ -145,16 +147,16 @@ std::uint32_t SetKEK(std::uint32_t board, std::size_t entry) {
     const KekEntry& k = kKekTable[entry];
     MailboxImage m;
     setMailboxCommand(m, MAILBOX_SECURITY);
-    setMailboxField(m, 1, 24, 8, kSubSetKek);
-    setMailboxWord(m, 2, 0x00010220);                    // bytes 32, 2, 1, 0
-    setMailboxWord(m, 3, 0x0228 | (k.nameLength << 16)); // bytes 40, 2 and the length
-    setMailboxWord(m, 4, swapBytes(k.keyWords[1]));
-    setMailboxWord(m, 5, swapBytes(k.keyWords[0]));
-    std::memcpy(m.bytes.data() + 24, k.keyBytes, sizeof k.keyBytes);
-    std::uint8_t name[64] = {};
+    setMailboxField(m, mbx::kSecuritySubcommand, kSubSetKek);
+    setMailboxWord(m, mbx::kSetKeySizesWord, 0x00010220);                        // bytes 32, 2, 1, 0
+    setMailboxWord(m, mbx::kSetKeySizesWord + 1, 0x0228 | (k.nameLength << 16)); // bytes 40, 2 and the length
+    setMailboxWord(m, mbx::kSetKeyWordsWord, swapBytes(k.keyWords[1]));
+    setMailboxWord(m, mbx::kSetKeyWordsWord + 1, swapBytes(k.keyWords[0]));
+    std::memcpy(m.bytes.data() + mbx::kSetKeyBytesOffset, k.keyBytes, sizeof k.keyBytes);
+    std::uint8_t name[kKekAnswerNameBytes] = {};
     std::memcpy(name, k.name, k.nameLength);
-    for (std::size_t i = 0; i < 16; ++i)
-        setMailboxWord(m, 16 + i, readBe32(name, i * 4));
+    for (std::size_t i = 0; i < kKekAnswerNameBytes / 4; ++i)
+        setMailboxWord(m, mbx::kSetKeyNameWord + i, readBe32(name, i * 4));
     std::uint32_t status = 0;
     const std::uint32_t result = issueSecurity(board, m, status);
     if (result == 0)
@@ -259,16 +261,16 @@ std::uint32_t ProcessKEK(std::uint32_t board, const char* targetName, std::uint3
 
 std::uint32_t AuthenticateAWC(std::uint32_t board, std::FILE* file,
                               const std::uint32_t* recordHeader, std::uint32_t& keyFlag) {
-    const std::uint32_t body = recordHeader[5];
+    const std::uint32_t body = recordHeader[aif_layout::kBodySizeWord];
     // A body too small to end in a key block would put the block before the body.
-    if (body == 0 || body < 268) {
+    if (body == 0 || body < key_block::kBackFromAwcBodyEnd) {
         debugPrint("[AuthenticateAWC] Failed reading KEK from AWC image\n");
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     }
     char name[kKekNameBuffer] = {};
     std::uint32_t length = sizeof name;
     const std::uint32_t status =
-        readKeyNameAt(file, std::int64_t(body) - 268, name, length, keyFlag);
+        readKeyNameAt(file, std::int64_t(body) - key_block::kBackFromAwcBodyEnd, name, length, keyFlag);
     if (status != 0) {
         debugPrint("[AuthenticateAWC] Failed reading KEK from AWC image\n");
         return status;
@@ -278,14 +280,15 @@ std::uint32_t AuthenticateAWC(std::uint32_t board, std::FILE* file,
 
 std::uint32_t AuthenticatePrg(std::uint32_t board, std::FILE* file, const std::uint32_t* prgHeader,
                               std::uint32_t& keyFlag) {
-    if (getBits(prgHeader[3], 4, 1) == 0)
+    if (layout::get(prgHeader[prg_layout::kFlagsWord], prg_layout::kSigned) == 0)
         return AUTHENTICATION_ERROR;
-    if (prgHeader[8] < 268)
+    const std::uint32_t keyWord = prgHeader[prg_layout::kKeyBlockWord];
+    if (keyWord < key_block::kBackFromPrgWord)
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     char name[kKekNameBuffer] = {};
     std::uint32_t length = sizeof name;
     const std::uint32_t status =
-        readKeyNameAt(file, std::int64_t(prgHeader[8]) - 268, name, length, keyFlag);
+        readKeyNameAt(file, std::int64_t(keyWord) - key_block::kBackFromPrgWord, name, length, keyFlag);
     return status != 0 ? status : processName(board, name, length);
 }
 
@@ -295,14 +298,15 @@ std::uint32_t AuthenticateFWC(std::uint32_t board, std::FILE* file, std::uint32_
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     std::uint32_t header[PRG_HEADER_WORDS] = {};
     std::uint32_t status = readFileWords(file, header, PRG_HEADER_WORDS);
-    if (status == 0 && getBits(header[3], 4, 1) == 0)
+    const std::uint32_t keyWord = header[prg_layout::kKeyBlockWord];
+    if (status == 0 && layout::get(header[prg_layout::kFlagsWord], prg_layout::kSigned) == 0)
         status = AUTHENTICATION_ERROR;
-    if (status == 0 && header[8] < 264)
+    if (status == 0 && keyWord < key_block::kBackFromFwcWord)
         status = INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     if (status == 0) {
         char name[kKekNameBuffer] = {};
         std::uint32_t length = sizeof name;
-        status = readKeyNameAt(file, std::int64_t(header[8]) - 264, name, length, keyFlag);
+        status = readKeyNameAt(file, std::int64_t(keyWord) - key_block::kBackFromFwcWord, name, length, keyFlag);
         if (status == 0)
             status = processName(board, name, length);
     }
@@ -314,17 +318,18 @@ std::uint32_t AuthenticateFWC(std::uint32_t board, std::FILE* file, std::uint32_
 std::uint32_t AuthenticateDWC(std::uint32_t board, std::uint64_t recordOffset, std::FILE* file,
                               std::uint32_t& keyFlag) {
     const long here = std::ftell(file);
-    std::uint64_t at = recordOffset + 132;
+    std::uint64_t at = recordOffset + aif_layout::kRecordPrgOffset;
     std::uint32_t result = 0;
     while (result == 0 && seekTo(file, at)) {
         std::uint32_t header[PRG_HEADER_WORDS] = {};
-        if (readFileWords(file, header, PRG_HEADER_WORDS) != 0 || header[0] == 0xFFFFFFFF)
+        const std::uint32_t& length = header[prg_layout::kLengthWord];
+        if (readFileWords(file, header, PRG_HEADER_WORDS) != 0 || length == prg_layout::kEndOfImages)
             break;
         result = AuthenticatePrg(board, file, header, keyFlag);
         // A length that cannot hold its own header would never move the walk on.
-        if (header[0] < PRG_HEADER_SIZE)
+        if (length < PRG_HEADER_SIZE)
             break;
-        at += header[0];
+        at += length;
     }
     std::clearerr(file);
     if (here >= 0)
@@ -335,7 +340,7 @@ std::uint32_t AuthenticateDWC(std::uint32_t board, std::uint64_t recordOffset, s
 std::uint32_t ZeroizeSecurityData(std::uint32_t board) {
     MailboxImage m;
     setMailboxCommand(m, MAILBOX_SECURITY);
-    setMailboxField(m, 1, 24, 8, kSubZeroize);
+    setMailboxField(m, mbx::kSecuritySubcommand, kSubZeroize);
     if (dfc.DFC_IssueMboxWithRetry == nullptr)
         return 0;
     const std::uint32_t result = dfc.DFC_IssueMboxWithRetry(board, m.bytes.data(), 32, 32, 0, 6000);

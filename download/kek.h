@@ -1,17 +1,19 @@
 // Download keys (KEKs) of secure adapters: the fixed key chain, the key block that
 // names an image's key, the adapter's key commands and the walk that brings an
-// adapter to an image's key.
+// adapter to an image's key. The key block's layout is in image/image_layouts.h.
 #pragma once
+
+#include "image/image_layouts.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
 // Bytes of the name field of a key block, and a name buffer with room for a NUL.
-constexpr std::uint32_t kKekNameBytes = 152;
+constexpr std::uint32_t kKekNameBytes = key_block::kName.width;
 constexpr std::size_t kKekNameBuffer = kKekNameBytes + 1;
-constexpr std::size_t kKeyBlockBytes = 264;
-constexpr std::size_t kKeyBlockNameOffset = 112;
+constexpr std::size_t kKeyBlockBytes = key_block::kSize;
+constexpr std::size_t kKeyBlockNameOffset = key_block::kName.offset;
 // Most name bytes the adapter's key-name answer carries (16 words).
 constexpr std::uint32_t kKekAnswerNameBytes = 64;
 

@@ -1,9 +1,12 @@
+// The adapter's load list: walks its entries in adapter memory, finds boot entries
+// and deletes entries of an image type (0x1D, fields in adapter/mailbox_layouts.h).
 #include "download/load_list.h"
 
 #include "adapter/adapter_memory.h"
 #include "adapter/mailbox.h"
 #include "common/bytes.h"
 #include "download/download_status.h"
+#include "image/version_forms.h"
 
 namespace {
 
@@ -39,7 +42,7 @@ bool findMatchingLoadEntry(std::uint32_t board, std::uint32_t firstWord, std::ui
         return false;
     std::size_t kept = 0;
     for (const LoadEntry& e : entries) {
-        if (isFreeLoadEntry(e) || getBits(e.programId[0], 24, 8) != 3)
+        if (isFreeLoadEntry(e) || legacyImageType(e.programId[0]) != 3)
             continue;
         if (++kept > kMaxBootEntries)
             break;
@@ -57,13 +60,13 @@ std::uint32_t DeleteLoadEntries(std::uint32_t board, std::uint32_t imageType) {
     if (readLoadList(board, entries) != 0)
         return MAILBOX_ERROR;
     for (const LoadEntry& e : entries) {
-        if (isFreeLoadEntry(e) || getBits(e.programId[0], 24, 8) != imageType)
+        if (isFreeLoadEntry(e) || legacyImageType(e.programId[0]) != imageType)
             continue;
         MailboxImage m;
         setMailboxCommand(m, MAILBOX_LOAD_LIST_DELETE);
-        setMailboxField(m, 1, 0, 2, 1);
-        setMailboxWord(m, 2, e.programId[0]);
-        setMailboxWord(m, 3, e.programId[1]);
+        setMailboxField(m, mbx::kDeleteKind, 1);
+        setMailboxWord(m, mbx::kDeleteIdWord, e.programId[0]);
+        setMailboxWord(m, mbx::kDeleteIdWord + 1, e.programId[1]);
         if (IssueMbox(board, m) != 0)
             return MAILBOX_ERROR;
     }

@@ -1,3 +1,6 @@
+// PRG programming: checks a PRG image against the board, then erases, loads it in
+// DOWN_LOAD chunks and points the wakeup parameters at it. Header fields come from
+// image/image_layouts.h, mailbox fields from adapter/mailbox_layouts.h.
 #include "download/prg_program.h"
 
 #include "adapter/adapter_environment.h"
@@ -12,6 +15,7 @@
 #include "download/download_feedback.h"
 #include "image/file_checksum.h"
 #include "image/prg_image.h"
+#include "image/version_forms.h"
 
 namespace {
 
@@ -36,7 +40,7 @@ std::uint32_t checkLength(std::FILE* file, std::uint32_t length) {
 
 std::uint32_t prgHeaderFold(const std::uint32_t* header) {
     std::uint32_t sum = CHECKSUM_SEED;
-    for (std::size_t i = 1; i < PRG_HEADER_WORDS; ++i)
+    for (std::size_t i = prg_layout::kProgramIdWord; i < PRG_HEADER_WORDS; ++i)
         sum = foldWord(sum, header[i]);
     return rotateLeft1(sum);
 }
@@ -45,7 +49,7 @@ std::uint32_t checkImageForBoard(std::uint32_t board, std::uint32_t family,
                                  std::uint32_t programIdWord) {
     const char* v3 = readVpdCompatList(board);
     if (v3[0] != '\0')
-        return CheckVpdList(v3, getBits(programIdWord, 24, 8), getBits(programIdWord, 16, 8)) == 0
+        return CheckVpdList(v3, legacyImageType(programIdWord), legacyImageId(programIdWord)) == 0
                    ? 0
                    : INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
     return checkBuiltInCompat(family, isOemBoard(board), programIdWord);
@@ -67,10 +71,11 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
     const std::uint32_t family = GetAdapterFamily(board);
     if (family == kFamilyNoPrg)
         return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
-    status = checkImageForBoard(board, family, header[1]);
+    namespace h = prg_layout;
+    status = checkImageForBoard(board, family, header[h::kProgramIdWord]);
     if (status != 0)
         return status;
-    const std::uint32_t type = getBits(header[1], 24, 8);
+    const std::uint32_t type = legacyImageType(header[h::kProgramIdWord]);
     if (type == 3 && isBootCheckedFamily(family)) {
         status = ValidateArvoOrMistleBootProgId(file, family);
         if (status != 0)
@@ -81,7 +86,7 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
         if (status != 0)
             return status;
     }
-    const std::uint32_t length = header[0];
+    const std::uint32_t length = header[h::kLengthWord];
     status = checkLength(file, length);
     if (status != 0)
         return status;
@@ -94,10 +99,12 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
     reportStep(stepText, "Erasing Sector(s) In Flash ROM");
     MailboxImage erase;
     setMailboxCommand(erase, DOWN_LOAD);
-    setMailboxWord(erase, 1, 0x1A);
-    setMailboxWord(erase, 3, length);
-    setMailboxWord(erase, 4, header[1]);
-    setMailboxWord(erase, 5, header[2]);
+    setMailboxField(erase, mbx::kLoadProgram, 1);
+    setMailboxField(erase, mbx::kLoadTransfer, 1);
+    setMailboxField(erase, mbx::kLoadErase, 1);
+    setMailboxWord(erase, mbx::kLoadLengthWord, length);
+    setMailboxWord(erase, mbx::kLoadIdWord, header[h::kProgramIdWord]);
+    setMailboxWord(erase, mbx::kLoadIdWord + 1, header[h::kProgramId2Word]);
     status = IssueMbox(board, erase);
     if (status == MBX_STATUS_NO_FLASH) {
         seekTo(file, 0);
@@ -114,13 +121,15 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
         const std::uint32_t chunk =
             remaining < kDownloadChunkBytes ? remaining : kDownloadChunkBytes;
         MailboxImage m;
-        if (std::fread(m.bytes.data() + 20, 1, chunk, file) != chunk)
+        if (std::fread(m.bytes.data() + mbx::kDataOffset, 1, chunk, file) != chunk)
             return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
         remaining -= chunk;
         setMailboxCommand(m, DOWN_LOAD);
-        setMailboxWord(m, 1, 0x0A | (remaining == 0 ? 1u : 0u));
-        setMailboxWord(m, 3, chunk);
-        setMailboxWord(m, 4, 20);
+        setMailboxField(m, mbx::kLoadProgram, 1);
+        setMailboxField(m, mbx::kLoadTransfer, 1);
+        setMailboxField(m, mbx::kLoadLast, remaining == 0 ? 1u : 0u);
+        setMailboxWord(m, mbx::kLoadLengthWord, chunk);
+        setMailboxWord(m, mbx::kLoadDataOffsetWord, mbx::kDataOffset);
         status = IssueMbox(board, m);
         if (status != 0)
             return status;
@@ -133,7 +142,7 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
     reportProgress(progress, 100);
 
     reportStep(stepText, "Updating Wakeup Parameters");
-    const std::uint32_t id[2] = {header[1], header[2]};
+    const std::uint32_t id[2] = {header[h::kProgramIdWord], header[h::kProgramId2Word]};
     status = UpdateWakeupSlot(board, id);
     if (status != 0 && status != INVALID_IMAGE_TYPE_ERROR)
         return status;

@@ -1,3 +1,5 @@
+// The wakeup parameters: the program-id slots of configuration region 4, their
+// write (UPDATE_REGION) and the staged update (0x9C) of the newer families.
 #include "download/wakeup.h"
 
 #include "adapter/adapter_family.h"
@@ -5,6 +7,7 @@
 #include "adapter/regions.h"
 #include "common/bytes.h"
 #include "download/download_status.h"
+#include "image/version_forms.h"
 
 #include <cstring>
 
@@ -23,19 +26,19 @@ const SlotRow kWakeupSlots[] = {
 // download forever; this many answers end it with PROGRESS_ERROR instead.
 constexpr int kStagedPhaseTries = 64;
 
-// One 0x9C command; state = the adapter's answer in word 1 bits 8-15, carry = word 2.
+// One 0x9C command; state and carry come from the adapter's answer.
 std::uint32_t stagedPhase(std::uint32_t board, std::uint32_t phase, std::uint32_t bootId,
                           std::uint32_t& carry, std::uint32_t& state) {
     MailboxImage m;
     setMailboxCommand(m, MAILBOX_WAKEUP_STAGED_UPDATE);
-    setMailboxField(m, 1, 16, 8, phase);
-    setMailboxWord(m, 2, carry);
-    setMailboxWord(m, 4, bootId);
+    setMailboxField(m, mbx::kStagedPhase, phase);
+    setMailboxWord(m, mbx::kStagedCarryWord, carry);
+    setMailboxWord(m, mbx::kStagedBootIdWord, bootId);
     const std::uint32_t status = IssueMbox(board, m);
     if (status != 0)
         return status;
-    state = mailboxField(m, 1, 8, 8);
-    carry = mailboxWord(m, 2);
+    state = mailboxField(m, mbx::kStagedState);
+    carry = mailboxWord(m, mbx::kStagedCarryWord);
     return 0;
 }
 
@@ -74,10 +77,11 @@ std::uint32_t ReadWakeupParameters(std::uint32_t board, WakeupRecord& record) {
 std::uint32_t WriteWakeupParameters(std::uint32_t board, const WakeupRecord& record) {
     MailboxImage m;
     setMailboxCommand(m, UPDATE_REGION);
-    setMailboxField(m, 1, 0, 4, READ_REGION_CONFIG);
-    setMailboxWord(m, 2, kWakeupRegion | (std::uint32_t(kWakeupBytes) << 16));
-    setMailboxWord(m, 4, kWakeupBytes);
-    std::memcpy(m.bytes.data() + 20, record.bytes.data(), kWakeupBytes);
+    setMailboxField(m, mbx::kRegionKind, READ_REGION_CONFIG);
+    setMailboxField(m, mbx::kRegionNumber, kWakeupRegion);
+    setMailboxField(m, mbx::kRegionOffset, std::uint32_t(kWakeupBytes)); // the update's length
+    setMailboxWord(m, mbx::kRegionLengthWord, kWakeupBytes);
+    std::memcpy(m.bytes.data() + mbx::kDataOffset, record.bytes.data(), kWakeupBytes);
     return IssueMbox(board, m) == 0 ? 0 : MAILBOX_ERROR;
 }
 
@@ -111,7 +115,7 @@ std::uint32_t UpdateWakeupSlot(std::uint32_t board, const std::uint32_t programI
     WakeupRecord record;
     if (ReadWakeupParameters(board, record) != 0)
         return MAILBOX_ERROR;
-    const std::uint32_t type = getBits(programId[0], 24, 8);
+    const std::uint32_t type = legacyImageType(programId[0]);
     const int offset = wakeupSlotOffset(type);
     if (offset < 0)
         return INVALID_IMAGE_TYPE_ERROR;

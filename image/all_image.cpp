@@ -1,3 +1,5 @@
+// The ALL/AIF reader: walks the sub-image headers, decodes the DWC version and checks
+// the file's check word.
 #include "image/all_image.h"
 
 #include "common/bytes.h"
@@ -90,13 +92,13 @@ std::uint32_t getALLBuildVersion(const char* path, CluImage* record) {
     debugPrint("Reading ALL Header...\n");
 
     std::uint8_t bytes[AIF_HEADER_SIZE];
-    if (std::fread(bytes, 1, 4, file) != 4) {
+    if (std::fread(bytes, 1, aif_layout::kFirst.width, file) != aif_layout::kFirst.width) {
         std::fclose(file);
         debugPrint("INVALID_IMAGE_ERROR - Status = %X\n", u(INVALID_IMAGE_ERROR));
         return INVALID_IMAGE_ERROR;
     }
     std::rewind(file);
-    if (readBe32(bytes, 0) != NOP_IMAGE_TYPE) {
+    if (!layout::holdsFixed(std::span<const std::uint8_t>(bytes, aif_layout::kFirst.width), aif_layout::kFirst)) {
         std::fclose(file);
         debugPrint("INCOMPAT_IMAGE_ERROR - image_type != NOP_IMAGE_TYPE, Status = %X\n", u(INCOMPAT_IMAGE_ERROR));
         return INCOMPAT_IMAGE_ERROR;
@@ -126,17 +128,18 @@ std::uint32_t getALLBuildVersion(const char* path, CluImage* record) {
             }
             break; // the final check word, or nothing, is left
         }
+        // Every header word is big-endian (see aif_layout).
         std::uint32_t header[AIF_HEADER_WORDS];
         for (std::size_t w = 0; w < AIF_HEADER_WORDS; ++w)
             header[w] = readBe32(bytes, w * 4);
-        if (header[0] != NOP_IMAGE_TYPE) {
+        if (header[aif_layout::kFirstWord] != aif_layout::kFirst.value) {
             std::fclose(file);
             debugPrint("INVALID_IMAGE_ERROR | ERROR_READING_FILE - Aif_header.compress_br != NOP_IMAGE_TYPE, "
                        "Status = %X\n",
                        u(kReadError));
             return kReadError;
         }
-        total += std::uint64_t(header[AIF_SIZE_WORD]) + AIF_HEADER_SIZE + (aif ? 0 : 4);
+        total += std::uint64_t(header[AIF_SIZE_WORD]) + AIF_HEADER_SIZE + (aif ? 0 : aif_layout::kCheckWordBytes);
         if (decodeAllSubImage(file, header, record) != 0) {
             std::fclose(file);
             return INCOMPAT_IMAGE_ERROR;

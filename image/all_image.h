@@ -1,23 +1,25 @@
-// ALL images: a chain of sub-images, each a 128-byte AIF header, a body and (outside
-// .aif files) a 4-byte check word, then one check word for the whole file.
+// The ALL/AIF reader: a chain of sub-images, each a 128-byte AIF header (declared in
+// image/image_layouts.h), a body and (outside .aif files) a 4-byte check word, then
+// one check word for the whole file.
 #pragma once
 
 #include "image/clu_image.h"
+#include "image/image_layouts.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
-constexpr std::size_t AIF_HEADER_WORDS = 32;
-constexpr std::size_t AIF_HEADER_SIZE = 128;
-constexpr std::uint32_t AWC_IMAGE = 0xE1A01001;
-constexpr std::uint32_t DWC_IMAGE = 0xE1A02002;
-constexpr std::uint32_t BWC_IMAGE = 0xE1A03003;
-constexpr std::uint32_t FWC_IMAGE = 0xE1A04004;
-// Header words used.
-constexpr std::size_t AIF_KIND_WORD = 2;
-constexpr std::size_t AIF_SIZE_WORD = 5;
-constexpr std::size_t AIF_VERSION_WORD = 14;
+constexpr std::size_t AIF_HEADER_WORDS = aif_layout::kWords;
+constexpr std::size_t AIF_HEADER_SIZE = aif_layout::kSize;
+constexpr std::uint32_t AWC_IMAGE = aif_layout::kAwc;
+constexpr std::uint32_t DWC_IMAGE = aif_layout::kDwc;
+constexpr std::uint32_t BWC_IMAGE = aif_layout::kBwc;
+constexpr std::uint32_t FWC_IMAGE = aif_layout::kFwc;
+// Header words used, as indexes into a header turned into words.
+constexpr std::size_t AIF_KIND_WORD = aif_layout::kKindWord;
+constexpr std::size_t AIF_SIZE_WORD = aif_layout::kBodySizeWord;
+constexpr std::size_t AIF_VERSION_WORD = aif_layout::kVersionWord;
 
 // Decodes an ALL file into record from its DWC sub-image; returns 0 or an image status.
 std::uint32_t getALLBuildVersion(const char* path, CluImage* record);

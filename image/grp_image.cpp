@@ -1,11 +1,27 @@
+// The GRP reader: header decoding through the declared layout, the version in the
+// build string, and the plain and G6 checks.
 #include "image/grp_image.h"
 
-#include "common/bytes.h"
+#include "image/file_extension.h"
 #include "image/image_status.h"
 #include "log/debug_log.h"
 
 #include <cstdio>
 #include <cstring>
+
+bool decodeGrpHeader(GrpHeader& header, std::span<const std::uint8_t> bytes) {
+    const auto word0 = layout::get(bytes, grp_layout::kWord0);
+    const auto magic = layout::get(bytes, grp_layout::kMagic);
+    const auto signature = layout::get(bytes, grp_layout::kSignature);
+    const auto build = layout::run(bytes, grp_layout::kBuildString);
+    if (!word0 || !magic || !signature || build.size() != sizeof header.buildString)
+        return false;
+    header.word0 = *word0;
+    header.magic = *magic;
+    header.signature = *signature;
+    std::memcpy(header.buildString, build.data(), sizeof header.buildString);
+    return true;
+}
 
 int readGrpHeader(GrpHeader& header, const char* path, std::uint32_t magic, std::uint32_t signature) {
     if (path == nullptr)
@@ -21,21 +37,15 @@ int readGrpHeader(GrpHeader& header, const char* path, std::uint32_t magic, std:
     std::fclose(file);
     if (readError)
         return RM_STATUS_ERROR_READING_RESOURCE;
-    if (got < GRP_HEADER_SIZE)
+    if (got < GRP_HEADER_SIZE || !decodeGrpHeader(header, std::span<const std::uint8_t>(bytes, got)))
         return RM_STATUS_ERROR_SHORT_FWIMAGE;
-    header.word0 = readBe32(bytes, 0);
-    header.magic = readBe32(bytes, 4);
-    header.signature = readBe32(bytes, 8);
-    std::memcpy(header.buildString, bytes + 12, GRP_BUILD_STRING_SIZE);
-    if (header.magic != magic || (header.signature >> 16) != signature)
+    if (header.magic != magic || layout::get(header.signature, grp_layout::kSignatureKind) != signature)
         return RM_STATUS_ERROR;
     return RM_STATUS_OK;
 }
 
 int checkGrpExtension(const char* path) {
-    if (path != nullptr && (std::strstr(path, ".grp") != nullptr || std::strstr(path, ".GRP") != nullptr))
-        return RM_STATUS_OK;
-    return RM_STATUS_ERROR_INCOMP_IMAGE;
+    return hasGrpExtension(path) ? RM_STATUS_OK : RM_STATUS_ERROR_INCOMP_IMAGE;
 }
 
 int GetFerroxBuildString(FixedText<64>& out, const GrpHeader& header) {
@@ -78,7 +88,7 @@ int getGRPBuildString(std::uint32_t* signature, const char* path, FixedText<64>&
                    status);
         return status;
     }
-    const std::uint32_t upper = header.signature >> 16;
+    const std::uint32_t upper = layout::get(header.signature, grp_layout::kSignatureKind);
     if (status != RM_STATUS_OK) {
         if (header.magic != GRP_MAGIC)
             debugPrint("RM_STATUS_ERROR - Ferrox firmware file GRP Header magic number bad = %X\n",

@@ -1,19 +1,22 @@
-// GRP images of the converged and newer Fibre Channel adapters: a 140-byte header
-// whose build string starts with the dotted firmware version.
+// The GRP reader: GRP images of the converged and newer Fibre Channel adapters, a
+// 140-byte header (declared in image/image_layouts.h) whose build string starts with
+// the dotted firmware version.
 #pragma once
 
 #include "common/fixed_text.h"
 #include "image/clu_image.h"
+#include "image/image_layouts.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
-constexpr std::size_t GRP_HEADER_SIZE = 140;
-constexpr std::size_t GRP_BUILD_STRING_SIZE = 128;
-constexpr std::uint32_t GRP_MAGIC = 0xFEAA0001;
-constexpr std::uint32_t GRP_G6_MAGIC = 0xFEAA0003;
-constexpr std::uint32_t GRP_SIGNATURE = 0xF7A2;    // upper 16 bits of the signature word
-constexpr std::uint32_t GRP_G6_SIGNATURE = 0xF70C;
+constexpr std::size_t GRP_HEADER_SIZE = grp_layout::kSize;
+constexpr std::size_t GRP_BUILD_STRING_SIZE = grp_layout::kBuildString.width;
+constexpr std::uint32_t GRP_MAGIC = grp_layout::kMagicPlain;
+constexpr std::uint32_t GRP_G6_MAGIC = grp_layout::kMagicG6;
+constexpr std::uint32_t GRP_SIGNATURE = grp_layout::kKindPlain; // upper 16 bits of the signature word
+constexpr std::uint32_t GRP_G6_SIGNATURE = grp_layout::kKindG6;
 
 // The header as read: words 0 to 2 in host order, the build string in file order.
 struct GrpHeader {
@@ -30,6 +33,10 @@ int getGRPBuildVersion(const char* path, CluImage* record);
 // Checks the header of a GRP file, stores the signature's upper half in *signature
 // and the version in versionOut; returns 0, 1, 194, 197 or 199.
 int getGRPBuildString(std::uint32_t* signature, const char* path, FixedText<64>& versionOut);
+
+// Decodes the first GRP_HEADER_SIZE bytes into header; false (header untouched) when
+// fewer bytes are given.
+bool decodeGrpHeader(GrpHeader& header, std::span<const std::uint8_t> bytes);
 
 // Reads the header and checks it against a magic and a signature's upper half;
 // returns 0, 1 (mismatch), 197 (file shorter than the header) or 199 (cannot open or

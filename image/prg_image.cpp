@@ -1,3 +1,5 @@
+// The PRG reader: the header, the option ROM's PCI data structure (restored from its
+// reversed groups) and the version decode.
 #include "image/prg_image.h"
 
 #include "common/bytes.h"
@@ -54,6 +56,7 @@ std::uint32_t ReadPRGImageHeader(std::FILE* file, std::uint32_t header[PRG_HEADE
         }
         bytes[i] = static_cast<std::uint8_t>(c);
     }
+    // Every header word is big-endian (see prg_layout).
     for (std::size_t w = 0; w < PRG_HEADER_WORDS; ++w)
         header[w] = readBe32(bytes, w * 4);
     return 0;
@@ -65,24 +68,26 @@ std::uint32_t readPciRomHeader(std::FILE* file, std::uint8_t out[PCI_ROM_DATA_SI
     const long start = std::ftell(file);
     if (start < 0)
         return kReadError;
-    std::uint8_t group[4];
-    std::uint32_t status = readRomBytes(file, group, 4, true);
+    std::uint8_t group[rom_layout::kGroupBytes];
+    std::uint32_t status = readRomBytes(file, group, sizeof group, true);
     if (status != 0)
         return status;
-    if (readLe16(group, 0) != 0xAA55)
+    if (!layout::holdsFixed(group, rom_layout::kSignature))
         return 1;
-    if (std::fseek(file, start + 0x18, SEEK_SET) != 0)
+    constexpr long kPointerAt = long(rom_layout::kDataPointer.offset);
+    if (std::fseek(file, start + kPointerAt, SEEK_SET) != 0)
         return kReadError;
-    if ((status = readRomBytes(file, group, 4, true)) != 0)
+    if ((status = readRomBytes(file, group, sizeof group, true)) != 0)
         return status;
-    if (readLe32(group, 0) == 0)
+    const std::uint32_t pointer = layout::at(group, layout::within(rom_layout::kDataPointer, kPointerAt));
+    if (pointer == 0)
         return 1;
-    const long dataOffset = group[0]; // only the low 8 bits of the pointer count
+    const long dataOffset = long(pointer & 0xFF); // only the low 8 bits of the pointer count
     if (std::fseek(file, start + dataOffset, SEEK_SET) != 0)
         return kReadError;
     if ((status = readRomBytes(file, out, PCI_ROM_DATA_SIZE, true)) != 0)
         return status;
-    if (std::memcmp(out, "PCIR", 4) != 0)
+    if (!layout::holdsFixed(std::span<const std::uint8_t>(out, PCI_ROM_DATA_SIZE), pcir_layout::kSignature))
         return 1;
     return 0;
 }
@@ -100,7 +105,7 @@ std::uint32_t checkPrgRomDeviceId(std::FILE* file, std::uint32_t deviceId) {
         status = kReadError;
     if (status != 0)
         return status;
-    return readLe16(data, 6) == deviceId ? 0 : (INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT);
+    return layout::at(data, pcir_layout::kDeviceId) == deviceId ? 0 : (INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT);
 }
 
 std::uint32_t getPRGBuildVersion(const char* path, CluImage* record) {
@@ -117,13 +122,14 @@ std::uint32_t getPRGBuildVersion(const char* path, CluImage* record) {
     debugPrint("Reading PRG Header...\n");
 
     std::uint8_t first[4];
-    if (std::fread(first, 1, 4, file) != 4) {
+    if (std::fread(first, 1, sizeof first, file) != sizeof first) {
         std::fclose(file);
         debugPrint("INVALID_IMAGE_ERROR - Status = %X\n", u(INVALID_IMAGE_ERROR));
         return INVALID_IMAGE_ERROR;
     }
     std::rewind(file);
-    const std::uint32_t word0 = readBe32(first, 0);
+    // An AIF record header in place of a PRG header names an ALL file.
+    const std::uint32_t word0 = layout::at(first, aif_layout::kFirst);
     if (word0 == NOP_IMAGE_TYPE) {
         std::fclose(file);
         debugPrint("INCOMPAT_IMAGE_ERROR - Image Type = %X, Status = %X\n", u(word0), u(INCOMPAT_IMAGE_ERROR));
@@ -136,7 +142,7 @@ std::uint32_t getPRGBuildVersion(const char* path, CluImage* record) {
         std::fclose(file);
         return headerStatus;
     }
-    const std::uint32_t word = header[1];
+    const std::uint32_t word = header[prg_layout::kProgramIdWord];
     const std::uint32_t imageId = legacyImageId(word);
     debugPrint("PRG ImageID   = %X\n", u(imageId));
     if (getPrgImageTypeCode(imageId, record->legacyType) != 0) {

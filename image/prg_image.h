@@ -1,17 +1,18 @@
-// PRG images: one 48-byte header of big-endian words; boot-code images carry a PCI
-// option ROM after it.
+// The PRG reader: one 48-byte header of big-endian words; boot-code images carry a
+// PCI option ROM after it. Both layouts are declared in image/image_layouts.h.
 #pragma once
 
 #include "image/clu_image.h"
+#include "image/image_layouts.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
-constexpr std::size_t PRG_HEADER_WORDS = 12;
-constexpr std::size_t PRG_HEADER_SIZE = 48;
-constexpr std::uint32_t NOP_IMAGE_TYPE = 0xE1A00000; // first word of AIF (ALL) images
-constexpr std::size_t PCI_ROM_DATA_SIZE = 28;
+constexpr std::size_t PRG_HEADER_WORDS = prg_layout::kWords;
+constexpr std::size_t PRG_HEADER_SIZE = prg_layout::kSize;
+constexpr std::uint32_t NOP_IMAGE_TYPE = aif_layout::kNopWord; // first word of AIF (ALL) images
+constexpr std::size_t PCI_ROM_DATA_SIZE = pcir_layout::kSize;
 constexpr std::uint32_t ROM_DEVICE_ID_F180 = 0xF180;
 
 // Decodes a PRG file into record (legacyType, decodedVersion, legacyVersion); returns

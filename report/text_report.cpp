@@ -1,3 +1,4 @@
+// The plain-text adapter reports of the debug file (see text_report.h); reads records only.
 #include "report/text_report.h"
 
 #include "adapter/board_family.h"

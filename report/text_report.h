@@ -1,4 +1,5 @@
-// The plain-text picture of every discovered adapter, written to the debug file.
+// The plain-text picture of every discovered adapter and the comparison of installed
+// and packaged versions after an execution, written to the debug file.
 #pragma once
 
 // Writes the heading and one line per adapter.

@@ -1,11 +1,10 @@
+// The XML documents (see xml_writer.h).
 #include "report/xml_writer.h"
 
 #include "adapter/board_family.h"
 #include "adapter/hba_entry.h"
 #include "log/debug_log.h"
-#include "platform/platform.h"
 #include "report/result_codes.h"
-#include "update/update_adapter.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -125,12 +124,6 @@ void reportSelectionMiss(int kind, const RunOptions& options, bool matched) {
 
 bool isNicOrIscsi(const HbaEntry& e) { return e.hbaType == 2 || e.hbaType == 4; }
 
-bool isSelected(const HbaEntry& e, const RunOptions& options) {
-    if (e.supported != 1)
-        return false;
-    return options.wwn.empty() || e.wwpn.view() == options.wwn.view();
-}
-
 void writeDeviceStart(const HbaEntry& e) {
     xmlElementStart("Device", 1);
     if (isNicOrIscsi(e))
@@ -158,68 +151,21 @@ bool isCompleteDevice(const HbaEntry& e) {
     return isNicOrIscsi(e) || !(e.wwpn == "0000000000000000");
 }
 
-void writeExecutionApplicationStart(const HbaEntry& e, bool bootCode) {
+void writeExecutionApplication(const ComponentOutcome& o) {
+    const HbaEntry& e = *o.adapter;
     xmlElementStart("Application", 2);
-    if (bootCode)
+    if (o.bootCode)
         xmlPrint(g_outputFile, "componentType=\"BIOS\" version=\"%s\" tavBcVer=\"%s\" display=\"%s\">\n",
-                 xmlText(e.inventoryBcVersion.view()).c_str(), xmlText(e.bcVersion.view()).c_str(),
+                 xmlText(o.installedFamily).c_str(), xmlText(o.installedVersion).c_str(),
                  xmlText(e.modelDesc.view()).c_str());
     else
         xmlPrint(g_outputFile, "componentType=\"FRMW\" version=\"%s\" tavFwVer=\"%s\" display=\"%s\">\n",
-                 xmlText(e.inventoryFwVersion.view()).c_str(), xmlText(e.fwVersion.view()).c_str(),
+                 xmlText(o.installedFamily).c_str(), xmlText(o.installedVersion).c_str(),
                  xmlText(e.modelDesc.view()).c_str());
-}
-
-// Firmware, and boot code for a legacy FC adapter: each component is updated and its
-// outcome written into its Application element.
-void executeDevice(HbaEntry& e, RunOptions& options) {
-    const bool converged = isConvergedEntry(e);
-    const bool ferroxFC = isFerroxFCBoard(e.adapterNumber);
-    writeExecutionApplicationStart(e, false);
-    options.downloadTarget = converged ? UFIext : ferroxFC ? GRPext : ALLext;
-    debugPrint("\n[Executing firmware download]\n");
-    int result = 0;
-    if (e.adapterInRebootState != 0) {
-        options.rebootRequired = 1;
-        result = 35;
-        std::snprintf(sharedMessage, sizeof sharedMessage,
-                      "Adapter skipped failed. Adapter is in a reboot required state = %d\n", 35);
-        debugPrint("%s\n", sharedMessage);
-    } else {
-        result = updateAdapter(options, e);
-    }
-    static const int kCodesWithText[] = {0, 20, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 41, 42};
-    char message[kStatusMessageSize] = "Update failed.";
-    for (int code : kCodesWithText)
-        if (code == result)
-            messageForCode(options.mode == Execution ? MESSAGE_KIND_EXECUTION : MESSAGE_KIND_INVENTORY, result,
-                           message, sizeof message);
-    const bool success = result == 0 || result == 34 || result == 37 || result == 38;
-    e.fwDownloadStatus = static_cast<std::uint32_t>(result);
-    xmlPackage(e.packagedFamilyId.c_str(), e.packagedFwVersion.c_str(), 3, false);
-    xmlStatus(success ? "true" : "false", message, static_cast<std::uint32_t>(result), 3, 4);
-    xmlClose("Application", 2);
-
-    if (converged || ferroxFC)
-        return;
-    options.downloadTarget = PRGext;
-    writeExecutionApplicationStart(e, true);
-    debugPrint("\n[Executing boot code download]\n");
-    result = updateAdapter(options, e);
-    const char* text = "Update failed.";
-    switch (result) {
-    case 0: text = "Update success."; break;
-    case 34: text = "Update success. The boot code is at the current version no update is required."; break;
-    case 31: text = "Update failed. The boot code download failed."; break;
-    case 33: text = "Update failed. Adapter reset failed."; break;
-    case 20: text = "Update failed. Unknown familyID."; break;
-    case 30: text = "Update failed. Invalid adapter number."; break;
-    case 32: text = "Update failed. Unable to open image file."; break;
-    default: break;
-    }
-    e.bcDownloadStatus = static_cast<std::uint32_t>(result);
-    xmlPackage(e.packagedFamilyId.c_str(), e.packagedBcVersion.c_str(), 3, true);
-    xmlStatus(result == 0 || result == 34 ? "true" : "false", text, static_cast<std::uint32_t>(result), 3, 4);
+    char message[kStatusMessageSize];
+    const bool reached = componentStatus(o.result, o.bootCode, message, sizeof message);
+    xmlPackage(o.packagedFamily.c_str(), o.packagedVersion.c_str(), 3, o.bootCode);
+    xmlStatus(reached ? "true" : "false", message, static_cast<std::uint32_t>(o.result), 3, 4);
     xmlClose("Application", 2);
 }
 
@@ -249,17 +195,9 @@ void writeInventoryDevice(const HbaEntry& e) {
         runTally.devicesIncomplete += 1;
 }
 
-// Writes every selected adapter; returns whether any was written.
-template <typename Write> bool writeSelectedDevices(const RunOptions& options, Write write) {
-    bool any = false;
-    for (HbaEntry* e = hbaListHead; e != nullptr; e = e->next) {
-        if (!isSelected(*e, options))
-            continue;
-        any = true;
-        write(*e);
-    }
-    return any;
-}
+// Whether the run has supported adapters: only then do the documents carry a
+// precondition status or RebootRequired.
+bool anySupported() { return hbaListHead != nullptr && runTally.adaptersSupported > 0; }
 
 } // namespace
 
@@ -364,9 +302,9 @@ void xmlPackage(const char* familyId, const char* value, int level, bool bootCod
     xmlPrint(g_outputFile, "%s/>\n", attributes);
 }
 
-void xmlReboot(const RunOptions& options, int level) {
+void xmlReboot(bool rebootRequired, int level) {
     indent(level);
-    xmlPrint(g_outputFile, "<RebootRequired>%u</RebootRequired>", options.rebootRequired);
+    xmlPrint(g_outputFile, "<RebootRequired>%u</RebootRequired>", rebootRequired ? 1u : 0u);
     xmlPrint(g_outputFile, "\n");
 }
 
@@ -388,20 +326,20 @@ void writeFailureDocument(int kind, std::int32_t code) {
     xmlPrint(g_outputFile, "\n");
 }
 
-void writeInventoryDocument(RunOptions& options) {
+void writeInventoryDocument(const RunOptions& options, std::int32_t precondition,
+                            const std::vector<const HbaEntry*>& selected) {
     debugPrint("\n[Inventory Mode]\n");
     xmlDeclaration();
-    const bool haveList = hbaListHead != nullptr;
-    const bool opened = openDocumentRoot("SVMInventory", haveList, !options.wwn.empty());
+    const bool opened = openDocumentRoot("SVMInventory", hbaListHead != nullptr, !options.wwn.empty());
     bool matched = false;
-    if (!haveList || runTally.adaptersSupported == 0) {
-        // nothing more: the status rules give 17 or 6
-    } else if (runTally.configFilesRead == 0) {
-        statusForCode(MESSAGE_KIND_INVENTORY, 9);
-    } else if (runTally.configEntriesValid == 0) {
-        statusForCode(MESSAGE_KIND_INVENTORY, 10);
+    if (!anySupported()) {
+        // nothing more: the status is 17 or 6, or the one the ladder finds first
+    } else if (precondition != 0) {
+        statusForCode(MESSAGE_KIND_INVENTORY, precondition);
     } else {
-        matched = writeSelectedDevices(options, writeInventoryDevice);
+        for (const HbaEntry* e : selected)
+            writeInventoryDevice(*e);
+        matched = !selected.empty();
     }
     reportSelectionMiss(MESSAGE_KIND_INVENTORY, options, matched);
     // The root is closed whenever it was opened, also when no adapter is supported,
@@ -410,46 +348,32 @@ void writeInventoryDocument(RunOptions& options) {
         xmlClose("SVMInventory", 0);
 }
 
-std::uint32_t writeExecutionDocument(RunOptions& options) {
+bool openExecutionDocument(const RunOptions& options, std::int32_t precondition) {
     debugPrint("\n[Execution Mode]\n");
     xmlDeclaration();
-    const bool haveList = hbaListHead != nullptr;
-    const bool opened = openDocumentRoot("SVMExecution", haveList, !options.wwn.empty());
-    bool matched = false;
-    std::uint32_t untouched = 0;
-    if (!haveList || runTally.adaptersSupported == 0) {
-        // nothing more: the status rules give 17 or 6
-    } else if (runTally.configFilesRead == 0) {
-        statusForCode(MESSAGE_KIND_EXECUTION, 9);
-    } else if (runTally.configEntriesValid == 0) {
-        statusForCode(MESSAGE_KIND_EXECUTION, 10);
-    } else if (runTally.payloadFilesFound == 0) {
-        statusForCode(MESSAGE_KIND_EXECUTION, 11);
-    } else if (runTally.payloadEntriesValid == 0) {
-        statusForCode(MESSAGE_KIND_EXECUTION, 12);
-    } else {
-        // Each selected adapter is updated inside its Device element, flushed when it
-        // is finished, so a reader of the file during the run sees the finished devices.
-        // A stop request is honoured only between adapters: a flash is never cut short.
-        matched = writeSelectedDevices(options, [&options, &untouched](HbaEntry& e) {
-            if (platform::stopRequested()) {
-                if (untouched++ == 0)
-                    debugPrint("\n[Stop requested]\n");
-                debugPrint("Adapter %lu not updated: stop requested\n",
-                           static_cast<unsigned long>(e.adapterNumber) + 1);
-                return;
-            }
-            writeDeviceStart(e);
-            executeDevice(e, options);
-            xmlClose("Device", 1);
-            flushOutputFile();
-        });
-    }
-    reportSelectionMiss(MESSAGE_KIND_EXECUTION, options, matched);
+    const bool opened = openDocumentRoot("SVMExecution", hbaListHead != nullptr, !options.wwn.empty());
+    if (anySupported() && precondition != 0)
+        statusForCode(MESSAGE_KIND_EXECUTION, precondition);
+    return opened;
+}
+
+void writeExecutionDevice(const std::vector<ComponentOutcome>& outcomes) {
+    if (outcomes.empty())
+        return;
+    writeDeviceStart(*outcomes.front().adapter);
+    for (const ComponentOutcome& o : outcomes)
+        writeExecutionApplication(o);
+    xmlClose("Device", 1);
+    // Flushed as each adapter finishes, so a reader of the file during the run sees
+    // the finished devices.
+    flushOutputFile();
+}
+
+void closeExecutionDocument(const RunOptions& options, bool opened, bool selectionMatched, bool rebootRequired) {
+    reportSelectionMiss(MESSAGE_KIND_EXECUTION, options, selectionMatched);
     if (opened) {
-        if (haveList && runTally.adaptersSupported > 0)
-            xmlReboot(options, 1);
+        if (anySupported())
+            xmlReboot(rebootRequired, 1);
         xmlClose("SVMExecution", 0);
     }
-    return untouched;
 }

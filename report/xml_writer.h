@@ -1,13 +1,20 @@
-// The XML documents: line-by-line writers with no character escaping, four blanks of
-// indentation per level, to the output file and (with -s) to standard output.
+// The XML documents: this file owns the output file's handle and the rendering of the
+// inventory, execution and failure documents from inventory records (the adapter list)
+// and outcome records, line by line, four blanks of indentation per level, to the
+// output file and (with -s) to standard output. It acts on nothing: the execution
+// hands it each adapter's outcomes when they are done.
 #pragma once
 
 #include "common/format_check.h"
 #include "common/run_state.h"
+#include "update/outcome.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
+
+struct HbaEntry;
 
 // The open XML output file, or null.
 std::FILE* outputFile();
@@ -35,15 +42,24 @@ void xmlMessage(std::uint32_t id, const char* text, int level);
 void xmlStatus(const char* result, const char* message, std::uint32_t id, int level,
                int messageLevel);
 void xmlPackage(const char* familyId, const char* value, int level, bool bootCode);
-void xmlReboot(const RunOptions& options, int level);
+void xmlReboot(bool rebootRequired, int level);
 
 // Failure document for an argument or output-file error (always SVMInventory form).
 void writeFailureDocument(int kind, std::int32_t code);
 
-// The inventory and execution documents. The execution document's Device loop checks
-// for a stop request (platform::stopRequested) before each adapter: once there is one,
-// no further adapter is touched and the document is closed with the finished Devices.
-// Each finished Device is flushed to the file. Returns the number of selected adapters
-// left untouched by a stop.
-void writeInventoryDocument(RunOptions& options);
-std::uint32_t writeExecutionDocument(RunOptions& options);
+// The inventory document: the Device elements of the selected adapters, or the status
+// that stopped the run (precondition: the run's precondition status, 0 when it may go
+// on). A document without any supported adapter carries no precondition status: its
+// empty root says it.
+void writeInventoryDocument(const RunOptions& options, std::int32_t precondition,
+                            const std::vector<const HbaEntry*>& selected);
+
+// The execution document, in three steps so that each Device reaches the file as its
+// adapter finishes. Opening writes the root and the precondition status (as for the
+// inventory); returns whether the root was opened and must be closed.
+bool openExecutionDocument(const RunOptions& options, std::int32_t precondition);
+// One finished adapter: its Device element with an Application per outcome, flushed.
+void writeExecutionDevice(const std::vector<ComponentOutcome>& outcomes);
+// The not-found status of an unmatched -wwn selection, RebootRequired (when the run
+// has supported adapters) and the end of the root.
+void closeExecutionDocument(const RunOptions& options, bool opened, bool selectionMatched, bool rebootRequired);

@@ -1,13 +1,15 @@
+// The image writer: builds GRP, PRG (with its option ROM), ALL and AIF files from
+// the layouts the readers use (image/image_layouts.h), with correct check words
+// unless told otherwise.
 #include "tools/image_writer.h"
 
 #include "common/bytes.h"
 #include "image/file_checksum.h"
+#include "image/image_layouts.h"
 
 #include <cstdio>
 
 namespace {
-
-constexpr std::uint32_t kNopWord = 0xE1A00000;
 
 std::size_t wholeWords(std::size_t bytes) { return (bytes + 3) / 4 * 4; }
 
@@ -28,6 +30,7 @@ void appendBody(ImageBytes& bytes, std::size_t size, std::uint8_t seed) {
 std::uint32_t makeLegacyVersionWord(std::uint32_t imageType, std::uint32_t imageId, std::uint32_t version,
                                     std::uint32_t revision, std::uint32_t fixlevel, std::uint32_t distType,
                                     std::uint32_t distCnt) {
+    // The fields as image/version_forms.h reads them.
     std::uint32_t word = 0;
     word = setBits(word, 0, 4, distCnt);
     word = setBits(word, 4, 2, distType);
@@ -46,102 +49,105 @@ std::uint32_t checkWordFor(const ImageBytes& bytes, std::size_t offset, std::siz
     return rotateLeft1(sum);
 }
 
-ImageBytes buildGrpImage(const GrpImageLayout& layout) {
-    ImageBytes bytes(140, 0);
-    writeBe32(bytes.data(), 0, 0x00000001);
-    writeBe32(bytes.data(), 4, layout.magic);
-    writeBe32(bytes.data(), 8, layout.signature);
-    if (layout.terminated) {
-        for (std::size_t i = 0; i < layout.buildString.size() && i < 127; ++i)
-            bytes[12 + i] = static_cast<std::uint8_t>(layout.buildString[i]);
+ImageBytes buildGrpImage(const GrpImageLayout& spec) {
+    namespace g = grp_layout;
+    ImageBytes bytes(g::kSize, 0);
+    layout::put(bytes.data(), g::kWord0, 0x00000001);
+    layout::put(bytes.data(), g::kMagic, spec.magic);
+    layout::put(bytes.data(), g::kSignature, spec.signature);
+    std::uint8_t* build = bytes.data() + g::kBuildString.offset;
+    if (spec.terminated) {
+        for (std::size_t i = 0; i < spec.buildString.size() && i < g::kBuildString.width - 1; ++i)
+            build[i] = static_cast<std::uint8_t>(spec.buildString[i]);
     } else {
-        for (std::size_t i = 0; i < 128; ++i)
-            bytes[12 + i] = layout.buildString.empty() ? '9'
-                                                     : static_cast<std::uint8_t>(
-                                                           layout.buildString[i % layout.buildString.size()]);
+        for (std::size_t i = 0; i < g::kBuildString.width; ++i)
+            build[i] = spec.buildString.empty()
+                           ? '9'
+                           : static_cast<std::uint8_t>(spec.buildString[i % spec.buildString.size()]);
     }
-    appendBody(bytes, layout.bodySize, 0x31);
+    appendBody(bytes, spec.bodySize, 0x31);
     return bytes;
 }
 
-ImageBytes buildPciRom(const PciRomSpec& layout) {
-    const std::size_t size = wholeWords(layout.size < 64 ? 64 : layout.size);
+ImageBytes buildPciRom(const PciRomSpec& spec) {
+    namespace p = pcir_layout;
+    const std::size_t size = wholeWords(spec.size < 64 ? 64 : spec.size);
     ImageBytes rom(size, 0);
-    if (layout.validSignature) {
-        rom[0] = 0x55;
-        rom[1] = 0xAA;
-    }
-    rom[2] = static_cast<std::uint8_t>(size / 512);
-    writeLe16(rom.data(), 0x18, layout.dataOffset);
-    const std::size_t d = layout.dataOffset;
-    if (d + 28 <= size) {
-        rom[d] = 'P';
-        rom[d + 1] = 'C';
-        rom[d + 2] = 'I';
-        rom[d + 3] = 'R';
-        writeLe16(rom.data(), d + 4, layout.vendorId);
-        writeLe16(rom.data(), d + 6, layout.deviceId);
-        writeLe16(rom.data(), d + 10, 0x18); // structure length
-        rom[d + 13] = 0x0C;                  // class: serial bus
-        rom[d + 14] = 0x04;                  //        Fibre Channel
-        writeLe16(rom.data(), d + 16, static_cast<std::uint16_t>(size / 512));
-        rom[d + 21] = 0x80; // last image
+    if (spec.validSignature)
+        layout::setFixed(rom, rom_layout::kSignature);
+    layout::set(rom, rom_layout::kSize512, static_cast<std::uint32_t>(size / 512));
+    layout::set(rom, rom_layout::kDataPointer, spec.dataOffset);
+    const std::size_t d = spec.dataOffset;
+    if (d + p::kSize <= size) {
+        const std::span<std::uint8_t> data(rom.data() + d, p::kSize);
+        layout::setFixed(data, p::kSignature);
+        layout::set(data, p::kVendorId, spec.vendorId);
+        layout::set(data, p::kDeviceId, spec.deviceId);
+        layout::set(data, p::kLength, 0x18);
+        layout::set(data, p::kClassLow, 0x0C); // class: serial bus
+        layout::set(data, p::kClassMid, 0x04); //        Fibre Channel
+        layout::set(data, p::kImageLength, static_cast<std::uint32_t>(size / 512));
+        layout::set(data, p::kIndicator, 0x80); // last image
     }
     return rom;
 }
 
-ImageBytes buildPrgImage(const PrgImageLayout& layout) {
-    ImageBytes bytes(48, 0);
-    writeBe32(bytes.data(), 4, layout.versionWord);
-    writeBe32(bytes.data(), 8, layout.word2 ? *layout.word2 : 0x00000003); // a plausible load address word
-    writeBe32(bytes.data(), 12, layout.flags);
-    writeBe32(bytes.data(), 32, layout.keyBlockWord);
-    writeBe32(bytes.data(), 44, checkWordFor(bytes, 4, 10)); // words 1 to 11 fold to zero
-    if (layout.rom) {
-        const ImageBytes rom = buildPciRom(*layout.rom);
+ImageBytes buildPrgImage(const PrgImageLayout& spec) {
+    namespace h = prg_layout;
+    ImageBytes bytes(h::kSize, 0);
+    layout::put(bytes.data(), h::kProgramId, spec.versionWord);
+    layout::put(bytes.data(), h::kProgramId2, spec.word2 ? *spec.word2 : 0x00000003); // a plausible load address word
+    layout::put(bytes.data(), h::kFlags, spec.flags);
+    layout::put(bytes.data(), h::kKeyBlock, spec.keyBlockWord);
+    // Words 1 to 11 fold to zero.
+    layout::put(bytes.data(), h::kCheckWord, checkWordFor(bytes, h::kProgramId.offset, h::kWords - 2));
+    if (spec.rom) {
+        const ImageBytes rom = buildPciRom(*spec.rom);
         // The file keeps each 4-byte group of the ROM reversed.
-        for (std::size_t i = 0; i < rom.size(); i += 4)
-            for (std::size_t k = 0; k < 4; ++k)
-                bytes.push_back(rom[i + 3 - k]);
+        constexpr std::size_t g = rom_layout::kGroupBytes;
+        for (std::size_t i = 0; i < rom.size(); i += g)
+            for (std::size_t k = 0; k < g; ++k)
+                bytes.push_back(rom[i + g - 1 - k]);
     }
-    if (layout.body) {
-        bytes.insert(bytes.end(), layout.body->begin(), layout.body->end());
+    if (spec.body) {
+        bytes.insert(bytes.end(), spec.body->begin(), spec.body->end());
         bytes.resize(wholeWords(bytes.size()), 0);
     } else {
-        appendBody(bytes, wholeWords(layout.bodySize), 0x40);
+        appendBody(bytes, wholeWords(spec.bodySize), 0x40);
     }
     const std::size_t length = bytes.size() + 4;
-    writeBe32(bytes.data(), 0, layout.word0 ? *layout.word0 : static_cast<std::uint32_t>(length));
+    layout::put(bytes.data(), h::kLength, spec.word0 ? *spec.word0 : static_cast<std::uint32_t>(length));
     appendBe32(bytes, checkWordFor(bytes, 0, bytes.size() / 4));
     return bytes;
 }
 
-ImageBytes buildAllImage(const AllImageLayout& layout) {
+ImageBytes buildAllImage(const AllImageLayout& spec) {
+    namespace a = aif_layout;
     ImageBytes bytes;
     std::uint8_t seed = 0x11;
-    for (const AifRecordSpec& record : layout.records) {
+    for (const AifRecordSpec& record : spec.records) {
         const std::size_t start = bytes.size();
         const std::size_t body = wholeWords(record.body ? record.body->size() : record.bodySize);
-        bytes.resize(start + 128, 0);
+        bytes.resize(start + a::kSize, 0);
         std::uint8_t* header = bytes.data() + start;
-        writeBe32(header, 0, record.firstWord ? *record.firstWord : kNopWord);
-        writeBe32(header, 8, record.kind);
-        writeBe32(header, 20, record.sizeWord ? *record.sizeWord : static_cast<std::uint32_t>(body));
-        writeBe32(header, 16, record.selector);
-        writeBe32(header, 56, record.versionWord);
-        writeBe32(header, 40, record.flashAddress);
-        writeBe32(header, 44, record.eraseExtent);
+        layout::put(header, a::kFirst, record.firstWord ? *record.firstWord : a::kFirst.value);
+        layout::put(header, a::kKind, record.kind);
+        layout::put(header, a::kBodySize, record.sizeWord ? *record.sizeWord : static_cast<std::uint32_t>(body));
+        layout::put(header, a::kSelector, record.selector);
+        layout::put(header, a::kVersion, record.versionWord);
+        layout::put(header, a::kFlashAddress, record.flashAddress);
+        layout::put(header, a::kEraseExtent, record.eraseExtent);
         if (record.body) {
             bytes.insert(bytes.end(), record.body->begin(), record.body->end());
-            bytes.resize(start + 128 + body, 0);
+            bytes.resize(start + a::kSize + body, 0);
         } else {
             appendBody(bytes, body, seed);
         }
         seed = static_cast<std::uint8_t>(seed + 0x22);
-        if (!layout.aif)
+        if (!spec.aif)
             appendBe32(bytes, checkWordFor(bytes, start, (bytes.size() - start) / 4));
     }
-    if (!layout.aif)
+    if (!spec.aif)
         appendBe32(bytes, checkWordFor(bytes, 0, bytes.size() / 4));
     return bytes;
 }

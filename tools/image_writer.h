@@ -1,7 +1,10 @@
-// Writes the image files the readers decode (GRP, PRG with or without an option ROM,
-// ALL and AIF), with correct check words unless told otherwise. Tests build their
-// fixtures with it; the winmarlo-mkimage command wraps it.
+// The image writer: writes the image files the readers decode (GRP, PRG with or
+// without an option ROM, ALL and AIF) from the layouts of image/image_layouts.h, with
+// correct check words unless told otherwise. Tests build their fixtures with it; the
+// winmarlo-mkimage command wraps it.
 #pragma once
+
+#include "image/image_layouts.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,8 +24,8 @@ std::uint32_t makeLegacyVersionWord(std::uint32_t imageType, std::uint32_t image
 std::uint32_t checkWordFor(const ImageBytes& bytes, std::size_t offset, std::size_t words);
 
 struct GrpImageLayout {
-    std::uint32_t magic = 0xFEAA0001;
-    std::uint32_t signature = 0xF7A20000; // upper half 0xF7A2 (plain) or 0xF70C (G6)
+    std::uint32_t magic = grp_layout::kMagicPlain;
+    std::uint32_t signature = grp_layout::kKindPlain << 16; // upper half kKindPlain or kKindG6
     std::string buildString = "11.2.216.9 (release)";
     bool terminated = true; // false fills all 128 bytes of the build string without a NUL
     std::size_t bodySize = 64;
@@ -58,10 +61,10 @@ ImageBytes buildPrgImage(const PrgImageLayout& layout);
 // reversed for the file).
 ImageBytes buildPciRom(const PciRomSpec& layout);
 
-constexpr std::uint32_t kAwcKind = 0xE1A01001;
-constexpr std::uint32_t kDwcKind = 0xE1A02002;
-constexpr std::uint32_t kBwcKind = 0xE1A03003;
-constexpr std::uint32_t kFwcKind = 0xE1A04004;
+constexpr std::uint32_t kAwcKind = aif_layout::kAwc;
+constexpr std::uint32_t kDwcKind = aif_layout::kDwc;
+constexpr std::uint32_t kBwcKind = aif_layout::kBwc;
+constexpr std::uint32_t kFwcKind = aif_layout::kFwc;
 
 struct AifRecordSpec {
     std::uint32_t kind = kDwcKind;

@@ -85,8 +85,8 @@ int main(int argc, char** argv) {
         GrpImageLayout layout;
         for (int i = 3; i < argc; ++i) {
             if (std::strcmp(argv[i], "-g6") == 0) {
-                layout.magic = 0xFEAA0003;
-                layout.signature = 0xF70C0000;
+                layout.magic = grp_layout::kMagicG6;
+                layout.signature = grp_layout::kKindG6 << 16;
             } else if (std::strcmp(argv[i], "-build") == 0 && i + 1 < argc) {
                 layout.buildString = argv[++i];
             } else {

@@ -1,3 +1,4 @@
+// The update of one component of one adapter (see update_adapter.h).
 #include "update/update_adapter.h"
 
 #include "adapter/board_family.h"
@@ -162,8 +163,8 @@ int reportDownloadFailure(HbaEntry& entry, int code) {
     return code;
 }
 
-int updateAdapter(RunOptions& options, HbaEntry& entry) {
-    const std::uint32_t target = options.downloadTarget;
+int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& options, bool* rebootNeeded) {
+    const std::uint32_t target = component;
     const bool firmwareStep = target == ALLext || target == UFIext || target == GRPext;
     const bool converged = isConvergedEntry(entry);
     const bool ferroxFC = isFerroxFC(entry);
@@ -337,7 +338,8 @@ int updateAdapter(RunOptions& options, HbaEntry& entry) {
         if (ffv != 0 && ffv != 2)
             return reportDownloadFailure(entry, 36);
         updateCNA_VPD_Data(&entry, isBootCode);
-        options.rebootRequired = 1;
+        if (rebootNeeded != nullptr)
+            *rebootNeeded = true;
         report("Adapter download succeeded. Please reboot the system to activate new firmware. Adapter %lu "
                "Stat %08lX\n",
                board(entry), static_cast<unsigned long>(ffv));
@@ -351,7 +353,8 @@ int updateAdapter(RunOptions& options, HbaEntry& entry) {
         if (ffv != 0 && ffv != 2)
             return reportDownloadFailure(entry, 36);
         updateCNA_VPD_Data(&entry, isBootCode);
-        options.rebootRequired = 1;
+        if (rebootNeeded != nullptr)
+            *rebootNeeded = true;
         debugPrint("Adapter download succeeded. Please reboot the system to activate new firmware. Adapter %lu "
                    "Stat %08lX\n",
                    board(entry), static_cast<unsigned long>(ffv));

@@ -1,5 +1,6 @@
 // The per-adapter update decision and sequence for one component (firmware or boot
-// code) of one adapter.
+// code) of one adapter: whether it is needed, which payload, the download, the reset,
+// the family written to the card and to the soft VPD list, and the result code.
 #pragma once
 
 #include "common/run_state.h"
@@ -34,9 +35,12 @@ extern void (*updateSleep)(unsigned milliseconds);
 // could not be recorded would be flashed again, as if new, by every later run.
 extern bool softVpdWriteBlocked;
 
-// Runs the update of the component that options.downloadTarget names; returns a result
-// code (0, 20, 30, 31, 32, 33, 34, 36, 37, 38, 39, 41, 42).
-int updateAdapter(RunOptions& options, HbaEntry& entry);
+// Runs the update of one component of the adapter, named by its payload extension kind
+// (ALLext, UFIext or GRPext: firmware; PRGext: boot code); returns a result code (0,
+// 20, 30, 31, 32, 33, 34, 36, 37, 38, 39, 41, 42). *rebootNeeded (when given) is set
+// when this download asks for a reboot of the system, and left alone otherwise.
+int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& options,
+                  bool* rebootNeeded = nullptr);
 
 // The payload whose version is the adapter's package version for that component.
 const CluImage* findPayload(const HbaEntry& entry, std::uint32_t imageType, std::uint32_t extType);

@@ -10,7 +10,6 @@
 #include "tests/adapter/sim_fixture.h"
 
 #include <algorithm>
-#include <map>
 #include <sstream>
 
 namespace {
@@ -26,7 +25,6 @@ class DiscoveryTest : public SimTest {
     void TearDown() override {
         releaseAdapterEnvironment();
         adapterVpd = AdapterVpd{};
-        ferroxFcVpdObjectReader = nullptr;
         SimTest::TearDown();
     }
 
@@ -38,8 +36,11 @@ class DiscoveryTest : public SimTest {
         for (std::string& a : args)
             argv.push_back(a.data());
         g_driverRuns = 0;
-        const int status = initAdapterEnvironment(int(argv.size()), argv.data(), countingDriver);
-        if (status == 0 && !runDriverAlreadyRan()) {
+        int status = initAdapterEnvironment(int(argv.size()), argv.data());
+        // Without boards the entry goes on to the run driver at once.
+        if (status == ADAPTER_ENV_NO_BOARDS) {
+            status = countingDriver(int(argv.size()), argv.data());
+        } else if (status == 0) {
             EXPECT_EQ(mergeKovaConvergedFunctions(), KOVA_NOT_AVAILABLE);
             EXPECT_EQ(identifyAdapters(), 0);
             EXPECT_EQ(markFerroxMultiFunction(), 0);
@@ -67,7 +68,6 @@ TEST_F(DiscoveryTest, StartUpStatuses) {
 
     EXPECT_EQ(discover(""), 17); // no boards: the run driver's status
     EXPECT_EQ(g_driverRuns, 1);
-    EXPECT_TRUE(runDriverAlreadyRan());
 }
 
 TEST_F(DiscoveryTest, DriverClassification) {
@@ -185,35 +185,42 @@ TEST_F(DiscoveryTest, SlashCTurnsVpdModelNamesOffEvenInsideAPath) {
     EXPECT_EQ(at(0).serialNumber, "S1");
 }
 
-// Ferrox FC VPD comes through the object reader; the test serves it by board number.
-std::map<std::uint32_t, std::string> g_ferroxSerials;
-std::uint32_t fakeObjectReader(std::uint32_t board, const char* objectName, std::uint8_t* buffer,
-                               std::uint32_t capacity, std::uint32_t* length) {
-    EXPECT_STREQ(objectName, "/vpd/fc_pf.vpd");
-    const std::string sn = g_ferroxSerials[board];
-    std::vector<std::uint8_t> vpd = {0x82, 1, 0,   'F', 0x90, std::uint8_t(7 + sn.size()), 0, 'V',
-                                     '2',  1, 'X', 'S', 'N',  std::uint8_t(sn.size())};
-    vpd.insert(vpd.end(), sn.begin(), sn.end());
-    if (vpd.size() > capacity)
-        return 7;
-    std::copy(vpd.begin(), vpd.end(), buffer);
-    *length = std::uint32_t(vpd.size());
-    return 0;
+// Ferrox FC VPD lives in the board's object "/vpd/fc_pf.vpd": 140 header bytes, the
+// VPD (model name "X" and the serial), 4 trailing bytes.
+std::string ferroxVpdObject(const std::string& sn) {
+    std::ostringstream hex;
+    const auto put = [&hex](std::uint8_t b) {
+        hex << "0123456789ABCDEF"[b >> 4] << "0123456789ABCDEF"[b & 15];
+    };
+    hex << std::string(2 * 140, '0');
+    const int n = int(sn.size());
+    for (int b : {0x82, 1, 0, int('F'), 0x90, 7 + n, 0, int('V'), int('2'), 1, int('X'), int('S'),
+                  int('N'), n})
+        put(std::uint8_t(b));
+    for (char c : sn)
+        put(std::uint8_t(c));
+    hex << "00000000";
+    return R"("objects": {"/vpd/fc_pf.vpd": ")" + hex.str() + "\"}";
 }
 
 TEST_F(DiscoveryTest, FerroxMultiFunctionFromSiblingsWithTheSameSerial) {
-    ferroxFcVpdObjectReader = fakeObjectReader;
-    g_ferroxSerials = {{0, "fx1"}, {1, "FX1"}, {2, "FX1"}, {3, "FX3"}};
-    const auto ferrox = [](const char* pci) {
+    const auto ferrox = [](const char* pci, const std::string& serial) {
         return std::string(
                    R"({"driver": {"kind": 21, "interfaceLevel": 4, "features": "0x1000"},)") +
-               R"("pci": )" + pci + "}";
+               R"("pci": )" + pci + ", " + ferroxVpdObject(serial) + "}";
     };
     const std::string boards =
-        ferrox(R"({"bus": 7, "function": 0, "deviceId": "0xE200", "subsystemId": "0x1"})") + "," +
-        ferrox(R"({"bus": 7, "function": 1, "deviceId": "0xE200", "subsystemId": "0x1"})") + "," +
-        ferrox(R"({"bus": 8, "deviceId": "0xE200", "subsystemId": "0x1", "headerType": 128})") +
-        "," + ferrox(R"({"bus": 7, "function": 2, "deviceId": "0xE200", "subsystemId": "0x1"})");
+        ferrox(R"({"bus": 7, "function": 0, "deviceId": "0xE200", "subsystemId": "0x1"})",
+               "fx1") +
+        "," +
+        ferrox(R"({"bus": 7, "function": 1, "deviceId": "0xE200", "subsystemId": "0x1"})",
+               "FX1") +
+        "," +
+        ferrox(R"({"bus": 8, "deviceId": "0xE200", "subsystemId": "0x1", "headerType": 128})",
+               "FX1") +
+        "," +
+        ferrox(R"({"bus": 7, "function": 2, "deviceId": "0xE200", "subsystemId": "0x1"})",
+               "FX3");
 
     // "/c" keeps the catalogue names, so the pass runs.
     ASSERT_EQ(discover(boards, {"-inv", "/c"}), 0);
@@ -254,8 +261,9 @@ TEST_F(DiscoveryTest, ReadAdapterVpdByBoardKind) {
             R"({"pci": {"deviceId": "0xF100"}, "revision": {"hardwareId": "0x1004"},
                       "configTriple": "unavailable", )" +
             fields + "}," +
-            // 4: Ferrox FC without an object reader
-            R"({"pci": {"deviceId": "0xE200"}, "driver": {"kind": 21, "interfaceLevel": 4}},)" +
+            // 4: Ferrox FC whose VPD object is missing: the object store's status
+            R"({"pci": {"deviceId": "0xE200"},
+                      "driver": {"kind": 21, "interfaceLevel": 4, "features": "0x1000"}},)" +
             // 5: a dump that claims more than the buffer holds
             R"({"pci": {"deviceId": "0x0724"}, "driver": {"kind": 16, "interfaceLevel": 4},
                       "regions": {"14": {"hex": "8201005890", "claimLength": 2000}}},)" +
@@ -271,7 +279,7 @@ TEST_F(DiscoveryTest, ReadAdapterVpdByBoardKind) {
                           {15, "RM_STATUS = 72"},
                           {141, "RM_STATUS = 2"},
                           {15, "RM_STATUS = 231"},
-                          {15, "RM_STATUS = 72"},
+                          {15, "RM_STATUS = 3"},
                           {15, "RM_STATUS = 7"},
                           {0, nullptr}};
     for (std::uint32_t b = 0; b < std::size(cases); ++b) {
@@ -343,7 +351,7 @@ TEST_F(DiscoveryTest, EnumerationThatChangesItsCountEndsStartUp) {
     dfc.DFC_InitDiagEnv = [](void*, std::uint32_t) -> std::uint32_t { return ++calls <= 2 ? 3u : 2u; };
     std::string name = "winmarlo", inv = "-inv";
     char* argv[] = {name.data(), inv.data()};
-    const int status = initAdapterEnvironment(2, argv, [](int, char**) { return -1; });
+    const int status = initAdapterEnvironment(2, argv);
     dfc.DFC_InitDiagEnv = saved;
     EXPECT_EQ(status, 63);
     EXPECT_EQ(calls, 3);
@@ -381,7 +389,7 @@ TEST_F(DiscoveryTest, DemoBoardsDiscoverWithSerialsAndNames) {
     std::string name = "winmarlo", inv = "-inv";
     char* argv[] = {name.data(), inv.data()};
     ::testing::internal::CaptureStderr();
-    ASSERT_EQ(initAdapterEnvironment(2, argv, countingDriver), 0);
+    ASSERT_EQ(initAdapterEnvironment(2, argv), 0);
     identifyAdapters();
     markFerroxMultiFunction();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");

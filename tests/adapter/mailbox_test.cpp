@@ -2,6 +2,7 @@
 // extended-mailbox test, region reads with their status mapping, the parameter
 // triple and the adapter family.
 #include "adapter/adapter_family.h"
+#include "adapter/board_family.h"
 #include "adapter/mailbox.h"
 #include "adapter/regions.h"
 #include "tests/adapter/sim_fixture.h"

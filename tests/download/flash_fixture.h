@@ -5,7 +5,7 @@
 
 #include "adapter/adapter_environment.h"
 #include "download/dispatcher.h"
-#include "tests/download/object_fixture.h"
+#include "tests/adapter/object_fixture.h"
 #include "tools/image_writer.h"
 
 #include <string>

@@ -1,15 +1,23 @@
+// The result-code table against README.md, the XML writers, the documents as the run
+// driver writes them, and the text report.
 #include "adapter/hba_entry.h"
+#include "app/run_driver.h"
 #include "common/run_state.h"
 #include "log/debug_log.h"
 #include "report/text_report.h"
 #include "report/result_codes.h"
 #include "report/xml_writer.h"
+#include "update/outcome.h"
 #include "tests/testkit/testkit.h"
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <map>
+#include <sstream>
 
 namespace {
 
@@ -66,6 +74,75 @@ TEST(MessageForCode, CutToTheCallersSize) {
     EXPECT_STREQ(buffer, "Update failed. No a");
 }
 
+// The table in code order, each code once, so that no row hides behind another.
+TEST(ResultCodeTable, CodesAscendOnce) {
+    std::size_t size = 0;
+    const ResultCode* table = resultCodeTable(&size);
+    ASSERT_GT(size, 0u);
+    for (std::size_t i = 1; i < size; ++i)
+        EXPECT_LT(table[i - 1].code, table[i].code) << table[i].code;
+}
+
+// README.md's "Exit statuses" table renders the result-code table: the same codes, and
+// for each code with a message its execution prefix and its text. A README text that
+// ends in "…" is shortened: what stands before the "…" must begin the table's text.
+// Codes without a message of their own show no prefix; their README description is
+// not compared.
+TEST(ResultCodeTable, ReadmeExitStatusesMatch) {
+    std::ifstream in(WINMARLO_SOURCE_DIR "/README.md");
+    ASSERT_TRUE(in.good());
+    struct Row {
+        std::string prefix, message;
+    };
+    std::map<int, Row> readme;
+    bool inSection = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("## ", 0) == 0) {
+            inSection = line == "## Exit statuses";
+            continue;
+        }
+        if (!inSection || line.size() < 3 || line[0] != '|' || !std::isdigit(static_cast<unsigned char>(line[2])))
+            continue;
+        std::vector<std::string> cells;
+        std::stringstream fields(line.substr(1));
+        for (std::string cell; std::getline(fields, cell, '|');) {
+            const auto first = cell.find_first_not_of(' ');
+            cells.push_back(first == std::string::npos ? "" : cell.substr(first, cell.find_last_not_of(' ') - first + 1));
+        }
+        ASSERT_EQ(cells.size(), 3u) << line;
+        const int code = std::stoi(cells[0]);
+        EXPECT_TRUE(readme.emplace(code, Row{cells[1], cells[2]}).second) << "listed twice: " << code;
+    }
+    ASSERT_FALSE(readme.empty());
+
+    std::size_t size = 0;
+    const ResultCode* table = resultCodeTable(&size);
+    for (std::size_t i = 0; i < size; ++i) {
+        const ResultCode& row = table[i];
+        SCOPED_TRACE(row.code);
+        const auto found = readme.find(row.code);
+        ASSERT_NE(found, readme.end()) << "missing from README.md";
+        const Row& r = found->second;
+        if (row.text == nullptr) {
+            EXPECT_EQ(r.prefix, "");
+            continue;
+        }
+        EXPECT_EQ(r.prefix, outcomePrefix(row.outcome));
+        const std::string ellipsis = "\xE2\x80\xA6";
+        if (r.message.size() > ellipsis.size() &&
+            r.message.compare(r.message.size() - ellipsis.size(), ellipsis.size(), ellipsis) == 0) {
+            std::string shown = r.message.substr(0, r.message.size() - ellipsis.size());
+            shown.erase(shown.find_last_not_of(' ') + 1);
+            EXPECT_EQ(std::string(row.text).rfind(shown, 0), 0u) << r.message;
+            EXPECT_LT(shown.size(), std::strlen(row.text));
+        } else {
+            EXPECT_EQ(r.message, row.text);
+        }
+    }
+    for (const auto& [code, r] : readme)
+        EXPECT_NE(findResultCode(code), nullptr) << "README.md lists " << code << " the table lacks";
+}
+
 // Runs a writer with the output file attached and returns what it wrote.
 std::string written(const std::function<void()>& write, std::uint32_t echo = 0) {
     testkit::TempDir dir;
@@ -101,9 +178,7 @@ TEST(XmlWriters, StatusPackageAndReboot) {
     const std::string text = written([] {
         xmlStatus("false", "Update failed. No payload files found.", 11, 1, 2);
         xmlPackage("FID-7", "2.10A5", 3, true);
-        RunOptions options;
-        options.rebootRequired = 1;
-        xmlReboot(options, 1);
+        xmlReboot(true, 1);
     });
     EXPECT_EQ(text, "    <SPStatus result=\"false\">\n"
                     "        <Message id=\"11\"> Update failed. No payload files found. </Message>\n"
@@ -151,6 +226,71 @@ TEST(XmlWriters, TextsBecomeWellFormedUtf8) {
     EXPECT_EQ(package, "<Package version=\"01.04.0\xC3\xA9\" tavFwVer=\"2.10A5\"/>\n");
 }
 
+// Each component result as its Application element shows it, from the outcome record
+// alone: the firmware keeps the code's message with its prefix; the boot code has its
+// own wording for a few codes and is a plain failure otherwise; the result is "true"
+// only when the component holds the package version, at once or after a reboot.
+TEST(ExecutionDevice, RendersOutcomeRecords) {
+    struct Case {
+        bool bootCode;
+        int code;
+        const char* result;
+        const char* message;
+    };
+    const Case cases[] = {
+        {false, 0, "true", "Update success."},
+        {false, 34, "true", "Update success. The firmware is at the current version no update is required."},
+        {false, 35, "false", "Update pending. Adapter skipped due to reboot required state."},
+        {false, 37, "true", "Update pending. Reboot required to complete the update."},
+        {false, 38, "true",
+         "Update pending. This special firmware release requires the firmware download process to be performed "
+         "twice. You"},
+        {false, 31, "false", "Update failed. The firmware download failed."},
+        {false, 36, "false", "Update failed. FFV update failed."},
+        {false, 40, "false", "Update failed."}, // never the outcome of a component
+        {true, 0, "true", "Update success."},
+        {true, 34, "true", "Update success. The boot code is at the current version no update is required."},
+        {true, 31, "false", "Update failed. The boot code download failed."},
+        {true, 33, "false", "Update failed. Adapter reset failed."},
+        {true, 36, "false", "Update failed."},
+        {true, 37, "false", "Update failed."},
+    };
+    HbaEntry adapter;
+    adapter.wwpn = "10000000C9000001";
+    adapter.modelDesc = "Port 1";
+    adapter.fwVersion = "9.99A9"; // what the adapter says now is not what the record says
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.code) + (c.bootCode ? " boot code" : " firmware"));
+        ComponentOutcome o;
+        o.adapter = &adapter;
+        o.component = c.bootCode ? PRGext : ALLext;
+        o.bootCode = c.bootCode;
+        o.installedFamily = "02.00.01";
+        o.installedVersion = "2.00A1";
+        o.packagedFamily = "00.00.00";
+        o.packagedVersion = "2.10A5";
+        o.result = c.code;
+        const std::string text = written([&o] { writeExecutionDevice({o}); });
+        auto device = testkit::parseXml(text);
+        ASSERT_NE(device, nullptr) << text;
+        EXPECT_EQ(device->attributes.at("wwpn"), "10000000C9000001");
+        const auto* app = device->child("Application");
+        ASSERT_NE(app, nullptr) << text;
+        const char* versionName = c.bootCode ? "tavBcVer" : "tavFwVer";
+        EXPECT_EQ(app->attributes.at("componentType"), c.bootCode ? "BIOS" : "FRMW");
+        EXPECT_EQ(app->attributes.at("version"), "02.00.01");
+        EXPECT_EQ(app->attributes.at(versionName), "2.00A1");
+        EXPECT_EQ(app->attributes.at("display"), "Port 1");
+        EXPECT_EQ(app->child("Package")->attributes.at("version"), "00.00.00");
+        EXPECT_EQ(app->child("Package")->attributes.at(versionName), "2.10A5");
+        const auto* status = app->child("SPStatus");
+        ASSERT_NE(status, nullptr);
+        EXPECT_EQ(status->attributes.at("result"), c.result);
+        EXPECT_EQ(status->child("Message")->attributes.at("id"), std::to_string(c.code));
+        EXPECT_EQ(status->child("Message")->text, c.message);
+    }
+}
+
 struct NoAdapterCase {
     bool execution;
     const char* wwn;
@@ -183,9 +323,9 @@ TEST_P(NoAdapterDocumentTest, WritesEmptyRootOrSelectionStatus) {
     options.wwn = c.wwn;
     const std::string text = written([&] {
         if (c.execution)
-            writeExecutionDocument(options);
+            writeExecution(options);
         else
-            writeInventoryDocument(options);
+            writeInventory(options);
     });
     EXPECT_EQ(text, c.document);
     EXPECT_NE(testkit::parseXml(text), nullptr);
@@ -233,7 +373,7 @@ class DocumentWithAdaptersTest : public ::testing::Test {
 
 TEST_F(DocumentWithAdaptersTest, InventoryListsSupportedAdaptersEscaped) {
     RunOptions options;
-    const std::string text = written([&] { writeInventoryDocument(options); });
+    const std::string text = written([&] { writeInventory(options); });
     std::string error;
     auto root = testkit::parseXml(text, &error);
     ASSERT_NE(root, nullptr) << error << "\n" << text;
@@ -274,9 +414,9 @@ TEST_F(DocumentWithAdaptersTest, WwnSelection) {
         options.wwn = c.wwn;
         const std::string text = written([&] {
             if (c.execution)
-                writeExecutionDocument(options);
+                writeExecution(options);
             else
-                writeInventoryDocument(options);
+                writeInventory(options);
         });
         auto root = testkit::parseXml(text);
         ASSERT_NE(root, nullptr) << text;
@@ -294,7 +434,7 @@ TEST_F(DocumentWithAdaptersTest, IncompleteDevicesAreCounted) {
     hbaListHead->wwpn = "0000000000000000";   // FC adapter without a port name
     hbaListHead->next->subVendorId = 0;        // missing PCI id
     RunOptions options;
-    written([&] { writeInventoryDocument(options); });
+    written([&] { writeInventory(options); });
     EXPECT_EQ(runTally.devicesListed, 2u);
     EXPECT_EQ(runTally.devicesIncomplete, 2u);
 }
@@ -318,9 +458,9 @@ TEST_F(DocumentWithAdaptersTest, CounterStatusesKeepTheDocumentWellFormed) {
         RunOptions options;
         const std::string text = written([&] {
             if (c.execution)
-                writeExecutionDocument(options);
+                writeExecution(options);
             else
-                writeInventoryDocument(options);
+                writeInventory(options);
         });
         auto root = testkit::parseXml(text);
         ASSERT_NE(root, nullptr) << text;

@@ -1,10 +1,12 @@
-// The per-adapter update decision against simulated boards, with the download engine
-// replaced by a stand-in that answers a chosen result and records what it was given.
+// The per-adapter update decision and the execution loop against simulated boards, with
+// the download engine replaced by a stand-in that answers a chosen result and records
+// what it was given.
 #include "adapter/board_family.h"
 #include "adapter/hba_entry.h"
 #include "catalog/payload_catalog.h"
 #include "common/run_state.h"
 #include "tests/adapter/sim_fixture.h"
+#include "update/execution.h"
 #include "update/update_adapter.h"
 
 #include <gtest/gtest.h>
@@ -124,8 +126,7 @@ TEST_F(UpdateAdapterTest, LegacyFibreChannelFirmwareStep) {
         g_answers.assign(c.answers.begin(), c.answers.end());
         options = RunOptions{};
         options.updatePolicy = c.policy;
-        options.downloadTarget = ALLext;
-        EXPECT_EQ(updateAdapter(options, e), c.result);
+        EXPECT_EQ(updateAdapter(e, ALLext, options), c.result);
         EXPECT_EQ(runTally.updateAttempts, c.attempts);
         EXPECT_EQ(runTally.updateFailures, c.failures);
         EXPECT_EQ(!g_downloaded.empty(), c.downloaded);
@@ -139,8 +140,7 @@ TEST_F(UpdateAdapterTest, LegacyFibreChannelFirmwareStep) {
 TEST_F(UpdateAdapterTest, InvalidBoardNumber) {
     ASSERT_EQ(useBoards(kLegacyBoard), 1u);
     HbaEntry& e = entry(5, 0xF100);
-    options.downloadTarget = ALLext;
-    EXPECT_EQ(updateAdapter(options, e), 30);
+    EXPECT_EQ(updateAdapter(e, ALLext, options), 30);
     EXPECT_EQ(runTally.updateFailures, 1u);
 }
 
@@ -156,12 +156,12 @@ TEST_F(UpdateAdapterTest, SecondPortReusesTheCardsOutcome) {
     HbaEntry& second = entry(1, 0xE200);
     for (HbaEntry* e : {&first, &second})
         e->packagedFwVersion = "11.2.216.9";
-    options.downloadTarget = GRPext;
     g_answers = {80};
-    EXPECT_EQ(updateAdapter(options, first), 37);
-    EXPECT_EQ(options.rebootRequired, 1u);
+    bool rebootNeeded = false;
+    EXPECT_EQ(updateAdapter(first, GRPext, options, &rebootNeeded), 37);
+    EXPECT_TRUE(rebootNeeded);
     EXPECT_EQ(second.downloadStat, DOWNLOAD_STAT_REBOOT_REQUIRED);
-    EXPECT_EQ(updateAdapter(options, second), 37);
+    EXPECT_EQ(updateAdapter(second, GRPext, options), 37);
     EXPECT_EQ(g_downloaded.size(), 1u); // one download per card
 }
 
@@ -183,17 +183,16 @@ TEST_F(UpdateAdapterTest, FerroxOn1_1_21_4GetsTheInterimImageFirst) {
         e.packagedFwVersion = "1.1.22.0";
         e.cnaFwVersion = CnaVersion{1, 1, 21, 4};
         options = RunOptions{};
-        options.downloadTarget = GRPext;
         g_answers = {14, 0};
         if (interimPresent) {
-            EXPECT_EQ(updateAdapter(options, e), 0);
+            EXPECT_EQ(updateAdapter(e, GRPext, options), 0);
             ASSERT_EQ(g_downloaded.size(), 2u);
             EXPECT_NE(g_downloaded[0].find("interim.grp"), std::string::npos);
             EXPECT_NE(g_downloaded[1].find("main.grp"), std::string::npos);
             ASSERT_FALSE(g_sleeps.empty());
             EXPECT_EQ(g_sleeps.front(), 3000u);
         } else {
-            EXPECT_EQ(updateAdapter(options, e), 32);
+            EXPECT_EQ(updateAdapter(e, GRPext, options), 32);
             EXPECT_TRUE(g_downloaded.empty()); // the main image is never tried
         }
     }
@@ -215,12 +214,138 @@ TEST_F(UpdateAdapterTest, Vx4FirmwareTooOldToUpdate) {
         ASSERT_EQ(useBoards(R"({"pci": {"deviceId": "0x0724"}})", records), 1u);
         HbaEntry& e = entry(0, 0x0724, 8);
         e.cnaFwVersion = c.running;
-        options.downloadTarget = UFIext;
-        const int result = updateAdapter(options, e);
+        const int result = updateAdapter(e, UFIext, options);
         EXPECT_EQ(result == 39, c.unsupported) << result;
         if (c.unsupported) {
             EXPECT_EQ(e.downloadStat, DOWNLOAD_STAT_UNSUPPORTED_FW);
         }
+    }
+}
+
+// The execution loop: a legacy FC adapter gets firmware then boot code, a Ferrox FC
+// adapter firmware only; an unsupported adapter is left out; each adapter's outcomes
+// reach the sink before the next adapter is touched, with the versions it had before
+// each step.
+TEST_F(UpdateAdapterTest, ExecutionPicksComponentsAndHandsOverEachAdapterWhenDone) {
+    std::vector<AdapterRecord> records(2);
+    records[0].deviceId = 0xF100;
+    records[1].deviceId = 0xE200;
+    ASSERT_EQ(useBoards(R"({"pci": {"deviceId": "0xF100", "subsystemId": "0xF100"}},
+                          {"pci": {"deviceId": "0xE200"}, "driver": {"interfaceLevel": 4}})",
+                        records),
+              2u);
+    payload("fw.all", FC_IMAGE, ALLext, "UD202A3");
+    payload("boot.prg", FC_IMAGE, PRGext, "BC202A1");
+    payload("fw.grp", GRP_IMAGE, GRPext, "11.2.216.9", {11, 2, 216, 9});
+    HbaEntry& legacy = entry(0, 0xF100);
+    legacy.supported = 1;
+    legacy.fwVersion = "2.00A1";
+    legacy.bcVersion = "1.00A1";
+    legacy.packagedFwVersion = "UD202A3";
+    legacy.packagedBcVersion = "BC202A1";
+    entry(0, 0xF100).supported = 0;
+    HbaEntry& ferrox = entry(1, 0xE200);
+    ferrox.supported = 1;
+    ferrox.packagedFwVersion = "11.2.216.9";
+    g_answers = {0, 0, 80}; // legacy firmware, legacy boot code, Ferrox (reboot required)
+
+    struct Handed {
+        std::vector<ComponentOutcome> outcomes;
+        std::size_t downloadsSoFar;
+    };
+    std::vector<Handed> handed;
+    const ExecutionSummary summary = runExecution(options, [&handed](const std::vector<ComponentOutcome>& o) {
+        handed.push_back({o, g_downloaded.size()});
+    });
+    ASSERT_EQ(handed.size(), 2u);
+    const std::vector<ComponentOutcome>& first = handed[0].outcomes;
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(handed[0].downloadsSoFar, 2u); // the Ferrox card is not touched yet
+    EXPECT_EQ(first[0].adapter, &legacy);
+    EXPECT_EQ(first[0].component, ALLext);
+    EXPECT_FALSE(first[0].bootCode);
+    EXPECT_EQ(first[0].result, 0);
+    EXPECT_EQ(first[0].installedFamily, "02.00.01");
+    EXPECT_EQ(first[0].installedVersion, "2.00A1");
+    EXPECT_EQ(first[0].packagedFamily, "02.01.01");
+    EXPECT_EQ(first[0].packagedVersion, "UD202A3");
+    EXPECT_EQ(first[1].component, PRGext);
+    EXPECT_TRUE(first[1].bootCode);
+    EXPECT_EQ(first[1].result, 0);
+    EXPECT_EQ(first[1].installedVersion, "1.00A1");
+    EXPECT_EQ(first[1].packagedVersion, "BC202A1");
+    EXPECT_EQ(legacy.fwDownloadStatus, 0u);
+    EXPECT_EQ(legacy.bcDownloadStatus, 0u);
+
+    const std::vector<ComponentOutcome>& second = handed[1].outcomes;
+    ASSERT_EQ(second.size(), 1u);
+    EXPECT_EQ(second[0].adapter, &ferrox);
+    EXPECT_EQ(second[0].component, GRPext);
+    EXPECT_EQ(second[0].result, 37);
+    EXPECT_TRUE(second[0].rebootNeeded);
+    EXPECT_EQ(ferrox.fwDownloadStatus, 37u);
+
+    EXPECT_TRUE(summary.rebootRequired);
+    EXPECT_TRUE(summary.selectionMatched);
+    EXPECT_EQ(summary.untouched, 0u);
+}
+
+// An adapter waiting for a reboot has its firmware skipped with 35 (the run then asks
+// for a reboot) and its boot code still updated; a -wwn selection that matches no
+// adapter updates nothing.
+TEST_F(UpdateAdapterTest, ExecutionSkipsAdapterInRebootStateAndHonoursTheSelection) {
+    ASSERT_EQ(useBoards(kLegacyBoard), 1u);
+    payload("boot.prg", FC_IMAGE, PRGext, "BC202A1");
+    HbaEntry& e = entry(0, 0xF100);
+    e.supported = 1;
+    e.wwpn = "10000000C9000001";
+    e.packagedBcVersion = "BC202A1";
+    e.adapterInRebootState = 1;
+
+    options.wwn = "10000000C9FFFFFF";
+    int calls = 0;
+    const auto count = [&calls](const std::vector<ComponentOutcome>&) { ++calls; };
+    ExecutionSummary summary = runExecution(options, count);
+    EXPECT_FALSE(summary.selectionMatched);
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(g_downloaded.empty());
+
+    options.wwn = "10000000C9000001";
+    std::vector<ComponentOutcome> outcomes;
+    summary = runExecution(options, [&outcomes](const std::vector<ComponentOutcome>& o) { outcomes = o; });
+    EXPECT_TRUE(summary.selectionMatched);
+    EXPECT_TRUE(summary.rebootRequired);
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_EQ(outcomes[0].result, 35);
+    EXPECT_TRUE(outcomes[0].rebootNeeded);
+    EXPECT_EQ(outcomes[1].result, 0);
+    ASSERT_EQ(g_downloaded.size(), 1u); // the boot code only
+    EXPECT_NE(g_downloaded[0].find("boot.prg"), std::string::npos);
+}
+
+// The ladder in its order: each case fails exactly one more check than the next, so a
+// swapped pair of checks gives a different code.
+TEST(PreconditionStatus, ChecksInOrder) {
+    struct Case {
+        const char* name;
+        bool haveAdapters;
+        RunTally tally;
+        std::int32_t inventory, execution;
+    };
+    const Case cases[] = {
+        {"no adapters before anything", false, {}, 17, 17},
+        {"no configuration files before no supported adapter", true, {0, 0, 0, 0, 0}, 9, 9},
+        {"no valid entries", true, {1, 0, 0, 0, 0}, 10, 10},
+        {"no payload files (execution only)", true, {1, 1, 0, 0, 0}, 6, 11},
+        {"no valid payload entries (execution only)", true, {1, 1, 1, 0, 0}, 6, 12},
+        {"no supported adapter last", true, {1, 1, 1, 1, 0}, 6, 6},
+        {"inventory needs no payload", true, {1, 1, 0, 0, 1}, 0, 11},
+        {"all hold", true, {1, 1, 1, 1, 1}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(preconditionStatus(c.tally, c.haveAdapters, false), c.inventory);
+        EXPECT_EQ(preconditionStatus(c.tally, c.haveAdapters, true), c.execution);
     }
 }
 

@@ -1,5 +1,7 @@
-// The adapter inventory: one HbaEntry per adapter of the adapter table, with its
-// names, versions, PCI identity and family state.
+// Owns the adapter inventory: one HbaEntry per adapter of the adapter table, with its
+// names, versions, PCI identity and family state (family assignment from catalog/).
+// The probe and controller-attributes requests behind the Ferrox FC boot-code version
+// are in cntl_attributes.cpp.
 #pragma once
 
 #include "common/fixed_text.h"

@@ -1,6 +1,8 @@
-#include "update/hba_inventory.h"
+// The adapter inventory list and its per-board steps (see hba_inventory.h).
+#include "inventory/hba_inventory.h"
 
 #include "adapter/adapter_environment.h"
+#include "adapter/adapter_objects.h"
 #include "adapter/adapter_family.h"
 #include "adapter/adapter_vpd.h"
 #include "adapter/board_family.h"
@@ -12,7 +14,6 @@
 #include "catalog/family_ffv.h"
 #include "common/bytes.h"
 #include "common/run_state.h"
-#include "download/adapter_objects.h"
 #include "image/code_tables.h"
 #include "image/version_forms.h"
 #include "log/debug_log.h"

@@ -1,4 +1,5 @@
-#include "report/rollback.h"
+// Starts the rollback companion after a run with a successful download (see rollback.h).
+#include "update/rollback.h"
 
 #include "common/run_state.h"
 #include "log/debug_log.h"

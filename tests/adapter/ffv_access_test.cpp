@@ -1,15 +1,12 @@
-// The FFV on the card: its text rule, the request on level-4 boards, region 20 (with
-// the reconstruct) on the others, and how the inventory assigns FFV and family ID.
+// The FFV flash access: its text rule, the request on level-4 boards, region 20 (with
+// the reconstruct) on the others, and requests the adapter refuses.
+#include "adapter/ffv_access.h"
 #include "adapter/hba_entry.h"
 #include "adapter/region20.h"
 #include "adapter/regions.h"
-#include "catalog/family_ffv.h"
-#include "catalog/family_id_table.h"
-#include "catalog/soft_vpd_file.h"
-#include "tests/download/object_fixture.h"
+#include "tests/adapter/object_fixture.h"
 
 #include <cstring>
-#include <list>
 
 namespace {
 
@@ -130,123 +127,6 @@ TEST_F(FfvTest, RefusedRequestsFail) {
     EXPECT_EQ(writeFFV(0, "03.00.00", 0), FFV_WRITE_FAILED);
     EXPECT_EQ(readFFV(1, ffv, 33), FFV_READ_FAILED); // no extended mailbox
     EXPECT_EQ(writeFFV(1, "03.00.00", 0), FFV_WRITE_FAILED);
-}
-
-class AssignTest : public FfvTest {
-  protected:
-    void SetUp() override {
-        FfvTest::SetUp();
-        ASSERT_EQ(makeFamilyIdTable(), 0);
-    }
-    void TearDown() override {
-        freeCNAVpdList();
-        freeFamilyIdTable();
-        FfvTest::TearDown();
-    }
-    // A Ferrox FC adapter 0xE200/0x10DF/0xE209/0x10DF on board 0.
-    static HbaEntry ferroxEntry(const char* fw) {
-        HbaEntry e;
-        e.deviceId = 0xE200;
-        e.vendorId = 0x10DF;
-        e.subDeviceId = 0xE209;
-        e.subVendorId = 0x10DF;
-        e.fwVersion = fw;
-        e.wwpn = "10:00:00:00:C9:00:00:01";
-        e.ffvSupported = 1;
-        return e;
-    }
-    // The entries belong to the test; the list head only points at them.
-    void addVpdEntry(const char* address, const char* fw, const char* fid, std::uint8_t location) {
-        VPDEntry* v = &vpdEntries_.emplace_back();
-        v->address = address;
-        v->fw_ver = fw;
-        v->fid_ver = fid;
-        v->location = location;
-        v->next = vpdListHead;
-        if (vpdListHead != nullptr)
-            vpdListHead->prev = v;
-        vpdListHead = v;
-    }
-    void clearVpdEntries() {
-        vpdListHead = nullptr;
-        vpdEntries_.clear();
-    }
-    std::list<VPDEntry> vpdEntries_;
-};
-
-TEST_F(AssignTest, FamilyIdsAgainstTheTable) {
-    HbaEntry legacy;
-    legacy.deviceId = legacy.subDeviceId = 0xF100;
-    legacy.vendorId = legacy.subVendorId = 0x10DF;
-    legacy.fwVersion = "UD202A3";
-    legacy.bcVersion = "UU700X1";
-    legacy.adapterNumber = 7; // no such board: not a Ferrox board
-    EXPECT_EQ(isValidFamilyID(&legacy, "99.99.99"), 1);
-    legacy.bcVersion = "UU700X2";
-    EXPECT_EQ(isValidFamilyID(&legacy, "99.99.99"), 0);
-    HbaEntry ferroxFc = ferroxEntry("10.2.315.26");
-    EXPECT_EQ(isValidFamilyID(&ferroxFc, "01.04.03"), 0);
-    EXPECT_EQ(isValidFamilyID(&ferroxFc, "03.00.00"), 2);
-    EXPECT_EQ(isValidFamilyID(&ferroxFc, ""), 0);
-}
-
-TEST_F(AssignTest, AdapterFfvFollowsTheCardAndTheTable) {
-    const struct {
-        const char* onCard;
-        const char* ffv;
-        const char* logLine;
-    } cases[] = {
-        {"03.00.00", "03.00.00", "Unknown familyID. Accepting as valid = 03.00.00\n"},
-        {"01.04.03", "00.00.00", "Invalid familyID FFV entry detected! Resetting to 00.00.00.\n"},
-        {"        ", "00.00.00", "FFV read failed! Setting FFV to 00.00.00.\n"},
-        {"", "00.00.00", "Null familyID FFV entry detected! Setting to 00.00.00.\n"},
-    };
-    for (const auto& c : cases) {
-        std::vector<AdapterRecord> records(1);
-        records[0].deviceId = 0xE200;
-        useBoards(ferrox(std::string(R"("ffv": ")") + c.onCard + "\""), records);
-        HbaEntry e = ferroxEntry("10.2.315.26");
-        assignAdapterFFV(&e);
-        EXPECT_EQ(e.ffv, c.ffv) << c.onCard;
-        EXPECT_NE(debugText().find(c.logLine), std::string::npos) << c.onCard;
-    }
-    HbaEntry off = ferroxEntry("10.2.315.26");
-    off.ffvSupported = 0;
-    off.ffv = "untouched";
-    assignAdapterFFV(&off);
-    EXPECT_EQ(off.ffv, "untouched");
-}
-
-TEST_F(AssignTest, SecondaryEntryReplacesAnInvalidPrimaryOne) {
-    std::vector<AdapterRecord> records(1);
-    records[0].deviceId = 0xE200;
-    useBoards(ferrox(), records);
-    HbaEntry e = ferroxEntry("10.2.315.26");
-    addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "03.00.00", VPD_SECONDARY);
-    addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "01.04.03", VPD_PRIMARY);
-    VPDEntry* primary = vpdListHead;
-    VPDEntry* secondary = vpdListHead->next;
-    assignFamilyID(&e);
-    EXPECT_EQ(e.familyId, "03.00.00");
-    EXPECT_EQ(e.inventoryFwVersion, "03.00.00");
-    EXPECT_EQ(e.familyEntry, secondary);
-
-    // With no secondary entry the primary one stays pointed at, with the null family.
-    clearVpdEntries();
-    addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "01.04.03", VPD_PRIMARY);
-    primary = vpdListHead;
-    HbaEntry f = ferroxEntry("10.2.315.26");
-    assignFamilyID(&f);
-    EXPECT_EQ(f.familyId, "00.00.00");
-    EXPECT_EQ(f.familyEntry, primary);
-
-    HbaEntry stranger = ferroxEntry("10.2.315.27"); // other firmware: no entry matches
-    assignFamilyID(&stranger);
-    EXPECT_EQ(stranger.familyId, "00.00.00");
-    EXPECT_EQ(stranger.familyEntry, nullptr);
-    EXPECT_NE(
-        debugText().find("Unable to assign FamilyID from file!\nSetting FamilyID to 00.00.00\n"),
-        std::string::npos);
 }
 
 } // namespace

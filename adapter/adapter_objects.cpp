@@ -1,4 +1,5 @@
-#include "download/adapter_objects.h"
+// The adapter object store over SLI_CFG mailboxes (see adapter_objects.h).
+#include "adapter/adapter_objects.h"
 
 #include "adapter/dfc_library.h"
 #include "adapter/mailbox.h"

@@ -1,4 +1,4 @@
-// The adapter-side object store of Ferrox adapters, reached through SLI_CFG mailboxes
+// Owns the adapter-side object store of Ferrox adapters, reached through SLI_CFG mailboxes
 // on boards with the extended V2 mailbox: object size, object reads and writes in
 // 1024-byte pieces, and the running firmware's version texts.
 #pragma once

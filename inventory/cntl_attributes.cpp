@@ -3,9 +3,9 @@
 #include "adapter/dfc_library.h"
 #include "adapter/mailbox.h"
 #include "common/bytes.h"
+#include "inventory/hba_inventory.h"
 #include "log/debug_log.h"
 #include "log/trace.h"
-#include "update/hba_inventory.h"
 
 #include <algorithm>
 #include <new>

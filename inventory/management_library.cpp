@@ -1,4 +1,5 @@
-#include "update/management_library.h"
+// The absent management library's thin layer (see management_library.h).
+#include "inventory/management_library.h"
 
 #include "log/debug_log.h"
 #include "log/trace.h"

@@ -6,19 +6,14 @@
 #include "adapter/hba_entry.h"
 #include "adapter/identify_adapters.h"
 #include "common/run_state.h"
-#include "download/ffs_download.h"
-#include "tests/download/object_fixture.h"
-#include "update/hba_inventory.h"
-#include "update/management_library.h"
+#include "inventory/hba_inventory.h"
+#include "inventory/management_library.h"
+#include "tests/adapter/object_fixture.h"
 
 #include <string>
 #include <vector>
 
 namespace {
-
-int noDriver(int, char**) {
-    return 17;
-}
 
 // Level-4 boards answer regions with each word's bytes reversed; the names here are
 // given as the program must see them.
@@ -37,7 +32,6 @@ class InventoryTest : public ObjectTest {
         freeHbaList();
         releaseAdapterEnvironment();
         adapterVpd = AdapterVpd{};
-        ferroxFcVpdObjectReader = nullptr;
         resetRunState();
         ObjectTest::TearDown();
     }
@@ -47,9 +41,8 @@ class InventoryTest : public ObjectTest {
         writeBoardFile("{\"boards\": [" + boards + "]}");
         std::string name = "winmarlo", inv = "-inv";
         char* argv[] = {name.data(), inv.data()};
-        if (initAdapterEnvironment(2, argv, noDriver) != 0 || runDriverAlreadyRan())
+        if (initAdapterEnvironment(2, argv) != 0)
             return 1000;
-        ferroxFcVpdObjectReader = FFS_ReadVPD;
         identifyAdapters();
         markFerroxMultiFunction();
         return makeHbaList();

@@ -1,0 +1,101 @@
+// The per-adapter execution loop and the precondition ladder (see execution.h).
+#include "update/execution.h"
+
+#include "adapter/board_family.h"
+#include "adapter/hba_entry.h"
+#include "log/debug_log.h"
+#include "platform/platform.h"
+#include "update/update_adapter.h"
+
+#include <cstdio>
+
+namespace {
+
+// Firmware, or (bootCode) the boot code of a legacy FC adapter.
+ComponentOutcome updateComponent(HbaEntry& e, std::uint32_t component, const RunOptions& options) {
+    ComponentOutcome o;
+    o.adapter = &e;
+    o.component = component;
+    o.bootCode = component == PRGext;
+    o.installedFamily = o.bootCode ? e.inventoryBcVersion.str() : e.inventoryFwVersion.str();
+    o.installedVersion = o.bootCode ? e.bcVersion.str() : e.fwVersion.str();
+    if (o.bootCode) {
+        debugPrint("\n[Executing boot code download]\n");
+        o.result = updateAdapter(e, component, options, &o.rebootNeeded);
+        e.bcDownloadStatus = static_cast<std::uint32_t>(o.result);
+    } else {
+        debugPrint("\n[Executing firmware download]\n");
+        if (e.adapterInRebootState != 0) {
+            // An adapter that waits for a reboot is left alone; the run still asks for one.
+            o.rebootNeeded = true;
+            o.result = 35;
+            std::snprintf(sharedMessage, sizeof sharedMessage,
+                          "Adapter skipped failed. Adapter is in a reboot required state = %d\n", 35);
+            debugPrint("%s\n", sharedMessage);
+        } else {
+            o.result = updateAdapter(e, component, options, &o.rebootNeeded);
+        }
+        e.fwDownloadStatus = static_cast<std::uint32_t>(o.result);
+    }
+    o.packagedFamily = e.packagedFamilyId.str();
+    o.packagedVersion = o.bootCode ? e.packagedBcVersion.str() : e.packagedFwVersion.str();
+    return o;
+}
+
+} // namespace
+
+bool isSelected(const HbaEntry& entry, const RunOptions& options) {
+    if (entry.supported != 1)
+        return false;
+    return options.wwn.empty() || entry.wwpn.view() == options.wwn.view();
+}
+
+std::vector<const HbaEntry*> selectedAdapters(const RunOptions& options) {
+    std::vector<const HbaEntry*> selected;
+    for (const HbaEntry* e = hbaListHead; e != nullptr; e = e->next)
+        if (isSelected(*e, options))
+            selected.push_back(e);
+    return selected;
+}
+
+ExecutionSummary runExecution(const RunOptions& options, const AdapterOutcomeSink& sink) {
+    ExecutionSummary summary;
+    for (HbaEntry* e = hbaListHead; e != nullptr; e = e->next) {
+        if (!isSelected(*e, options))
+            continue;
+        summary.selectionMatched = true;
+        if (platform::stopRequested()) {
+            if (summary.untouched++ == 0)
+                debugPrint("\n[Stop requested]\n");
+            debugPrint("Adapter %lu not updated: stop requested\n", static_cast<unsigned long>(e->adapterNumber) + 1);
+            continue;
+        }
+        const bool converged = isConvergedEntry(*e);
+        const bool ferroxFC = isFerroxFCBoard(e->adapterNumber);
+        std::vector<ComponentOutcome> outcomes;
+        outcomes.push_back(updateComponent(*e, converged ? UFIext : ferroxFC ? GRPext : ALLext, options));
+        if (!converged && !ferroxFC)
+            outcomes.push_back(updateComponent(*e, PRGext, options));
+        for (const ComponentOutcome& o : outcomes)
+            summary.rebootRequired = summary.rebootRequired || o.rebootNeeded;
+        if (sink)
+            sink(outcomes);
+    }
+    return summary;
+}
+
+std::int32_t preconditionStatus(const RunTally& tally, bool haveAdapters, bool execution) {
+    if (!haveAdapters)
+        return 17;
+    if (tally.configFilesRead == 0)
+        return 9;
+    if (tally.configEntriesValid == 0)
+        return 10;
+    if (execution && tally.payloadFilesFound == 0)
+        return 11;
+    if (execution && tally.payloadEntriesValid == 0)
+        return 12;
+    if (tally.adaptersSupported == 0)
+        return 6;
+    return 0;
+}
