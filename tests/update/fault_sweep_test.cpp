@@ -417,7 +417,9 @@ bool killWhen(platform::StartedProcess& process, KillNow killNow, int& status) {
         if (killNow()) {
             platform::killProcess(process);
             status = reap(process);
-            return true;
+            // The program may have ended on its own between the last look and the
+            // kill: that run was not interrupted.
+            return status == -1;
         }
         std::this_thread::yield();
     }
