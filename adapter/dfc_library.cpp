@@ -1,3 +1,6 @@
+// Loading of the adapter access library (see dfc_library.h): from the program's own
+// folder by an absolute name, else from the system's trusted places, and never another
+// copy in place of one that is there but unusable.
 #include "adapter/dfc_library.h"
 
 #include "platform/platform.h"

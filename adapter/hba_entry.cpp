@@ -1,3 +1,5 @@
+// The adapter inventory list (see hba_entry.h): its head, its tail and the records'
+// allocation.
 #include "adapter/hba_entry.h"
 
 #include <new>

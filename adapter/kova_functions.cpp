@@ -1,3 +1,4 @@
+// The management library's part in building the adapter table (see kova_functions.h).
 #include "adapter/kova_functions.h"
 
 int mergeKovaConvergedFunctions() {

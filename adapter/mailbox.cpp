@@ -1,3 +1,4 @@
+// Mailbox images and the call that carries them to a board (see mailbox.h).
 #include "adapter/mailbox.h"
 
 #include "adapter/adapter_environment.h"

@@ -1,3 +1,6 @@
+// The model lookups (see model_catalog.h): which product table a board's kind selects,
+// and the walk of the older boards' name rules, which reads the adapter family only
+// when a rule asks for it. The tables are in model_catalog_tables.cpp.
 #include "adapter/model_catalog.h"
 
 #include "adapter/adapter_environment.h"

@@ -1,5 +1,7 @@
 // The model catalogue: model names and marketing descriptions of the adapters whose
-// VPD does not give them, as six product tables and a name table for older boards.
+// VPD does not give them. This file owns the tables' shape and the lookups; the six
+// product tables are in model_catalog_tables.cpp, the older boards' name lists in
+// model_name_rules.h.
 #pragma once
 
 #include "common/fixed_text.h"

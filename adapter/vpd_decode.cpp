@@ -1,3 +1,4 @@
+// Adapter VPD as bytes (see vpd_decode.h).
 #include "adapter/vpd_decode.h"
 
 #include "common/bytes.h"

@@ -1,4 +1,6 @@
-// Process entry: start-up checks, help, adapter environment, run driver.
+// The process entry: the start-up checks (administrator, argument lengths), the help
+// request, the trace settings, the run lock, the adapter library and its environment,
+// then the run driver. winmarloMain is the whole program.
 #pragma once
 
 // The administrator test; tests replace it to see the refusal path.

@@ -1,3 +1,5 @@
+// Command-line options and the utility's texts (see options.h): the one mode the
+// options select, and an argument error turning an execution into an inventory.
 #include "app/options.h"
 
 #include "common/text.h"

@@ -1,3 +1,6 @@
+// Where the run reads and writes (see output_files.h): the utility's folder for the
+// soft VPD files, and the fallback from a user-named debug or output file to the
+// default name.
 #include "app/output_files.h"
 
 #include "common/text.h"

@@ -1,3 +1,7 @@
+// Configuration files (see config_files.h): the record format (a "pci_id" line, then
+// "vendor_id", "subsys_id", "subven_id" and "family_id" lines), what a faulty line
+// costs (its record or the rest of its file), and the case-blind name order of the
+// directory scan.
 #include "catalog/config_files.h"
 
 #include "common/run_state.h"

@@ -1,3 +1,5 @@
+// The built-in family-ID table (see family_id_table.h): the released families, oldest
+// first, each with its legacy, converged and Ferrox models and their versions.
 #include "catalog/family_id_table.h"
 
 #include "adapter/hba_entry.h"

@@ -1,3 +1,6 @@
+// The soft VPD files (see soft_vpd_file.h): their line format ("MAC=...;FW=...;FID=..."
+// and "WWPN=...;FW=...;BC=...;FID=..."), and the refusal of any value too long for its
+// field, since a cut address or version would describe something else.
 #include "catalog/soft_vpd_file.h"
 
 #include "adapter/hba_entry.h"

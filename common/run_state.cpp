@@ -1,3 +1,4 @@
+// The process-wide run state (see run_state.h): its storage and its reset.
 #include "common/run_state.h"
 
 #include <cstdarg>

@@ -1,3 +1,4 @@
+// Reads of big-endian words from image files (see file_words.h).
 #include "download/file_words.h"
 
 #include "common/bytes.h"

@@ -1,5 +1,5 @@
-// Reads of big-endian words from image files: byte i of a word lands at byte i XOR 3
-// of the host's little-endian word, so the value is the big-endian reading.
+// The download engine's reads of image files: big-endian words from the current
+// position, the status of a read that comes up short, and the absolute seek.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,5 @@
+// The board's own compatibility list (see vpd_list.h). The scan is lenient: ids may
+// carry "0x", and anything between them that is no hexadecimal digit separates them.
 #include "download/vpd_list.h"
 
 #include "adapter/adapter_vpd.h"

@@ -1,3 +1,5 @@
+// The image-file record's debug dump (see clu_image.h): the names of its kinds and
+// every field, with the legacy version word taken apart.
 #include "image/clu_image.h"
 
 #include "common/run_state.h"

@@ -1,3 +1,5 @@
+// The two-letter image-code tables (see code_tables.h). PRG codes are put together
+// letter by letter from the image id; the others are looked up whole.
 #include "image/code_tables.h"
 
 #include "log/debug_log.h"

@@ -1,3 +1,5 @@
+// The word checksum of image files (see file_checksum.h), folded in 32 independent
+// lanes so that the serial rotate-and-XOR chain does not bound the reading speed.
 #include "image/file_checksum.h"
 
 #include "common/bytes.h"

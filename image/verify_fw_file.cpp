@@ -1,3 +1,5 @@
+// Decoding of one image file by its extension kind (see verify_fw_file.h). Only an
+// ordinary file reaches a reader: a FIFO would block it and a device holds no image.
 #include "image/verify_fw_file.h"
 
 #include "common/run_state.h"

@@ -1,3 +1,6 @@
+// Version texts, the legacy version word and the orderings (see version_forms.h).
+// Dotted texts are split as strtok splits them: leading, trailing and repeated dots
+// give no empty field.
 #include "image/version_forms.h"
 
 #include "log/debug_log.h"

@@ -1,3 +1,4 @@
+// The debug file and the notice stream (see debug_log.h).
 #include "log/debug_log.h"
 
 #include <cerrno>

@@ -1,5 +1,6 @@
-// The debug file: nearly every step narrates itself here. With no debug file open
-// the text goes nowhere.
+// Owns the debug file, the run's narration: nearly every step writes here, and with no
+// debug file open the text goes nowhere. Also the stream that takes console notices
+// and the time-stamp line.
 #pragma once
 
 #include "common/format_check.h"

@@ -1,3 +1,6 @@
+// The trace file and its settings (see trace.h), with the settings file's line form:
+// KEY=value or KEY value, keys in any case, decimal or "0x" values, '/' starting a
+// comment.
 #include "log/trace.h"
 
 #include "common/run_state.h"

@@ -1,3 +1,5 @@
+// The board file (see board.h and sim/README.md): reading every board, and writing
+// back only the hardware state into the document as read, so every other key survives.
 #include "sim/board.h"
 
 #include "sim/hex_text.h"

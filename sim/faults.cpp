@@ -1,3 +1,5 @@
+// The fault layer (see faults.h). Every matching rule counts the call, even when an
+// earlier rule already gives the answer.
 #include "sim/faults.h"
 
 #include "sim/host.h"

@@ -1,3 +1,6 @@
+// The flash state of a simulated board (see flash.h): its board-file keys ("flash",
+// "security"), the download key chain, and what a reset or a system reboot starts.
+// The command handlers are in handlers_flash.cpp.
 #include "sim/flash.h"
 
 #include "common/bytes.h"

@@ -1,3 +1,7 @@
+// The dispatch table of the simulated adapter's mailbox commands (see handlers.h), with
+// the handlers of the read commands (names, revision, READ_REGION) and of the
+// configuration-region write. The other handlers are in handlers_objects.cpp and
+// handlers_flash.cpp.
 #include "sim/handlers.h"
 
 #include "common/bytes.h"

@@ -1,3 +1,5 @@
+// Handlers of the inventory's Ferrox FC requests (see handlers_inventory.h), and the
+// reading of the board key "cntlAttributes" they answer from (inventory_answers.h).
 #include "sim/handlers_inventory.h"
 
 #include "common/bytes.h"

@@ -1,3 +1,7 @@
+// Handlers of the object store, firmware-version and family-value requests and of the
+// region reconstruct (see handlers_objects.h), with the SLI_CFG table by opcode and
+// subsystem. A "/prg" image that carries the mark "DFCSIM:NOSIG" or "DFCSIM:BADSIG"
+// fails its signature check.
 #include "sim/handlers_objects.h"
 
 #include "common/bytes.h"

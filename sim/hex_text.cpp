@@ -1,3 +1,4 @@
+// Hexadecimal text of the board file (see hex_text.h).
 #include "sim/hex_text.h"
 
 #include <cctype>

@@ -1,6 +1,6 @@
 // The simulator's own operating-system boundary: the library cannot use the
-// program's platform layer, so the two things it needs from the system live here,
-// one file per system, picked by the build.
+// program's platform layer, so what it needs from the system (environment variables,
+// its own folder, a polite stop) lives here, one file per system, picked by the build.
 #pragma once
 
 #include <optional>

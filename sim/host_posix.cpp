@@ -1,3 +1,4 @@
+// The simulator's operating-system boundary on POSIX systems (see host.h).
 #include "sim/host.h"
 
 #include <dlfcn.h>

@@ -1,3 +1,4 @@
+// The simulator's operating-system boundary on Windows (see host.h).
 #include "sim/host.h"
 
 #include <windows.h>

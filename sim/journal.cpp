@@ -1,3 +1,5 @@
+// The call journal (see journal.h). The file is opened for each line, so a process
+// that ends abruptly keeps every line it wrote.
 #include "sim/journal.h"
 
 #include "sim/host.h"

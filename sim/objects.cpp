@@ -1,3 +1,5 @@
+// The object store's board-file keys (see objects.h): an object is hexadecimal text
+// or {"hex", "text"}, named by 1 to 100 characters.
 #include "sim/objects.h"
 
 #include "sim/hex_text.h"

@@ -1,3 +1,6 @@
+// The board set the library serves (see sim_state.h): the one loaded set, the "reboot"
+// flag spent at loading, and the card-wide state the boards of one card take over
+// after a change.
 #include "sim/sim_state.h"
 
 #include "sim/host.h"

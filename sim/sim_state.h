@@ -1,4 +1,6 @@
-// The board set the library serves, loaded from the board file.
+// Owns the board set the library serves: read from the board file at every
+// enumeration, written back whenever a board's lasting state changes, the boards of
+// one card then sharing what the card holds.
 #pragma once
 
 #include "sim/board.h"

@@ -1,3 +1,5 @@
+// The VPD encoding of a board's keywords (see vpd_image.h). The closing "RV" field
+// carries the checksum byte that makes every byte up to it sum to zero.
 #include "sim/vpd_image.h"
 
 #include <cctype>
