@@ -2,15 +2,9 @@
 #include "adapter/board_family.h"
 
 #include "adapter/adapter_environment.h"
-
-#include <algorithm>
-#include <initializer_list>
+#include "adapter/device_table.h"
 
 namespace {
-
-bool oneOf(std::uint32_t deviceId, std::initializer_list<std::uint32_t> ids) {
-    return std::find(ids.begin(), ids.end(), deviceId) != ids.end();
-}
 
 // The management library, absent here, would give a second device id per function;
 // it is always 0, so tests on it are false.
@@ -20,78 +14,58 @@ const AdapterRecord* recordOf(std::uint32_t board) {
     return isValidBoard(board) ? &adapterEnv.table[board] : nullptr;
 }
 
+bool isFamily(std::uint32_t id, DeviceFamily family) {
+    const DeviceRow* row = findDeviceRow(id);
+    return row != nullptr && row->family == family;
+}
+
+bool isFunction(std::uint32_t id, DeviceFamily family, FunctionKind function) {
+    const DeviceRow* row = findDeviceRow(id);
+    return row != nullptr && row->family == family && row->function == function;
+}
+
+bool isVX(std::uint32_t id) {
+    return isFamily(id, DeviceFamily::VX2) || isFamily(id, DeviceFamily::VX3) || isFamily(id, DeviceFamily::VX4);
+}
+
+bool isVXFunction(std::uint32_t id, FunctionKind function) {
+    const DeviceRow* row = findDeviceRow(id);
+    return row != nullptr && isVX(id) && row->function == function;
+}
+
 } // namespace
 
-bool isVX2FCoEDevice(std::uint32_t id) {
-    return oneOf(id, {0x0214, 0x0704});
-}
-bool isVX2NICDevice(std::uint32_t id) {
-    return oneOf(id, {0x0211, 0x0700});
-}
-bool isVX2iSCSIDevice(std::uint32_t id) {
-    return oneOf(id, {0x0212, 0x0702});
-}
-bool isVX3FCoEDevice(std::uint32_t id) {
-    return oneOf(id, {0x0714, 0x071C});
-}
-bool isVX3NICDevice(std::uint32_t id) {
-    return oneOf(id, {0x0710, 0x0718});
-}
-bool isVX3iSCSIDevice(std::uint32_t id) {
-    return oneOf(id, {0x0712, 0x0713, 0x071A, 0x071B});
-}
-bool isVX4FCoEDevice(std::uint32_t id) {
-    return oneOf(id, {0x0724, 0x072C});
-}
-bool isVX4NICDevice(std::uint32_t id) {
-    return oneOf(id, {0x0720, 0x0728});
-}
-bool isVX4iSCSIDevice(std::uint32_t id) {
-    return oneOf(id, {0x0722, 0x0723, 0x072A, 0x072B});
-}
+bool isVX2FCoEDevice(std::uint32_t id) { return isFunction(id, DeviceFamily::VX2, FunctionKind::FCoE); }
+bool isVX2NICDevice(std::uint32_t id) { return isFunction(id, DeviceFamily::VX2, FunctionKind::NIC); }
+bool isVX2iSCSIDevice(std::uint32_t id) { return isFunction(id, DeviceFamily::VX2, FunctionKind::iSCSI); }
+bool isVX3FCoEDevice(std::uint32_t id) { return isFunction(id, DeviceFamily::VX3, FunctionKind::FCoE); }
+bool isVX3NICDevice(std::uint32_t id) { return isFunction(id, DeviceFamily::VX3, FunctionKind::NIC); }
+bool isVX3iSCSIDevice(std::uint32_t id) { return isFunction(id, DeviceFamily::VX3, FunctionKind::iSCSI); }
+bool isVX4FCoEDevice(std::uint32_t id) { return isFunction(id, DeviceFamily::VX4, FunctionKind::FCoE); }
+bool isVX4NICDevice(std::uint32_t id) { return isFunction(id, DeviceFamily::VX4, FunctionKind::NIC); }
+bool isVX4iSCSIDevice(std::uint32_t id) { return isFunction(id, DeviceFamily::VX4, FunctionKind::iSCSI); }
 
-bool isVX2Device(std::uint32_t id) {
-    return isVX2FCoEDevice(id) || isVX2NICDevice(id) || isVX2iSCSIDevice(id);
-}
-bool isVX3Device(std::uint32_t id) {
-    return isVX3FCoEDevice(id) || isVX3NICDevice(id) || isVX3iSCSIDevice(id);
-}
-bool isVX4Device(std::uint32_t id) {
-    return isVX4FCoEDevice(id) || isVX4NICDevice(id) || isVX4iSCSIDevice(id);
-}
-bool isVXFCoEDevice(std::uint32_t id) {
-    return isVX2FCoEDevice(id) || isVX3FCoEDevice(id) || isVX4FCoEDevice(id);
-}
-bool isVXNICDevice(std::uint32_t id) {
-    return isVX2NICDevice(id) || isVX3NICDevice(id) || isVX4NICDevice(id);
-}
-bool isVXiSCSIDevice(std::uint32_t id) {
-    return isVX2iSCSIDevice(id) || isVX3iSCSIDevice(id) || isVX4iSCSIDevice(id);
-}
+bool isVX2Device(std::uint32_t id) { return isFamily(id, DeviceFamily::VX2); }
+bool isVX3Device(std::uint32_t id) { return isFamily(id, DeviceFamily::VX3); }
+bool isVX4Device(std::uint32_t id) { return isFamily(id, DeviceFamily::VX4); }
+bool isVXFCoEDevice(std::uint32_t id) { return isVXFunction(id, FunctionKind::FCoE); }
+bool isVXNICDevice(std::uint32_t id) { return isVXFunction(id, FunctionKind::NIC); }
+bool isVXiSCSIDevice(std::uint32_t id) { return isVXFunction(id, FunctionKind::iSCSI); }
 
-bool isFerroxE300Device(std::uint32_t id) {
-    return id == 0xE300;
-}
+bool isFerroxE300Device(std::uint32_t id) { return isFamily(id, DeviceFamily::FerroxE300); }
 bool isFerroxFCDevice(std::uint32_t id) {
-    return oneOf(id, {0xE200, 0xE208}) || isFerroxE300Device(id);
+    return isFamily(id, DeviceFamily::FerroxFC) || isFerroxE300Device(id);
 }
 bool isFerroxFCoEDevice(std::uint32_t id) {
-    return oneOf(id, {0xE260, 0xE268});
+    return isFunction(id, DeviceFamily::FerroxConverged, FunctionKind::FCoE);
 }
 bool isFerroxNICDevice(std::uint32_t id) {
-    return oneOf(id, {0xE220, 0xE228});
+    return isFunction(id, DeviceFamily::FerroxConverged, FunctionKind::NIC);
 }
-bool isFerroxConvergedDevice(std::uint32_t id) {
-    return isFerroxFCoEDevice(id) || isFerroxNICDevice(id);
-}
-bool isFerroxDevice(std::uint32_t id) {
-    return isFerroxFCDevice(id) || isFerroxConvergedDevice(id) || isFerroxE300Device(id);
-}
+bool isFerroxConvergedDevice(std::uint32_t id) { return isFamily(id, DeviceFamily::FerroxConverged); }
+bool isFerroxDevice(std::uint32_t id) { return isFerroxFCDevice(id) || isFerroxConvergedDevice(id); }
 
-bool isArvoDevice(std::uint32_t id) {
-    return oneOf(id, {0xF100, 0xF015, 0xF011, 0xF104, 0xF111, 0xF112, 0xFC40, 0xF10B, 0x338F,
-                      0xF10A, 0xF180});
-}
+bool isArvoDevice(std::uint32_t id) { return isFamily(id, DeviceFamily::Arvo); }
 
 // The whole number is compared: a number of 256 or more never wraps onto a board.
 bool isValidBoard(std::uint32_t board) {
@@ -177,17 +151,18 @@ bool hasPartnerFunction(std::uint32_t board) {
     return false;
 }
 
+const DeviceRow& boardRow(std::uint32_t board) {
+    const AdapterRecord* r = recordOf(board);
+    return r != nullptr ? deviceRowOf(r->deviceId) : legacyDeviceRow();
+}
+
+DownloadRoute boardRoute(std::uint32_t board) {
+    const DownloadRoute route = boardRow(board).route;
+    if (route == DownloadRoute::Grp || route == DownloadRoute::GrpG6)
+        return route;
+    return isHBATypeVexil(board) ? DownloadRoute::None : DownloadRoute::Container;
+}
+
 bool isWideAddressBoard(std::uint32_t board) {
-    if (board >= adapterEnv.table.size())
-        return false;
-    switch (adapterEnv.table[board].hardwareId) {
-    case 18:
-    case 0x577:
-    case 0x1004:
-    case 0x510:
-    case 0x364:
-        return true;
-    default:
-        return false;
-    }
+    return board < adapterEnv.table.size() && isWideAddressHardware(adapterEnv.table[board].hardwareId);
 }

@@ -3,6 +3,8 @@
 // a board number outside the table.
 #pragma once
 
+#include "adapter/device_table.h"
+
 #include <cstdint>
 
 // Device-ID tests, one per family and converged function kind.
@@ -46,6 +48,15 @@ bool isLevel4Board(std::uint32_t board);
 bool isMultiFunctionBoard(std::uint32_t board);
 // True when the board's hardware id reaches adapter memory with 29-bit addresses.
 bool isWideAddressBoard(std::uint32_t board);
+
+// The family-table row of the board's device id (the legacy row for a board outside
+// the table).
+const DeviceRow& boardRow(std::uint32_t board);
+
+// The download route of the board: a GRP route comes from its row; otherwise a board
+// the library reports as a converged function has none (its UFI files are refused)
+// and any other takes ALL/AIF and PRG files.
+DownloadRoute boardRoute(std::uint32_t board);
 
 // True when another board sits at the same PCI bus and device with another function.
 bool hasPartnerFunction(std::uint32_t board);

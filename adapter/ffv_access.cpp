@@ -25,10 +25,6 @@ constexpr std::size_t kOperationField = 16; // bit 0 opType, bits 8-15 ffv_lengt
 constexpr std::size_t kFfvField = 20;
 constexpr std::size_t kFfvFieldBytes = 32;
 
-std::uint16_t deviceIdOf(std::uint32_t board) {
-    return isValidBoard(board) ? adapterEnv.table[board].deviceId : 0;
-}
-
 // Sends the FFV request; true when the adapter answered it whole and without error.
 // A nonzero response status is a failure in both directions, so that a refused read
 // never passes the untouched request off as the card's value.
@@ -65,13 +61,13 @@ bool isValidFFV(const char* text) {
 std::uint32_t readFFV(std::uint32_t board, char* buffer, std::uint32_t length) {
     if (buffer == nullptr || length != kFfvBufferBytes)
         return FFV_READ_FAILED;
-    const std::uint16_t deviceId = deviceIdOf(board);
-    if (isFerroxFCBoard(board) || isVX4FCoEDevice(deviceId)) {
+    const FfvPlace place = boardRow(board).ffv;
+    if (place == FfvPlace::SliConfig) {
         SliConfigImage m = makeSliConfigImage(kFfvOpcode, kFfvSubsystem, kFfvRequestLength);
         if (!issueFfvRequest(board, m))
             return FFV_READ_FAILED;
         std::memcpy(buffer, m.bytes.data() + kSliEmbeddedOffset + kFfvField, kFfvFieldBytes);
-    } else if (isArvoDevice(deviceId)) {
+    } else if (place == FfvPlace::Region20) {
         std::uint8_t region[kFfvFieldBytes] = {};
         std::uint32_t got = kFfvFieldBytes;
         if (readConfigRegion(board, kRegion20, 0, got, region) != 0)

@@ -1,7 +1,9 @@
 // The per-adapter inventory record and the process-wide list that owns it.
 #pragma once
 
+#include "adapter/device_table.h"
 #include "common/fixed_text.h"
+#include "common/run_state.h"
 #include "image/cna_version.h"
 
 #include <cstdint>
@@ -66,6 +68,22 @@ void freeHbaList();
 // Record tests.
 inline bool isConvergedEntry(const HbaEntry& e) {
     return e.hbaType == 2 || e.hbaType == 4 || e.hbaType == 8;
+}
+// The family-table row of the adapter's device id.
+inline const DeviceRow& rowOf(const HbaEntry& e) { return deviceRowOf(e.deviceId); }
+// How an adapter is updated: whether a function is converged is what the library
+// reports of it (hbaType); the rest is its device id's row. An FC port whose row
+// shares one card-wide download (a Ferrox FC port) takes its row's payload; any other
+// FC port, whatever its device id, is an older FC adapter.
+inline bool isLegacyEntry(const HbaEntry& e) {
+    const DeviceRow& row = rowOf(e);
+    return !isConvergedEntry(e) && !(row.function == FunctionKind::FC && row.sharedDownload);
+}
+// The payload extension kind of the adapter's firmware: UFIext for a converged
+// function, ALLext for an older FC adapter (which also takes PRG boot code), else the
+// row's (GRPext).
+inline std::uint32_t firmwareComponentOf(const HbaEntry& e) {
+    return isConvergedEntry(e) ? UFIext : isLegacyEntry(e) ? ALLext : rowOf(e).firmwarePayload;
 }
 inline bool isNicEntry(const HbaEntry& e) { return e.hbaType == 2; }
 inline bool isIscsiEntry(const HbaEntry& e) { return e.hbaType == 4; }

@@ -1,7 +1,6 @@
 // Family-ID assignment and the FFV check against the family-ID table (see family_ffv.h).
 #include "catalog/family_ffv.h"
 
-#include "adapter/board_family.h"
 #include "adapter/ffv_access.h"
 #include "adapter/hba_entry.h"
 #include "catalog/family_id_table.h"
@@ -14,10 +13,6 @@
 namespace {
 
 constexpr const char* kSoftVpdFileName = "tavCNAFID.cfg";
-
-bool isLegacyAdapter(const HbaEntry& adapter, bool ferrox) {
-    return !isConvergedEntry(adapter) && !ferrox;
-}
 
 } // namespace
 
@@ -41,7 +36,7 @@ int isValidFamilyID(HbaEntry* adapter, const char* familyId) {
     if (row == nullptr)
         return 0;
     debugPrint("Found matching entry!\n");
-    if (isLegacyAdapter(*adapter, isFerroxBoard(adapter->adapterNumber))) {
+    if (isLegacyEntry(*adapter)) {
         debugPrint("Found Legacy FC entry!\n");
         debugPrint("Comparing FW:\n");
         debugPrint("Actual   = %s\n", adapter->fwVersion.c_str());
@@ -101,7 +96,7 @@ void assignSoftVPDFromLocation(std::uint8_t location, HbaEntry* adapter) {
     const FixedText<32>& key =
         isNicEntry(*adapter) || isIscsiEntry(*adapter) ? adapter->mac : adapter->wwpn;
     debugPrint("\n[assignSoftVPDFromLocation]\n");
-    const bool legacy = isLegacyAdapter(*adapter, isFerroxFCBoard(adapter->adapterNumber));
+    const bool legacy = isLegacyEntry(*adapter);
     for (VPDEntry* entry = vpdListHead; entry != nullptr; entry = entry->next) {
         if (entry->location != location)
             continue;

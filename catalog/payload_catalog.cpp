@@ -1,6 +1,5 @@
 #include "catalog/payload_catalog.h"
 
-#include "adapter/board_family.h"
 #include "adapter/hba_entry.h"
 #include "catalog/config_files.h"
 #include "catalog/family_id_table.h"
@@ -17,10 +16,6 @@
 CluImage* payloadListHead = nullptr;
 
 namespace {
-
-bool isLegacyAdapter(const HbaEntry& adapter) {
-    return !isConvergedEntry(adapter) && !isFerroxFCBoard(adapter.adapterNumber);
-}
 
 bool matchesEntry(const ConfigEntry& entry, const HbaEntry& adapter) {
     return entry.deviceId == adapter.deviceId && entry.vendorId == adapter.vendorId &&
@@ -45,7 +40,7 @@ int getFamilyImageVersions(HbaEntry* adapter, const char* familyId) {
     } else {
         adapter->packagedFwVersion = "NONE";
     }
-    if (isLegacyAdapter(*adapter)) {
+    if (isLegacyEntry(*adapter)) {
         if (row == nullptr) {
             adapter->packagedBcVersion = "NONE";
             return 1;

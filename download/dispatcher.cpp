@@ -60,11 +60,11 @@ std::uint32_t mapObjectResult(std::uint32_t result) {
     }
 }
 
-std::uint32_t downloadGrp(std::uint32_t board, const std::string& path) {
-    if (!isFerroxBoard(board))
+std::uint32_t downloadGrp(std::uint32_t board, const std::string& path, DownloadRoute route) {
+    if (route != DownloadRoute::Grp && route != DownloadRoute::GrpG6)
         return DOWNLOAD_NOT_SUITABLE;
-    const std::uint32_t verify = isFerroxE300Board(board) ? FFS_VerifyGrpG6File(path.c_str())
-                                                          : FFS_VerifyGrpFile(path.c_str());
+    const std::uint32_t verify = route == DownloadRoute::GrpG6 ? FFS_VerifyGrpG6File(path.c_str())
+                                                               : FFS_VerifyGrpFile(path.c_str());
     if (verify != 0) {
         debugPrint("FFS_VerifyFirmware rmStatus %X cluStatus %d\n", unsigned(verify), int(verify));
         return DOWNLOAD_NOT_SUITABLE;
@@ -128,15 +128,15 @@ std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* 
         full = path;
     debugPrint("File path = %s\n\n", full.c_str());
 
-    const bool converged = isHBATypeVexil(board);
+    // The board's row says which files its route takes; a UFI file has no route here.
+    const DownloadRoute route = boardRoute(board);
     if (kind == FILE_KIND_UFI)
-        return !converged || isFerroxConvergedBoard(board) ? DOWNLOAD_NOT_SUITABLE
-                                                           : DOWNLOAD_UFI_NOT_SUPPORTED;
-    if (converged && !isFerroxBoard(board))
+        return route == DownloadRoute::None ? DOWNLOAD_UFI_NOT_SUPPORTED : DOWNLOAD_NOT_SUITABLE;
+    if (route == DownloadRoute::None)
         return DOWNLOAD_NOT_SUITABLE;
     if (kind == FILE_KIND_GRP)
-        return downloadGrp(board, full);
-    if (isFerroxBoard(board))
+        return downloadGrp(board, full, route);
+    if (route != DownloadRoute::Container)
         return DOWNLOAD_NOT_SUITABLE;
 
     if (stepText != nullptr)

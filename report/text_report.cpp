@@ -1,7 +1,6 @@
 // The plain-text adapter reports of the debug file (see text_report.h); reads records only.
 #include "report/text_report.h"
 
-#include "adapter/board_family.h"
 #include "adapter/hba_entry.h"
 #include "log/debug_log.h"
 
@@ -26,7 +25,7 @@ void printHbaReport(const char* heading) {
                    e->subVendorId, e->busNumber, e->device, e->function, e->serialNumber.c_str());
         debugPrint("; GROUP=%d", static_cast<int>(e->groupNumber));
         debugPrint("; FFV_SUP=%d", e->ffvSupported);
-        if (isConvergedEntry(*e) || isFerroxFCBoard(e->adapterNumber))
+        if (!isLegacyEntry(*e))
             debugPrint("; CNA_FW=%d.%d.%d.%d", static_cast<int>(e->cnaFwVersion.major),
                        static_cast<int>(e->cnaFwVersion.minor), static_cast<int>(e->cnaFwVersion.release),
                        static_cast<int>(e->cnaFwVersion.build));
@@ -49,7 +48,7 @@ void printResultReport() {
         debugPrint("initial  fw_version = %s\n", e->fwVersion.c_str());
         debugPrint("packaged fw_version = %s\n", e->packagedFwVersion.c_str());
         debugPrint("fw download status  = %d\n", static_cast<int>(e->fwDownloadStatus));
-        if (!isConvergedEntry(*e) && !isFerroxFCBoard(e->adapterNumber)) {
+        if (isLegacyEntry(*e)) {
             debugPrint("initial  bc_version = %s\n", e->bcVersion.c_str());
             debugPrint("packaged bc_version = %s\n", e->packagedBcVersion.c_str());
             debugPrint("bc download status  = %d\n", static_cast<int>(e->bcDownloadStatus));

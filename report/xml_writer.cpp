@@ -1,7 +1,6 @@
 // The XML documents (see xml_writer.h).
 #include "report/xml_writer.h"
 
-#include "adapter/board_family.h"
 #include "adapter/hba_entry.h"
 #include "log/debug_log.h"
 #include "report/result_codes.h"
@@ -143,7 +142,7 @@ void writeDeviceStart(const HbaEntry& e) {
 bool isCompleteDevice(const HbaEntry& e) {
     if (e.deviceId == 0 || e.vendorId == 0 || e.subDeviceId == 0 || e.subVendorId == 0 || e.modelDesc.empty())
         return false;
-    if ((isConvergedEntry(e) || isFerroxFCBoard(e.adapterNumber)) &&
+    if (!isLegacyEntry(e) &&
         (e.fwVersion == "0.0.0.0" || e.model == "Model N/A"))
         return false;
     if (isNicOrIscsi(e) && e.mac == "000000000000")

@@ -1,7 +1,6 @@
 // The per-adapter execution loop and the precondition ladder (see execution.h).
 #include "update/execution.h"
 
-#include "adapter/board_family.h"
 #include "adapter/hba_entry.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
@@ -70,11 +69,9 @@ ExecutionSummary runExecution(const RunOptions& options, const AdapterOutcomeSin
             debugPrint("Adapter %lu not updated: stop requested\n", static_cast<unsigned long>(e->adapterNumber) + 1);
             continue;
         }
-        const bool converged = isConvergedEntry(*e);
-        const bool ferroxFC = isFerroxFCBoard(e->adapterNumber);
         std::vector<ComponentOutcome> outcomes;
-        outcomes.push_back(updateComponent(*e, converged ? UFIext : ferroxFC ? GRPext : ALLext, options));
-        if (!converged && !ferroxFC)
+        outcomes.push_back(updateComponent(*e, firmwareComponentOf(*e), options));
+        if (isLegacyEntry(*e))
             outcomes.push_back(updateComponent(*e, PRGext, options));
         for (const ComponentOutcome& o : outcomes)
             summary.rebootRequired = summary.rebootRequired || o.rebootNeeded;

@@ -58,18 +58,15 @@ bool runsUnsupportedFirmware(const HbaEntry& e) {
     return isVX4Device(e.deviceId) && v.major == 10 && v.minor == 2 && v.release <= 222 && v.build < 15;
 }
 
+// The payload image type of the component; an FC adapter asked for anything but its
+// ALL/AIF firmware has none.
 std::uint32_t imageTypeFor(const HbaEntry& e, std::uint32_t target, bool firmwareStep) {
     if (!firmwareStep)
         return FC_IMAGE;
-    if (isVX2Device(e.deviceId))
-        return VX2_IMAGE;
-    if (isVX3Device(e.deviceId))
-        return VX3_IMAGE;
-    if (isVX4Device(e.deviceId))
-        return VX4_IMAGE;
-    if (isFerroxBoard(e.adapterNumber))
-        return e.deviceId == 0xE300 ? GRP_G6_IMAGE : GRP_IMAGE;
-    return target == ALLext ? FC_IMAGE : NO_IMAGE;
+    const DeviceRow& row = rowOf(e);
+    if (row.firmwarePayload == ALLext && target != ALLext)
+        return NO_IMAGE;
+    return row.imageType;
 }
 
 CnaVersion payloadVersion(const CluImage& payload) {
@@ -140,7 +137,7 @@ void updateCNAdownloadStatus(HbaEntry& entry, std::uint32_t value) {
     debugPrint("currentHba busNumber     = %X\n", entry.busNumber);
     debugPrint("currentHba groupNumber   = %X\n", entry.groupNumber);
     debugPrint("currentHba downloadStat  = %X\n\n", entry.downloadStat);
-    if (!isConvergedEntry(entry) && !isFerroxFC(entry))
+    if (isLegacyEntry(entry))
         return;
     for (HbaEntry* other = hbaListHead; other != nullptr; other = other->next) {
         if (other->busNumber != entry.busNumber || other->domain != entry.domain ||
@@ -166,9 +163,8 @@ int reportDownloadFailure(HbaEntry& entry, int code) {
 int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& options, bool* rebootNeeded) {
     const std::uint32_t target = component;
     const bool firmwareStep = target == ALLext || target == UFIext || target == GRPext;
-    const bool converged = isConvergedEntry(entry);
     const bool ferroxFC = isFerroxFC(entry);
-    const bool legacy = !converged && !ferroxFC;
+    const bool legacy = isLegacyEntry(entry);
     const char* currentFamily = firmwareStep ? entry.inventoryFwVersion.c_str() : entry.inventoryBcVersion.c_str();
     const int isBootCode = firmwareStep ? 0 : 1;
 
@@ -193,7 +189,7 @@ int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& op
         return 30;
     }
 
-    if (converged || ferroxFC) {
+    if (!legacy) {
         if (const HbaEntry* sibling = processedSibling(entry)) {
             switch (sibling->downloadStat) {
             case DOWNLOAD_STAT_SUCCEEDED:

@@ -1,0 +1,65 @@
+// Owns the family table: one row per PCI device id the program knows, saying what
+// the adapter is (family, function kind) and how it is updated (image type, payload
+// kind, boot code, where it keeps its FFV, download route). Discovery, the update
+// decision, the component choice and the download dispatcher read the row; a device
+// id the table does not list is an older FC adapter (the legacy row). Adding an
+// adapter is one row.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+enum class DeviceFamily : std::uint8_t {
+    Legacy,          // older FC adapters: any device id the table does not list
+    Arvo,            // FC adapters that keep their FFV in config region 20
+    FerroxFC,        // FC functions of the Ferrox cards
+    FerroxE300,      // the Ferrox E300 (G6 containers)
+    FerroxConverged, // FCoE and NIC functions of the Ferrox cards
+    VX2,
+    VX3,
+    VX4,
+};
+
+enum class FunctionKind : std::uint8_t { FC, FCoE, NIC, iSCSI };
+
+// Where the card keeps its FFV (the family value in its own flash).
+enum class FfvPlace : std::uint8_t {
+    None,
+    SliConfig, // a configuration request over the mailbox
+    Region20,  // config region 20
+};
+
+// How the download engine takes a firmware file to the card.
+enum class DownloadRoute : std::uint8_t {
+    Container, // ALL/AIF and PRG files, written region by region
+    Grp,       // GRP containers, written object by object
+    GrpG6,     // the same, with the G6 header check
+    None,      // the engine has no route: a UFI file is refused
+};
+
+struct DeviceRow {
+    std::uint16_t deviceId; // 0 in the legacy row
+    DeviceFamily family;
+    FunctionKind function;
+    std::uint32_t imageType;       // the payload image type of its firmware (FC_IMAGE, ...)
+    std::uint32_t firmwarePayload; // the payload extension kind of its firmware (ALLext, ...)
+    bool bootCode;                 // its boot code is updated too (from a PRG file)
+    bool sharedDownload;           // one download serves every port of the card
+    FfvPlace ffv;
+    DownloadRoute route;
+};
+
+// Every listed row, in table order.
+std::span<const DeviceRow> deviceTable();
+
+// The row of a listed device id, or null.
+const DeviceRow* findDeviceRow(std::uint32_t deviceId);
+
+// The row of a device id: its listed row, or the legacy row.
+const DeviceRow& deviceRowOf(std::uint32_t deviceId);
+
+// The row every unlisted device id gets.
+const DeviceRow& legacyDeviceRow();
+
+// True for the hardware ids that reach adapter memory with 29-bit addresses.
+bool isWideAddressHardware(std::uint32_t hardwareId);
