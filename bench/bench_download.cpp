@@ -88,7 +88,7 @@ Case allCase(std::size_t bytes, const std::string& name) {
     prg.versionWord = programWord(2, 0x63);
     prg.bodySize = bytes - 128 - 8 - 48 - 8 - 4;
     const ImageBytes image = buildPrgImage(prg);
-    AifRecordSpec r;
+    AifRecordLayout r;
     r.kind = kDwcKind;
     r.versionWord = prg.versionWord;
     ImageBytes body(4, 0);

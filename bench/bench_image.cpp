@@ -27,14 +27,14 @@ const std::string& allFile(std::size_t bytes) {
     static std::string path;
     if (path.empty()) {
         AllImageLayout layout;
-        AifRecordSpec awc;
+        AifRecordLayout awc;
         awc.kind = kAwcKind;
         awc.versionWord = 0x01020304;
         awc.bodySize = 32;
-        AifRecordSpec dwc;
+        AifRecordLayout dwc;
         dwc.versionWord = 0x07E12894;
         dwc.bodySize = bytes / 2;
-        AifRecordSpec fwc;
+        AifRecordLayout fwc;
         fwc.kind = kFwcKind;
         fwc.versionWord = 0x07E12894;
         fwc.bodySize = bytes / 2;
@@ -50,7 +50,7 @@ const std::string& prgFile(std::size_t bytes) {
     if (path.empty()) {
         PrgImageLayout layout;
         layout.versionWord = 0x03E750F3;
-        layout.rom = PciRomSpec{};
+        layout.rom = PciRomLayout{};
         layout.bodySize = bytes;
         path = folder().file("bench.prg");
         writeImageFile(path, buildPrgImage(layout));

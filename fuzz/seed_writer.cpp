@@ -57,8 +57,8 @@ bool decodeHex(const std::string& text, ImageBytes& out) {
     return true;
 }
 
-AifRecordSpec record(std::uint32_t kind, std::uint32_t versionWord) {
-    AifRecordSpec r;
+AifRecordLayout record(std::uint32_t kind, std::uint32_t versionWord) {
+    AifRecordLayout r;
     r.kind = kind;
     r.versionWord = versionWord;
     return r;
@@ -98,7 +98,7 @@ int main(int argc, char** argv) {
     PrgImageLayout prg;
     prg.versionWord = version;
     seed("prg_image", "plain", buildPrgImage(prg));
-    prg.rom = PciRomSpec{};
+    prg.rom = PciRomLayout{};
     seed("prg_image", "boot", buildPrgImage(prg));
     prg.rom->dataOffset = 0xF0;
     prg.rom->size = 256;
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     seed("all_image", "three", buildAllImage(all));
     all.aif = true;
     seed("all_image", "aif", buildAllImage(all));
-    AifRecordSpec lying = record(kDwcKind, version);
+    AifRecordLayout lying = record(kDwcKind, version);
     lying.sizeWord = 0x7FFFFFF0;
     AllImageLayout lyingAll;
     lyingAll.records = {record(kAwcKind, version), lying};
@@ -130,11 +130,11 @@ int main(int argc, char** argv) {
         const ImageBytes prgBytes = buildPrgImage(inner);
         body.insert(body.end(), prgBytes.begin(), prgBytes.end());
         body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0xFF}); // ends the record's PRG images
-        AifRecordSpec r = record(kDwcKind, legacyWord(2, id));
+        AifRecordLayout r = record(kDwcKind, legacyWord(2, id));
         r.body = body;
         return r;
     };
-    AifRecordSpec awc = record(kAwcKind, 0x0A010203);
+    AifRecordLayout awc = record(kAwcKind, 0x0A010203);
     ImageBytes awcBody(600, 0x33);
     awcBody[624 - 128 + 1] = 0x01; // the AWC image id of the family
     awc.body = awcBody;
@@ -147,16 +147,7 @@ int main(int argc, char** argv) {
     seed("download", "aif", buildAllImage({{dwc(0x63)}, true}));
     seed("download", "grp", buildGrpImage({}));
     // A secure board takes FWC records that carry a signed PRG image naming its key.
-    PrgImageLayout signedPrg;
-    signedPrg.versionWord = legacyWord(2, 0xA5);
-    signedPrg.flags = 0x10;
-    signedPrg.keyBlockWord = 264; // the key block follows the PRG header
-    ImageBytes keyBlock(264, 0);
-    const std::string key = "TAVREL DEFAULT DOWNLOAD KEK";
-    std::copy(key.begin(), key.end(), keyBlock.begin() + 112);
-    signedPrg.body = keyBlock;
-    AifRecordSpec fwc = record(kFwcKind, legacyWord(2, 0xA5));
-    fwc.body = buildPrgImage(signedPrg);
+    const AifRecordLayout fwc = signedFwcRecord(legacyWord(2, 0xA5), "TAVREL DEFAULT DOWNLOAD KEK");
     seed("download", "secure_all", buildAllImage({{fwc, fwc}, false}));
 
     for (const auto& entry : fs::directory_iterator(source / "demo" / "config"))

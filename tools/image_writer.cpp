@@ -7,6 +7,7 @@
 #include "image/file_checksum.h"
 #include "image/image_layouts.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -49,40 +50,40 @@ std::uint32_t checkWordFor(const ImageBytes& bytes, std::size_t offset, std::siz
     return rotateLeft1(sum);
 }
 
-ImageBytes buildGrpImage(const GrpImageLayout& spec) {
+ImageBytes buildGrpImage(const GrpImageLayout& image) {
     namespace g = grp_layout;
     ImageBytes bytes(g::kSize, 0);
     layout::put(bytes.data(), g::kWord0, 0x00000001);
-    layout::put(bytes.data(), g::kMagic, spec.magic);
-    layout::put(bytes.data(), g::kSignature, spec.signature);
+    layout::put(bytes.data(), g::kMagic, image.magic);
+    layout::put(bytes.data(), g::kSignature, image.signature);
     std::uint8_t* build = bytes.data() + g::kBuildString.offset;
-    if (spec.terminated) {
-        for (std::size_t i = 0; i < spec.buildString.size() && i < g::kBuildString.width - 1; ++i)
-            build[i] = static_cast<std::uint8_t>(spec.buildString[i]);
+    if (image.terminated) {
+        for (std::size_t i = 0; i < image.buildString.size() && i < g::kBuildString.width - 1; ++i)
+            build[i] = static_cast<std::uint8_t>(image.buildString[i]);
     } else {
         for (std::size_t i = 0; i < g::kBuildString.width; ++i)
-            build[i] = spec.buildString.empty()
+            build[i] = image.buildString.empty()
                            ? '9'
-                           : static_cast<std::uint8_t>(spec.buildString[i % spec.buildString.size()]);
+                           : static_cast<std::uint8_t>(image.buildString[i % image.buildString.size()]);
     }
-    appendBody(bytes, spec.bodySize, 0x31);
+    appendBody(bytes, image.bodySize, 0x31);
     return bytes;
 }
 
-ImageBytes buildPciRom(const PciRomSpec& spec) {
+ImageBytes buildPciRom(const PciRomLayout& wanted) {
     namespace p = pcir_layout;
-    const std::size_t size = wholeWords(spec.size < 64 ? 64 : spec.size);
+    const std::size_t size = wholeWords(wanted.size < 64 ? 64 : wanted.size);
     ImageBytes rom(size, 0);
-    if (spec.validSignature)
+    if (wanted.validSignature)
         layout::setFixed(rom, rom_layout::kSignature);
     layout::set(rom, rom_layout::kSize512, static_cast<std::uint32_t>(size / 512));
-    layout::set(rom, rom_layout::kDataPointer, spec.dataOffset);
-    const std::size_t d = spec.dataOffset;
+    layout::set(rom, rom_layout::kDataPointer, wanted.dataOffset);
+    const std::size_t d = wanted.dataOffset;
     if (d + p::kSize <= size) {
         const std::span<std::uint8_t> data(rom.data() + d, p::kSize);
         layout::setFixed(data, p::kSignature);
-        layout::set(data, p::kVendorId, spec.vendorId);
-        layout::set(data, p::kDeviceId, spec.deviceId);
+        layout::set(data, p::kVendorId, wanted.vendorId);
+        layout::set(data, p::kDeviceId, wanted.deviceId);
         layout::set(data, p::kLength, 0x18);
         layout::set(data, p::kClassLow, 0x0C); // class: serial bus
         layout::set(data, p::kClassMid, 0x04); //        Fibre Channel
@@ -92,40 +93,40 @@ ImageBytes buildPciRom(const PciRomSpec& spec) {
     return rom;
 }
 
-ImageBytes buildPrgImage(const PrgImageLayout& spec) {
+ImageBytes buildPrgImage(const PrgImageLayout& image) {
     namespace h = prg_layout;
     ImageBytes bytes(h::kSize, 0);
-    layout::put(bytes.data(), h::kProgramId, spec.versionWord);
-    layout::put(bytes.data(), h::kProgramId2, spec.word2 ? *spec.word2 : 0x00000003); // a plausible load address word
-    layout::put(bytes.data(), h::kFlags, spec.flags);
-    layout::put(bytes.data(), h::kKeyBlock, spec.keyBlockWord);
+    layout::put(bytes.data(), h::kProgramId, image.versionWord);
+    layout::put(bytes.data(), h::kProgramId2, image.word2 ? *image.word2 : 0x00000003); // a plausible load address word
+    layout::put(bytes.data(), h::kFlags, image.flags);
+    layout::put(bytes.data(), h::kKeyBlock, image.keyBlockWord);
     // Words 1 to 11 fold to zero.
     layout::put(bytes.data(), h::kCheckWord, checkWordFor(bytes, h::kProgramId.offset, h::kWords - 2));
-    if (spec.rom) {
-        const ImageBytes rom = buildPciRom(*spec.rom);
+    if (image.rom) {
+        const ImageBytes rom = buildPciRom(*image.rom);
         // The file keeps each 4-byte group of the ROM reversed.
         constexpr std::size_t g = rom_layout::kGroupBytes;
         for (std::size_t i = 0; i < rom.size(); i += g)
             for (std::size_t k = 0; k < g; ++k)
                 bytes.push_back(rom[i + g - 1 - k]);
     }
-    if (spec.body) {
-        bytes.insert(bytes.end(), spec.body->begin(), spec.body->end());
+    if (image.body) {
+        bytes.insert(bytes.end(), image.body->begin(), image.body->end());
         bytes.resize(wholeWords(bytes.size()), 0);
     } else {
-        appendBody(bytes, wholeWords(spec.bodySize), 0x40);
+        appendBody(bytes, wholeWords(image.bodySize), 0x40);
     }
     const std::size_t length = bytes.size() + 4;
-    layout::put(bytes.data(), h::kLength, spec.word0 ? *spec.word0 : static_cast<std::uint32_t>(length));
+    layout::put(bytes.data(), h::kLength, image.word0 ? *image.word0 : static_cast<std::uint32_t>(length));
     appendBe32(bytes, checkWordFor(bytes, 0, bytes.size() / 4));
     return bytes;
 }
 
-ImageBytes buildAllImage(const AllImageLayout& spec) {
+ImageBytes buildAllImage(const AllImageLayout& image) {
     namespace a = aif_layout;
     ImageBytes bytes;
     std::uint8_t seed = 0x11;
-    for (const AifRecordSpec& record : spec.records) {
+    for (const AifRecordLayout& record : image.records) {
         const std::size_t start = bytes.size();
         const std::size_t body = wholeWords(record.body ? record.body->size() : record.bodySize);
         bytes.resize(start + a::kSize, 0);
@@ -144,12 +145,28 @@ ImageBytes buildAllImage(const AllImageLayout& spec) {
             appendBody(bytes, body, seed);
         }
         seed = static_cast<std::uint8_t>(seed + 0x22);
-        if (!spec.aif)
+        if (!image.aif)
             appendBe32(bytes, checkWordFor(bytes, start, (bytes.size() - start) / 4));
     }
-    if (!spec.aif)
+    if (!image.aif)
         appendBe32(bytes, checkWordFor(bytes, 0, bytes.size() / 4));
     return bytes;
+}
+
+AifRecordLayout signedFwcRecord(std::uint32_t versionWord, const std::string& keyName) {
+    PrgImageLayout prg;
+    prg.versionWord = versionWord;
+    prg.flags = 1u << prg_layout::kSigned.low;
+    prg.keyBlockWord = key_block::kBackFromFwcWord; // the key block follows the PRG header
+    ImageBytes block(key_block::kSize, 0);
+    std::copy_n(keyName.begin(), std::min(keyName.size(), key_block::kName.width),
+                block.begin() + key_block::kName.offset);
+    prg.body = block;
+    AifRecordLayout record;
+    record.kind = kFwcKind;
+    record.versionWord = versionWord;
+    record.body = buildPrgImage(prg);
+    return record;
 }
 
 int writeImageFile(const std::string& path, const ImageBytes& bytes) {

@@ -34,7 +34,7 @@ struct GrpImageLayout {
 // A 140-byte header and a body; the build string is cut to 127 characters.
 ImageBytes buildGrpImage(const GrpImageLayout& layout);
 
-struct PciRomSpec {
+struct PciRomLayout {
     std::uint16_t vendorId = 0x10DF;
     std::uint16_t deviceId = 0xF180;
     std::uint8_t dataOffset = 0x1C; // ROM offset of the PCI data structure
@@ -44,7 +44,7 @@ struct PciRomSpec {
 
 struct PrgImageLayout {
     std::uint32_t versionWord = 0;
-    std::optional<PciRomSpec> rom;       // boot images carry a PCI option ROM after the header
+    std::optional<PciRomLayout> rom;       // boot images carry a PCI option ROM after the header
     std::size_t bodySize = 64;           // rounded up to whole words
     std::optional<std::uint32_t> word0;  // stored instead of the length when set
     std::optional<std::uint32_t> word2;  // program id, low word (default 3)
@@ -59,14 +59,14 @@ ImageBytes buildPrgImage(const PrgImageLayout& layout);
 
 // The option ROM as the PCI expansion ROM layout has it (before the groups are
 // reversed for the file).
-ImageBytes buildPciRom(const PciRomSpec& layout);
+ImageBytes buildPciRom(const PciRomLayout& layout);
 
 constexpr std::uint32_t kAwcKind = aif_layout::kAwc;
 constexpr std::uint32_t kDwcKind = aif_layout::kDwc;
 constexpr std::uint32_t kBwcKind = aif_layout::kBwc;
 constexpr std::uint32_t kFwcKind = aif_layout::kFwc;
 
-struct AifRecordSpec {
+struct AifRecordLayout {
     std::uint32_t kind = kDwcKind;
     std::uint32_t versionWord = 0;
     std::size_t bodySize = 64;               // rounded up to whole words
@@ -79,13 +79,17 @@ struct AifRecordSpec {
 };
 
 struct AllImageLayout {
-    std::vector<AifRecordSpec> records;
+    std::vector<AifRecordLayout> records;
     bool aif = false; // .aif layout: no record check words and no file check word
 };
 
 // Records of 128-byte AIF headers and bodies, each followed by its check word, then a
 // check word over the whole file.
 ImageBytes buildAllImage(const AllImageLayout& layout);
+
+// An FWC record as the secure family takes it: a signed PRG image (with versionWord)
+// whose key block, right after its header, names the download key keyName.
+AifRecordLayout signedFwcRecord(std::uint32_t versionWord, const std::string& keyName);
 
 // Writes bytes to path; returns 0, or 1 when the file cannot be written.
 int writeImageFile(const std::string& path, const ImageBytes& bytes);

@@ -30,7 +30,7 @@ bool parseNumber(const char* text, int base, unsigned long& value) {
     return end != text && *end == '\0';
 }
 
-bool parseRecord(const std::string& text, AifRecordSpec& record) {
+bool parseRecord(const std::string& text, AifRecordLayout& record) {
     const std::size_t colon = text.find(':');
     if (colon == std::string::npos)
         return false;
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
                 haveWord = true;
                 ++i;
             } else if (std::strcmp(argv[i], "-rom") == 0 && i + 1 < argc && parseNumber(argv[i + 1], 16, value)) {
-                PciRomSpec rom;
+                PciRomLayout rom;
                 rom.deviceId = static_cast<std::uint16_t>(value);
                 layout.rom = rom;
                 ++i;
@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
         AllImageLayout layout;
         layout.aif = endsWith(path, ".aif") || endsWith(path, ".AIF");
         for (int i = 3; i < argc; ++i) {
-            AifRecordSpec record;
+            AifRecordLayout record;
             if (!parseRecord(argv[i], record))
                 return usage();
             layout.records.push_back(record);

@@ -121,9 +121,9 @@ ImageBytes cutTo(ImageBytes bytes, std::size_t size) {
 TEST(ProgramRun, ImageQueryPrintsTheDecodedVersion) {
     PrgImageLayout prg;
     prg.versionWord = makeLegacyVersionWord(3, 0x79, 2, 0, 2, 1, 3);
-    prg.rom = PciRomSpec{};
+    prg.rom = PciRomLayout{};
     AllImageLayout all;
-    AifRecordSpec awc, dwc;
+    AifRecordLayout awc, dwc;
     awc.kind = kAwcKind;
     awc.bodySize = 32;
     dwc.kind = kDwcKind;

@@ -27,18 +27,18 @@ ImageBytes dwcBody(const std::vector<PrgImageLayout>& images) {
     return body;
 }
 
-AifRecordSpec dwcRecord(std::uint32_t type2Id) {
+AifRecordLayout dwcRecord(std::uint32_t type2Id) {
     PrgImageLayout prg;
     prg.versionWord = programWord(2, type2Id);
-    AifRecordSpec r;
+    AifRecordLayout r;
     r.kind = kDwcKind;
     r.versionWord = programWord(2, type2Id);
     r.body = dwcBody({prg});
     return r;
 }
 
-AifRecordSpec awcRecord(std::uint32_t versionWord, std::uint32_t awcId) {
-    AifRecordSpec r;
+AifRecordLayout awcRecord(std::uint32_t versionWord, std::uint32_t awcId) {
+    AifRecordLayout r;
     r.kind = kAwcKind;
     r.versionWord = versionWord;
     ImageBytes body(600, 0x33);
@@ -69,7 +69,7 @@ class AifTest : public FlashTest {
 
 TEST_F(AifTest, DwcFileIsErasedStreamedAndItsImagesTakeTheirSlots) {
     useBoard(board(kHwF980), record(kHwF980));
-    const AifRecordSpec rec = dwcRecord(0x63);
+    const AifRecordLayout rec = dwcRecord(0x63);
     const std::string path = image("fw.dwc", buildAllImage({{rec}, false}));
     EXPECT_EQ(UpdateTindleFirmwareWithFeedback(0, path.c_str(), stepText, progress), 0u);
     const std::size_t body = rec.body->size();
@@ -91,9 +91,9 @@ TEST_F(AifTest, NothingIsStreamedWhenAnyRecordFailsItsCheck) {
     AllImageLayout lying{{dwcRecord(0x63)}, false};
     lying.records[0].sizeWord = 4096;
     AllImageLayout foreign{{dwcRecord(0x11)}, false};
-    AifRecordSpec fwc = dwcRecord(0x63);
+    AifRecordLayout fwc = dwcRecord(0x63);
     fwc.kind = kFwcKind;
-    AifRecordSpec strange = dwcRecord(0x63);
+    AifRecordLayout strange = dwcRecord(0x63);
     strange.kind = 0xE1A05005;
     // Faults of the second record of a container whose file check word is right, so
     // that only a check of that record itself can refuse it.
@@ -106,25 +106,12 @@ TEST_F(AifTest, NothingIsStreamedWhenAnyRecordFailsItsCheck) {
     secondLying.records[1].sizeWord = 4096;
     PrgImageLayout boot;
     boot.versionWord = programWord(3, 0x62);
-    boot.rom = PciRomSpec{};
+    boot.rom = PciRomLayout{};
     AllImageLayout secondBoot = two;
     secondBoot.records[1].body = dwcBody({boot}); // record id 0xE0 is no boot id
     // On the secure family an FWC record carries a signed PRG image whose key block
     // names the key the record was made for.
-    auto signedFwc = [](const char* key) {
-        PrgImageLayout prg;
-        prg.versionWord = programWord(2, 0xA5);
-        prg.flags = 0x10;
-        prg.keyBlockWord = 264; // the key block follows the PRG header
-        ImageBytes block(kKeyBlockBytes, 0);
-        std::memcpy(block.data() + kKeyBlockNameOffset, key, std::strlen(key));
-        prg.body = block;
-        AifRecordSpec r;
-        r.kind = kFwcKind;
-        r.versionWord = programWord(2, 0xA5);
-        r.body = buildPrgImage(prg);
-        return r;
-    };
+    auto signedFwc = [](const char* key) { return signedFwcRecord(programWord(2, 0xA5), key); };
     const ImageBytes secondKeyUnknown = buildAllImage(
         {{signedFwc("TAVREL DEFAULT DOWNLOAD KEK"), signedFwc("OTHER MAKER KEK")}, false});
     struct Case {
@@ -208,7 +195,7 @@ TEST_F(AifTest, AnAwcImageOfAnotherFamilyIsRefused) {
 
 TEST_F(AifTest, BwcFilePointsBothBootSlotsAtItsVersion) {
     useBoard(board(kHwF980), record(kHwF980));
-    AifRecordSpec bwc;
+    AifRecordLayout bwc;
     bwc.kind = kBwcKind;
     bwc.versionWord = programWord(3, 0x61);
     ASSERT_EQ(program(buildAllImage({{bwc}, false}), 3, 1), 0u);
@@ -244,7 +231,7 @@ TEST_F(AifTest, BootImageInADwcRecordFollowsTheLoadList) {
 
     PrgImageLayout boot;
     boot.versionWord = programWord(3, 0x62);
-    boot.rom = PciRomSpec{};
+    boot.rom = PciRomLayout{};
     struct Case {
         const char* what;
         std::uint32_t recordWord;
@@ -260,7 +247,7 @@ TEST_F(AifTest, BootImageInADwcRecordFollowsTheLoadList) {
         json.replace(json.find(R"("regions")"), json.find("}, ") + 3 - json.find(R"("regions")"),
                      "");
         useBoard(json, record(kHwF980));
-        AifRecordSpec rec;
+        AifRecordLayout rec;
         rec.kind = kDwcKind;
         rec.versionWord = c.recordWord;
         rec.body = dwcBody({boot});

@@ -145,7 +145,7 @@ TEST_F(FlashTest, ARefusedKeyEndsTheDownloadBeforeTheErase) {
 TEST_F(FlashTest, BootImageHeaderChecks) {
     struct Case {
         const char* what;
-        PciRomSpec rom;
+        PciRomLayout rom;
         std::uint32_t family;
         std::uint32_t status;
     } cases[] = {

@@ -83,7 +83,7 @@ TEST_F(FlashTest, NoImageThatFailsACheckIsEverErased) {
     f800Old.versionWord = programWord(2, 0x21, 3, 8);
     PrgImageLayout bootForSecure = good;
     bootForSecure.versionWord = programWord(3, 0xA1);
-    bootForSecure.rom = PciRomSpec{};
+    bootForSecure.rom = PciRomLayout{};
     bootForSecure.rom->deviceId = 0xF180;
     PrgImageLayout unsigned180 = good;
     unsigned180.versionWord = programWord(2, 0xA5);
@@ -145,7 +145,7 @@ TEST_F(FlashTest, BootImageOnANewerFamilyRunsTheStagedUpdate) {
     useBoard(board(0x1004), record(0x1004, 0xF100));
     PrgImageLayout layout;
     layout.versionWord = programWord(3, 0xA1);
-    layout.rom = PciRomSpec{};
+    layout.rom = PciRomLayout{};
     layout.rom->deviceId = 0xF100;
     ASSERT_EQ(program(image("boot.prg", buildPrgImage(layout))), 0u);
     EXPECT_EQ(sent("command=0x9C"), 5); // phase 8, phase 9 twice, phase 10 twice

@@ -22,22 +22,22 @@ namespace {
 const std::uint32_t kDwc7 = makeLegacyVersionWord(7, 0x29, 2, 0, 2, 1, 3);
 const std::uint32_t kDwc11 = makeLegacyVersionWord(11, 0x29, 2, 0, 2, 1, 3);
 
-AifRecordSpec subImage(std::uint32_t kind, std::uint32_t word, std::size_t body = 64) {
-    AifRecordSpec r;
+AifRecordLayout subImage(std::uint32_t kind, std::uint32_t word, std::size_t body = 64) {
+    AifRecordLayout r;
     r.kind = kind;
     r.versionWord = word;
     r.bodySize = body;
     return r;
 }
 
-AllImageLayout all(std::vector<AifRecordSpec> records) {
+AllImageLayout all(std::vector<AifRecordLayout> records) {
     AllImageLayout layout;
     layout.records = std::move(records);
     return layout;
 }
 
-AifRecordSpec lyingSize(std::uint32_t sizeWord) {
-    AifRecordSpec r = subImage(kDwcKind, kDwc7);
+AifRecordLayout lyingSize(std::uint32_t sizeWord) {
+    AifRecordLayout r = subImage(kDwcKind, kDwc7);
     r.sizeWord = sizeWord;
     return r;
 }
@@ -83,7 +83,7 @@ const AllCase kAllCases[] = {
     {"unknown sub-image kind", all({subImage(0xE1A05005, 0)}), noDamage, 0xFFF70000, "", ""},
     {"second header without the NOP word",
      all({subImage(kAwcKind, 0), [] {
-              AifRecordSpec r = subImage(kDwcKind, kDwc7);
+              AifRecordLayout r = subImage(kDwcKind, kDwc7);
               r.firstWord = 0x12345678;
               return r;
           }()}),

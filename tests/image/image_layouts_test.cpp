@@ -123,10 +123,10 @@ TEST(GoldenBytes, PrgHeaderAndOptionRom) {
     EXPECT_EQ(checkWordFor(header, prg_layout::kProgramId.offset, prg_layout::kWords - 2),
               layout::get(header, prg_layout::kCheckWord));
 
-    PrgImageLayout spec;
-    spec.versionWord = kBootWord;
-    spec.rom = PciRomSpec{};
-    const ImageBytes written = buildPrgImage(spec);
+    PrgImageLayout boot;
+    boot.versionWord = kBootWord;
+    boot.rom = PciRomLayout{};
+    const ImageBytes written = buildPrgImage(boot);
     ImageBytes golden = header;
     const ImageBytes rom = hex(kRomInFile);
     golden.insert(golden.end(), rom.begin(), rom.end());
@@ -159,7 +159,7 @@ TEST(GoldenBytes, AifRecordHeader) {
     EXPECT_EQ(layout::get(golden, aif_layout::kEraseExtent), 0x20000u);
     EXPECT_EQ(layout::get(golden, aif_layout::kVersion), kDwcWord);
 
-    AifRecordSpec record;
+    AifRecordLayout record;
     record.versionWord = kDwcWord;
     const ImageBytes written = buildAllImage(AllImageLayout{{record}, false});
     EXPECT_EQ(ImageBytes(written.begin(), written.begin() + aif_layout::kSize), golden);

@@ -16,8 +16,8 @@ namespace {
 
 const std::uint32_t kWordUB = makeLegacyVersionWord(3, 0x79, 2, 0, 2, 1, 3); // UB202A3
 
-PciRomSpec romFor(std::uint16_t deviceId) {
-    PciRomSpec rom;
+PciRomLayout romFor(std::uint16_t deviceId) {
+    PciRomLayout rom;
     rom.deviceId = deviceId;
     return rom;
 }
@@ -32,15 +32,15 @@ struct PrgCase {
     const char* line;
 };
 
-PrgImageLayout prg(std::uint32_t word, std::optional<PciRomSpec> rom = std::nullopt) {
+PrgImageLayout prg(std::uint32_t word, std::optional<PciRomLayout> rom = std::nullopt) {
     PrgImageLayout layout;
     layout.versionWord = word;
     layout.rom = rom;
     return layout;
 }
 
-PciRomSpec brokenRom(int kind) {
-    PciRomSpec rom;
+PciRomLayout brokenRom(int kind) {
+    PciRomLayout rom;
     if (kind == 0)
         rom.validSignature = false;
     else if (kind == 1)
@@ -126,7 +126,7 @@ TEST(ReadPRGImageHeader, GivesHostOrderWords) {
 }
 
 struct RomCase {
-    std::optional<PciRomSpec> rom;
+    std::optional<PciRomLayout> rom;
     std::size_t keepBytes;
     std::uint32_t status;
 };
@@ -161,7 +161,7 @@ TEST(CheckPrgRomDeviceId, RestoresThePositionInEveryCase) {
 
 TEST(ReadPciRomHeader, RestoresTheReversedGroups) {
     testkit::TempDir dir;
-    PciRomSpec rom = romFor(0xF180);
+    PciRomLayout rom = romFor(0xF180);
     rom.vendorId = 0x1A2B;
     const std::string path = writeFixture(dir, "rom.prg", buildPrgImage(prg(kWordUB, rom)));
     std::FILE* file = std::fopen(path.c_str(), "rb");

@@ -90,14 +90,14 @@ void writePackage(const std::string& dir, const std::string& ferroxBuild = "11.2
     const ImageBytes prg = buildPrgImage(firmware);
     body.insert(body.end(), prg.begin(), prg.end());
     body.insert(body.end(), {0xFF, 0xFF, 0xFF, 0xFF});
-    AifRecordSpec record;
+    AifRecordLayout record;
     record.kind = kDwcKind;
     record.versionWord = firmware.versionWord;
     record.body = body;
     ASSERT_EQ(writeImageFile(dir + kSep + "legacy.all", buildAllImage({{record}, false})), 0);
     PrgImageLayout boot;
     boot.versionWord = 0x03E750F3;
-    boot.rom = PciRomSpec{};
+    boot.rom = PciRomLayout{};
     boot.rom->deviceId = 0xFE00;
     ASSERT_EQ(writeImageFile(dir + kSep + "boot.prg", buildPrgImage(boot)), 0);
     std::filesystem::copy_file(WINMARLO_ROLLBACK_COMPANION, dir + kSep + "UpdRollBack.exe",
