@@ -1,7 +1,6 @@
 // The FFV flash access: the FFV mailbox request and region 20 (see ffv_access.h).
 #include "adapter/ffv_access.h"
 
-#include "adapter/adapter_environment.h"
 #include "adapter/board_family.h"
 #include "adapter/dfc_library.h"
 #include "adapter/mailbox.h"

@@ -7,6 +7,7 @@
 #include "adapter/identify_adapters.h"
 #include "adapter/kova_functions.h"
 #include "app/options.h"
+#include "app/output_files.h"
 #include "app/run_driver.h"
 #include "common/run_state.h"
 #include "log/debug_log.h"
@@ -16,7 +17,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string>
 
 int (*isAdministrator)() = platform::isAdministratorUser;
@@ -94,12 +94,8 @@ void sayRunLockWait(const std::string& what) {
 // the soft VPD folder. A lock that cannot be had is reported and the run goes on: an
 // execution then still downloads nothing unless its soft VPD files can be written.
 void takeRunLock() {
-    const char separator[2] = {platform::kPathSeparator, '\0'};
-    const std::optional<std::string> base = platform::programFilesDir();
-    const std::string folder =
-        base ? *base + separator + "Tavrel" + separator + "marlo" : std::string();
     std::string why;
-    if (platform::acquireRunLock(folder, sayRunLockWait, &why) != 0) {
+    if (platform::acquireRunLock(primaryMarloFolder(), sayRunLockWait, &why) != 0) {
         std::fprintf(stderr, "winmarlo: the run lock cannot be taken (%s); going on without it\n",
                      why.c_str());
         std::fflush(stderr);

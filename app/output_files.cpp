@@ -51,14 +51,26 @@ void defineTempFile() {
     debugPrint("Temp File       = %s\n", tempFile.c_str());
 }
 
+namespace {
+
+// "<base>/Tavrel/marlo", cut to its field; empty without a base.
+FixedText<254> marloFolderUnder(const std::optional<std::string>& base) {
+    FixedText<254> directory;
+    if (base)
+        directory = *base + kSeparator + "Tavrel" + kSeparator + "marlo";
+    return directory;
+}
+
+} // namespace
+
+std::string primaryMarloFolder() { return marloFolderUnder(platform::programFilesDir()).str(); }
+
 std::string createMARLODir(const char* variable, bool create) {
     debugPrint("\n[createMARLODir]\n");
     const std::optional<std::string> base = std::strcmp(variable, "ProgramFiles") == 0
                                                 ? platform::programFilesDir()
                                                 : platform::secondaryProgramFilesDir();
-    FixedText<254> directory;
-    if (base)
-        directory = *base + kSeparator + "Tavrel" + kSeparator + "marlo";
+    const FixedText<254> directory = marloFolderUnder(base);
     debugPrint("marlo dir = %s\n", directory.c_str());
     if (create) {
         debugPrint("Attemping to create the marlo dir\n");

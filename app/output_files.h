@@ -15,6 +15,9 @@ void defineTempFile();
 // utility's directory under the program-files directory when it is missing (only runs
 // that use the soft VPD files ask for that).
 void tavCNAFIDLogPaths(bool createDir = true);
+// "<program-files folder>/Tavrel/marlo": the soft VPD folder, which also holds the run
+// lock; empty when the system names no program-files folder.
+std::string primaryMarloFolder();
 // Forms "<value of variable>/Tavrel/marlo/tavCNAFID.cfg" into resultPath; creates the
 // directory when asked. Returns the formed path.
 std::string createMARLODir(const char* variable, bool create);

@@ -477,15 +477,8 @@ LibraryLoad loadTrustedLibrary(const std::string& pathOrName) {
 namespace {
 
 int ownedFileFailure(DWORD error, const std::string& what, std::string* why) {
-    if (why != nullptr) {
-        char text[512] = "";
-        const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                       nullptr, error, 0, text, sizeof text, nullptr);
-        std::string reason(text, n);
-        while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' '))
-            reason.pop_back();
-        *why = what + ": " + (reason.empty() ? "error " + std::to_string(error) : reason);
-    }
+    if (why != nullptr)
+        *why = what + ": " + systemReason(error);
     return error != 0 ? static_cast<int>(error) : 1;
 }
 
