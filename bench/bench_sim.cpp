@@ -2,6 +2,7 @@
 
 #include "adapter/dfc_library.h"
 #include "platform/platform.h"
+#include "tests/testkit/adapter_table.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,17 +27,7 @@ std::uint32_t useBenchBoards(const std::string& boards, std::vector<AdapterRecor
     sim.boardsPath = sim.folder.file("boards.json");
     std::ofstream(sim.boardsPath) << "{\"boards\": [" << boards << "]}\n";
     platform::setEnv("DFCSIM_BOARDS", sim.boardsPath);
-    std::vector<std::uint8_t> entries(256 * kDiagEnvEntrySize);
-    const std::uint32_t n = dfc.DFC_InitDiagEnv(entries.data(), 256);
-    records.resize(n);
-    for (std::uint32_t b = 0; b < n; ++b) {
-        std::uint8_t info[152] = {4};
-        dfc.DFC_GetDrvInfo(b, info);
-        records[b].interfaceLevel4 = info[136] == 4 ? 1 : 0;
-    }
-    adapterEnv.table = records;
-    adapterEnv.boardCount = adapterEnv.totalCount = n;
-    return n;
+    return testkit::startAdapterTable(256, std::move(records));
 }
 
 void benchJournal(bool on) {

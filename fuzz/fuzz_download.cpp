@@ -14,6 +14,7 @@
 #include "image/all_image.h"
 #include "image/file_checksum.h"
 #include "platform/platform.h"
+#include "tests/testkit/adapter_table.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -119,22 +120,13 @@ void resetBoards() {
     const std::string path = fuzzsupport::writeInput(reinterpret_cast<const std::uint8_t*>(kBoards),
                                                      std::strlen(kBoards), "boards.json");
     platform::setEnv("DFCSIM_BOARDS", path);
-    std::vector<std::uint8_t> entries(8 * kDiagEnvEntrySize);
-    const std::uint32_t n = dfc.DFC_InitDiagEnv(entries.data(), 8);
-    if (n != 3)
-        std::abort();
-    std::vector<AdapterRecord> records(n);
+    std::vector<AdapterRecord> records(3);
     records[kLegacyBoard].hardwareId = 56;
     records[kSecureBoard].hardwareId = 0x1004;
     records[kSecureBoard].deviceId = 0xF180;
     records[kFerroxBoard].deviceId = 0xE200;
-    for (std::uint32_t b = 0; b < n; ++b) {
-        std::uint8_t info[152] = {4};
-        dfc.DFC_GetDrvInfo(b, info);
-        records[b].interfaceLevel4 = info[136] == 4 ? 1 : 0;
-    }
-    adapterEnv.table = records;
-    adapterEnv.boardCount = adapterEnv.totalCount = n;
+    if (testkit::startAdapterTable(8, std::move(records)) != 3)
+        std::abort();
 }
 
 struct Input {

@@ -1,6 +1,7 @@
 // The family table walked once for its invariants: every device id the model catalogue
-// knows has a row of the catalogue's family, and every row's route has a reader for the
-// payload the row is offered.
+// knows has a row of the catalogue's family, and each row's route and image type agree
+// with the reader that route uses. Rows offered UFI payloads (the converged functions)
+// get no reader of this engine: their downloads are refused.
 #include "adapter/device_table.h"
 #include "adapter/model_catalog.h"
 #include "common/run_state.h"
@@ -47,7 +48,7 @@ TEST(DeviceTable, RowsAreUniqueAndEveryCatalogueDeviceHasARowOfItsFamily) {
     EXPECT_EQ(&deviceRowOf(0x1234), &legacyDeviceRow()) << "an unlisted id is an older FC adapter";
 }
 
-TEST(DeviceTable, EveryRouteHasAReaderForWhatTheRowIsOffered) {
+TEST(DeviceTable, RouteAndImageTypeAgreeInEveryRow) {
     std::vector<DeviceRow> rows(deviceTable().begin(), deviceTable().end());
     rows.push_back(legacyDeviceRow());
     for (const DeviceRow& row : rows) {
@@ -58,12 +59,14 @@ TEST(DeviceTable, EveryRouteHasAReaderForWhatTheRowIsOffered) {
             EXPECT_EQ(row.imageType, FC_IMAGE);
             EXPECT_TRUE(row.bootCode);
             break;
-        case DownloadRoute::Grp: // the GRP reader
+        case DownloadRoute::Grp: // the GRP reader (a converged Ferrox function is offered UFI)
             EXPECT_EQ(row.imageType, GRP_IMAGE);
+            EXPECT_EQ(row.firmwarePayload, row.function == FunctionKind::FC ? GRPext : UFIext);
             EXPECT_FALSE(row.bootCode);
             break;
         case DownloadRoute::GrpG6: // the GRP reader with the G6 header
             EXPECT_EQ(row.imageType, GRP_G6_IMAGE);
+            EXPECT_EQ(row.firmwarePayload, GRPext);
             EXPECT_FALSE(row.bootCode);
             break;
         case DownloadRoute::None: // offered UFI payloads only, which the engine refuses by name

@@ -5,12 +5,14 @@
 #include "adapter/adapter_environment.h"
 #include "adapter/dfc_library.h"
 #include "platform/platform.h"
+#include "tests/testkit/adapter_table.h"
 #include "tests/testkit/testkit.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 class SimTest : public ::testing::Test {
@@ -43,17 +45,7 @@ class SimTest : public ::testing::Test {
     }
 
     std::uint32_t startLibrary(std::vector<AdapterRecord> records = {}) {
-        std::vector<std::uint8_t> entries(256 * kDiagEnvEntrySize);
-        const std::uint32_t n = dfc.DFC_InitDiagEnv(entries.data(), 256);
-        records.resize(n);
-        for (std::uint32_t b = 0; b < n; ++b) {
-            std::uint8_t info[152] = {4};
-            dfc.DFC_GetDrvInfo(b, info);
-            records[b].interfaceLevel4 = info[136] == 4 ? 1 : 0;
-        }
-        adapterEnv.table = records;
-        adapterEnv.boardCount = adapterEnv.totalCount = n;
-        return n;
+        return testkit::startAdapterTable(256, std::move(records));
     }
 
     std::string journalOn() {

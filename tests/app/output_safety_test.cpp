@@ -3,6 +3,7 @@
 // whole, keeps standard output for the document under -s, and leaves nothing behind in
 // the modes that only read.
 #include "platform/platform.h"
+#include "tests/testkit/demo_package.h"
 #include "tests/testkit/testkit.h"
 #include "tools/image_writer.h"
 
@@ -87,7 +88,11 @@ TEST(OutputSafety, OnlyOrdinaryFilesAreReplaced) {
             fs::create_directory(path);
             break;
         case Planted::Device:
-            path = platform::kNullDevice;
+            // A null device of the test's own where it may make one (as root), so that
+            // a fault of the program can never reach the system's; else the system's,
+            // which a user without rights cannot have removed anyway.
+            if (platform::kIsWindows || platform::runShellCommand("mknod " + path + " c 1 3 2>/dev/null") != 0)
+                path = platform::kNullDevice;
             break;
         case Planted::LinkToFile:
             testkit::writeText(victim, "precious\n");
@@ -121,9 +126,9 @@ TEST(OutputSafety, OnlyOrdinaryFilesAreReplaced) {
     }
 }
 
-// The last step of the replacement: the new file is created exclusively, so a link
-// planted at the name after the old file was removed is never written through, even
-// a dangling one that would create the file it names.
+// Exclusive creation, with which an output file is made afresh: a link planted at the
+// name is never written through, even a dangling one that would create the file it
+// names.
 TEST(OutputSafety, ExclusiveCreationNeverFollowsAPlantedLink) {
     if (platform::kIsWindows)
         GTEST_SKIP() << "links need extra rights";
@@ -145,10 +150,9 @@ TEST(OutputSafety, ExclusiveCreationNeverFollowsAPlantedLink) {
 TEST(OutputSafety, DocumentCutByTheFileSystemEndsWith14) {
     if (platform::kIsWindows)
         GTEST_SKIP() << "a file-size limit is a POSIX shell's";
-    const fs::path package = fs::path(testkit::programPath()).parent_path() / "demo-package";
-    ASSERT_TRUE(fs::exists(package));
-    testkit::TempDir dir, capture;
-    fs::copy(package, dir.path(), fs::copy_options::recursive);
+    testkit::DemoPackage dir;
+    ASSERT_TRUE(dir.ready());
+    testkit::TempDir capture;
     platform::setEnv("DFCSIM_BOARDS", dir.file("boards.json"));
     platform::setEnv("ProgramFiles", dir.path());
     // 1024 bytes (two blocks of 512), well below the demo inventory; the signal a write

@@ -26,28 +26,9 @@ testkit::RunResult runWatched(const testkit::TempDir& dir, const std::vector<std
                               const std::string& boards, bool* hung) {
     testkit::writeText(dir.file("boards.json"), boards);
     platform::setEnv("DFCSIM_BOARDS", dir.file("boards.json"));
-    platform::setEnv("ProgramFiles", dir.path());
-    std::vector<std::string> argv{testkit::programPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    const std::string output = dir.file("console.out");
-    testkit::RunResult r;
-    platform::StartedProcess process;
-    *hung = false;
-    if (platform::startProcess(argv, dir.path(), output, &process)) {
-        bool ended = false;
-        for (int i = 0; i < 1200 && !ended; ++i) {
-            ended = platform::tryWaitProcess(&process, &r.status);
-            if (!ended)
-                platform::sleepMs(50);
-        }
-        if (!ended) {
-            *hung = true;
-            platform::killProcess(process);
-            platform::waitProcess(&process);
-        }
-    }
+    const testkit::RunResult r = testkit::runProgram(args, dir.path());
     platform::unsetEnv("DFCSIM_BOARDS");
-    r.output = testkit::readText(output);
+    *hung = r.status == testkit::kHungStatus;
     return r;
 }
 

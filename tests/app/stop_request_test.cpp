@@ -2,77 +2,38 @@
 // middle of a card's download, or killed outright. The files on disk tell what was
 // done: the finished Devices, a debug log of whole lines, the soft VPD lines.
 #include "platform/platform.h"
+#include "tests/testkit/demo_package.h"
 #include "tests/testkit/testkit.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 namespace {
 
 const char kSep = platform::kPathSeparator;
 
-// A copy of the demo package (<build>/demo-package) to run in; empty when the build has
-// none (it is made natively only).
-class DemoRun {
-  public:
-    DemoRun() {
-        const fs::path package = fs::path(testkit::programPath()).parent_path() / "demo-package";
-        if (fs::exists(package))
-            fs::copy(package, dir_.path(), fs::copy_options::recursive);
-    }
-    bool ready() const { return testkit::exists(file("boards.json")); }
-    std::string file(const std::string& name) const { return dir_.file(name); }
-    std::string softVpd() const {
-        return file(std::string("Tavrel") + kSep + "marlo" + kSep + "tavCNAFID.cfg");
-    }
-    void addFaultToEveryBoard(const std::string& rule) {
-        const std::string text = testkit::readText(file("boards.json"));
-        testkit::writeText(file("boards.json"),
-                           std::regex_replace(text, std::regex("\"pci\":"),
-                                              "\"faults\": [" + rule + "], \"pci\":"));
-    }
-    platform::StartedProcess start(const char* mode) {
-        platform::setEnv("DFCSIM_BOARDS", file("boards.json"));
-        platform::setEnv("DFCSIM_JOURNAL", file("journal.txt"));
-        platform::setEnv("ProgramFiles", dir_.path());
-        platform::StartedProcess process;
-        EXPECT_TRUE(platform::startProcess(
-            {testkit::programPath(), mode, "-o", "-g", "-c", "config", "-p", "common"}, dir_.path(),
-            file("console.out"), &process));
-        platform::unsetEnv("DFCSIM_BOARDS");
-        platform::unsetEnv("DFCSIM_JOURNAL");
-        return process;
-    }
-    // Rules in front of the first board's own.
-    void addFaultsToFirstBoard(const std::string& rules) {
-        const std::string text = testkit::readText(file("boards.json"));
-        testkit::writeText(file("boards.json"),
-                           std::regex_replace(text, std::regex("\"pci\":"), "\"faults\": [" + rules + "], \"pci\":",
-                                              std::regex_constants::format_first_only));
-    }
-    std::vector<std::string> journal() const {
-        std::vector<std::string> lines;
-        std::istringstream in(testkit::readText(file("journal.txt")));
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
+// Reads the simulator's journal of the demo copy, line by line.
+std::vector<std::string> journalOf(const testkit::DemoPackage& demo) {
+    std::vector<std::string> lines;
+    std::istringstream in(testkit::readText(demo.file("journal.txt")));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
 
-  private:
-    testkit::TempDir dir_;
-};
+// An execution of the demo copy, journalled, started without waiting.
+platform::StartedProcess startUpdate(testkit::DemoPackage& demo) {
+    return demo.start({"-u", "-o", "-g", "-c", "config", "-p", "common"}, "journal.txt");
+}
 
-// The waited-for exit status of a started run.
+// The waited-for exit status of a started run (kHungStatus for one that never ends).
 int finish(platform::StartedProcess& process) {
-    return platform::waitProcess(&process);
+    return testkit::waitFor(process);
 }
 
 std::size_t count(const std::string& text, const std::string& what) {
@@ -86,12 +47,11 @@ std::size_t count(const std::string& text, const std::string& what) {
 // the process there, as a power cut would): the document on disk already holds the two
 // finished Devices, and the debug log ends with a whole line narrating that download.
 TEST(InterruptedExecution, KilledRunLeavesTheFinishedDevicesAndWholeLogLines) {
-    DemoRun demo;
+    testkit::DemoPackage demo;
     if (!demo.ready())
         GTEST_SKIP() << "no demo package in this build";
-    demo.addFaultToEveryBoard(
-        R"({"call": "DFC_IssueMboxWithRetryV2", "opcode": "0xAC", "exit": 99})");
-    platform::StartedProcess process = demo.start("-u");
+    demo.addFaults(R"({"call": "DFC_IssueMboxWithRetryV2", "opcode": "0xAC", "exit": 99})");
+    platform::StartedProcess process = startUpdate(demo);
     ASSERT_EQ(finish(process), 99);
     const std::string document = testkit::readText(demo.file("execution.xml"));
     EXPECT_EQ(count(document, "</Device>"), 2u) << document;
@@ -118,15 +78,16 @@ int boardOf(const std::string& line) {
 TEST(InterruptedExecution, PoliteStopFinishesTheAdapterInProgressOnly) {
     if (platform::kIsWindows)
         GTEST_SKIP() << "the simulator's stop reaches only a process group of its own there";
-    DemoRun demo;
+    testkit::DemoPackage demo;
     if (!demo.ready())
         GTEST_SKIP() << "no demo package in this build";
-    demo.addFaultsToFirstBoard(R"({"command": "0x81", "stop": true}, )"
-                               R"({"call": "DFC_ResetAdapter", "stop": true})");
-    platform::StartedProcess process = demo.start("-u");
+    demo.addFaults(R"({"command": "0x81", "stop": true}, )"
+                   R"({"call": "DFC_ResetAdapter", "stop": true})",
+                   true);
+    platform::StartedProcess process = startUpdate(demo);
     const int status = finish(process);
     std::size_t stopAt = 0; // journal lines up to the first stop
-    const std::vector<std::string> journal = demo.journal();
+    const std::vector<std::string> journal = journalOf(demo);
     for (std::size_t i = 0; i < journal.size() && stopAt == 0; ++i)
         if (journal[i].find("board=0 command=0x81") != std::string::npos)
             stopAt = i + 1;
@@ -156,7 +117,7 @@ TEST(InterruptedExecution, PoliteStopFinishesTheAdapterInProgressOnly) {
         EXPECT_EQ(app->child("SPStatus")->attributes.at("result"), "true");
     EXPECT_NE(root->child("RebootRequired"), nullptr);
 
-    EXPECT_EQ(testkit::readText(demo.softVpd()),
+    EXPECT_EQ(testkit::readText(demo.softVpdPath()),
               "WWPN=10000000DF410010;FW=ZF282A4;BC=ZU503X3;FID=01.04.03\n");
     const std::string console = testkit::readText(demo.file("console.out"));
     EXPECT_NE(console.find("winmarlo: stopped on request"), std::string::npos) << console;

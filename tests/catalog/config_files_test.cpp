@@ -82,13 +82,15 @@ TEST_F(ConfigFilesTest, ListsAcceptedNamesNewestFirstAndLogsTheRest) {
 // One package gives one result on every machine: whatever order the folder hands out,
 // names are enumerated as a Windows folder lists them, letters compared as upper case
 // (so '_' comes after the letters), for both kinds of list.
-TEST_F(ConfigFilesTest, NamesAreEnumeratedInWindowsFolderOrderOnEveryPlatform) {
-    const std::vector<std::string> created = {"C.INI", "b.ini", "A_x.ini", "ab.ini", "a.ini"};
-    for (const std::string& name : created)
+TEST_F(ConfigFilesTest, NamesAreEnumeratedInWindowsFolderOrder) {
+    // Created in an order that is neither the listed one nor its reverse, so that a
+    // folder handing out names by creation (either way) cannot pass for a sorted one.
+    for (const char* name : {"b.ini", "a.ini", "C.INI", "ab.ini", "A_x.ini"})
         testkit::writeText(configFile(name), "x\n");
     int status = -1;
     CluImage* list = makeFileNameList(configDir.c_str(), &status, FILE_LIST_CONFIG);
-    EXPECT_EQ(names(list), created); // newest-first: the reverse of a.ini, ab.ini, A_x.ini, b.ini, C.INI
+    // newest-first: the reverse of a.ini, ab.ini, A_x.ini, b.ini, C.INI
+    EXPECT_EQ(names(list), (std::vector<std::string>{"C.INI", "b.ini", "A_x.ini", "ab.ini", "a.ini"}));
     freeFileNameList(list);
 
     for (const char* name : {"Z.grp", "y.PRG", "_.all"})

@@ -228,9 +228,10 @@ TEST_F(SoftVpdTest, AFailedWriteLeavesWhatStandsAtTheFilesPlace) {
               "WWPN=10000000C9000001;FW=UD202A3;BC=UU700A0;FID=02.01.01\n");
 }
 
-// Links planted at names the program writes are never written through: not at the name
-// its temporary file once had, nor at the file itself, where the link is replaced by an
-// ordinary file holding the new lines.
+// Links planted at names the program writes are never written through: not at the
+// fixed name its temporary file once had (today's temporary names are random and
+// created exclusively, so this guards against a return to a fixed name), nor at the
+// file itself, where the link is replaced by an ordinary file holding the new lines.
 TEST_F(SoftVpdTest, LinksPlantedAtItsNamesAreNeverWrittenThrough) {
     if (platform::kIsWindows)
         GTEST_SKIP() << "making links needs a privilege there";

@@ -38,6 +38,20 @@ std::string programPath() {
         .string();
 }
 
+int waitFor(platform::StartedProcess& process, int seconds) {
+    int status = -1;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!platform::tryWaitProcess(&process, &status)) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            platform::killProcess(process);
+            platform::waitProcess(&process);
+            return kHungStatus;
+        }
+        platform::sleepMs(1);
+    }
+    return status;
+}
+
 RunResult runProgram(const std::vector<std::string>& args, const std::string& workingDir) {
     std::vector<std::string> argv{programPath()};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -52,7 +66,8 @@ RunResult runProgram(const std::vector<std::string>& args, const std::string& wo
     }
     const std::string outputPath = workingDir + platform::kPathSeparator + "console.out";
     RunResult result;
-    result.status = platform::runProcess(argv, workingDir, outputPath);
+    platform::StartedProcess process;
+    result.status = platform::startProcess(argv, workingDir, outputPath, &process) ? waitFor(process) : -1;
     result.output = readText(outputPath);
     if (ownBoards)
         platform::unsetEnv("DFCSIM_BOARDS");

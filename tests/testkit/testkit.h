@@ -2,6 +2,8 @@
 // reading files, and a small strict XML reader for the documents the program writes.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <map>
 #include <memory>
 #include <string>
@@ -32,7 +34,15 @@ struct RunResult {
     std::string output; // standard output and standard error, newlines normalised
 };
 
-// Runs the built program with arguments in a working folder. ProgramFiles points
+// The status waitFor gives a run that had to be killed because it did not end.
+constexpr int kHungStatus = -2;
+
+// Waits for a started run to end, at most `seconds`; a run still going then is killed
+// and kHungStatus returned, so that a run that hangs fails its test instead of
+// stalling the suite. Otherwise the run's exit value (-1 when a signal ended it).
+int waitFor(platform::StartedProcess& process, int seconds = 120);
+
+// Runs the built program with arguments in a working folder, waiting as waitFor does. ProgramFiles points
 // into the folder so that the run's soft VPD directory stays inside it. Unless the
 // caller has set DFCSIM_BOARDS, the simulated library gets an empty board list.
 RunResult runProgram(const std::vector<std::string>& args, const std::string& workingDir);

@@ -2,6 +2,7 @@
 // execution at a time (a second run waits for the host-wide lock and says so), and no
 // card flashed whose new family the soft VPD files could not record.
 #include "platform/platform.h"
+#include "tests/testkit/demo_package.h"
 #include "tests/testkit/testkit.h"
 
 #include <gtest/gtest.h>
@@ -116,40 +117,27 @@ std::set<Call> callsIn(const std::string& journal) {
 }
 
 // A copy of the demo package; ProgramFiles is the folder itself.
-class Demo {
+class Demo : public testkit::DemoPackage {
   public:
-    Demo() {
-        const fs::path package = fs::path(testkit::programPath()).parent_path() / "demo-package";
-        fs::copy(package, dir_.path(), fs::copy_options::recursive);
-    }
-    const std::string& path() const { return dir_.path(); }
-    std::string file(const std::string& name) const { return dir_.file(name); }
-    std::string marlo() const { return file("Tavrel") + kSep + "marlo"; }
-    std::string softVpdPath() const { return marlo() + kSep + "tavCNAFID.cfg"; }
-
     // Runs the program with the demo's configuration and payloads; with a file-size
     // limit (bytes) the program may not write more than that to any one file.
     testkit::RunResult run(const char* mode, const std::string& journal = "",
                            std::size_t fileSizeLimit = 0) {
+        std::vector<std::string> args{mode, "-o", "-c", "config", "-p", "common"};
+        if (fileSizeLimit == 0)
+            return DemoPackage::run(args, journal);
+        // The limit's signal is ignored, so a write past it fails as on a full disk.
+        std::string command = "trap '' XFSZ; exec /usr/bin/prlimit --fsize=" + std::to_string(fileSizeLimit) +
+                              " '" + testkit::programPath() + "'";
+        for (const std::string& a : args)
+            command += " '" + a + "'";
         platform::setEnv("DFCSIM_BOARDS", file("boards.json"));
         if (!journal.empty())
             platform::setEnv("DFCSIM_JOURNAL", file(journal));
-        std::vector<std::string> args{mode, "-o", "-c", "config", "-p", "common"};
+        platform::setEnv("ProgramFiles", path());
         testkit::RunResult r;
-        if (fileSizeLimit == 0) {
-            r = testkit::runProgram(args, path());
-        } else {
-            // The limit's signal is ignored, so a write past it fails as on a full disk.
-            std::string command =
-                "trap '' XFSZ; exec /usr/bin/prlimit --fsize=" + std::to_string(fileSizeLimit) +
-                " '" + testkit::programPath() + "'";
-            for (const std::string& a : args)
-                command += " '" + a + "'";
-            platform::setEnv("ProgramFiles", path());
-            r.status =
-                platform::runProcess({"/bin/sh", "-c", command}, path(), file("console.out"));
-            r.output = testkit::readText(file("console.out"));
-        }
+        r.status = platform::runProcess({"/bin/sh", "-c", command}, path(), file("console.out"));
+        r.output = testkit::readText(file("console.out"));
         platform::unsetEnv("DFCSIM_JOURNAL");
         platform::unsetEnv("DFCSIM_BOARDS");
         return r;
@@ -170,35 +158,47 @@ class Demo {
         return ids;
     }
 
-  private:
-    testkit::TempDir dir_;
 };
 
 // The demo's supported components: two legacy ports (firmware and boot code each), two
 // FerroxFC ports and a Ferrox E300.
 const std::size_t kComponents = 7;
 
-// Two updates started at once, each selecting another card, with one ProgramFiles
-// folder: the second waits for the first, both succeed, and the soft VPD file holds the
-// lines of both (a run that read the file before the other wrote it would drop them).
+// Two updates of different cards, with one ProgramFiles folder, both started while the
+// test holds the lock: each says that it waits; once the lock is given up they run one
+// after the other, both succeed, and the soft VPD file holds the lines of both (a run
+// that read the file before the other wrote it would drop them).
 TEST(RunLock, TwoUpdatesOfDifferentCardsAtOnceBothLandInTheSoftVpdFile) {
     if (platform::kIsWindows)
         GTEST_SKIP() << "the demo package is built natively only";
     Demo demo;
-    platform::setEnv("DFCSIM_BOARDS", demo.file("boards.json"));
-    platform::setEnv("ProgramFiles", demo.path());
+    std::string why;
+    ASSERT_EQ(platform::acquireRunLock(demo.marlo(), nullptr, &why), 0) << why;
+    struct Release {
+        bool held = true;
+        void now() {
+            if (held)
+                platform::releaseRunLock();
+            held = false;
+        }
+        ~Release() { now(); }
+    } release;
     const char* cards[] = {"10:00:00:10:DF:72:00:20", "10:00:00:00:DF:41:00:10"};
+    const std::string names[] = {"a", "b"};
     platform::StartedProcess runs[2];
-    for (int i = 0; i < 2; ++i) {
-        const std::string name = i == 0 ? "a" : "b";
-        EXPECT_TRUE(platform::startProcess({testkit::programPath(), "-u", "-o", name + ".xml", "-c",
-                                            "config", "-p", "common", "-wwn", cards[i]},
-                                           demo.path(), demo.file(name + ".out"), &runs[i]));
-    }
-    platform::unsetEnv("DFCSIM_BOARDS");
     for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(platform::waitProcess(&runs[i]), 0)
-            << testkit::readText(demo.file(i == 0 ? "a.out" : "b.out"));
+        runs[i] = demo.start({"-u", "-o", names[i] + ".xml", "-c", "config", "-p", "common", "-wwn", cards[i]}, "",
+                             names[i] + ".out");
+    const std::string consoles[] = {demo.file("a.out"), demo.file("b.out")};
+    const auto waiting = [&](int i) {
+        return testkit::readText(consoles[i]).find(kWaitLine) != std::string::npos;
+    };
+    for (int i = 0; i < 60000 && !(waiting(0) && waiting(1)); ++i)
+        platform::sleepMs(1);
+    EXPECT_TRUE(waiting(0) && waiting(1)) << "both runs should wait for the lock";
+    release.now();
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(testkit::waitFor(runs[i]), 0) << testkit::readText(consoles[i]);
     const std::string vpd = testkit::readText(demo.softVpdPath());
     EXPECT_NE(vpd.find("WWPN=10000010DF720020;FW=11.2.216.9;BC=NONE;FID=02.01.01\n"),
               std::string::npos)
@@ -206,18 +206,6 @@ TEST(RunLock, TwoUpdatesOfDifferentCardsAtOnceBothLandInTheSoftVpdFile) {
     EXPECT_NE(vpd.find("WWPN=10000000DF410010;FW=ZF282A4;BC=ZU503X3;FID=01.04.03\n"),
               std::string::npos)
         << vpd;
-}
-
-// Foreign lines (adapters of other hosts the file keeps) adding up to about `bytes`.
-std::string foreignLines(std::size_t bytes) {
-    std::string text;
-    char line[96];
-    for (unsigned i = 0; text.size() < bytes; ++i) {
-        std::snprintf(line, sizeof line, "WWPN=20000090FA%06X;FW=1.0.0.%u;BC=NONE;FID=09.09.%02u\n",
-                      i, i % 50, i % 7);
-        text += line;
-    }
-    return text;
 }
 
 // Soft VPD files that cannot be rewritten stop every download before any adapter is
@@ -252,7 +240,7 @@ TEST(SoftVpdFiles, ThatCannotBeRewrittenStopEveryDownload) {
         {"the file is larger than the run may write",
          [](const Demo& d) {
              fs::create_directories(d.marlo());
-             testkit::writeText(d.softVpdPath(), foreignLines(256 * 1024));
+             testkit::writeText(d.softVpdPath(), testkit::foreignSoftVpdLines(0, 256 * 1024));
          },
          [](const Demo&) {}, 128 * 1024},
     };
@@ -305,7 +293,7 @@ TEST(SoftVpdFiles, AWriteThatFailsAtTheEndIsNeverSuccess) {
         GTEST_SKIP() << "prlimit is not installed";
     Demo demo;
     fs::create_directories(demo.marlo());
-    const std::string old = foreignLines(64 * 1024);
+    const std::string old = testkit::foreignSoftVpdLines(0, 64 * 1024);
     testkit::writeText(demo.softVpdPath(), old);
     // The old lines fit, with room for less than one more.
     const std::size_t limit = old.size() + 40;

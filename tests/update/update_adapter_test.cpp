@@ -224,8 +224,7 @@ TEST_F(UpdateAdapterTest, Vx4FirmwareTooOldToUpdate) {
 
 // The execution loop: a legacy FC adapter gets firmware then boot code, a Ferrox FC
 // adapter firmware only; an unsupported adapter is left out; each adapter's outcomes
-// reach the sink before the next adapter is touched, with the versions it had before
-// each step.
+// reach the sink before the next adapter is touched.
 TEST_F(UpdateAdapterTest, ExecutionPicksComponentsAndHandsOverEachAdapterWhenDone) {
     std::vector<AdapterRecord> records(2);
     records[0].deviceId = 0xF100;
