@@ -44,10 +44,6 @@ constexpr std::size_t kActiveTextField = 16;
 constexpr std::size_t kFlashTextField = 48;
 constexpr std::size_t kFwTextBytes = 32;
 
-bool tracing() {
-    return (traceSettings.LOG_MODE & TRACE_KEYS_AND_OBJECTS) != 0;
-}
-
 // Names longer than the request's name field would travel cut short and address some
 // other object, so they are refused like empty names.
 bool validName(const char* name) {
@@ -94,7 +90,7 @@ std::uint32_t readPieces(std::uint32_t board, const char* name, std::uint8_t* bu
         SliConfigImage m = objectRequest(SLI_OPCODE_READ_OBJECT, name, 1);
         setSliRequestWord(m, kLengthField, desired);
         setSliRequestWord(m, kOffsetField, offset);
-        if (tracing())
+        if (tracingKeysAndObjects())
             debugPrint("[SLI_CFG_ReadObject]Call DFC_IssueMboxWithRetryV2 for %s object: "
                        "readOffset: 0x%x, desiredReadLength: %d, hostBufferDescriptorCount: %d, "
                        "hostBufferSize: %d, request_length: %d\n",
@@ -102,7 +98,7 @@ std::uint32_t readPieces(std::uint32_t board, const char* name, std::uint8_t* bu
                        int(kRequestLengthBase + kDescriptorBytes));
         const std::uint32_t result = issueObjectRequest(board, m);
         if (result != 0 || sliResponseStatus(m) != 0) {
-            if (tracing())
+            if (tracingKeysAndObjects())
                 debugPrint("[SLI_CFG_ReadObject]Error reading %s: dfcStatus %d, rsp status x%04x, "
                            "rsp additionalStatus x%04x\n",
                            name, int(result), unsigned(sliResponseStatus(m)),
@@ -110,7 +106,7 @@ std::uint32_t readPieces(std::uint32_t board, const char* name, std::uint8_t* bu
             return notFoundOrFailed(m);
         }
         const std::uint32_t actual = getBits(sliRequestWord(m, kLengthField), 0, 24);
-        if (tracing())
+        if (tracingKeysAndObjects())
             debugPrint("[SLI_CFG_ReadObject]pReadSubRsp->actualReadLength: 0x%x\n",
                        unsigned(actual));
         if (actual > desired)
@@ -140,7 +136,7 @@ std::uint32_t writePieces(std::uint32_t board, const char* name, const std::uint
                           piece | (last ? kLastPiece : 0) | (flag == 0 ? kNoFlag : 0));
         setSliRequestWord(m, kOffsetField, offset);
         std::memcpy(dataArea(m), data + offset, piece);
-        if (last && tracing())
+        if (last && tracingKeysAndObjects())
             debugPrint("[SLI_CFG_WriteObject]Call DFC_IssueMboxWithRetryV2 for %s object: "
                        "writeOffset: 0x%x, desiredWriteLength: %d, hostBufferDescriptorCount: %d, "
                        "hostBufferSize: %d, request_length: %d\n",
@@ -151,14 +147,14 @@ std::uint32_t writePieces(std::uint32_t board, const char* name, const std::uint
         const std::uint8_t additional = sliResponseAdditionalStatus(m);
         if (result != 0 || status != 0) {
             if (status == kStatusSignature && additional == kAdditionalInvalidSignature) {
-                if (tracing())
+                if (tracingKeysAndObjects())
                     debugPrint("[SLI_CFG_WriteObject] Invalid Digital Signature:"
                                "pWriteSubRsp->additionalStatus: 0x%x\n",
                                unsigned(additional));
                 return OBJECT_INVALID_SIGNATURE;
             }
             if (status == kStatusSignature && additional == kAdditionalMissingSignature) {
-                if (tracing())
+                if (tracingKeysAndObjects())
                     debugPrint("[SLI_CFG_WriteObject] Missing Digital Signature:"
                                "pWriteSubRsp->additionalStatus: 0x%x\n",
                                unsigned(additional));
@@ -179,7 +175,7 @@ std::uint32_t writePieces(std::uint32_t board, const char* name, const std::uint
         offset += actual;
         changeStatus = m.bytes[kSliEmbeddedOffset + kOffsetField];
     }
-    if (tracing())
+    if (tracingKeysAndObjects())
         debugPrint("[SLI_CFG_WriteObject]pWriteSubRsp->change_status: 0x%x\n",
                    unsigned(changeStatus));
     switch (changeStatus) {
@@ -207,7 +203,7 @@ std::uint32_t SLI_CFG_GetObjectSize(std::uint32_t board, const char* name, std::
         if (result != 0 || sliResponseStatus(m) != 0)
             return notFoundOrFailed(m);
         *size = getBits(sliRequestWord(m, kLengthField), 0, 24);
-        if (tracing())
+        if (tracingKeysAndObjects())
             debugPrint("[SLI_CFG_GetObjectSize] %s size: 0x%x\n", name, unsigned(*size));
         return OBJECT_OK;
     } catch (const std::bad_alloc&) {

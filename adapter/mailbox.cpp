@@ -139,7 +139,7 @@ bool IsIssueMboxV2ExtSupported(std::uint32_t board) {
     layout::setFixed(info, driver_info::kVersion);
     const std::uint32_t result = dfc.DFC_GetDrvInfo(board, info);
     if (result != 0) {
-        if (traceSettings.LOG_MODE & TRACE_KEYS_AND_OBJECTS)
+        if (tracingKeysAndObjects())
             debugPrint("[IsIssueMboxV2ExtSupported]DFC_GetDrvInfo (v4)returned: %d for board: %d",
                        int(result), int(board));
         return false;

@@ -9,14 +9,6 @@
 #include <new>
 #include <vector>
 
-namespace {
-
-bool tracing() {
-    return (traceSettings.LOG_MODE & TRACE_KEYS_AND_OBJECTS) != 0;
-}
-
-} // namespace
-
 std::uint32_t FFS_GetFwVersion(std::uint32_t board, FixedText<33>* active, FixedText<33>* flash) {
     if (active == nullptr || flash == nullptr)
         return OBJECT_BAD_ARGUMENT;
@@ -44,7 +36,7 @@ std::uint32_t FFS_ReadVPD(std::uint32_t board, const char* objectName, std::uint
     const std::uint32_t status =
         SLI_CFG_ReadObject(board, objectName, object.data(), std::uint32_t(object.size()), &got);
     if (status != OBJECT_OK) {
-        if (tracing())
+        if (tracingKeysAndObjects())
             debugPrint("[FFS_ReadVPD] Error: SLI_CFG_ReadObject (%s) returned: %d\n",
                        objectName != nullptr ? objectName : "", int(status));
         return status;
@@ -55,7 +47,7 @@ std::uint32_t FFS_ReadVPD(std::uint32_t board, const char* objectName, std::uint
         return OBJECT_FAILED;
     const std::uint32_t vpdBytes = got - kVpdObjectOverheadBytes;
     if (buffer == nullptr || capacity < vpdBytes) {
-        if (tracing())
+        if (tracingKeysAndObjects())
             debugPrint("[FFS_ReadVPD] Error: The VPD buffer (%d bytes) is too small (%d bytes "
                        "required).\n",
                        int(capacity), int(got - kVpdObjectHeaderBytes));

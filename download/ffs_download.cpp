@@ -13,15 +13,11 @@
 
 namespace {
 
-bool tracing() {
-    return (traceSettings.LOG_MODE & TRACE_KEYS_AND_OBJECTS) != 0;
-}
-
 // Reads the whole file. Returns 0, 1 (cannot open or read) or 8 (no memory).
 std::uint32_t readWholeFile(const char* fileName, std::vector<std::uint8_t>& bytes) {
     std::FILE* file = std::fopen(fileName, "rb");
     if (file == nullptr) {
-        if (tracing())
+        if (tracingKeysAndObjects())
             debugPrint("[FFS_DownloadFile] Error opening file %s:\n", fileName);
         return OBJECT_FAILED;
     }
@@ -57,14 +53,14 @@ std::uint32_t FFS_DownloadFile(std::uint32_t board, const char* objectName, cons
     if (bytes.size() > 0xFFFFFFFFu)
         return OBJECT_FAILED;
     const std::uint32_t length = std::uint32_t(bytes.size());
-    if (tracing())
+    if (tracingKeysAndObjects())
         debugPrint("[FFS_DownloadFile] Calling SLI_CFG_WriteObject: board: %d, fileName: %s, "
                    "objectName: %s, objectsize: %d bytes\n",
                    int(board), fileName, objectName, int(length));
     std::uint32_t written = 0;
     const std::uint32_t status =
         SLI_CFG_WriteObject(board, objectName, bytes.data(), length, &written, 1);
-    if (tracing()) {
+    if (tracingKeysAndObjects()) {
         debugPrint("[FFS_DownloadFile] %d bytes written\n", int(written));
         if (status != OBJECT_OK && status != RESET_REQUIRED && status != REBOOT_REQUIRED)
             debugPrint("[FFS_DownloadFile] Error SLI_CFG_WriteObject returned: %d\n", int(status));
@@ -76,7 +72,7 @@ std::uint32_t FFS_DownloadFirmware(std::uint32_t board, const char* fileName) {
     if (fileName == nullptr || fileName[0] == '\0')
         return OBJECT_BAD_ARGUMENT;
     const std::uint32_t status = FFS_DownloadFile(board, kFirmwareObjectName, fileName);
-    if (tracing() && status != OBJECT_OK && status != RESET_REQUIRED && status != REBOOT_REQUIRED)
+    if (tracingKeysAndObjects() && status != OBJECT_OK && status != RESET_REQUIRED && status != REBOOT_REQUIRED)
         debugPrint("[FFS_DownloadFirmware] Error FFS_DownloadFile returned: %d\n", int(status));
     return status;
 }

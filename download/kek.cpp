@@ -42,10 +42,6 @@ constexpr std::uint32_t kSubGetKekId = 12;
 constexpr std::uint32_t kSubSetKek = 13;
 constexpr std::uint16_t kStatusNotSupported = 0xF06;
 
-bool keyTrace() {
-    return (traceSettings.LOG_MODE & TRACE_KEYS_AND_OBJECTS) != 0;
-}
-
 std::uint32_t swapBytes(std::uint32_t v) {
     return (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
 }
@@ -176,11 +172,11 @@ std::uint32_t ProcessKEK(std::uint32_t board, const char* targetName, std::uint3
         if (std::strncmp(kKekTable[i].name, targetName, kKekTable[i].nameLength) == 0)
             target = i;
     if (target < 0) {
-        if (keyTrace())
+        if (tracingKeysAndObjects())
             debugPrint("[ProcessKEK] Error: Target KEK ID for download was not known.\n");
         return KEK_FAILURE;
     }
-    if (keyTrace()) {
+    if (tracingKeysAndObjects()) {
         debugPrint("[ProcessKEK] TARGET KEK FOUND\n");
         debugPrint("[ProcessKEK] READ INITIAL HBA DOWNLOAD KEK\n");
     }
@@ -195,7 +191,7 @@ std::uint32_t ProcessKEK(std::uint32_t board, const char* targetName, std::uint3
         debugPrint("[ProcessKEK] ERROR: Failed to get the board KEK ID string.\n");
         return KEK_FAILURE;
     }
-    if (keyTrace()) {
+    if (tracingKeysAndObjects()) {
         debugPrint("[ProcessKEK] INITIAL HBA DOWNLOAD KEK READ\n");
         debugPrint("[ProcessKEK] CALCULATE UPDATE PATH TO REACH TARGET KEK\n");
     }
@@ -215,20 +211,20 @@ std::uint32_t ProcessKEK(std::uint32_t board, const char* targetName, std::uint3
         ++steps;
     }
     if (!found) {
-        if (keyTrace())
+        if (tracingKeysAndObjects())
             debugPrint("[ProcessKEK] ERROR: Could not find a valid path to the required download "
                        "KEK.  HBA may need to be zeroized.\n");
         return KEK_FAILURE;
     }
-    if (keyTrace())
+    if (tracingKeysAndObjects())
         debugPrint("[ProcessKEK] UPDATE PATH FOUND\n");
     if (steps == 0) {
-        if (keyTrace())
+        if (tracingKeysAndObjects())
             debugPrint("[ProcessKEK] HBA already has the required download KEK, no SET KEK "
                        "operation required!\n");
         return 0;
     }
-    if (keyTrace())
+    if (tracingKeysAndObjects())
         debugPrint("[ProcessKEK] PERFORM UPDATE STEPS\n");
     for (int s = steps; s >= 1; --s) {
         status = SetKEK(board, std::size_t(path[s - 1]));
@@ -237,12 +233,12 @@ std::uint32_t ProcessKEK(std::uint32_t board, const char* targetName, std::uint3
             return KEK_NOT_SUPPORTED;
         }
         if (status != 0) {
-            if (keyTrace())
+            if (tracingKeysAndObjects())
                 debugPrint("[ProcessKEK] ERROR: Failed to update download KEK. SET_KEK failure.\n");
             return KEK_FAILURE;
         }
     }
-    if (keyTrace()) {
+    if (tracingKeysAndObjects()) {
         debugPrint("[ProcessKEK] HBA UPDATED TO TARGET KEK\n");
         debugPrint("[ProcessKEK] VERIFY KEK UPDATE BY READING KEK ID\n");
     }

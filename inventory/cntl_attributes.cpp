@@ -104,7 +104,7 @@ std::uint32_t SC_PerformCommonGetCntlAddlAttributes(std::uint32_t board, CntlAdd
     const std::uint32_t r = dfc.DFC_IssueMboxWithRetryV2(board, b, kAttributesWords, kTries, kWaitMs);
     const std::uint32_t status = resultOf(r, b, payload);
     if (status != 0) {
-        if (traceSettings.LOG_MODE & TRACE_KEYS_AND_OBJECTS)
+        if (tracingKeysAndObjects())
             debugPrint("[SC_PerformCommonGetCntlAddlAttributes]Error issuing "
                        "COMMON_GET_CNTL_ADDL_ATTRIBUTES: dfcStatus x%04x, rsp status x%04x, rsp "
                        "additionalStatus x%04x\n",

@@ -21,6 +21,9 @@ extern TraceSettings traceSettings;
 constexpr std::uint32_t TRACE_KEYS_AND_OBJECTS = 0x8000; // download keys, objects, attributes
 constexpr std::uint32_t TRACE_VPD_TREE = 0x80000;        // VPD property-tree messages
 
+// Whether the settings ask for the key, object and attribute messages.
+inline bool tracingKeysAndObjects() { return (traceSettings.LOG_MODE & TRACE_KEYS_AND_OBJECTS) != 0; }
+
 constexpr const char* kTraceFileName = "tavdbg.log";
 constexpr const char* kTraceSettingsFileName = "RM.INI";
 
