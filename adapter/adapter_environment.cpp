@@ -7,7 +7,7 @@
 #include "adapter/regions.h"
 #include "adapter/vpd_decode.h"
 #include "common/bytes.h"
-#include "common/run_state.h"
+#include "common/text.h"
 
 #include <algorithm>
 #include <new>
@@ -16,6 +16,7 @@
 AdapterEnvironment adapterEnv;
 
 namespace {
+
 
 // Calls DFC_InitDiagEnv with a fresh buffer of `capacity` entries; returns n.
 std::uint32_t enumerate(std::uint32_t capacity, std::vector<std::uint8_t>* keep) {
@@ -41,12 +42,12 @@ void classifyDriver(std::uint32_t board, AdapterRecord& r) {
     layout::setFixed(info, driver_info::kVersion);
     const std::uint32_t result = dfc.DFC_GetDrvInfo(board, info);
     if (result != 0 && result != 2) {
-        setSharedMessage("No driver installed. Error %x", static_cast<unsigned>(result));
+        adapterEnv.message = formatText("No driver installed. Error %x", static_cast<unsigned>(result));
         return;
     }
     const std::uint32_t kind = layout::at(info, driver_info::kKind);
     if (kind != 2 && kind != 3 && kind != 16 && kind != 21) {
-        setSharedMessage("No SCSIport Nor StorPort Miniport Nor Linux driver installed");
+        adapterEnv.message = "No SCSIport Nor StorPort Miniport Nor Linux driver installed";
         return;
     }
     r.mailboxPayload = 108;
@@ -97,7 +98,7 @@ int readPciIdentity(std::uint32_t board, AdapterRecord& r) {
 
 int initAdapterEnvironmentImpl(int argc, char** argv) {
     if (argc > 20) {
-        setSharedMessage("Invalid number of arguments");
+        adapterEnv.message = "Invalid number of arguments";
         return 27;
     }
     adapterEnv.commandLine.clear();
@@ -115,18 +116,18 @@ int initAdapterEnvironmentImpl(int argc, char** argv) {
         enumerate(256, nullptr); // the first answer is dropped
         n = enumerate(256, &adapterEnv.enumeration);
         if (n == 0)
-            setSharedMessage("No Tavrel FC or CNA adapters installed");
+            adapterEnv.message = "No Tavrel FC or CNA adapters installed";
         if (n != 0 && n != 256) {
             const std::uint32_t again = enumerate(n, &adapterEnv.enumeration);
             if (again != n) {
-                setSharedMessage("DFC_InitDiagEnv call error");
+                adapterEnv.message = "DFC_InitDiagEnv call error";
                 return 63;
             }
         }
         char libraryVersion[25] = {};
         dfc.DFC_GetLibVer(libraryVersion);
     } else {
-        setSharedMessage("No Tavrel FC or CNA adapters installed");
+        adapterEnv.message = "No Tavrel FC or CNA adapters installed";
     }
     adapterEnv.boardCount = n;
     adapterEnv.totalCount = n; // the management library reports no adapters here
@@ -136,7 +137,7 @@ int initAdapterEnvironmentImpl(int argc, char** argv) {
     try {
         adapterEnv.table.assign(n, AdapterRecord{});
     } catch (const std::bad_alloc&) {
-        setSharedMessage("Unable to locate memory");
+        adapterEnv.message = "Unable to locate memory";
         return 62;
     }
     // With n = 256 the kept entries are those of the second 256-entry call.
@@ -156,7 +157,7 @@ int initAdapterEnvironment(int argc, char** argv) {
     try {
         return initAdapterEnvironmentImpl(argc, argv);
     } catch (const std::bad_alloc&) {
-        setSharedMessage("Unable to allocate memory");
+        adapterEnv.message = "Unable to allocate memory";
         return 62;
     }
 }
@@ -168,4 +169,5 @@ void releaseAdapterEnvironment() {
     adapterEnv.commandLine.clear();
     adapterEnv.boardCount = 0;
     adapterEnv.totalCount = 0;
+    adapterEnv.message.clear();
 }

@@ -43,6 +43,7 @@ struct AdapterEnvironment {
     std::uint32_t totalCount = 0;  // n plus the management library's adapters (none)
     std::vector<std::uint8_t> enumeration; // n entries of kDiagEnvEntrySize bytes, during start-up
     std::vector<AdapterRecord> table;      // one record per board
+    std::string message; // the last user-facing error text of start-up; never shown
 };
 
 extern AdapterEnvironment adapterEnv;

@@ -1,6 +1,8 @@
 // VPD fetched by board kind and decoded into the summary (see adapter_vpd.h).
 #include "adapter/adapter_vpd.h"
 
+#include "common/text.h"
+
 #include "adapter/adapter_environment.h"
 #include "adapter/board_family.h"
 #include "adapter/dfc_library.h"
@@ -11,7 +13,6 @@
 
 #include <cstring>
 
-AdapterVpd adapterVpd;
 
 namespace {
 
@@ -63,8 +64,8 @@ std::uint32_t readAdapterVpd(std::uint32_t board, AdapterVpd& vpd) {
     if (status == 0)
         status = normalizeVpd(buffer, length);
     if (status != 0) {
-        setSharedMessage("Attempt to read VPD information fails. Adapter #%d - RM_STATUS = %d",
-                         int(board + 1), int(status));
+        vpd.failure = formatText("Attempt to read VPD information fails. Adapter #%d - RM_STATUS = %d",
+                                 int(board + 1), int(status));
         return isHBATypeVexil(board) && !isLevel4Board(board) ? VPD_READ_FAILED_CONVERGED
                                                               : VPD_READ_FAILED;
     }

@@ -5,6 +5,7 @@
 #include "common/fixed_text.h"
 
 #include <cstdint>
+#include <string>
 
 struct AdapterVpd {
     FixedText<32> snText;      // "SN"
@@ -13,10 +14,8 @@ struct AdapterVpd {
     FixedText<80> v2Text;      // "V2": model name
     FixedText<256> v3Text;     // "V3"
     FixedText<20> v4Text;      // "V4"
+    std::string failure;       // the user-facing text of a failed read; never shown
 };
-
-// The summary shared by identification and the flash programming; reused per board.
-extern AdapterVpd adapterVpd;
 
 // Statuses of readAdapterVpd.
 constexpr std::uint32_t VPD_READ_FAILED = 15;
@@ -26,7 +25,7 @@ constexpr std::uint32_t VPD_SOURCE_NOT_AVAILABLE = 72;
 
 // Clears vpd, fetches up to 1024 VPD bytes by board kind, normalises them and keeps
 // SN, V1, V2, V3 and V4 (a repeated keyword keeps the last value). Returns 0; on any
-// failure writes the shared message and returns 141 for a converged function below
+// failure writes vpd.failure and returns 141 for a converged function below
 // interface level 4, else 15.
 std::uint32_t readAdapterVpd(std::uint32_t board, AdapterVpd& vpd);
 

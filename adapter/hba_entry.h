@@ -1,4 +1,4 @@
-// The per-adapter inventory record and the process-wide list that owns it.
+// The per-adapter inventory record, the list of a run, and the record tests.
 #pragma once
 
 #include "adapter/device_table.h"
@@ -7,6 +7,7 @@
 #include "image/cna_version.h"
 
 #include <cstdint>
+#include <vector>
 
 struct VPDEntry; // soft VPD list entry, owned by the soft VPD list
 
@@ -49,21 +50,12 @@ struct HbaEntry {
     std::uint32_t downloadStat = 0;   // shared by the functions of one card
     VPDEntry* familyEntry = nullptr;
     FixedText<32> ffv;
-    HbaEntry* next = nullptr;
-    HbaEntry* prev = nullptr;
 };
 
 constexpr std::uint32_t HBA_GROUP_NONE = 1024;
 
-// Head of the adapter inventory list in board order; null when there is no list.
-extern HbaEntry* hbaListHead;
-
-// Appends a new record with its defaults at the tail; returns it, or null when memory
-// cannot be had.
-HbaEntry* appendHbaEntry();
-
-// Releases every record of the list.
-void freeHbaList();
+// The adapter inventory of a run, in board order.
+using AdapterList = std::vector<HbaEntry>;
 
 // Record tests.
 inline bool isConvergedEntry(const HbaEntry& e) {

@@ -76,7 +76,7 @@ std::uint16_t readOemVpdMarker(std::uint32_t board) {
     return 0;
 }
 
-int identifyAdapters() {
+int identifyAdapters(AdapterVpd& adapterVpd) {
     for (std::uint32_t b = 0; b < adapterEnv.boardCount && b < adapterEnv.table.size(); ++b) {
         AdapterRecord& r = adapterEnv.table[b];
         r.hardwareId = readHardwareId(b);
@@ -101,7 +101,7 @@ int identifyAdapters() {
     return 0;
 }
 
-int markFerroxMultiFunction() {
+int markFerroxMultiFunction(const AdapterVpd& adapterVpd) {
     if (!adapterEnv.noVpdModelNames && !adapterVpd.v2Text.empty())
         return 0;
     const std::uint32_t n =

@@ -2,6 +2,8 @@
 // number and model name, then the multi-function flag of Ferrox boards.
 #pragma once
 
+#include "adapter/adapter_vpd.h"
+
 #include <cstdint>
 
 // The hardware id from the read-revision command; 0 when the command fails.
@@ -11,10 +13,10 @@ std::uint16_t readHardwareId(std::uint32_t board);
 std::uint16_t readOemVpdMarker(std::uint32_t board);
 
 // Fills hardwareId, oemVpd, modelName (and its VPD flag) and serialNumber of every
-// board. Returns 0.
-int identifyAdapters();
+// board; lastVpd ends holding the last board's VPD. Returns 0.
+int identifyAdapters(AdapterVpd& lastVpd);
 
 // Sets the multi-function flag of each Ferrox board from its siblings (same bus,
-// device and serial number) and names it again; does nothing when the last VPD read
-// gave a model name and "/c" is absent. Returns 0.
-int markFerroxMultiFunction();
+// device and serial number) and names it again; does nothing when the last board's
+// VPD (lastVpd, from identifyAdapters) gave a model name and "/c" is absent. Returns 0.
+int markFerroxMultiFunction(const AdapterVpd& lastVpd);

@@ -9,7 +9,8 @@
 #include "app/options.h"
 #include "app/output_files.h"
 #include "app/run_driver.h"
-#include "common/run_state.h"
+#include "common/text.h"
+#include "run/run_context.h"
 #include "log/debug_log.h"
 #include "log/trace.h"
 #include "platform/platform.h"
@@ -17,14 +18,15 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 int (*isAdministrator)() = platform::isAdministratorUser;
 
-int checkArgumentLengths(int argc, char** argv) {
+int checkArgumentLengths(int argc, char** argv, std::string& message) {
     for (int i = 1; i < argc; ++i) {
         if (std::strlen(argv[i]) >= 255) {
-            setSharedMessage("Invalid argument length:\n%s\n", argv[i]);
+            message = formatText("Invalid argument length:\n%s\n", argv[i]);
             return 51;
         }
     }
@@ -40,8 +42,6 @@ int hasHelpOption(int argc, char** argv) {
         displayHelp();
     return help ? 1 : 0;
 }
-
-void getBinaryDir(char** argv) { deriveBinaryDir(argv[0], 220); }
 
 namespace {
 
@@ -66,21 +66,10 @@ void cleanUp() {
     unloadDfcLibrary();
 }
 
-// Whether the run is an inventory or an execution whose arguments pass the parser: the
-// runs that start the adapter library. The parser also sets process-wide texts and the
-// console echo; they are put back, so the run driver's own parse starts as before.
-bool runUsesAdapters(int argc, char** argv) {
-    const auto savedBinaryDir = binaryDir;
-    const auto savedConfigDir = configDir;
-    const auto savedPayloadDir = payloadDir;
-    const auto savedConsoleEcho = consoleEcho;
-    RunOptions scratch;
-    const int status = parseOptions(scratch, argc, argv);
-    binaryDir = savedBinaryDir;
-    configDir = savedConfigDir;
-    payloadDir = savedPayloadDir;
-    consoleEcho = savedConsoleEcho;
-    return status == 0 && (scratch.mode == Inventory || scratch.mode == Execution);
+// Whether the run is an inventory or an execution whose arguments passed the parser:
+// the runs that start the adapter library.
+bool runUsesAdapters(const RunOptions& options, int parseStatus) {
+    return parseStatus == 0 && (options.mode == Inventory || options.mode == Execution);
 }
 
 void sayRunLockWait(const std::string& what) {
@@ -112,13 +101,17 @@ int winmarloMain(int argc, char** argv) {
         std::fflush(noticeStream());
         return 15;
     }
-    if (const int status = checkArgumentLengths(argc, argv); status != 0)
+    // The run's data, built here and handed down.
+    auto run = std::make_unique<RunContext>();
+    if (const int status = checkArgumentLengths(argc, argv, run->message); status != 0)
         return status;
-    getBinaryDir(argv);
+    // The library and the trace files sit beside the program.
+    const FixedText<221> programDir = deriveBinaryDir(argv[0], 220);
+    setTraceFolder(programDir.str());
 
-    const std::string tracePath = binaryDir.str() + kTraceFileName;
+    const std::string tracePath = programDir.str() + kTraceFileName;
     if (platform::fileExists(tracePath)) {
-        const std::string settingsPath = binaryDir.str() + kTraceSettingsFileName;
+        const std::string settingsPath = programDir.str() + kTraceSettingsFileName;
         if (std::FILE* settings = std::fopen(settingsPath.c_str(), "r"))
             readTraceSettings(settings);
     }
@@ -127,13 +120,14 @@ int winmarloMain(int argc, char** argv) {
     if (hasHelpOption(argc, argv))
         return 0;
 
-    if (runUsesAdapters(argc, argv))
+    const int parseStatus = parseOptions(run->options, run->paths, argc, argv);
+    if (runUsesAdapters(run->options, parseStatus))
         takeRunLock();
-    loadDfcLibrary(binaryDir.str());
+    loadDfcLibrary(programDir.str());
     const int status = initAdapterEnvironment(argc, argv);
     // Without any board there is nothing to identify: the run goes on at once.
     if (status == ADAPTER_ENV_NO_BOARDS) {
-        const int result = runUtility(argc, argv);
+        const int result = runUtility(*run, parseStatus, argc, argv);
         cleanUp();
         return result;
     }
@@ -143,14 +137,15 @@ int winmarloMain(int argc, char** argv) {
     }
     // The table builders, in their fixed order; their results are not used.
     mergeKovaConvergedFunctions();
-    identifyAdapters();
-    markFerroxMultiFunction();
+    AdapterVpd lastVpd;
+    identifyAdapters(lastVpd);
+    markFerroxMultiFunction(lastVpd);
     matchKovaConvergedFunctions();
     if (!adapterEnv.commandLine.empty() && adapterEnv.commandLine[0] == '@') {
         cleanUp();
         return 0;
     }
-    const int result = runUtility(argc, argv);
+    const int result = runUtility(*run, parseStatus, argc, argv);
     cleanUp();
     return result;
 }

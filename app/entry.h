@@ -6,15 +6,15 @@
 // The administrator test; tests replace it to see the refusal path.
 extern int (*isAdministrator)();
 
-// Returns 0 or 51 when an argument after the program name has 255 characters or more.
-int checkArgumentLengths(int argc, char** argv);
+#include <string>
+
+// Returns 0 or 51 when an argument after the program name has 255 characters or more;
+// the message then names the argument.
+int checkArgumentLengths(int argc, char** argv, std::string& message);
 
 // Shows the help text and returns 1 when an argument is exactly "-h" (any case) or
 // there is no argument at all; 0 otherwise.
 int hasHelpOption(int argc, char** argv);
-
-// Fills binaryDir from the program's own file name.
-void getBinaryDir(char** argv);
 
 // The whole program; returns the exit status.
 int winmarloMain(int argc, char** argv);

@@ -32,18 +32,19 @@ Option matchOption(const char* argument) {
 
 } // namespace
 
-void deriveBinaryDir(const char* programArgument, std::size_t nameLimit) {
+FixedText<221> deriveBinaryDir(const char* programArgument, std::size_t nameLimit) {
     const char fallback[3] = {'.', platform::kPathSeparator, '\0'};
-    binaryDir = fallback;
+    FixedText<221> binaryDir{fallback};
     if (programArgument == nullptr || std::strlen(programArgument) > nameLimit)
-        return;
+        return binaryDir;
     const std::string name = withoutQuotes(platform::moduleFileName());
     if (name.empty() || name.size() > nameLimit)
-        return;
+        return binaryDir;
     const std::size_t cut = name.find_last_of(platform::kPathSeparator);
     if (cut == std::string::npos)
-        return;
+        return binaryDir;
     binaryDir = name.substr(0, cut + 1);
+    return binaryDir;
 }
 
 int isValidWwn(std::string& wwn) {
@@ -72,11 +73,11 @@ int isValidWwn(std::string& wwn) {
     return 1;
 }
 
-int parseOptions(RunOptions& options, int argc, char** argv) {
+int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
     options.mode = RUN_MODE_NONE;
-    configDir.clear();
-    payloadDir.clear();
-    deriveBinaryDir(argc > 0 ? argv[0] : nullptr, 210);
+    paths.configDir.clear();
+    paths.payloadDir.clear();
+    paths.binaryDir = deriveBinaryDir(argc > 0 ? argv[0] : nullptr, 210);
 
     int status = 0;
     bool anyError = false;
@@ -170,7 +171,7 @@ int parseOptions(RunOptions& options, int argc, char** argv) {
             } else if (std::strlen(next) >= 210) {
                 fail(21);
             } else {
-                (matchOption(argument) == Option::c ? configDir : payloadDir) = next;
+                (matchOption(argument) == Option::c ? paths.configDir : paths.payloadDir) = next;
                 ++i;
             }
             break;
@@ -215,7 +216,6 @@ int parseOptions(RunOptions& options, int argc, char** argv) {
     }
 
     options.outputTargets = (wantOutput ? OUTPUT_TO_FILE : 0) | (wantStdout ? OUTPUT_TO_STDOUT : 0);
-    consoleEcho = options.outputTargets;
 
     if (anyError) {
         if (options.mode == Execution)

@@ -10,16 +10,17 @@ constexpr int kVersionMajor = 11, kVersionMinor = 2, kVersionRelease = 216, kVer
 constexpr const char* kUtilityName = "winmarlo.exe";
 
 // Fills options from the argument vector; returns 0 or the last argument error
-// (16, 21 or 22). Also sets configDir, payloadDir and derives binaryDir again.
-int parseOptions(RunOptions& options, int argc, char** argv);
+// (16, 21 or 22). Also sets the configuration and payload folders as given and derives
+// the program's folder again.
+int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv);
 
 // Validates a WWN (16 hexadecimal digits, or eight colon-separated pairs) and
 // rewrites it into 16 upper-case digits. Returns 1 when valid, 0 otherwise.
 int isValidWwn(std::string& wwn);
 
-// Fills binaryDir from the program's own file name, cut after its last separator;
-// "." plus separator when the name is longer than nameLimit or cannot be had.
-void deriveBinaryDir(const char* programArgument, std::size_t nameLimit);
+// The program's folder from its own file name, cut after its last separator; "." plus
+// separator when the name is longer than nameLimit or cannot be had.
+FixedText<221> deriveBinaryDir(const char* programArgument, std::size_t nameLimit);
 
 void displayHelp();
 void displayVersion();

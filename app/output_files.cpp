@@ -29,26 +29,26 @@ bool isDefaultOutputName(const RunOptions& options) {
 
 } // namespace
 
-void defineDirectoryPaths() {
-    if (!configDir.empty())
-        configDir = withoutQuotes(configDir.view());
+void defineDirectoryPaths(RunPaths& paths) {
+    if (!paths.configDir.empty())
+        paths.configDir = withoutQuotes(paths.configDir.view());
     else
-        configDir = binaryDir.view();
-    if (!payloadDir.empty())
-        payloadDir = withoutQuotes(payloadDir.view());
+        paths.configDir = paths.binaryDir.view();
+    if (!paths.payloadDir.empty())
+        paths.payloadDir = withoutQuotes(paths.payloadDir.view());
     else
-        payloadDir = binaryDir.str() + "common";
-    endWithSeparator(configDir);
-    endWithSeparator(payloadDir);
+        paths.payloadDir = paths.binaryDir.str() + "common";
+    endWithSeparator(paths.configDir);
+    endWithSeparator(paths.payloadDir);
     debugPrint("\n[defineDirectoryPaths]\n");
-    debugPrint("Binary  Dir     = %s\n", binaryDir.c_str());
-    debugPrint("Payload Dir     = %s\n", payloadDir.c_str());
-    debugPrint("Config Dir      = %s\n\n", configDir.c_str());
+    debugPrint("Binary  Dir     = %s\n", paths.binaryDir.c_str());
+    debugPrint("Payload Dir     = %s\n", paths.payloadDir.c_str());
+    debugPrint("Config Dir      = %s\n\n", paths.configDir.c_str());
 }
 
-void defineTempFile() {
-    tempFile = binaryDir.str() + "temp.log";
-    debugPrint("Temp File       = %s\n", tempFile.c_str());
+void defineTempFile(RunPaths& paths) {
+    paths.tempFile = paths.binaryDir.str() + "temp.log";
+    debugPrint("Temp File       = %s\n", paths.tempFile.c_str());
 }
 
 namespace {
@@ -107,17 +107,17 @@ std::string createMARLODir(const char* variable, bool create) {
     return path.str();
 }
 
-void tavCNAFIDLogPaths(bool createDir) {
-    primaryFidLog = createMARLODir("ProgramFiles", createDir);
-    secondaryFidLog = createMARLODir("PROGRAMFILES(x86)", false);
-    if (!secondaryFidLog.empty() && !platform::fileExists(secondaryFidLog.str())) {
-        debugPrint("Secondary log %s does not exist\n", secondaryFidLog.c_str());
+void tavCNAFIDLogPaths(SoftVpd& vpd, bool createDir) {
+    vpd.primaryPath = createMARLODir("ProgramFiles", createDir);
+    vpd.secondaryPath = createMARLODir("PROGRAMFILES(x86)", false);
+    if (!vpd.secondaryPath.empty() && !platform::fileExists(vpd.secondaryPath.str())) {
+        debugPrint("Secondary log %s does not exist\n", vpd.secondaryPath.c_str());
         debugPrint("Resetting secondary log path to null\n");
-        secondaryFidLog.clear();
+        vpd.secondaryPath.clear();
     }
     debugPrint("\n[tavCNAFIDLogPaths]\n");
-    debugPrint("Pri FID Log = %s\n", primaryFidLog.c_str());
-    debugPrint("Sec FID Log = %s\n", secondaryFidLog.c_str());
+    debugPrint("Pri FID Log = %s\n", vpd.primaryPath.c_str());
+    debugPrint("Sec FID Log = %s\n", vpd.secondaryPath.c_str());
 }
 
 namespace {

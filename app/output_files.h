@@ -2,19 +2,21 @@
 // and XML output files.
 #pragma once
 
+#include "catalog/soft_vpd_file.h"
 #include "common/run_state.h"
 
 #include <cstdio>
 #include <string>
 
-// Settles configDir and payloadDir (each ending in the separator) and reports them.
-void defineDirectoryPaths();
-// temporary file := binaryDir + "temp.log"; reported only.
-void defineTempFile();
-// Fills the primary and secondary soft VPD log paths; with createDir, creates the
+// Settles the configuration and payload folders (each ending in the separator) and
+// reports them.
+void defineDirectoryPaths(RunPaths& paths);
+// temporary file := program folder + "temp.log"; reported only.
+void defineTempFile(RunPaths& paths);
+// Fills the primary and secondary soft VPD file paths; with createDir, creates the
 // utility's directory under the program-files directory when it is missing (only runs
 // that use the soft VPD files ask for that).
-void tavCNAFIDLogPaths(bool createDir = true);
+void tavCNAFIDLogPaths(SoftVpd& vpd, bool createDir = true);
 // "<program-files folder>/Tavrel/marlo": the soft VPD folder, which also holds the run
 // lock; empty when the system names no program-files folder.
 std::string primaryMarloFolder();

@@ -26,13 +26,13 @@
 
 #include <cstdio>
 #include <cctype>
-#include <memory>
+#include <vector>
 #include <string>
 #include <string_view>
 
-std::int32_t updateStatus() {
-    const RunTally& t = runTally;
-    if (const std::int32_t precondition = preconditionStatus(t, hbaListHead != nullptr, true); precondition != 0)
+std::int32_t updateStatus(const RunContext& run) {
+    const RunTally& t = run.tally;
+    if (const std::int32_t precondition = preconditionStatus(t, !run.adapters.empty(), true); precondition != 0)
         return precondition;
     if (t.updateFailures > 0 && t.updateAttempts == t.updateFailures)
         return 2;
@@ -47,9 +47,9 @@ std::int32_t updateStatus() {
     return 0;
 }
 
-std::int32_t inventoryStatus() {
-    const RunTally& t = runTally;
-    if (const std::int32_t precondition = preconditionStatus(t, hbaListHead != nullptr, false); precondition != 0)
+std::int32_t inventoryStatus(const RunContext& run) {
+    const RunTally& t = run.tally;
+    if (const std::int32_t precondition = preconditionStatus(t, !run.adapters.empty(), false); precondition != 0)
         return precondition;
     if (t.devicesIncomplete > 0 && t.devicesListed == t.devicesIncomplete)
         return 3;
@@ -60,66 +60,65 @@ std::int32_t inventoryStatus() {
     return 0;
 }
 
-void writeInventory(const RunOptions& options) {
-    writeInventoryDocument(options, preconditionStatus(runTally, hbaListHead != nullptr, false),
-                           selectedAdapters(options));
+void writeInventory(RunContext& run) {
+    writeInventoryDocument(run, preconditionStatus(run.tally, !run.adapters.empty(), false),
+                           selectedAdapters(run));
 }
 
-ExecutionSummary writeExecution(const RunOptions& options) {
-    const std::int32_t precondition = preconditionStatus(runTally, hbaListHead != nullptr, true);
-    const bool opened = openExecutionDocument(options, precondition);
+ExecutionSummary writeExecution(RunContext& run) {
+    const std::int32_t precondition = preconditionStatus(run.tally, !run.adapters.empty(), true);
+    const bool opened = openExecutionDocument(run, precondition);
     ExecutionSummary summary;
     if (precondition == 0)
-        summary = runExecution(options, writeExecutionDevice);
-    closeExecutionDocument(options, opened, summary.selectionMatched, summary.rebootRequired);
+        summary = runExecution(run, writeExecutionDevice);
+    closeExecutionDocument(run, opened, summary.selectionMatched, summary.rebootRequired);
     return summary;
 }
 
-void assignGroupNumbers() {
+void assignGroupNumbers(AdapterList& adapters) {
     std::uint32_t group = 0;
-    for (HbaEntry* e = hbaListHead; e != nullptr; e = e->next) {
-        if (e->groupNumber != HBA_GROUP_NONE)
+    for (std::size_t i = 0; i < adapters.size(); ++i) {
+        const HbaEntry& e = adapters[i];
+        if (e.groupNumber != HBA_GROUP_NONE)
             continue;
-        for (HbaEntry* other = e; other != nullptr; other = other->next) {
-            if (other->groupNumber == HBA_GROUP_NONE && other->busNumber == e->busNumber &&
-                other->domain == e->domain && equalsIgnoreCase(other->serialNumber.view(), e->serialNumber.view()))
-                other->groupNumber = group;
+        for (std::size_t j = i; j < adapters.size(); ++j) {
+            HbaEntry& other = adapters[j];
+            if (other.groupNumber == HBA_GROUP_NONE && other.busNumber == e.busNumber &&
+                other.domain == e.domain && equalsIgnoreCase(other.serialNumber.view(), e.serialNumber.view()))
+                other.groupNumber = group;
         }
         ++group;
     }
 }
 
-namespace {
-// Why the last XML document did not reach its file whole, or empty.
-std::string documentFailure;
-} // namespace
-
-void exitUtility(RunOptions& options) {
+std::string exitUtility(RunContext& run) {
     debugPrint("\n[Exiting]\n");
-    if (hbaListHead != nullptr) {
+    std::string documentFailure;
+    if (!run.adapters.empty()) {
         debugPrint("Freeing HBA List\n");
-        freeHbaList();
+        run.adapters.clear();
     }
-    if (configListHead != nullptr) {
+    if (!run.configs.empty()) {
         debugPrint("Freeing Config List\n");
-        freeConfigList();
+        run.configs.clear();
     }
     if (outputFile() != nullptr) {
-        debugPrint("Closing output file = %s\n", options.outputFile.c_str());
+        debugPrint("Closing output file = %s\n", run.options.outputFile.c_str());
         documentFailure = closeOutputFile();
     }
-    if (familyIdListHead != nullptr) {
+    if (!run.families.groups.empty()) {
         debugPrint("Freeing Family ID List\n");
-        freeFamilyIdTable();
+        run.families.groups.clear();
     }
     // Adapters point into the soft VPD list; it goes after them, without a message,
     // as does the payload catalogue.
-    freeCNAVpdList();
-    freePayloadList();
+    run.softVpd.entries.clear();
+    run.payloads.clear();
     if (debugFile() != nullptr)
-        debugPrint("Closing debug file = %s\n", options.debugFile.c_str());
+        debugPrint("Closing debug file = %s\n", run.options.debugFile.c_str());
     displayTime();
     closeDebugFile();
+    return documentFailure;
 }
 
 namespace {
@@ -129,20 +128,20 @@ namespace {
 // run's own result, so that a cut document is never taken for success. A debug log
 // that fails only says so on standard error: it narrates, the document and the status
 // are the outcome.
-int closeRun(RunOptions& options, int result) {
-    exitUtility(options);
+int closeRun(RunContext& run, int result) {
+    const std::string documentFailure = exitUtility(run);
     if (documentFailure.empty())
         return result;
     std::fprintf(stderr,
                  "winmarlo: the XML document %s could not be written completely (%s); "
                  "exit status 14\n",
-                 options.outputFile.c_str(), documentFailure.c_str());
+                 run.options.outputFile.c_str(), documentFailure.c_str());
     std::fflush(stderr);
-    documentFailure.clear();
     return 14;
 }
 
-int runImageQuery(RunOptions& options) {
+int runImageQuery(RunContext& run) {
+    const RunOptions& options = run.options;
     std::uint32_t extType = 0;
     if (isValidFileExtension(options.imageFile.c_str(), &extType, EXT_MODE_ANY) != 0) {
         debugPrint("OPEN_FILE_ERROR - Invalid extension. Image file = %s, Status = %d\n",
@@ -158,91 +157,92 @@ int runImageQuery(RunOptions& options) {
     }
     std::printf("%s\n", record.decodedVersion.c_str());
     std::fflush(stdout);
-    return closeRun(options, 0);
+    return closeRun(run, 0);
 }
 
 // The discovery phase shared by inventory and execution, in its fixed order: the soft
 // VPD list, the family-ID table, the adapter list and its groups, the configuration
 // files, the selection of adapters, and the initial report.
-void discoverAndSelect() {
-    createCNAVpdList();
-    makeFamilyIdTable();
-    makeHbaList();
-    assignGroupNumbers();
+void discoverAndSelect(RunContext& run) {
+    createCNAVpdList(run.softVpd);
+    makeFamilyIdTable(run.families);
+    makeHbaList(run);
+    assignGroupNumbers(run.adapters);
     int listStatus = 0;
-    CluImage* names = makeFileNameList(configDir.c_str(), &listStatus, FILE_LIST_CONFIG);
+    const std::vector<std::string> names =
+        makeFileNameList(run.paths.configDir.c_str(), &listStatus, FILE_LIST_CONFIG);
     if (listStatus == 0) {
         int readStatus = 0;
-        readConfigFiles(names, &readStatus);
+        readConfigFiles(run.paths.configDir.c_str(), names, &readStatus, run.configs, run.tally);
         // What was taken from the package, for support staff reading why an adapter
         // was or was not matched.
-        printConfigEntries(configListHead);
+        printConfigEntries(run.configs);
     }
-    freeFileNameList(names);
-    assignConfigEntries();
-    printHbaReport("\n[Initial HBA Configuration]\n");
+    assignConfigEntries(run.adapters, run.configs, run.families, run.tally);
+    printHbaReport(run.adapters, "\n[Initial HBA Configuration]\n");
 }
 
 } // namespace
 
-int runUtility(int argc, char** argv) {
-    auto options = std::make_unique<RunOptions>();
-    const int status = parseOptions(*options, argc, argv);
-    const int fileStatus = openOutputFiles(*options);
+int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
+    RunOptions& options = run.options;
+    const int status = parseStatus;
+    setConsoleEcho(options.outputTargets);
+    const int fileStatus = openOutputFiles(options);
 
     echoCommandLine(argc, argv);
     displayTime();
     displayUtilityName();
     displayUtilityVersion();
-    defineTempFile();
+    defineTempFile(run.paths);
     // Only runs that go on to use the soft VPD files make the utility's folder.
-    tavCNAFIDLogPaths(status == 0 && fileStatus == 0 &&
-                      (options->mode == Inventory || options->mode == Execution));
-    defineDirectoryPaths();
+    tavCNAFIDLogPaths(run.softVpd, status == 0 && fileStatus == 0 &&
+                                       (options.mode == Inventory || options.mode == Execution));
+    defineDirectoryPaths(run.paths);
     if (!dfcLoadProblem().empty())
         debugPrint("%s; running as on a system without adapters\n", dfcLoadProblem().c_str());
 
-    if (options->mode == Help) {
+    if (options.mode == Help) {
         displayHelp();
-        return closeRun(*options, 0);
+        return closeRun(run, 0);
     }
     if (status != 0 || fileStatus != 0) {
         const int result = status != 0 ? status : fileStatus;
         writeFailureDocument(MESSAGE_KIND_INVENTORY, result);
-        return closeRun(*options, result);
+        return closeRun(run, result);
     }
-    if (options->mode == Version) {
+    if (options.mode == Version) {
         displayVersion();
-        return closeRun(*options, 0);
+        return closeRun(run, 0);
     }
-    if (options->mode == ImageQuery)
-        return runImageQuery(*options);
+    if (options.mode == ImageQuery)
+        return runImageQuery(run);
 
     // A polite stop (Ctrl-C, SIGTERM) of an execution never cuts a flash short: it
     // only ends the Device loop between adapters. An inventory may stop at once.
-    if (options->mode == Execution)
+    if (options.mode == Execution)
         platform::installStopHandler();
-    discoverAndSelect();
+    discoverAndSelect(run);
     std::int32_t result = 0;
-    if (options->mode == Inventory) {
-        writeInventory(*options);
-        result = inventoryStatus();
+    if (options.mode == Inventory) {
+        writeInventory(run);
+        result = inventoryStatus(run);
     } else {
         int listStatus = 0;
-        CluImage* names = makeFileNameList(payloadDir.c_str(), &listStatus, FILE_LIST_PAYLOAD);
+        const std::vector<std::string> names =
+            makeFileNameList(run.paths.payloadDir.c_str(), &listStatus, FILE_LIST_PAYLOAD);
         if (listStatus == 0) {
             int payloadStatus = 0;
-            makePayloadList(names, &payloadStatus);
+            makePayloadList(run.paths.payloadDir.c_str(), names, &payloadStatus, run.payloads, run.tally);
         }
-        freeFileNameList(names);
         // Nothing is downloaded that the soft VPD files could not record.
-        softVpdWriteBlocked = checkCNAVPDFilesReplaceable() != 0;
-        const std::uint32_t untouched = writeExecution(*options).untouched;
-        printResultReport();
-        result = updateStatus();
+        run.softVpdWriteBlocked = checkCNAVPDFilesReplaceable(run.softVpd) != 0;
+        const std::uint32_t untouched = writeExecution(run).untouched;
+        printResultReport(run.adapters);
+        result = updateStatus(run);
         if (untouched > 0) {
             // Adapters left as they were are updates not done.
-            result = runTally.updateAttempts > runTally.updateFailures ? 4 : 2;
+            result = run.tally.updateAttempts > run.tally.updateFailures ? 4 : 2;
             std::fprintf(stderr,
                          "winmarlo: stopped on request after the adapter in progress; "
                          "%u adapter(s) not updated\n",
@@ -251,16 +251,16 @@ int runUtility(int argc, char** argv) {
         }
         // A family that was not recorded is an update not done: the next run would
         // flash the card again. Nothing changed in the list when the files were blocked.
-        if (!softVpdWriteBlocked && updateCNAVPDFile() != 0 && (result == 0 || result == 1))
+        if (!run.softVpdWriteBlocked && updateCNAVPDFile(run.softVpd) != 0 && (result == 0 || result == 1))
             result = result == 0 ? 4 : 2;
-        updateRollBack();
+        updateRollBack(run);
     }
     if (!flushOutputFile()) {
         debugPrint("ERROR - The XML document could not be written completely. File = %s\n",
-                   options->outputFile.c_str());
+                   options.outputFile.c_str());
         result = 14;
     }
     debugPrint("\n[Return Code]\n");
     debugPrint("Return Status = %d\n", result);
-    return closeRun(*options, result);
+    return closeRun(run, result);
 }

@@ -2,27 +2,31 @@
 // the execution (update/) to the documents (report/).
 #pragma once
 
-#include "common/run_state.h"
+#include "run/run_context.h"
 #include "update/execution.h"
 
 #include <cstdint>
 
-// Parses the options, opens the files, runs the mode; returns the result code.
-int runUtility(int argc, char** argv);
+#include <string>
+
+// Runs the mode the parsed options ask for (parseStatus: what the parser returned):
+// opens the files, discovers, runs; returns the result code.
+int runUtility(RunContext& run, int parseStatus, int argc, char** argv);
 
 // Result codes of an execution and of an inventory run, from the run counters.
-std::int32_t updateStatus();
-std::int32_t inventoryStatus();
+std::int32_t updateStatus(const RunContext& run);
+std::int32_t inventoryStatus(const RunContext& run);
 
 // Writes the inventory document of the run's adapters.
-void writeInventory(const RunOptions& options);
+void writeInventory(RunContext& run);
 // Runs the execution and writes its document, each Device as its adapter finishes;
 // returns the run-level results.
-ExecutionSummary writeExecution(const RunOptions& options);
+ExecutionSummary writeExecution(RunContext& run);
 
 // Numbers the adapters that share one physical card (same serial number, bus and
 // domain) with one group number, 0, 1, 2 ... in list order.
-void assignGroupNumbers();
+void assignGroupNumbers(AdapterList& adapters);
 
-// Releases the lists and closes the output and debug files.
-void exitUtility(RunOptions& options);
+// Releases the lists and closes the output and debug files. Returns the empty text
+// when the XML document reached its file whole, else why not.
+std::string exitUtility(RunContext& run);

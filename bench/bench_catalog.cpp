@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -36,13 +38,14 @@ std::string configFolder(int records) {
 
 void BM_ReadConfigFiles(benchmark::State& state) {
     const std::string dir = configFolder(int(state.range(0)));
-    configDir = dir; // the reader opens each listed name in the configuration directory
     for (auto _ : state) {
         int status = 0;
-        CluImage* files = makeFileNameList(dir.c_str(), &status, FILE_LIST_CONFIG);
-        benchmark::DoNotOptimize(readConfigFiles(files, &status));
-        freeConfigList();
-        freeFileNameList(files);
+        const std::vector<std::string> files =
+            makeFileNameList(dir.c_str(), &status, FILE_LIST_CONFIG);
+        ConfigList configs;
+        RunTally tally;
+        readConfigFiles(dir.c_str(), files, &status, configs, tally);
+        benchmark::DoNotOptimize(configs.data());
     }
     state.SetItemsProcessed(std::int64_t(state.iterations()) * state.range(0));
 }
@@ -65,8 +68,8 @@ std::string vpdFile(int lines) {
 void BM_ReadSoftVpdFile(benchmark::State& state) {
     const std::string path = vpdFile(int(state.range(0)));
     for (auto _ : state) {
-        benchmark::DoNotOptimize(readCNAVpdFile(path.c_str(), VPD_PRIMARY));
-        freeCNAVpdList();
+        SoftVpd vpd;
+        benchmark::DoNotOptimize(readCNAVpdFile(vpd, path.c_str(), VPD_PRIMARY));
     }
     state.SetItemsProcessed(std::int64_t(state.iterations()) * state.range(0));
 }

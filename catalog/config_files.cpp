@@ -4,7 +4,6 @@
 // directory scan.
 #include "catalog/config_files.h"
 
-#include "common/run_state.h"
 #include "image/file_extension.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
@@ -18,13 +17,7 @@
 #include <string_view>
 #include <vector>
 
-ConfigEntry* configListHead = nullptr;
-
 namespace {
-
-// Owner of the configuration records; a list so that the records never move while
-// adapters and the links point at them.
-std::list<ConfigEntry> g_configEntries;
 
 // Line lengths of a record: the first line, and each of the four lines after it.
 constexpr std::size_t kFirstLineMax = 127;
@@ -91,7 +84,8 @@ enum class RecordEnd { NextRecord, StopFile };
 
 // Reads lines 2 to 5 of a record whose device id is known. These lines are neither
 // tokenised nor checked for comments.
-RecordEnd readRecordTail(std::FILE* file, std::uint32_t deviceId, const char* fileName) {
+RecordEnd readRecordTail(std::FILE* file, std::uint32_t deviceId, const char* fileName,
+                         ConfigList& list, RunTally& tally) {
     std::uint32_t ids[3] = {};
     std::string line;
     std::string value;
@@ -122,11 +116,11 @@ RecordEnd readRecordTail(std::FILE* file, std::uint32_t deviceId, const char* fi
     }
     if (isTooLong(value, "family_id"))
         return RecordEnd::NextRecord;
-    addConfigEntry(deviceId, ids[0], ids[1], ids[2], value.c_str(), fileName);
+    addConfigEntry(list, tally, deviceId, ids[0], ids[1], ids[2], value.c_str(), fileName);
     return RecordEnd::NextRecord;
 }
 
-void readConfigFile(std::FILE* file, const char* fileName) {
+void readConfigFile(std::FILE* file, const char* fileName, ConfigList& list, RunTally& tally) {
     std::string line;
     std::string value;
     while (readLine(file, kFirstLineMax, line)) {
@@ -148,7 +142,7 @@ void readConfigFile(std::FILE* file, const char* fileName) {
             debugPrint("Error: pci_id value not in hex format!\n\n");
             continue;
         }
-        if (readRecordTail(file, deviceId, fileName) == RecordEnd::StopFile)
+        if (readRecordTail(file, deviceId, fileName, list, tally) == RecordEnd::StopFile)
             return;
     }
 }
@@ -171,20 +165,20 @@ bool listedBefore(const std::string& a, const std::string& b) {
 
 } // namespace
 
-CluImage* makeFileNameList(const char* directory, int* status, int kind) {
+std::vector<std::string> makeFileNameList(const char* directory, int* status, int kind) {
     *status = 1;
     debugPrint("\n[makeFileNameList]\n");
+    std::vector<std::string> listed;
     std::optional<std::vector<std::string>> names;
     try {
         names = platform::listDirectory(directory != nullptr ? directory : "");
     } catch (const std::bad_alloc&) {
-        return nullptr;
+        return listed;
     }
     if (!names)
-        return nullptr;
+        return listed;
     std::sort(names->begin(), names->end(), listedBefore);
     *status = 0;
-    CluImage* head = nullptr;
     for (const std::string& name : *names) {
         if (name == "." || name == "..")
             continue;
@@ -204,30 +198,21 @@ CluImage* makeFileNameList(const char* directory, int* status, int kind) {
             debugPrint("The file name is longer than expected.\n");
             continue;
         }
-        CluImage* record = new (std::nothrow) CluImage();
-        if (record == nullptr) {
+        try {
+            listed.push_back(name);
+        } catch (const std::bad_alloc&) {
             debugPrint("Skipping file = %s\n", name.c_str());
             debugPrint("Could not allocate memory.\n");
-            continue;
         }
-        record->filename = name;
-        record->next = head;
-        head = record;
     }
-    return head;
+    // Newest first: the reverse of the enumeration order.
+    std::reverse(listed.begin(), listed.end());
+    return listed;
 }
 
-void freeFileNameList(CluImage* head) {
-    while (head != nullptr) {
-        CluImage* next = head->next;
-        delete head;
-        head = next;
-    }
-}
-
-std::FILE* openConfigFile(const char* name, int* status) {
+std::FILE* openConfigFile(const char* configDir, const char* name, int* status) {
     // The directory text already ends in a separator; the doubled one is harmless.
-    const std::string path = configDir.str() + platform::kPathSeparator + name;
+    const std::string path = std::string(configDir) + platform::kPathSeparator + name;
     debugPrint("Attempting to open = %s\n", path.c_str());
     std::FILE* file = std::fopen(path.c_str(), "r");
     if (file == nullptr) {
@@ -237,26 +222,26 @@ std::FILE* openConfigFile(const char* name, int* status) {
     return file;
 }
 
-ConfigEntry* readConfigFiles(const CluImage* fileList, int* status) {
+void readConfigFiles(const char* configDir, const std::vector<std::string>& fileNames, int* status,
+                     ConfigList& list, RunTally& tally) {
     debugPrint("\n[Reading Configuration Files]\n");
-    if (fileList == nullptr) {
+    if (fileNames.empty()) {
         *status = 1;
-        return configListHead;
+        return;
     }
     *status = 0;
-    for (const CluImage* record = fileList; record != nullptr; record = record->next) {
-        const char* name = record->filename.c_str();
-        ++runTally.configFilesRead;
+    for (const std::string& fileName : fileNames) {
+        const char* name = fileName.c_str();
+        ++tally.configFilesRead;
         debugPrint("\nOpening file = %s\n", name);
-        std::FILE* file = openConfigFile(name, status);
+        std::FILE* file = openConfigFile(configDir, name, status);
         if (file == nullptr)
             continue;
         *status = 0;
-        readConfigFile(file, name);
+        readConfigFile(file, name, list, tally);
         debugPrint("Closing = %s\n", name);
         std::fclose(file);
     }
-    return configListHead;
 }
 
 int getKeyValue(const char* line, const char* key, std::string& valueOut, char delimiter) {
@@ -297,10 +282,11 @@ int parseHexId(std::uint32_t* out, const char* text) {
     return *out != 0 ? 0 : 1;
 }
 
-int addConfigEntry(std::uint32_t deviceId, std::uint32_t vendorId, std::uint32_t subSystemId,
-                   std::uint32_t subVendorId, const char* familyId, const char* fileName) {
-    ++runTally.configEntriesValid;
-    for (const ConfigEntry& e : g_configEntries) {
+int addConfigEntry(ConfigList& list, RunTally& tally, std::uint32_t deviceId, std::uint32_t vendorId,
+                   std::uint32_t subSystemId, std::uint32_t subVendorId, const char* familyId,
+                   const char* fileName) {
+    ++tally.configEntriesValid;
+    for (const ConfigEntry& e : list) {
         if (e.deviceId != deviceId || e.vendorId != vendorId || e.subSystemId != subSystemId ||
             e.subVendorId != subVendorId)
             continue;
@@ -321,7 +307,7 @@ int addConfigEntry(std::uint32_t deviceId, std::uint32_t vendorId, std::uint32_t
     }
     ConfigEntry* entry = nullptr;
     try {
-        entry = &g_configEntries.emplace_back();
+        entry = &list.emplace_back();
     } catch (const std::bad_alloc&) {
         return 1;
     }
@@ -331,32 +317,23 @@ int addConfigEntry(std::uint32_t deviceId, std::uint32_t vendorId, std::uint32_t
     entry->subVendorId = subVendorId;
     entry->familyId = familyId;
     entry->fileName = fileName != nullptr ? fileName : "";
-    if (configListHead == nullptr) {
-        configListHead = entry;
-    } else {
-        ConfigEntry* tail = &*std::prev(g_configEntries.end(), 2);
-        tail->next = entry;
-        entry->prev = tail;
-    }
     return 0;
 }
 
-void printConfigEntries(const ConfigEntry* head) {
+void printConfigEntries(const ConfigList& list) {
     debugPrint("\n");
     debugPrint("\n[Discovered Configuration Entries]\n");
     int number = 1;
-    for (const ConfigEntry* e = head; e != nullptr; e = e->next, ++number) {
+    for (const ConfigEntry& entry : list) {
+        const ConfigEntry* e = &entry;
         debugPrint("\nConfiguration #%d\n", number);
         debugPrint("--- deviceId    = %X\n", e->deviceId);
         debugPrint("--- vendorId    = %X\n", e->vendorId);
         debugPrint("--- subSystemId = %X\n", e->subSystemId);
         debugPrint("--- subVendorId = %X\n", e->subVendorId);
         debugPrint("--- family      = %s\n", e->familyId.c_str());
+        ++number;
     }
     debugPrint("\n");
 }
 
-void freeConfigList() {
-    g_configEntries.clear();
-    configListHead = nullptr;
-}

@@ -1,14 +1,15 @@
 // Configuration files: the directory scan that lists configuration and payload file
-// names, and the reader that turns configuration records into the process-wide list
+// names, and the reader that turns configuration records into the run's list
 // of ConfigEntry records.
 #pragma once
 
 #include "common/fixed_text.h"
-#include "image/clu_image.h"
+#include "common/run_state.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // One adapter model named by its four PCI ids, and the family ID it is to run.
 struct ConfigEntry {
@@ -18,12 +19,10 @@ struct ConfigEntry {
     std::uint32_t subVendorId = 0; // "subven_id"
     FixedText<32> familyId;        // as written in the file, not validated
     FixedText<32> fileName;        // the configuration file the record came from
-    ConfigEntry* next = nullptr;
-    ConfigEntry* prev = nullptr;
 };
 
-// Head of the configuration list in reading order; null while it is empty.
-extern ConfigEntry* configListHead;
+// The configuration records of a run, in reading order.
+using ConfigList = std::vector<ConfigEntry>;
 
 // Kinds of makeFileNameList.
 constexpr int FILE_LIST_CONFIG = 0;
@@ -37,20 +36,17 @@ constexpr std::size_t CONFIG_VALUE_MAX = 15;
 // directory is enumerated in name order, letters compared without regard to case (as
 // a Windows folder lists them), on every platform, so that one package gives one
 // result everywhere.
-// Only `filename` of each record is filled. status becomes 1 when the directory could
-// not be searched, 0 once the search started. The caller frees the list.
-CluImage* makeFileNameList(const char* directory, int* status, int kind);
+// status becomes 1 when the directory could not be searched, 0 once the search started.
+std::vector<std::string> makeFileNameList(const char* directory, int* status, int kind);
 
-// Releases a list made by makeFileNameList.
-void freeFileNameList(CluImage* head);
-
-// Reads every listed file (from configDir) into the configuration list and returns its
-// head. status: 1 for an absent list, 18 after a file that could not be opened, 0 after
-// one that could.
-ConfigEntry* readConfigFiles(const CluImage* fileList, int* status);
+// Reads every listed file of configDir (which ends in a separator) into the list,
+// counting files and valid records. status: 1 for an empty list, 18 after a file that
+// could not be opened, 0 after one that could.
+void readConfigFiles(const char* configDir, const std::vector<std::string>& fileNames, int* status,
+                     ConfigList& list, RunTally& tally);
 
 // Opens configDir + separator + name for text reading; null (status 18) on failure.
-std::FILE* openConfigFile(const char* name, int* status);
+std::FILE* openConfigFile(const char* configDir, const char* name, int* status);
 
 // Finds key in line, then the first delimiter after it, and copies the value behind it
 // (leading spaces skipped) up to a blank, ';', CR, LF or the end. Returns 0 with the
@@ -65,11 +61,10 @@ int parseHexId(std::uint32_t* out, const char* text);
 // the first record for a model wins. A later record that gives the model another family
 // ID is reported (debug file and standard error) with both files' names. Returns 0, or
 // 1 when memory could not be had.
-int addConfigEntry(std::uint32_t deviceId, std::uint32_t vendorId, std::uint32_t subSystemId,
-                   std::uint32_t subVendorId, const char* familyId, const char* fileName = "");
+int addConfigEntry(ConfigList& list, RunTally& tally, std::uint32_t deviceId, std::uint32_t vendorId,
+                   std::uint32_t subSystemId, std::uint32_t subVendorId, const char* familyId,
+                   const char* fileName = "");
 
 // Writes the list to the debug log.
-void printConfigEntries(const ConfigEntry* head);
+void printConfigEntries(const ConfigList& list);
 
-// Releases the configuration list; the head becomes null.
-void freeConfigList();

@@ -22,12 +22,12 @@ void setAdapterFamilyId(HbaEntry* adapter, const char* text) {
     adapter->inventoryBcVersion = text;
 }
 
-int isValidFamilyID(HbaEntry* adapter, const char* familyId) {
+int isValidFamilyID(const FamilyIdTable& families, HbaEntry* adapter, const char* familyId) {
     debugPrint("\n[isValidFamilyID]\n");
     if (adapter == nullptr || familyId == nullptr || familyId[0] == '\0')
         return 0;
     debugPrint("Searching for FamilyID = %s\n", familyId);
-    const FamilyIdGroup* group = findFamilyIdGroup(familyId);
+    const FamilyIdGroup* group = findFamilyIdGroup(families, familyId);
     if (group == nullptr) {
         debugPrint("FamilyID not found. Could not verify that this familyID is invalid.\n");
         return 2;
@@ -56,7 +56,7 @@ int isValidFamilyID(HbaEntry* adapter, const char* familyId) {
     return adapter->fwVersion == row->fwVersion.view() ? 1 : 0;
 }
 
-void assignAdapterFFV(HbaEntry* adapter) {
+void assignAdapterFFV(const FamilyIdTable& families, HbaEntry* adapter) {
     if (adapter == nullptr || adapter->ffvSupported == 0)
         return;
     debugPrint("\n[assignAdapterFFV]\n");
@@ -75,7 +75,7 @@ void assignAdapterFFV(HbaEntry* adapter) {
         debugPrint("Invalid familyID FFV entry detected! Setting to %s.\n", kNullFamilyId);
         adapter->ffv = kNullFamilyId;
     } else {
-        switch (isValidFamilyID(adapter, adapter->ffv.c_str())) {
+        switch (isValidFamilyID(families, adapter, adapter->ffv.c_str())) {
         case 1:
             debugPrint("Assigned familyID FFV entry is valid = %s\n", adapter->ffv.c_str());
             break;
@@ -90,14 +90,16 @@ void assignAdapterFFV(HbaEntry* adapter) {
     }
 }
 
-void assignSoftVPDFromLocation(std::uint8_t location, HbaEntry* adapter) {
+void assignSoftVPDFromLocation(const FamilyIdTable& families, SoftVpd& vpd, std::uint8_t location,
+                               HbaEntry* adapter) {
     if (adapter == nullptr)
         return;
     const FixedText<32>& key =
         isNicEntry(*adapter) || isIscsiEntry(*adapter) ? adapter->mac : adapter->wwpn;
     debugPrint("\n[assignSoftVPDFromLocation]\n");
     const bool legacy = isLegacyEntry(*adapter);
-    for (VPDEntry* entry = vpdListHead; entry != nullptr; entry = entry->next) {
+    for (VPDEntry& each : vpd.entries) {
+        VPDEntry* entry = &each;
         if (entry->location != location)
             continue;
         const bool matches = entry->address == key.view() &&
@@ -110,7 +112,7 @@ void assignSoftVPDFromLocation(std::uint8_t location, HbaEntry* adapter) {
         }
         debugPrint("Found a %s entry.\n", kSoftVpdFileName);
         adapter->familyEntry = entry;
-        if (isValidFamilyID(adapter, entry->fid_ver.c_str()) != 0) {
+        if (isValidFamilyID(families, adapter, entry->fid_ver.c_str()) != 0) {
             setAdapterFamilyId(adapter, entry->fid_ver.c_str());
             debugPrint("Assigned familyID %s entry is valid = %s\n", kSoftVpdFileName,
                        adapter->familyId.c_str());
@@ -127,22 +129,22 @@ void assignSoftVPDFromLocation(std::uint8_t location, HbaEntry* adapter) {
     adapter->familyEntry = nullptr;
 }
 
-void assignFamilyID(HbaEntry* adapter) {
+void assignFamilyID(const FamilyIdTable& families, SoftVpd& vpd, HbaEntry* adapter) {
     if (adapter == nullptr)
         return;
     debugPrint("\n[assignFamilyID]\n");
     debugPrint("Adapter              = %d\n", int(adapter->adapterNumber));
     debugPrint("CurrentHba fwVersion = %s\n", adapter->fwVersion.c_str());
     debugPrint("CurrentHba bcVersion = %s\n", adapter->bcVersion.c_str());
-    assignSoftVPDFromLocation(VPD_PRIMARY, adapter);
+    assignSoftVPDFromLocation(families, vpd, VPD_PRIMARY, adapter);
     if (adapter->familyEntry == nullptr) {
-        assignSoftVPDFromLocation(VPD_SECONDARY, adapter);
+        assignSoftVPDFromLocation(families, vpd, VPD_SECONDARY, adapter);
         return;
     }
     if (!(adapter->familyId == kNullFamilyId))
         return;
     VPDEntry* primary = adapter->familyEntry;
-    assignSoftVPDFromLocation(VPD_SECONDARY, adapter);
+    assignSoftVPDFromLocation(families, vpd, VPD_SECONDARY, adapter);
     if (adapter->familyEntry == nullptr || adapter->familyId == kNullFamilyId)
         adapter->familyEntry = primary;
 }

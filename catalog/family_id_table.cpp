@@ -6,10 +6,8 @@
 #include "log/debug_log.h"
 
 #include <cstring>
-#include <list>
+#include <iterator>
 #include <new>
-
-FamilyIdGroup* familyIdListHead = nullptr;
 
 namespace {
 
@@ -100,76 +98,60 @@ constexpr FamilyRelease kFamilies[] = {
 };
 // clang-format on
 
-// Owners of the built table; lists, so the records never move while others point at them.
-std::list<FamilyIdGroup> g_groups;
-std::list<FamilyIdEntry> g_rows;
-
-void addRow(FamilyIdGroup& group, FamilyIdEntry*& tail, ModelId model, const char* fw,
-            const char* bc) {
-    FamilyIdEntry& row = g_rows.emplace_back();
+void addRow(FamilyIdGroup& group, ModelId model, const char* fw, const char* bc) {
+    FamilyIdEntry& row = group.rows.emplace_back();
     row.deviceId = model.deviceId;
     row.vendorId = kVendor;
     row.subVendorId = kVendor;
     row.subSystemId = model.subSystemId;
     row.fwVersion = fw;
     row.bcVersion = bc;
-    if (tail == nullptr) {
-        group.rows = &row;
-    } else {
-        tail->next = &row;
-        row.prev = tail;
-    }
-    tail = &row;
 }
 
-void addLegacyRow(FamilyIdGroup& group, FamilyIdEntry*& tail, ModelId model, FwBc versions) {
+void addLegacyRow(FamilyIdGroup& group, ModelId model, FwBc versions) {
     if (versions.fw != nullptr)
-        addRow(group, tail, model, versions.fw, versions.bc);
+        addRow(group, model, versions.fw, versions.bc);
 }
 
-void addFamily(const FamilyRelease& release) {
-    FamilyIdGroup& group = g_groups.emplace_back();
+FamilyIdGroup makeFamily(const FamilyRelease& release) {
+    FamilyIdGroup group;
     group.familyId = release.familyId;
-    group.next = familyIdListHead;
-    if (familyIdListHead != nullptr)
-        familyIdListHead->prev = &group;
-    familyIdListHead = &group;
-
-    FamilyIdEntry* tail = nullptr;
     const LegacyRows& l = release.legacy;
-    addLegacyRow(group, tail, kL1, l.l1);
-    addLegacyRow(group, tail, kL2, l.l2);
-    addLegacyRow(group, tail, kL3, l.l3);
-    addLegacyRow(group, tail, kL4, l.l4);
-    addLegacyRow(group, tail, kL5, l.l5and6);
-    addLegacyRow(group, tail, kL6, l.l5and6);
+    addLegacyRow(group, kL1, l.l1);
+    addLegacyRow(group, kL2, l.l2);
+    addLegacyRow(group, kL3, l.l3);
+    addLegacyRow(group, kL4, l.l4);
+    addLegacyRow(group, kL5, l.l5and6);
+    addLegacyRow(group, kL6, l.l5and6);
     for (int i = 0; i < release.convergedModels; ++i)
-        addRow(group, tail, kConverged[i], release.convergedFw, "0");
+        addRow(group, kConverged[i], release.convergedFw, "0");
     for (int i = 0; i < release.ferroxModels; ++i)
-        addRow(group, tail, kFerrox[i], release.ferroxFw, "0");
+        addRow(group, kFerrox[i], release.ferroxFw, "0");
+    return group;
 }
 
 } // namespace
 
-int makeFamilyIdTable() {
-    freeFamilyIdTable();
+int makeFamilyIdTable(FamilyIdTable& table) {
+    table.groups.clear();
     try {
-        for (const FamilyRelease& release : kFamilies)
-            addFamily(release);
+        // Releases are listed oldest first; lookups take the newest family first.
+        for (auto release = std::rbegin(kFamilies); release != std::rend(kFamilies); ++release)
+            table.groups.push_back(makeFamily(*release));
     } catch (const std::bad_alloc&) {
-        freeFamilyIdTable();
+        table.groups.clear();
         return 1;
     }
-    printFamilyIds();
+    printFamilyIds(table);
     return 0;
 }
 
-FamilyIdGroup* findFamilyIdGroup(const char* familyId) {
+const FamilyIdGroup* findFamilyIdGroup(const FamilyIdTable& table, const char* familyId) {
     if (familyId == nullptr)
         return nullptr;
-    for (FamilyIdGroup* group = familyIdListHead; group != nullptr; group = group->next)
-        if (group->familyId == familyId)
-            return group;
+    for (const FamilyIdGroup& group : table.groups)
+        if (group.familyId == familyId)
+            return &group;
     return nullptr;
 }
 
@@ -181,32 +163,26 @@ bool familyIdRowMatches(const FamilyIdEntry& row, const HbaEntry& adapter) {
 const FamilyIdEntry* findFamilyIdRow(const FamilyIdGroup* group, const HbaEntry& adapter) {
     if (group == nullptr)
         return nullptr;
-    for (const FamilyIdEntry* row = group->rows; row != nullptr; row = row->next)
-        if (familyIdRowMatches(*row, adapter))
-            return row;
+    for (const FamilyIdEntry& row : group->rows)
+        if (familyIdRowMatches(row, adapter))
+            return &row;
     return nullptr;
 }
 
-void printFamilyIds() {
+void printFamilyIds(const FamilyIdTable& table) {
     debugPrint("\n[Family Ids]\n");
-    for (const FamilyIdGroup* group = familyIdListHead; group != nullptr; group = group->next) {
-        debugPrint("family id = %s\n", group->familyId.c_str());
-        for (const FamilyIdEntry* row = group->rows; row != nullptr; row = row->next) {
-            debugPrint("pci_id    = %X\n", row->deviceId);
-            debugPrint("ven_id    = %X\n", row->vendorId);
-            debugPrint("ssid_id   = %X\n", row->subSystemId);
-            debugPrint("svid_id   = %X\n", row->subVendorId);
-            debugPrint("fwVersion = %s\n", row->fwVersion.c_str());
-            debugPrint("bcVersion = %s\n", row->bcVersion.c_str());
+    for (const FamilyIdGroup& group : table.groups) {
+        debugPrint("family id = %s\n", group.familyId.c_str());
+        for (const FamilyIdEntry& row : group.rows) {
+            debugPrint("pci_id    = %X\n", row.deviceId);
+            debugPrint("ven_id    = %X\n", row.vendorId);
+            debugPrint("ssid_id   = %X\n", row.subSystemId);
+            debugPrint("svid_id   = %X\n", row.subVendorId);
+            debugPrint("fwVersion = %s\n", row.fwVersion.c_str());
+            debugPrint("bcVersion = %s\n", row.bcVersion.c_str());
             debugPrint("\n");
         }
         debugPrint("\n");
     }
     debugPrint("\n");
-}
-
-void freeFamilyIdTable() {
-    g_groups.clear();
-    g_rows.clear();
-    familyIdListHead = nullptr;
 }

@@ -5,6 +5,7 @@
 #include "common/fixed_text.h"
 
 #include <cstdint>
+#include <vector>
 
 struct HbaEntry;
 
@@ -16,27 +17,25 @@ struct FamilyIdEntry {
     std::uint32_t subSystemId = 0;
     FixedText<32> fwVersion; // in the form the decoded image version takes
     FixedText<32> bcVersion; // legacy form; "0" where the model has no boot code
-    FamilyIdEntry* next = nullptr;
-    FamilyIdEntry* prev = nullptr;
 };
 
 // One family ID and its rows.
 struct FamilyIdGroup {
-    FamilyIdEntry* rows = nullptr;
     FixedText<32> familyId;
-    FamilyIdGroup* next = nullptr; // the group created before this one (older family)
-    FamilyIdGroup* prev = nullptr; // the group created after this one (newer family)
+    std::vector<FamilyIdEntry> rows;
 };
 
-// The group created last (the newest family); lookups start here. Null when no table.
-extern FamilyIdGroup* familyIdListHead;
+// The table of one run: its groups newest family first, the order lookups take.
+struct FamilyIdTable {
+    std::vector<FamilyIdGroup> groups;
+};
 
 // Builds the table (replacing any earlier one) and writes it to the debug log. Returns
 // 0, or 1 when memory could not be had; then the table is left empty.
-int makeFamilyIdTable();
+int makeFamilyIdTable(FamilyIdTable& table);
 
-// The first group from the head whose family ID equals the text exactly, or null.
-FamilyIdGroup* findFamilyIdGroup(const char* familyId);
+// The first group, newest first, whose family ID equals the text exactly, or null.
+const FamilyIdGroup* findFamilyIdGroup(const FamilyIdTable& table, const char* familyId);
 
 // True when the row's four ids equal the adapter's four PCI ids.
 bool familyIdRowMatches(const FamilyIdEntry& row, const HbaEntry& adapter);
@@ -45,7 +44,5 @@ bool familyIdRowMatches(const FamilyIdEntry& row, const HbaEntry& adapter);
 const FamilyIdEntry* findFamilyIdRow(const FamilyIdGroup* group, const HbaEntry& adapter);
 
 // Writes the table to the debug log.
-void printFamilyIds();
+void printFamilyIds(const FamilyIdTable& table);
 
-// Releases the table with its rows; the head becomes null.
-void freeFamilyIdTable();

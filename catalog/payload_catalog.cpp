@@ -3,7 +3,6 @@
 #include "adapter/hba_entry.h"
 #include "catalog/config_files.h"
 #include "catalog/family_id_table.h"
-#include "common/run_state.h"
 #include "image/file_extension.h"
 #include "image/verify_fw_file.h"
 #include "image/version_forms.h"
@@ -12,8 +11,7 @@
 #include <cstring>
 #include <new>
 #include <string>
-
-CluImage* payloadListHead = nullptr;
+#include <vector>
 
 namespace {
 
@@ -24,10 +22,10 @@ bool matchesEntry(const ConfigEntry& entry, const HbaEntry& adapter) {
 
 } // namespace
 
-int getFamilyImageVersions(HbaEntry* adapter, const char* familyId) {
+int getFamilyImageVersions(const FamilyIdTable& families, HbaEntry* adapter, const char* familyId) {
     debugPrint("\n[getFamilyImageVersions]\n");
     debugPrint("Searching for FamilyID = %s\n", familyId);
-    const FamilyIdGroup* group = findFamilyIdGroup(familyId);
+    const FamilyIdGroup* group = findFamilyIdGroup(families, familyId);
     if (group == nullptr) {
         debugPrint("Could not find id = %s\n", familyId);
         debugPrint("Could not determine the family fw and bc\n");
@@ -53,20 +51,22 @@ int getFamilyImageVersions(HbaEntry* adapter, const char* familyId) {
     return row != nullptr ? 0 : 1;
 }
 
-int assignConfigEntries() {
+int assignConfigEntries(AdapterList& adapters, const ConfigList& configs,
+                        const FamilyIdTable& families, RunTally& tally) {
     int matched = 0;
-    for (HbaEntry* adapter = hbaListHead; adapter != nullptr; adapter = adapter->next) {
+    for (HbaEntry& each : adapters) {
+        HbaEntry* adapter = &each;
         if (!isConvergedEntry(*adapter) && std::strncmp(adapter->fwVersion.c_str(), "ZD", 2) == 0) {
             adapter->supported = 0;
             continue;
         }
-        for (const ConfigEntry* entry = configListHead; entry != nullptr; entry = entry->next) {
-            if (!matchesEntry(*entry, *adapter))
+        for (const ConfigEntry& entry : configs) {
+            if (!matchesEntry(entry, *adapter))
                 continue;
-            runTally.adaptersSupported += 1;
+            tally.adaptersSupported += 1;
             adapter->supported = 1;
-            adapter->packagedFamilyId = entry->familyId.view();
-            getFamilyImageVersions(adapter, adapter->packagedFamilyId.c_str());
+            adapter->packagedFamilyId = entry.familyId.view();
+            getFamilyImageVersions(families, adapter, adapter->packagedFamilyId.c_str());
             ++matched;
             break;
         }
@@ -74,58 +74,54 @@ int assignConfigEntries() {
     return matched;
 }
 
-CluImage* makePayloadList(const CluImage* fileList, int* status) {
+void makePayloadList(const char* payloadDir, const std::vector<std::string>& fileNames, int* status,
+                     PayloadList& payloads, RunTally& tally) {
     debugPrint("\n[makePayloadList]\n");
-    if (fileList == nullptr) {
+    if (fileNames.empty()) {
         if (status != nullptr)
             *status = 1;
-        return payloadListHead;
+        return;
     }
-    for (const CluImage* name = fileList; name != nullptr; name = name->next) {
-        runTally.payloadFilesFound += 1;
-        CluImage record = *name;
-        record.next = nullptr;
+    // Each decoded image goes before the ones decoded earlier.
+    std::vector<CluImage> decoded;
+    for (const std::string& name : fileNames) {
+        tally.payloadFilesFound += 1;
+        CluImage record{};
+        record.filename = name;
         if (isValidFileExtension(record.filename.c_str(), &record.extType, EXT_MODE_ANY) != 0) {
             debugPrint("Invalid file extension. File = %s\n", record.filename.c_str());
             continue;
         }
-        const std::string path = payloadDir.str() + record.filename.str();
+        const std::string path = std::string(payloadDir) + record.filename.str();
         const std::uint32_t decodeStatus = verifyFwFile(path.c_str(), &record);
         if (decodeStatus != 0) {
             debugPrint("Code not decode image version. File = %s Status = %X\n", record.filename.c_str(),
                        static_cast<unsigned>(decodeStatus));
             continue;
         }
-        CluImage* entry = new (std::nothrow) CluImage(record);
-        if (entry == nullptr)
+        try {
+            decoded.push_back(record);
+        } catch (const std::bad_alloc&) {
             continue;
-        runTally.payloadEntriesValid += 1;
-        entry->next = nullptr;
+        }
+        CluImage* entry = &decoded.back();
+        tally.payloadEntriesValid += 1;
         if (isCnaImageType(entry->imageType))
             encodeCNAVersion(&entry->CNAMajorVer, &entry->CNAMinorVer, &entry->CNAReleaseVer,
                              &entry->CNABuildVer, 32, entry->decodedVersion.c_str());
         entry->sortedVersion = "N/A";
         entry->legacyType = "N/A";
         printCLUImage(entry);
-        entry->next = payloadListHead;
-        payloadListHead = entry;
     }
-    return payloadListHead;
+    payloads.insert(payloads.begin(), decoded.rbegin(), decoded.rend());
 }
 
-const CluImage* findCatalogImage(const HbaEntry& adapter, std::uint32_t imageType, std::uint32_t extType) {
+const CluImage* findCatalogImage(const PayloadList& payloads, const HbaEntry& adapter,
+                                 std::uint32_t imageType, std::uint32_t extType) {
     const char* wanted = extType == PRGext ? adapter.packagedBcVersion.c_str() : adapter.packagedFwVersion.c_str();
-    for (const CluImage* image = payloadListHead; image != nullptr; image = image->next) {
-        if (image->imageType == imageType && image->extType == extType && image->decodedVersion == wanted)
-            return image;
+    for (const CluImage& image : payloads) {
+        if (image.imageType == imageType && image.extType == extType && image.decodedVersion == wanted)
+            return &image;
     }
     return nullptr;
-}
-
-void freePayloadList() {
-    while (payloadListHead != nullptr) {
-        CluImage* next = payloadListHead->next;
-        delete payloadListHead;
-        payloadListHead = next;
-    }
 }

@@ -2,14 +2,19 @@
 // catalogue (every decodable image of the payload directory).
 #pragma once
 
+#include "adapter/hba_entry.h"
+#include "catalog/config_files.h"
+#include "catalog/family_id_table.h"
+#include "common/run_state.h"
 #include "image/clu_image.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
-struct HbaEntry;
-
-// Head of the payload catalogue; null when empty.
-extern CluImage* payloadListHead;
+// The payload catalogue of a run: every decodable image, in the payload folder's listing
+// order.
+using PayloadList = std::vector<CluImage>;
 
 // Image-type tests.
 inline bool isVexilImageType(std::uint32_t t) { return t == 2 || t == 3 || t == 4; }
@@ -21,18 +26,20 @@ inline bool isCnaImageType(std::uint32_t t) {
 
 // Marks the adapters that a configuration entry describes and gives them their
 // package versions; returns the number matched.
-int assignConfigEntries();
+int assignConfigEntries(AdapterList& adapters, const ConfigList& configs,
+                        const FamilyIdTable& families, RunTally& tally);
 
 // Takes the package firmware and boot-code versions of a family for an adapter;
 // returns 0 when the family and a row for the adapter were found, else 1.
-int getFamilyImageVersions(HbaEntry* adapter, const char* familyId);
+int getFamilyImageVersions(const FamilyIdTable& families, HbaEntry* adapter, const char* familyId);
 
-// Decodes every name of the list into the catalogue (payloadListHead) and returns
-// its head; a missing list sets status 1.
-CluImage* makePayloadList(const CluImage* fileList, int* status);
+// Decodes every listed file of payloadDir (which ends in a separator) into the
+// catalogue, counting files and decoded images; an empty list sets status 1.
+void makePayloadList(const char* payloadDir, const std::vector<std::string>& fileNames, int* status,
+                     PayloadList& payloads, RunTally& tally);
 
 // The first catalogue record of the given types whose version is the adapter's
 // package version (boot code for PRG files, firmware otherwise); null when none.
-const CluImage* findCatalogImage(const HbaEntry& adapter, std::uint32_t imageType, std::uint32_t extType);
+const CluImage* findCatalogImage(const PayloadList& payloads, const HbaEntry& adapter,
+                                 std::uint32_t imageType, std::uint32_t extType);
 
-void freePayloadList();

@@ -5,7 +5,6 @@
 
 #include "adapter/hba_entry.h"
 #include "catalog/config_files.h"
-#include "common/run_state.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
@@ -15,33 +14,18 @@
 #include <new>
 #include <string>
 
-VPDEntry* vpdListHead = nullptr;
-
 namespace {
-
-// Owner of the entries; a list, so that the entries never move while adapters point at
-// them through familyEntry.
-std::list<VPDEntry> g_vpdEntries;
 
 constexpr std::size_t kAddressMax = decltype(VPDEntry::address)::capacity;
 constexpr std::size_t kVersionMax = decltype(VPDEntry::fw_ver)::capacity;
 
 // Appends a zeroed entry; null when memory could not be had.
-VPDEntry* appendEntry() {
-    VPDEntry* entry = nullptr;
+VPDEntry* appendEntry(SoftVpd& vpd) {
     try {
-        entry = &g_vpdEntries.emplace_back();
+        return &vpd.entries.emplace_back();
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    if (vpdListHead == nullptr) {
-        vpdListHead = entry;
-    } else {
-        VPDEntry* tail = &*std::prev(g_vpdEntries.end(), 2);
-        tail->next = entry;
-        entry->prev = tail;
-    }
-    return entry;
 }
 
 const char* adapterKey(const HbaEntry& adapter) {
@@ -61,9 +45,10 @@ bool fits(const std::string& value, std::size_t capacity, const char* key, const
 
 // The lines of one file: the entries of its location in list order, each logged as
 // it is written when `log` is set.
-std::string fileContent(std::uint8_t location, bool log) {
+std::string fileContent(const SoftVpd& vpd, std::uint8_t location, bool log) {
     std::string content;
-    for (const VPDEntry* e = vpdListHead; e != nullptr; e = e->next) {
+    for (const VPDEntry& entry : vpd.entries) {
+        const VPDEntry* e = &entry;
         if (e->location != location)
             continue;
         if (e->cnaType == VPD_TYPE_MAC) {
@@ -85,7 +70,7 @@ std::string fileContent(std::uint8_t location, bool log) {
 
 } // namespace
 
-int readCNAVpdFile(const char* path, std::uint8_t location) {
+int readCNAVpdFile(SoftVpd& vpd, const char* path, std::uint8_t location) {
     if (path == nullptr || path[0] == '\0') {
         debugPrint("Log path is not set, exiting\n");
         return 1;
@@ -122,7 +107,7 @@ int readCNAVpdFile(const char* path, std::uint8_t location) {
             !fits(fw, kVersionMax, "FW", path) || !fits(bc, kVersionMax, "BC", path) ||
             !fits(fid, kVersionMax, "FID", path))
             continue;
-        VPDEntry* entry = appendEntry();
+        VPDEntry* entry = appendEntry(vpd);
         if (entry == nullptr)
             continue;
         entry->address = address;
@@ -138,9 +123,10 @@ int readCNAVpdFile(const char* path, std::uint8_t location) {
     return 0;
 }
 
-void printCNAEntries() {
+void printCNAEntries(const SoftVpd& vpd) {
     debugPrint("\n[printCNAEntries]\n");
-    for (const VPDEntry* e = vpdListHead; e != nullptr; e = e->next) {
+    for (const VPDEntry& entry : vpd.entries) {
+        const VPDEntry* e = &entry;
         debugPrint("address  = %s\n", e->address.c_str());
         debugPrint("fw_ver   = %s\n", e->fw_ver.c_str());
         debugPrint("bc_ver   = %s\n", e->bc_ver.c_str());
@@ -150,20 +136,20 @@ void printCNAEntries() {
     }
 }
 
-int createCNAVpdList() {
+int createCNAVpdList(SoftVpd& vpd) {
     debugPrint("\n[createCNAVpdList]\n");
-    readCNAVpdFile(secondaryFidLog.c_str(), VPD_SECONDARY);
-    readCNAVpdFile(primaryFidLog.c_str(), VPD_PRIMARY);
-    printCNAEntries();
+    readCNAVpdFile(vpd, vpd.secondaryPath.c_str(), VPD_SECONDARY);
+    readCNAVpdFile(vpd, vpd.primaryPath.c_str(), VPD_PRIMARY);
+    printCNAEntries(vpd);
     return 0;
 }
 
-int findVPDEntry(HbaEntry* adapter) {
+int findVPDEntry(SoftVpd& vpd, HbaEntry* adapter) {
     const char* key = adapterKey(*adapter);
-    for (VPDEntry* e = vpdListHead; e != nullptr; e = e->next) {
-        if (e->address == key) {
+    for (VPDEntry& e : vpd.entries) {
+        if (e.address == key) {
             debugPrint("Found a match! Updating VPDEntry pointer!\n");
-            adapter->familyEntry = e;
+            adapter->familyEntry = &e;
             return 1;
         }
     }
@@ -182,9 +168,9 @@ void updateVPDEntry(HbaEntry* adapter, int isBootCode) {
     entry->updated = 1;
 }
 
-int updateCNA_VPD_Data(HbaEntry* adapter, int isBootCode) {
+int updateCNA_VPD_Data(SoftVpd& vpd, HbaEntry* adapter, int isBootCode) {
     debugPrint("\n[updateCNA_VPD_Data]\n");
-    if (adapter->familyEntry != nullptr || findVPDEntry(adapter) != 0) {
+    if (adapter->familyEntry != nullptr || findVPDEntry(vpd, adapter) != 0) {
         debugPrint("Updating existing entry!\n");
         updateVPDEntry(adapter, isBootCode);
         return 0;
@@ -197,7 +183,7 @@ int updateCNA_VPD_Data(HbaEntry* adapter, int isBootCode) {
                    key.c_str(), kAddressMax);
         return 1;
     }
-    VPDEntry* entry = appendEntry();
+    VPDEntry* entry = appendEntry(vpd);
     if (entry == nullptr)
         return 1;
     entry->fw_ver = adapter->packagedFwVersion.view();
@@ -209,14 +195,14 @@ int updateCNA_VPD_Data(HbaEntry* adapter, int isBootCode) {
     return 0;
 }
 
-int updateSoftwareCNAVPDFile(const char* path, std::uint8_t location) {
+int updateSoftwareCNAVPDFile(const SoftVpd& vpd, const char* path, std::uint8_t location) {
     debugPrint("\n[updateSoftwareCNAVPDFile]\n");
     if (path == nullptr || path[0] == '\0') {
         debugPrint("Log path does not exist, exiting\n");
         return 0;
     }
     debugPrint("Log path: %s\n", path);
-    const std::string content = fileContent(location, true);
+    const std::string content = fileContent(vpd, location, true);
     // The new content replaces the file in one step, through a temporary file no other
     // process can foresee or plant a link at, so that a failed or interrupted write
     // leaves the old file whole.
@@ -234,12 +220,12 @@ int updateSoftwareCNAVPDFile(const char* path, std::uint8_t location) {
     return 0;
 }
 
-int checkCNAVPDFilesReplaceable() {
+int checkCNAVPDFilesReplaceable(const SoftVpd& vpd) {
     int result = 0;
     const struct {
         const FixedText<254>* path;
         std::uint8_t location;
-    } files[] = {{&secondaryFidLog, VPD_SECONDARY}, {&primaryFidLog, VPD_PRIMARY}};
+    } files[] = {{&vpd.secondaryPath, VPD_SECONDARY}, {&vpd.primaryPath, VPD_PRIMARY}};
     for (const auto& file : files) {
         const FixedText<254>* path = file.path;
         if (path->empty())
@@ -247,7 +233,7 @@ int checkCNAVPDFilesReplaceable() {
         // The lines the file holds now must fit where the rewrite goes; the few a run
         // adds are not foreseen.
         std::string why;
-        if (platform::checkFileReplaceable(path->str(), fileContent(file.location, false), &why) ==
+        if (platform::checkFileReplaceable(path->str(), fileContent(vpd, file.location, false), &why) ==
             0)
             continue;
         debugPrint("Soft VPD file %s cannot be replaced: %s\n", path->c_str(), why.c_str());
@@ -262,19 +248,14 @@ int checkCNAVPDFilesReplaceable() {
     return result;
 }
 
-int updateCNAVPDFile() {
+int updateCNAVPDFile(SoftVpd& vpd) {
     debugPrint("\n[updateCNAVPDFile]\n");
-    int result = updateSoftwareCNAVPDFile(secondaryFidLog.c_str(), VPD_SECONDARY);
+    int result = updateSoftwareCNAVPDFile(vpd, vpd.secondaryPath.c_str(), VPD_SECONDARY);
     // An updated entry from the secondary file now also belongs to the primary one; it
     // was written to the secondary file above with its new values.
-    for (VPDEntry* e = vpdListHead; e != nullptr; e = e->next)
-        if (e->location == VPD_SECONDARY && e->updated != 0)
-            e->location = VPD_PRIMARY;
-    result |= updateSoftwareCNAVPDFile(primaryFidLog.c_str(), VPD_PRIMARY);
+    for (VPDEntry& e : vpd.entries)
+        if (e.location == VPD_SECONDARY && e.updated != 0)
+            e.location = VPD_PRIMARY;
+    result |= updateSoftwareCNAVPDFile(vpd, vpd.primaryPath.c_str(), VPD_PRIMARY);
     return result;
-}
-
-void freeCNAVpdList() {
-    g_vpdEntries.clear();
-    vpdListHead = nullptr;
 }

@@ -1,11 +1,10 @@
-// Process-wide run state shared by every subsystem: the run's options, its counters,
-// the directory texts and the shared message buffer. Owned here so that the lower
-// subsystems (catalogue, update, reports) can read and count without reaching up
-// into the run driver.
+// The records of a run that every subsystem may be handed: its options, its counters
+// and its folders. Declared here so that the lower subsystems (catalogue, update,
+// reports) can read and count without reaching up into the run driver, which owns
+// the one instance of each.
 #pragma once
 
 #include "common/fixed_text.h"
-#include "common/format_check.h"
 
 #include <cstdint>
 
@@ -59,28 +58,11 @@ struct RunTally {
     bool anyDownloadSucceeded = false;
 };
 
-extern RunTally runTally;
-
-// Console echo of the XML documents: the outputTargets value of the run.
-extern std::uint32_t consoleEcho;
-
-// Directory texts, each ending in the platform's path separator.
-extern FixedText<221> binaryDir;  // program directory, at most 220 characters
-extern FixedText<211> configDir;  // at most 210 characters
-extern FixedText<211> payloadDir; // at most 210 characters
-
-// Files the run reads and writes besides its outputs.
-extern FixedText<254> tempFile;        // only reported in the debug file
-extern FixedText<254> primaryFidLog;   // soft VPD file under the program-files directory
-extern FixedText<254> secondaryFidLog; // the same under the secondary one, or empty
-
-// The shared message buffer: start-up and discovery format their user-facing error
-// texts here; they are never shown. Large enough for a 254-character argument and
-// the text around it.
-extern char sharedMessage[512];
-
-// Formats into the shared message buffer (printf-style).
-void setSharedMessage(const char* format, ...) WM_PRINTF(1, 2);
-
-// Clears every process-wide value above; tests call it to start from fresh state.
-void resetRunState();
+// The folders and files of a run, each folder text ending in the platform's path
+// separator.
+struct RunPaths {
+    FixedText<221> binaryDir;  // program directory, at most 220 characters
+    FixedText<211> configDir;  // at most 210 characters
+    FixedText<211> payloadDir; // at most 210 characters
+    FixedText<254> tempFile;   // only reported in the debug file
+};

@@ -1,6 +1,8 @@
 // Small text helpers shared by the subsystems.
 #pragma once
 
+#include "common/format_check.h"
+
 #include <cctype>
 #include <string>
 #include <string_view>
@@ -23,3 +25,6 @@ inline std::string withoutQuotes(std::string_view text) {
             result += c;
     return result;
 }
+
+// printf-style formatting into a string.
+std::string formatText(const char* format, ...) WM_PRINTF(1, 2);

@@ -106,7 +106,8 @@ std::uint32_t requireSignedBody(std::FILE* file) {
 std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint32_t* header,
                           std::uint64_t recordOffset) {
     const std::uint32_t family = GetAdapterFamily(board);
-    const char* v3 = readVpdCompatList(board);
+    const std::string v3Text = readVpdCompatList(board);
+    const char* v3 = v3Text.c_str();
     const bool hasV3 = v3[0] != '\0';
     const std::uint32_t kindWord = header[AIF_KIND_WORD];
     if (kindWord == AWC_IMAGE) {

@@ -47,7 +47,8 @@ std::uint32_t prgHeaderFold(const std::uint32_t* header) {
 
 std::uint32_t checkImageForBoard(std::uint32_t board, std::uint32_t family,
                                  std::uint32_t programIdWord) {
-    const char* v3 = readVpdCompatList(board);
+    const std::string v3Text = readVpdCompatList(board);
+    const char* v3 = v3Text.c_str();
     if (v3[0] != '\0')
         return CheckVpdList(v3, legacyImageType(programIdWord), legacyImageId(programIdWord)) == 0
                    ? 0

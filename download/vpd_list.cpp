@@ -60,8 +60,9 @@ int CheckVpdList(const char* list, std::uint32_t type, std::uint32_t id) {
     return 1;
 }
 
-const char* readVpdCompatList(std::uint32_t board) {
-    if (readAdapterVpd(board, adapterVpd) != 0)
-        adapterVpd.v3Text.clear();
-    return adapterVpd.v3Text.c_str();
+std::string readVpdCompatList(std::uint32_t board) {
+    AdapterVpd vpd;
+    if (readAdapterVpd(board, vpd) != 0)
+        return {};
+    return vpd.v3Text.str();
 }

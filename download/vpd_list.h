@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 constexpr std::uint32_t kAwcListType = 255;
 
@@ -10,6 +11,6 @@ constexpr std::uint32_t kAwcListType = 255;
 // characters are scanned.
 int CheckVpdList(const char* list, std::uint32_t type, std::uint32_t id);
 
-// Reads the board's VPD afresh into the shared adapterVpd and returns its V3 text
-// (empty when the board has none or its VPD cannot be read).
-const char* readVpdCompatList(std::uint32_t board);
+// Reads the board's VPD afresh and returns its V3 text (empty when the board has none
+// or its VPD cannot be read).
+std::string readVpdCompatList(std::uint32_t board);

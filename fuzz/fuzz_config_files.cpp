@@ -4,13 +4,11 @@
 #include "fuzz/fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    configDir = fuzzsupport::scratchDir() + "/";
+    const std::string configDir = fuzzsupport::scratchDir() + "/";
     fuzzsupport::writeInput(data, size, "fuzz.ini");
-    CluImage file;
-    file.filename = "fuzz.ini";
+    ConfigList configs;
+    RunTally tally;
     int status = 0;
-    readConfigFiles(&file, &status);
-    freeConfigList();
-    runTally = RunTally{};
+    readConfigFiles(configDir.c_str(), {"fuzz.ini"}, &status, configs, tally);
     return 0;
 }

@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         argv.push_back(a.data());
     argv.push_back(nullptr);
     RunOptions options;
-    parseOptions(options, static_cast<int>(args.size()), argv.data());
+    RunPaths paths;
+    parseOptions(options, paths, static_cast<int>(args.size()), argv.data());
     return 0;
 }

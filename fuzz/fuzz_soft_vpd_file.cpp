@@ -4,7 +4,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = fuzzsupport::writeInput(data, size, "tavCNAFID.cfg");
-    readCNAVpdFile(path.c_str(), VPD_PRIMARY);
-    freeCNAVpdList();
+    SoftVpd vpd;
+    readCNAVpdFile(vpd, path.c_str(), VPD_PRIMARY);
     return 0;
 }

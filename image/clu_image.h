@@ -29,7 +29,6 @@ struct CluImage {
     FixedText<64> sortedVersion;
     std::uint8_t isBER = 0;
     std::uint32_t asicRevisionId = 0;
-    CluImage* next = nullptr;
 };
 
 // Name of an extType value for the dump ("N/A" for others).

@@ -13,19 +13,18 @@
 #include "adapter/vpd_decode.h"
 #include "catalog/family_ffv.h"
 #include "common/bytes.h"
-#include "common/run_state.h"
+#include "common/text.h"
 #include "image/code_tables.h"
 #include "image/version_forms.h"
 #include "log/debug_log.h"
 
 #include <cctype>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <string_view>
 
 namespace {
-
-std::uint32_t g_lastStatus = 0;
 
 // The read-revision answer: the firmware text at byte 36, 16 bytes.
 constexpr std::size_t kRevisionTextOffset = 36;
@@ -126,7 +125,7 @@ void rewriteVersions(std::uint32_t a, HbaEntry& e) {
     upperCase(e.bcVersion);
 }
 
-void readFfvState(std::uint32_t a, HbaEntry& e) {
+void readFfvState(const FamilyIdTable& families, std::uint32_t a, HbaEntry& e) {
     e.ffvSupported = 0;
     e.adapterInRebootState = 0;
     e.ffv = kNullFamilyId;
@@ -134,7 +133,7 @@ void readFfvState(std::uint32_t a, HbaEntry& e) {
         e.ffvSupported = 1;
     if (e.ffvSupported != 1)
         return;
-    assignAdapterFFV(&e);
+    assignAdapterFFV(families, &e);
     FwVersionTexts texts;
     if (isFerroxFCBoard(a) && SLI_CFG_GetFwVersion(a, &texts) == 0) {
         e.activeFirmwareVersion = texts.active.view();
@@ -152,11 +151,13 @@ void readFfvState(std::uint32_t a, HbaEntry& e) {
         setAdapterFamilyId(&e, e.ffv.c_str());
 }
 
-void makeEntry(std::uint32_t a) {
-    HbaEntry* entry = appendHbaEntry();
-    if (entry == nullptr)
+void makeEntry(RunContext& run, std::uint32_t a, std::uint32_t& lastStatus) {
+    try {
+        run.adapters.emplace_back();
+    } catch (const std::bad_alloc&) {
         return;
-    HbaEntry& e = *entry;
+    }
+    HbaEntry& e = run.adapters.back();
     const AdapterRecord& r = recordOf(a);
     e.adapterNumber = std::uint16_t(a);
     ModelQuery q;
@@ -184,7 +185,7 @@ void makeEntry(std::uint32_t a) {
     if (e.modelDesc.empty())
         e.modelDesc = q.description.view();
 
-    getWWN(&e);
+    getWWN(&e, lastStatus, run.message);
 
     e.busNumber = r.bus;
     e.device = r.device;
@@ -203,30 +204,27 @@ void makeEntry(std::uint32_t a) {
     e.LegacyVersionWord = setBits(e.LegacyVersionWord, 4, 2, dist);
 
     rewriteVersions(a, e);
-    assignFamilyID(&e);
-    readFfvState(a, e);
+    assignFamilyID(run.families, run.softVpd, &e);
+    readFfvState(run.families, a, e);
 }
 
 } // namespace
 
-std::uint32_t inventoryLastStatus() {
-    return g_lastStatus;
-}
-
-std::uint32_t makeHbaList() {
-    g_lastStatus = 0;
+std::uint32_t makeHbaList(RunContext& run) {
     if (adapterEnv.boardCount == 0 && adapterEnv.totalCount == 0) {
-        setSharedMessage("No Tavrel adapter detected in the system");
-        g_lastStatus = INVENTORY_NO_ADAPTERS;
-        return g_lastStatus;
+        run.message = "No Tavrel adapter detected in the system";
+        return INVENTORY_NO_ADAPTERS;
     }
     debugPrint("\n[makeHbaList]\n");
+    std::uint32_t lastStatus = 0;
+    // Every record is in place before anything points at one.
+    run.adapters.reserve(adapterEnv.totalCount);
     for (std::uint32_t a = 0; a < adapterEnv.totalCount; ++a)
-        makeEntry(a);
-    return g_lastStatus;
+        makeEntry(run, a, lastStatus);
+    return lastStatus;
 }
 
-void getWWN(HbaEntry* entry) {
+void getWWN(HbaEntry* entry, std::uint32_t& lastStatus, std::string& message) {
     if (entry == nullptr)
         return;
     HbaEntry& e = *entry;
@@ -234,16 +232,16 @@ void getWWN(HbaEntry* entry) {
     const AdapterRecord& r = recordOf(a);
     debugPrint("\n[getWWN]\n");
 
-    // The names are collected as text into the shared message; nothing prints them.
+    // The names are collected as text into the message; nothing prints them.
     ModelQuery q;
     lookupModel(a, q);
-    setSharedMessage("adapter %d: %s", int(a + 1), q.model.c_str());
+    message = formatText("adapter %d: %s", int(a + 1), q.model.c_str());
     std::string names;
 
     std::uint32_t ieee[2] = {r.factoryIeee[0], r.factoryIeee[1]};
     if (ieee[0] == 0 && ieee[1] == 0) {
         names += "  No Factory IEEE ";
-        g_lastStatus = WWN_NAME_MISSING;
+        lastStatus = WWN_NAME_MISSING;
     } else {
         names += "  Factory IEEE: " + wordsText(ieee[0], ieee[1], "%08lX %08lX ");
     }
@@ -290,11 +288,11 @@ void getWWN(HbaEntry* entry) {
         names += wordsText(wwpn[0], wwpn[1], "%08lX %08lX ") + ", WWNN: " +
                  wordsText(wwnn[0], wwnn[1], "%08lX %08lX ");
         if ((wwpn[0] == 0 && wwpn[1] == 0) || (wwnn[0] == 0 && wwnn[1] == 0))
-            g_lastStatus = WWN_NAME_MISSING;
+            lastStatus = WWN_NAME_MISSING;
     }
-    if (unreadable && g_lastStatus == 0)
-        g_lastStatus = WWN_NAMES_UNREADABLE;
-    setSharedMessage("%s", names.c_str());
+    if (unreadable && lastStatus == 0)
+        lastStatus = WWN_NAMES_UNREADABLE;
+    message = names;
 
     e.wwpn = wordsText(wwpn[0], wwpn[1], "%08lX%08lX");
     e.wwnn = wordsText(wwnn[0], wwnn[1], "%08lX%08lX");

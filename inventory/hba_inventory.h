@@ -5,10 +5,10 @@
 #pragma once
 
 #include "common/fixed_text.h"
+#include "run/run_context.h"
 
 #include <cstdint>
-
-struct HbaEntry;
+#include <string>
 
 // Statuses the inventory leaves as the run's last status.
 constexpr std::uint32_t INVENTORY_NO_ADAPTERS = 17;
@@ -25,16 +25,15 @@ constexpr const char* kFcDefaultVersion = "XX0.00A0";
 constexpr const char* kCnaDefaultVersion = "0.0.0.0";
 constexpr const char* kNoBootCode = "NONE";
 
-// The run's last status, as makeHbaList leaves it.
-std::uint32_t inventoryLastStatus();
+// Builds the run's adapter list from the adapter table, assigning family IDs from the
+// run's soft VPD entries and family-ID table. Returns 17 when there are no adapters,
+// else the last status the steps left (0, 84 or 33); the run's message holds the last
+// text the steps wrote.
+std::uint32_t makeHbaList(RunContext& run);
 
-// Builds the inventory list from the adapter table. Returns 17 when there are no
-// adapters, else the last status the steps left (0, 84 or 33).
-std::uint32_t makeHbaList();
-
-// Fills wwpn (finally the factory IEEE text), wwnn and ieee of the entry; may set the
-// last status to 84 or 33.
-void getWWN(HbaEntry* entry);
+// Fills wwpn (finally the factory IEEE text), wwnn and ieee of the entry; may set
+// lastStatus to 84 or 33. The names read are written as text into message.
+void getWWN(HbaEntry* entry, std::uint32_t& lastStatus, std::string& message);
 
 // Texts of the additional-attributes answer: four texts (the first is the boot-code
 // version), each cut at 32 bytes and at the first blank, and one of 16 bytes.

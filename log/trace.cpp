@@ -3,7 +3,6 @@
 // comment.
 #include "log/trace.h"
 
-#include "common/run_state.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
@@ -98,8 +97,11 @@ void readTraceSettings(std::FILE* settings) {
     std::fclose(settings);
 }
 
+void setTraceFolder(const std::string& folder) { g_tracePath = folder + kTraceFileName; }
+
 const char* traceFilePath() {
-    g_tracePath = binaryDir.str() + kTraceFileName;
+    if (g_tracePath.empty())
+        g_tracePath = kTraceFileName;
     return g_tracePath.c_str();
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 struct TraceSettings {
     std::uint32_t DBG_MODE = 0;
@@ -32,12 +33,15 @@ constexpr const char* kTraceSettingsFileName = "RM.INI";
 // standard error when the document goes to standard output).
 void readTraceSettings(std::FILE* settings);
 
-// Appends formatted text to the trace file in binaryDir when that file exists as an
-// ordinary file.
+// The folder of the trace file (the program's folder, ending in a separator); set once
+// at start-up, before the first trace line.
+void setTraceFolder(const std::string& folder);
+
+// Appends formatted text to the trace file when that file exists as an ordinary file.
 void traceWrite(void* handle, const char* format, ...) WM_PRINTF(2, 3);
 
 // Writes "(hh:mm:ss.mmm) (pid) text\n" to the trace file.
 void traceLine(void* handle, const char* text);
 
-// Path of the trace file or the settings file in binaryDir.
+// Path of the trace file in the trace folder.
 const char* traceFilePath();

@@ -10,9 +10,10 @@ bool isNicOrIscsi(const HbaEntry& e) { return e.hbaType == 2 || e.hbaType == 4; 
 
 } // namespace
 
-void printHbaReport(const char* heading) {
+void printHbaReport(const AdapterList& adapters, const char* heading) {
     debugPrint("%s", heading);
-    for (const HbaEntry* e = hbaListHead; e != nullptr; e = e->next) {
+    for (const HbaEntry& entry : adapters) {
+        const HbaEntry* e = &entry;
         debugPrint("HBA=%d; MODEL=%s; MODEL_DESC=%s; FAMILY_ID=%s; SUPPORTED=%d; ", e->adapterNumber,
                    e->model.c_str(), e->modelDesc.c_str(), e->familyId.c_str(), e->supported);
         if (isNicOrIscsi(*e))
@@ -33,10 +34,11 @@ void printHbaReport(const char* heading) {
     }
 }
 
-void printResultReport() {
-    printHbaReport("\n[Resulting HBA Configuration]\n");
+void printResultReport(const AdapterList& adapters) {
+    printHbaReport(adapters, "\n[Resulting HBA Configuration]\n");
     debugPrint("\n[Comparison with Configuration File]\n");
-    for (const HbaEntry* e = hbaListHead; e != nullptr; e = e->next) {
+    for (const HbaEntry& entry : adapters) {
+        const HbaEntry* e = &entry;
         if (e->supported != 1)
             continue;
         debugPrint("Model     = %s\n", e->model.c_str());

@@ -15,6 +15,7 @@ namespace {
 
 std::FILE* g_outputFile = nullptr;
 std::string g_outputFailure; // why the output file stopped taking the document, or empty
+std::uint32_t g_consoleEcho = 0; // the run's output targets: 1 or 3 echo to standard output
 
 void noteOutputFailure(int error) {
     if (g_outputFailure.empty())
@@ -114,10 +115,10 @@ bool openDocumentRoot(const char* name, bool haveList, bool selectionGiven) {
     return false;
 }
 
-void reportSelectionMiss(int kind, const RunOptions& options, bool matched) {
+void reportSelectionMiss(RunTally& tally, int kind, const RunOptions& options, bool matched) {
     if (options.wwn.empty() || matched)
         return;
-    runTally.selectionMissed = true;
+    tally.selectionMissed = true;
     statusForCode(kind, 40);
 }
 
@@ -168,8 +169,8 @@ void writeExecutionApplication(const ComponentOutcome& o) {
     xmlClose("Application", 2);
 }
 
-void writeInventoryDevice(const HbaEntry& e) {
-    runTally.devicesListed += 1;
+void writeInventoryDevice(RunTally& tally, const HbaEntry& e) {
+    tally.devicesListed += 1;
     writeDeviceStart(e);
     if (isNicOrIscsi(e))
         debugPrint("display=%s; vendorID=%X; deviceID=%X; subDeviceID=%X; subVendorID=%X; bus=%X; device=%X; "
@@ -191,12 +192,12 @@ void writeInventoryDevice(const HbaEntry& e) {
              xmlText(e.modelDesc.view()).c_str());
     xmlClose("Device", 1);
     if (!isCompleteDevice(e))
-        runTally.devicesIncomplete += 1;
+        tally.devicesIncomplete += 1;
 }
 
 // Whether the run has supported adapters: only then do the documents carry a
 // precondition status or RebootRequired.
-bool anySupported() { return hbaListHead != nullptr && runTally.adaptersSupported > 0; }
+bool anySupported(const RunContext& run) { return !run.adapters.empty() && run.tally.adaptersSupported > 0; }
 
 } // namespace
 
@@ -208,6 +209,8 @@ void attachOutputFile(std::FILE* file) {
 }
 
 std::FILE*& outputFileSlot() { return g_outputFile; }
+
+void setConsoleEcho(std::uint32_t outputTargets) { g_consoleEcho = outputTargets; }
 
 bool flushOutputFile() {
     if (g_outputFile != nullptr && g_outputFailure.empty()) {
@@ -231,7 +234,7 @@ std::string closeOutputFile() {
 }
 
 void xmlPrint(std::FILE* handle, const char* format, ...) {
-    if (consoleEcho == 1 || consoleEcho == 3) {
+    if (g_consoleEcho == 1 || g_consoleEcho == 3) {
         va_list args;
         va_start(args, format);
         std::vprintf(format, args);
@@ -325,33 +328,33 @@ void writeFailureDocument(int kind, std::int32_t code) {
     xmlPrint(g_outputFile, "\n");
 }
 
-void writeInventoryDocument(const RunOptions& options, std::int32_t precondition,
+void writeInventoryDocument(RunContext& run, std::int32_t precondition,
                             const std::vector<const HbaEntry*>& selected) {
     debugPrint("\n[Inventory Mode]\n");
     xmlDeclaration();
-    const bool opened = openDocumentRoot("SVMInventory", hbaListHead != nullptr, !options.wwn.empty());
+    const bool opened = openDocumentRoot("SVMInventory", !run.adapters.empty(), !run.options.wwn.empty());
     bool matched = false;
-    if (!anySupported()) {
+    if (!anySupported(run)) {
         // nothing more: the status is 17 or 6, or the one the ladder finds first
     } else if (precondition != 0) {
         statusForCode(MESSAGE_KIND_INVENTORY, precondition);
     } else {
         for (const HbaEntry* e : selected)
-            writeInventoryDevice(*e);
+            writeInventoryDevice(run.tally, *e);
         matched = !selected.empty();
     }
-    reportSelectionMiss(MESSAGE_KIND_INVENTORY, options, matched);
+    reportSelectionMiss(run.tally, MESSAGE_KIND_INVENTORY, run.options, matched);
     // The root is closed whenever it was opened, also when no adapter is supported,
     // so that every document written is well-formed.
     if (opened)
         xmlClose("SVMInventory", 0);
 }
 
-bool openExecutionDocument(const RunOptions& options, std::int32_t precondition) {
+bool openExecutionDocument(const RunContext& run, std::int32_t precondition) {
     debugPrint("\n[Execution Mode]\n");
     xmlDeclaration();
-    const bool opened = openDocumentRoot("SVMExecution", hbaListHead != nullptr, !options.wwn.empty());
-    if (anySupported() && precondition != 0)
+    const bool opened = openDocumentRoot("SVMExecution", !run.adapters.empty(), !run.options.wwn.empty());
+    if (anySupported(run) && precondition != 0)
         statusForCode(MESSAGE_KIND_EXECUTION, precondition);
     return opened;
 }
@@ -368,10 +371,10 @@ void writeExecutionDevice(const std::vector<ComponentOutcome>& outcomes) {
     flushOutputFile();
 }
 
-void closeExecutionDocument(const RunOptions& options, bool opened, bool selectionMatched, bool rebootRequired) {
-    reportSelectionMiss(MESSAGE_KIND_EXECUTION, options, selectionMatched);
+void closeExecutionDocument(RunContext& run, bool opened, bool selectionMatched, bool rebootRequired) {
+    reportSelectionMiss(run.tally, MESSAGE_KIND_EXECUTION, run.options, selectionMatched);
     if (opened) {
-        if (anySupported())
+        if (anySupported(run))
             xmlReboot(rebootRequired, 1);
         xmlClose("SVMExecution", 0);
     }

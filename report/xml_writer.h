@@ -7,6 +7,7 @@
 
 #include "common/format_check.h"
 #include "common/run_state.h"
+#include "run/run_context.h"
 #include "update/outcome.h"
 
 #include <cstdint>
@@ -14,12 +15,12 @@
 #include <string>
 #include <vector>
 
-struct HbaEntry;
-
 // The open XML output file, or null.
 std::FILE* outputFile();
 void attachOutputFile(std::FILE* file);
 std::FILE*& outputFileSlot();
+// Echo of the documents on standard output: the run's output targets (-s, -o bits).
+void setConsoleEcho(std::uint32_t outputTargets);
 // Pushes what was written so far to the output file. Returns false when some of the
 // document has not reached it (now or by an earlier write).
 bool flushOutputFile();
@@ -27,7 +28,7 @@ bool flushOutputFile();
 // reached the file, else why not; the next output file starts afresh.
 std::string closeOutputFile();
 
-// Writes to standard output when the console echo setting is 1 or 3, to the handle
+// Writes to standard output when the console echo is 1 or 3, to the handle
 // when it is open, then flushes standard output. After a write to the output file
 // fails, nothing more goes to it: the file is cut, never holed.
 void xmlPrint(std::FILE* handle, const char* format, ...) WM_PRINTF(2, 3);
@@ -51,15 +52,15 @@ void writeFailureDocument(int kind, std::int32_t code);
 // that stopped the run (precondition: the run's precondition status, 0 when it may go
 // on). A document without any supported adapter carries no precondition status: its
 // empty root says it.
-void writeInventoryDocument(const RunOptions& options, std::int32_t precondition,
+void writeInventoryDocument(RunContext& run, std::int32_t precondition,
                             const std::vector<const HbaEntry*>& selected);
 
 // The execution document, in three steps so that each Device reaches the file as its
 // adapter finishes. Opening writes the root and the precondition status (as for the
 // inventory); returns whether the root was opened and must be closed.
-bool openExecutionDocument(const RunOptions& options, std::int32_t precondition);
+bool openExecutionDocument(const RunContext& run, std::int32_t precondition);
 // One finished adapter: its Device element with an Application per outcome, flushed.
 void writeExecutionDevice(const std::vector<ComponentOutcome>& outcomes);
 // The not-found status of an unmatched -wwn selection, RebootRequired (when the run
 // has supported adapters) and the end of the root.
-void closeExecutionDocument(const RunOptions& options, bool opened, bool selectionMatched, bool rebootRequired);
+void closeExecutionDocument(RunContext& run, bool opened, bool selectionMatched, bool rebootRequired);

@@ -6,12 +6,11 @@
 #include "platform/platform.h"
 #include "update/update_adapter.h"
 
-#include <cstdio>
 
 namespace {
 
 // Firmware, or (bootCode) the boot code of a legacy FC adapter.
-ComponentOutcome updateComponent(HbaEntry& e, std::uint32_t component, const RunOptions& options) {
+ComponentOutcome updateComponent(RunContext& run, HbaEntry& e, std::uint32_t component) {
     ComponentOutcome o;
     o.adapter = &e;
     o.component = component;
@@ -20,7 +19,7 @@ ComponentOutcome updateComponent(HbaEntry& e, std::uint32_t component, const Run
     o.installedVersion = o.bootCode ? e.bcVersion.str() : e.fwVersion.str();
     if (o.bootCode) {
         debugPrint("\n[Executing boot code download]\n");
-        o.result = updateAdapter(e, component, options, &o.rebootNeeded);
+        o.result = updateAdapter(run, e, component, &o.rebootNeeded);
         e.bcDownloadStatus = static_cast<std::uint32_t>(o.result);
     } else {
         debugPrint("\n[Executing firmware download]\n");
@@ -28,11 +27,9 @@ ComponentOutcome updateComponent(HbaEntry& e, std::uint32_t component, const Run
             // An adapter that waits for a reboot is left alone; the run still asks for one.
             o.rebootNeeded = true;
             o.result = 35;
-            std::snprintf(sharedMessage, sizeof sharedMessage,
-                          "Adapter skipped failed. Adapter is in a reboot required state = %d\n", 35);
-            debugPrint("%s\n", sharedMessage);
+            debugPrint("Adapter skipped failed. Adapter is in a reboot required state = %d\n\n", 35);
         } else {
-            o.result = updateAdapter(e, component, options, &o.rebootNeeded);
+            o.result = updateAdapter(run, e, component, &o.rebootNeeded);
         }
         e.fwDownloadStatus = static_cast<std::uint32_t>(o.result);
     }
@@ -49,18 +46,19 @@ bool isSelected(const HbaEntry& entry, const RunOptions& options) {
     return options.wwn.empty() || entry.wwpn.view() == options.wwn.view();
 }
 
-std::vector<const HbaEntry*> selectedAdapters(const RunOptions& options) {
+std::vector<const HbaEntry*> selectedAdapters(const RunContext& run) {
     std::vector<const HbaEntry*> selected;
-    for (const HbaEntry* e = hbaListHead; e != nullptr; e = e->next)
-        if (isSelected(*e, options))
-            selected.push_back(e);
+    for (const HbaEntry& e : run.adapters)
+        if (isSelected(e, run.options))
+            selected.push_back(&e);
     return selected;
 }
 
-ExecutionSummary runExecution(const RunOptions& options, const AdapterOutcomeSink& sink) {
+ExecutionSummary runExecution(RunContext& run, const AdapterOutcomeSink& sink) {
     ExecutionSummary summary;
-    for (HbaEntry* e = hbaListHead; e != nullptr; e = e->next) {
-        if (!isSelected(*e, options))
+    for (HbaEntry& each : run.adapters) {
+        HbaEntry* e = &each;
+        if (!isSelected(*e, run.options))
             continue;
         summary.selectionMatched = true;
         if (platform::stopRequested()) {
@@ -70,9 +68,9 @@ ExecutionSummary runExecution(const RunOptions& options, const AdapterOutcomeSin
             continue;
         }
         std::vector<ComponentOutcome> outcomes;
-        outcomes.push_back(updateComponent(*e, firmwareComponentOf(*e), options));
+        outcomes.push_back(updateComponent(run, *e, firmwareComponentOf(*e)));
         if (isLegacyEntry(*e))
-            outcomes.push_back(updateComponent(*e, PRGext, options));
+            outcomes.push_back(updateComponent(run, *e, PRGext));
         for (const ComponentOutcome& o : outcomes)
             summary.rebootRequired = summary.rebootRequired || o.rebootNeeded;
         if (sink)

@@ -6,13 +6,12 @@
 #pragma once
 
 #include "common/run_state.h"
+#include "run/run_context.h"
 #include "update/outcome.h"
 
 #include <cstdint>
 #include <functional>
 #include <vector>
-
-struct HbaEntry;
 
 // The outcomes of one adapter, firmware first.
 using AdapterOutcomeSink = std::function<void(const std::vector<ComponentOutcome>&)>;
@@ -28,12 +27,12 @@ struct ExecutionSummary {
 bool isSelected(const HbaEntry& entry, const RunOptions& options);
 
 // The selected adapters, in list order.
-std::vector<const HbaEntry*> selectedAdapters(const RunOptions& options);
+std::vector<const HbaEntry*> selectedAdapters(const RunContext& run);
 
 // Updates every selected adapter. A stop request is honoured only between adapters:
 // once there is one, no further adapter is touched. Each finished adapter's outcomes go
 // to the sink before the next adapter starts.
-ExecutionSummary runExecution(const RunOptions& options, const AdapterOutcomeSink& sink);
+ExecutionSummary runExecution(RunContext& run, const AdapterOutcomeSink& sink);
 
 // The run's preconditions, in the order they are checked: no adapters 17, no
 // configuration files 9, no valid configuration entries 10, then for an execution no

@@ -1,7 +1,6 @@
 // Starts the rollback companion after a run with a successful download (see rollback.h).
 #include "update/rollback.h"
 
-#include "common/run_state.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
@@ -9,9 +8,9 @@
 #include <new>
 #include <string>
 
-void updateRollBack() {
+void updateRollBack(const RunContext& run) {
     debugPrint("\n[updateRollBack]\n");
-    if (!runTally.anyDownloadSucceeded) {
+    if (!run.tally.anyDownloadSucceeded) {
         debugPrint("updateRollBack is not needed\n");
         return;
     }
@@ -22,13 +21,13 @@ void updateRollBack() {
         return;
     }
     const char separator[2] = {platform::kPathSeparator, '\0'};
-    std::snprintf(path, kPathSize, "%s%s%s", payloadDir.c_str(), separator, "UpdRollBack.exe");
+    std::snprintf(path, kPathSize, "%s%s%s", run.paths.payloadDir.c_str(), separator, "UpdRollBack.exe");
     debugPrint("Rollback executable path = %s\n", path);
     if (!platform::fileExists(path)) {
         debugPrint("ERROR - Rollback executable was not found! Update rollback operation failed!\n");
     } else {
         const std::string program = path;
-        std::snprintf(path, kPathSize, "%s%s%s%s", payloadDir.c_str(), separator, "UpdRollBack.exe",
+        std::snprintf(path, kPathSize, "%s%s%s%s", run.paths.payloadDir.c_str(), separator, "UpdRollBack.exe",
                       platform::kIsWindows ? " > NUL 2>&1" : " > /dev/null 2>&1");
         debugPrint("Executing: %s\n", path);
         // Started directly rather than through the command interpreter, so that blanks or

@@ -21,22 +21,19 @@
 #include <string>
 #include <string_view>
 
-DownloadFunction updateDownload = UpdateTindleFirmwareWithFeedback;
-void (*updateSleep)(unsigned milliseconds) = platform::sleepMs;
-bool softVpdWriteBlocked = false;
-
 namespace {
 
 unsigned long board(const HbaEntry& e) { return e.adapterNumber; }
 
-// Formats into the shared message buffer and writes it to the debug file with "\n".
+// Formats a message of at most 511 characters and writes it to the debug file with "\n".
 void report(const char* format, ...) WM_PRINTF(1, 2);
 void report(const char* format, ...) {
+    char message[512];
     va_list args;
     va_start(args, format);
-    std::vsnprintf(sharedMessage, sizeof sharedMessage, format, args);
+    std::vsnprintf(message, sizeof message, format, args);
     va_end(args);
-    debugPrint("%s\n", sharedMessage);
+    debugPrint("%s\n", message);
 }
 
 bool isFerroxFC(const HbaEntry& e) { return isFerroxFCBoard(e.adapterNumber); }
@@ -44,11 +41,11 @@ bool isFerroxFC(const HbaEntry& e) { return isFerroxFCBoard(e.adapterNumber); }
 
 // The first port of the same physical card (other than this one) that already has a
 // download state in this run.
-const HbaEntry* processedSibling(const HbaEntry& e) {
-    for (const HbaEntry* other = hbaListHead; other != nullptr; other = other->next) {
-        if (other != &e && other->downloadStat != DOWNLOAD_STAT_NONE && other->busNumber == e.busNumber &&
-            other->domain == e.domain && equalsIgnoreCase(other->serialNumber.view(), e.serialNumber.view()))
-            return other;
+const HbaEntry* processedSibling(const AdapterList& adapters, const HbaEntry& e) {
+    for (const HbaEntry& other : adapters) {
+        if (&other != &e && other.downloadStat != DOWNLOAD_STAT_NONE && other.busNumber == e.busNumber &&
+            other.domain == e.domain && equalsIgnoreCase(other.serialNumber.view(), e.serialNumber.view()))
+            return &other;
     }
     return nullptr;
 }
@@ -73,10 +70,10 @@ CnaVersion payloadVersion(const CluImage& payload) {
     return CnaVersion{payload.CNAMajorVer, payload.CNAMinorVer, payload.CNAReleaseVer, payload.CNABuildVer};
 }
 
-// payloadDir and the file name, made absolute when the system can.
-std::string payloadPath(const CluImage& payload) {
+// The payload folder and the file name, made absolute when the system can.
+std::string payloadPath(const RunPaths& paths, const CluImage& payload) {
     FixedText<254> joined;
-    joined = payloadDir.str() + payload.filename.str();
+    joined = paths.payloadDir.str() + payload.filename.str();
     FixedText<254> path;
     path = platform::absolutePath(joined.str());
     return path.str();
@@ -85,23 +82,24 @@ std::string payloadPath(const CluImage& payload) {
 void noStepText(const char*) {}
 void noProgress(std::uint32_t) {}
 
-std::uint32_t download(const HbaEntry& e, const std::string& path) {
-    if (updateDownload == nullptr)
+std::uint32_t download(const UpdateDevices& devices, const HbaEntry& e, const std::string& path) {
+    if (devices.download == nullptr)
         return 1;
-    return updateDownload(e.adapterNumber, path.c_str(), noStepText, noProgress);
+    return devices.download(e.adapterNumber, path.c_str(), noStepText, noProgress);
 }
 
 } // namespace
 
-const CluImage* findPayload(const HbaEntry& entry, std::uint32_t imageType, std::uint32_t extType) {
-    return findCatalogImage(entry, imageType, extType);
+const CluImage* findPayload(const PayloadList& payloads, const HbaEntry& entry, std::uint32_t imageType,
+                            std::uint32_t extType) {
+    return findCatalogImage(payloads, entry, imageType, extType);
 }
 
-const CluImage* findInterimPayload(std::uint32_t imageType, std::uint32_t extType) {
-    for (const CluImage* image = payloadListHead; image != nullptr; image = image->next) {
-        if (image->imageType == imageType && image->extType == extType &&
-            isFerroxInterimFWVersion(payloadVersion(*image)))
-            return image;
+const CluImage* findInterimPayload(const PayloadList& payloads, std::uint32_t imageType, std::uint32_t extType) {
+    for (const CluImage& image : payloads) {
+        if (image.imageType == imageType && image.extType == extType &&
+            isFerroxInterimFWVersion(payloadVersion(image)))
+            return &image;
     }
     return nullptr;
 }
@@ -128,7 +126,7 @@ std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload) {
     return status;
 }
 
-void updateCNAdownloadStatus(HbaEntry& entry, std::uint32_t value) {
+void updateCNAdownloadStatus(AdapterList& adapters, HbaEntry& entry, std::uint32_t value) {
     entry.downloadStat = value;
     debugPrint("\n[updateCNAdownloadStatus]\n");
     debugPrint("currentHba adapterNumber = %d\n", entry.adapterNumber);
@@ -139,7 +137,8 @@ void updateCNAdownloadStatus(HbaEntry& entry, std::uint32_t value) {
     debugPrint("currentHba downloadStat  = %X\n\n", entry.downloadStat);
     if (isLegacyEntry(entry))
         return;
-    for (HbaEntry* other = hbaListHead; other != nullptr; other = other->next) {
+    for (HbaEntry& each : adapters) {
+        HbaEntry* other = &each;
         if (other->busNumber != entry.busNumber || other->domain != entry.domain ||
             !equalsIgnoreCase(other->serialNumber.view(), entry.serialNumber.view()))
             continue;
@@ -153,14 +152,14 @@ void updateCNAdownloadStatus(HbaEntry& entry, std::uint32_t value) {
     }
 }
 
-int reportDownloadFailure(HbaEntry& entry, int code) {
-    runTally.updateFailures += 1;
+int reportDownloadFailure(RunContext& run, HbaEntry& entry, int code) {
+    run.tally.updateFailures += 1;
     report("Adapter download failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(code));
-    updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+    updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
     return code;
 }
 
-int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& options, bool* rebootNeeded) {
+int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded) {
     const std::uint32_t target = component;
     const bool firmwareStep = target == ALLext || target == UFIext || target == GRPext;
     const bool ferroxFC = isFerroxFC(entry);
@@ -168,12 +167,12 @@ int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& op
     const char* currentFamily = firmwareStep ? entry.inventoryFwVersion.c_str() : entry.inventoryBcVersion.c_str();
     const int isBootCode = firmwareStep ? 0 : 1;
 
-    runTally.updateAttempts += 1;
+    run.tally.updateAttempts += 1;
     debugPrint("\n[Opening Adapter]\n");
     debugPrint("HBA number = %d\n", entry.adapterNumber);
-    if (softVpdWriteBlocked) {
+    if (run.softVpdWriteBlocked) {
         debugPrint("The soft VPD files cannot be replaced; the adapter is left as it is\n");
-        return reportDownloadFailure(entry, 36);
+        return reportDownloadFailure(run, entry, 36);
     }
 
     bool onVersion4 = false;
@@ -184,29 +183,29 @@ int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& op
     const bool unsupported = runsUnsupportedFirmware(entry);
 
     if (!isValidBoard(entry.adapterNumber)) {
-        runTally.updateFailures += 1;
+        run.tally.updateFailures += 1;
         report("Invalid HBA number = %d\n", entry.adapterNumber);
         return 30;
     }
 
     if (!legacy) {
-        if (const HbaEntry* sibling = processedSibling(entry)) {
+        if (const HbaEntry* sibling = processedSibling(run.adapters, entry)) {
             switch (sibling->downloadStat) {
             case DOWNLOAD_STAT_SUCCEEDED:
-                updateCNA_VPD_Data(&entry, isBootCode);
+                updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
                 return 0;
             case DOWNLOAD_STAT_FAILED:
-                runTally.updateFailures += 1;
+                run.tally.updateFailures += 1;
                 return 31;
             case DOWNLOAD_STAT_REBOOT_REQUIRED:
-                updateCNA_VPD_Data(&entry, isBootCode);
+                updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
                 return 37;
             case DOWNLOAD_STAT_SPECIAL_RELEASE:
                 entry.packagedFamilyId = "00.00.00";
-                updateCNA_VPD_Data(&entry, isBootCode);
+                updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
                 return 38;
             case DOWNLOAD_STAT_UNSUPPORTED_FW:
-                runTally.updateFailures += 1;
+                run.tally.updateFailures += 1;
                 return 39;
             default:
                 break;
@@ -217,17 +216,17 @@ int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& op
     const std::uint32_t imageType = imageTypeFor(entry, target, firmwareStep);
 
     if (unsupported) {
-        runTally.updateFailures += 1;
+        run.tally.updateFailures += 1;
         debugPrint("Unsuported fw version %d.%d.%d.%d\n", static_cast<int>(entry.cnaFwVersion.major),
                    static_cast<int>(entry.cnaFwVersion.minor), static_cast<int>(entry.cnaFwVersion.release),
                    static_cast<int>(entry.cnaFwVersion.build));
-        updateCNAdownloadStatus(entry, DOWNLOAD_STAT_UNSUPPORTED_FW);
+        updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_UNSUPPORTED_FW);
         return 39;
     }
 
-    const CluImage* payload = findPayload(entry, imageType, target);
+    const CluImage* payload = findPayload(run.payloads, entry, imageType, target);
     if (payload == nullptr) {
-        runTally.updateFailures += 1;
+        run.tally.updateFailures += 1;
         const char* packaged = firmwareStep ? entry.packagedFwVersion.c_str() : entry.packagedBcVersion.c_str();
         int code = 0;
         if (std::strcmp(packaged, "NONE") == 0) {
@@ -240,17 +239,17 @@ int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& op
             code = 32;
         }
         if (firmwareStep)
-            updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+            updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
         return code;
     }
 
     const int familyStatus = compareFamilyIDs(entry.packagedFamilyId.c_str(), entry.familyId.c_str());
     debugPrint("Family ID status = %d\n", familyStatus);
-    if (options.updatePolicy != Always) {
+    if (run.options.updatePolicy != Always) {
         if (std::strcmp(currentFamily, "00.00.00") == 0) {
             debugPrint("Null familyID! Force a download!\n");
         } else if (familyStatus < 1) {
-            runTally.updateAttempts -= 1;
+            run.tally.updateAttempts -= 1;
             report("Update not needed. Adapter %lu Stat %08lX New %s Old %s \n", board(entry), 34ul,
                    entry.packagedFamilyId.c_str(), entry.familyId.c_str());
             return 34;
@@ -266,89 +265,89 @@ int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& op
     if (ferroxFC && interimNeeded) {
         debugPrint("Found a FerroxFC and an interim download is required. Searching for the interim image "
                    "1.1.21.300\n");
-        const CluImage* interim = findInterimPayload(imageType, target);
+        const CluImage* interim = findInterimPayload(run.payloads, imageType, target);
         if (interim == nullptr) {
-            runTally.updateFailures += 1;
+            run.tally.updateFailures += 1;
             debugPrint("Unable to open image file. Adapter %lu Stat %08lX\n", board(entry), 32ul);
-            updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+            updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
             return 32;
         }
         debugPrint("Found the interim image 1.1.21.300\n");
-        const std::string interimPath = payloadPath(*interim);
+        const std::string interimPath = payloadPath(run.paths, *interim);
         debugPrint("Beginning interim adapter download. Adapter %lu\n", board(entry));
-        const std::uint32_t st = download(entry, interimPath);
+        const std::uint32_t st = download(run.devices, entry, interimPath);
         debugPrint("UpdateTindleFirmwareWithFeedback interim download complete. Adapter %lu Stat %08lX\n",
                    board(entry), static_cast<unsigned long>(st));
         if (st == 0) {
             debugPrint("Interim adapter download succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
         } else if (st == DOWNLOAD_RESET_REQUIRED) {
             debugPrint("Adapter reset required. Sleeping for 3000ms.\n");
-            updateSleep(3000);
+            run.devices.sleep(3000);
             if (dfc.DFC_ResetAdapter(entry.adapterNumber, 3) != 0) {
                 // A card whose reset failed is not updated: count it, so that the run's
                 // status never reports success for it.
-                runTally.updateFailures += 1;
+                run.tally.updateFailures += 1;
                 debugPrint("Interim adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), 33ul);
-                updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+                updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
                 return 33;
             }
             debugPrint("Interim adapter download and reset succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
         } else {
-            runTally.updateFailures += 1;
+            run.tally.updateFailures += 1;
             debugPrint("Interim adapter download failed. Adapter %lu Stat %08lX\n", board(entry), 31ul);
-            updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+            updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
             return 31;
         }
     }
 
-    const std::string path = payloadPath(*payload);
+    const std::string path = payloadPath(run.paths, *payload);
     debugPrint("Beginning adapter download. Adapter %lu\n", board(entry));
-    const std::uint32_t st = download(entry, path);
+    const std::uint32_t st = download(run.devices, entry, path);
     debugPrint("UpdateTindleFirmwareWithFeedback download complete. Adapter %lu Stat %08lX\n", board(entry),
                static_cast<unsigned long>(st));
 
     if (st == 0) {
         const std::uint32_t ffv = updateFlashFFV(entry, *payload);
         if (ffv != 0 && ffv != 2)
-            return reportDownloadFailure(entry, 36);
-        updateCNA_VPD_Data(&entry, isBootCode);
+            return reportDownloadFailure(run, entry, 36);
+        updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
         if (legacy) {
-            updateSleep(40);
+            run.devices.sleep(40);
             const std::uint32_t reset = dfc.DFC_ResetAdapter(entry.adapterNumber, 1);
             if (reset != 0) {
-                runTally.updateFailures += 1;
+                run.tally.updateFailures += 1;
                 report("Adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(reset));
                 return 33;
             }
             report("Adapter download succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
-            runTally.anyDownloadSucceeded = true;
+            run.tally.anyDownloadSucceeded = true;
             return 0;
         }
         report("Adapter download succeeded. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(ffv));
-        updateCNAdownloadStatus(entry, DOWNLOAD_STAT_SUCCEEDED);
-        runTally.anyDownloadSucceeded = true;
+        updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_SUCCEEDED);
+        run.tally.anyDownloadSucceeded = true;
         return 0;
     }
     if (st == DOWNLOAD_REBOOT_REQUIRED && !legacy) {
         const std::uint32_t ffv = updateFlashFFV(entry, *payload);
         if (ffv != 0 && ffv != 2)
-            return reportDownloadFailure(entry, 36);
-        updateCNA_VPD_Data(&entry, isBootCode);
+            return reportDownloadFailure(run, entry, 36);
+        updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
         if (rebootNeeded != nullptr)
             *rebootNeeded = true;
         report("Adapter download succeeded. Please reboot the system to activate new firmware. Adapter %lu "
                "Stat %08lX\n",
                board(entry), static_cast<unsigned long>(ffv));
-        updateCNAdownloadStatus(entry, DOWNLOAD_STAT_REBOOT_REQUIRED);
-        runTally.anyDownloadSucceeded = true;
+        updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_REBOOT_REQUIRED);
+        run.tally.anyDownloadSucceeded = true;
         return 37;
     }
     if (st == DOWNLOAD_SPECIAL_RELEASE) {
         entry.packagedFamilyId = "00.00.00";
         const std::uint32_t ffv = updateFlashFFV(entry, *payload);
         if (ffv != 0 && ffv != 2)
-            return reportDownloadFailure(entry, 36);
-        updateCNA_VPD_Data(&entry, isBootCode);
+            return reportDownloadFailure(run, entry, 36);
+        updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
         if (rebootNeeded != nullptr)
             *rebootNeeded = true;
         debugPrint("Adapter download succeeded. Please reboot the system to activate new firmware. Adapter %lu "
@@ -357,30 +356,30 @@ int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& op
         debugPrint("This special firmware release requires the firmware download process to be performed twice. "
                    "You must reboot the system and download the same firmware file again to complete the "
                    "download process.\n");
-        updateCNAdownloadStatus(entry, DOWNLOAD_STAT_SPECIAL_RELEASE);
-        runTally.anyDownloadSucceeded = true;
+        updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_SPECIAL_RELEASE);
+        run.tally.anyDownloadSucceeded = true;
         return 38;
     }
     if (st == DOWNLOAD_RESET_REQUIRED && ferroxFC) {
-        updateSleep(40);
+        run.devices.sleep(40);
         const std::uint32_t reset = dfc.DFC_ResetAdapter(entry.adapterNumber, 3);
         if (reset != 0) {
-            runTally.updateFailures += 1; // counted as for every other failed update
+            run.tally.updateFailures += 1; // counted as for every other failed update
             report("Adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(reset));
-            updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+            updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
             return 33;
         }
         const std::uint32_t ffv = updateFlashFFV(entry, *payload);
         if (ffv != 0 && ffv != 2)
-            return reportDownloadFailure(entry, 36);
-        updateCNA_VPD_Data(&entry, isBootCode);
+            return reportDownloadFailure(run, entry, 36);
+        updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
         report("Adapter download and reset succeeded. Adapter %lu Stat %08lX\n", board(entry),
                static_cast<unsigned long>(ffv));
-        updateCNAdownloadStatus(entry, DOWNLOAD_STAT_SUCCEEDED);
-        runTally.anyDownloadSucceeded = true;
+        updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_SUCCEEDED);
+        run.tally.anyDownloadSucceeded = true;
         return 0;
     }
-    runTally.updateFailures += 1;
+    run.tally.updateFailures += 1;
     int code = 31;
     if (st == DOWNLOAD_SIGNATURE_MISSING) {
         report("Adapter download failed. Secure hardware error. Adapter %lu Stat %08lX\n", board(entry), 89ul);
@@ -392,6 +391,6 @@ int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& op
     } else {
         report("Adapter download failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(st));
     }
-    updateCNAdownloadStatus(entry, DOWNLOAD_STAT_FAILED);
+    updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
     return code;
 }

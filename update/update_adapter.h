@@ -3,13 +3,11 @@
 // the family written to the card and to the soft VPD list, and the result code.
 #pragma once
 
-#include "common/run_state.h"
 #include "download/download_status.h"
 #include "image/clu_image.h"
+#include "run/run_context.h"
 
 #include <cstdint>
-
-struct HbaEntry;
 
 // downloadStat values, shared by the ports of one physical adapter.
 constexpr std::uint32_t DOWNLOAD_STAT_NONE = 0;
@@ -23,33 +21,24 @@ constexpr std::uint32_t DOWNLOAD_STAT_UNSUPPORTED_FW = 6;
 // engine reports it.
 constexpr std::uint32_t DOWNLOAD_SPECIAL_RELEASE = 87;
 
-using DownloadFunction = std::uint32_t (*)(std::uint32_t board, const char* path, StepTextCallback stepText,
-                                          ProgressCallback progress);
-
-// The download engine and the sleep the procedure uses; tests replace them.
-extern DownloadFunction updateDownload;
-extern void (*updateSleep)(unsigned milliseconds);
-
-// Set by the run driver when the soft VPD files cannot be replaced: every component
-// then ends with 36 before its adapter is touched, because a card whose new family
-// could not be recorded would be flashed again, as if new, by every later run.
-extern bool softVpdWriteBlocked;
-
 // Runs the update of one component of the adapter, named by its payload extension kind
 // (ALLext, UFIext or GRPext: firmware; PRGext: boot code); returns a result code (0,
 // 20, 30, 31, 32, 33, 34, 36, 37, 38, 39, 41, 42). *rebootNeeded (when given) is set
-// when this download asks for a reboot of the system, and left alone otherwise.
-int updateAdapter(HbaEntry& entry, std::uint32_t component, const RunOptions& options,
-                  bool* rebootNeeded = nullptr);
+// when this download asks for a reboot of the system, and left alone otherwise. When the
+// run's soft VPD files cannot be replaced, every component ends with 36 before its
+// adapter is touched, because a card whose new family could not be recorded would be
+// flashed again, as if new, by every later run.
+int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded = nullptr);
 
 // The payload whose version is the adapter's package version for that component.
-const CluImage* findPayload(const HbaEntry& entry, std::uint32_t imageType, std::uint32_t extType);
+const CluImage* findPayload(const PayloadList& payloads, const HbaEntry& entry, std::uint32_t imageType,
+                            std::uint32_t extType);
 // The first payload of these types that holds the interim firmware 1.1.21.300.
-const CluImage* findInterimPayload(std::uint32_t imageType, std::uint32_t extType);
+const CluImage* findInterimPayload(const PayloadList& payloads, std::uint32_t imageType, std::uint32_t extType);
 // Writes the package family into the card's flash: 0 written, 2 not applicable, else
 // the failing status of the write.
 std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload);
 // Sets the download state of the adapter and of the other ports of its card.
-void updateCNAdownloadStatus(HbaEntry& entry, std::uint32_t value);
+void updateCNAdownloadStatus(AdapterList& adapters, HbaEntry& entry, std::uint32_t value);
 // Counts and reports a failed download; returns the code.
-int reportDownloadFailure(HbaEntry& entry, int code);
+int reportDownloadFailure(RunContext& run, HbaEntry& entry, int code);

@@ -24,7 +24,6 @@ class DiscoveryTest : public SimTest {
   protected:
     void TearDown() override {
         releaseAdapterEnvironment();
-        adapterVpd = AdapterVpd{};
         SimTest::TearDown();
     }
 
@@ -42,8 +41,9 @@ class DiscoveryTest : public SimTest {
             status = countingDriver(int(argv.size()), argv.data());
         } else if (status == 0) {
             EXPECT_EQ(mergeKovaConvergedFunctions(), KOVA_NOT_AVAILABLE);
-            EXPECT_EQ(identifyAdapters(), 0);
-            EXPECT_EQ(markFerroxMultiFunction(), 0);
+            AdapterVpd lastVpd;
+            EXPECT_EQ(identifyAdapters(lastVpd), 0);
+            EXPECT_EQ(markFerroxMultiFunction(lastVpd), 0);
             EXPECT_EQ(matchKovaConvergedFunctions(), KOVA_NOT_AVAILABLE);
         }
         return status;
@@ -273,7 +273,7 @@ TEST_F(DiscoveryTest, ReadAdapterVpdByBoardKind) {
         0);
     struct Case {
         std::uint32_t status;
-        const char* message; // the shared message's status, or null on success
+        const char* message; // the failure text's status, or null on success
     };
     const Case cases[] = {{0, nullptr},
                           {15, "RM_STATUS = 72"},
@@ -283,8 +283,8 @@ TEST_F(DiscoveryTest, ReadAdapterVpdByBoardKind) {
                           {15, "RM_STATUS = 7"},
                           {0, nullptr}};
     for (std::uint32_t b = 0; b < std::size(cases); ++b) {
-        setSharedMessage("%s", "");
         AdapterVpd vpd;
+        vpd.failure = "stale";
         vpd.v2Text = "stale";
         EXPECT_EQ(readAdapterVpd(b, vpd), cases[b].status) << b;
         if (cases[b].message == nullptr) {
@@ -294,7 +294,7 @@ TEST_F(DiscoveryTest, ReadAdapterVpdByBoardKind) {
         EXPECT_TRUE(vpd.v2Text.empty()) << b;
         const std::string expected = "Attempt to read VPD information fails. Adapter #" +
                                      std::to_string(b + 1) + " - " + cases[b].message;
-        EXPECT_EQ(std::string(sharedMessage), expected) << b;
+        EXPECT_EQ(vpd.failure, expected) << b;
     }
     AdapterVpd vpd;
     ASSERT_EQ(readAdapterVpd(6, vpd), 0u);
@@ -355,7 +355,7 @@ TEST_F(DiscoveryTest, EnumerationThatChangesItsCountEndsStartUp) {
     dfc.DFC_InitDiagEnv = saved;
     EXPECT_EQ(status, 63);
     EXPECT_EQ(calls, 3);
-    EXPECT_STREQ(sharedMessage, "DFC_InitDiagEnv call error");
+    EXPECT_EQ(adapterEnv.message, "DFC_InitDiagEnv call error");
 }
 
 TEST_F(DiscoveryTest, Discovers256Boards) {
@@ -390,8 +390,9 @@ TEST_F(DiscoveryTest, DemoBoardsDiscoverWithSerialsAndNames) {
     char* argv[] = {name.data(), inv.data()};
     ::testing::internal::CaptureStderr();
     ASSERT_EQ(initAdapterEnvironment(2, argv), 0);
-    identifyAdapters();
-    markFerroxMultiFunction();
+    AdapterVpd lastVpd;
+    identifyAdapters(lastVpd);
+    markFerroxMultiFunction(lastVpd);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     ASSERT_EQ(adapterEnv.boardCount, 7u);
     EXPECT_EQ(at(0).serialNumber, "TV7A100231");

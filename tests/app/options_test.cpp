@@ -11,6 +11,7 @@ namespace {
 struct Parsed {
     int status;
     RunOptions options;
+    RunPaths paths;
 };
 
 Parsed parse(std::vector<std::string> args) {
@@ -18,9 +19,8 @@ Parsed parse(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());
-    resetRunState();
     Parsed p;
-    p.status = parseOptions(p.options, static_cast<int>(argv.size()), argv.data());
+    p.status = parseOptions(p.options, p.paths, static_cast<int>(argv.size()), argv.data());
     return p;
 }
 
@@ -97,7 +97,6 @@ TEST_P(OptionsTest, ParsesArgumentsIntoOptions) {
     EXPECT_EQ(p.options.outputFile.str(), c.outputFile);
     EXPECT_EQ(p.options.debugFile.str(), c.debugFile);
     EXPECT_EQ(p.options.outputTargets, c.targets);
-    EXPECT_EQ(consoleEcho, c.targets);
     EXPECT_EQ(p.options.wwn.str(), c.wwn);
 }
 
@@ -107,10 +106,9 @@ TEST(Options, DirectoriesAndImageFile) {
     const std::string longImage(300, 'i');
     Parsed p = parse({"-c", "conf", "-p", "\"pay load\"", "-e", longImage});
     EXPECT_EQ(p.status, 0);
-    EXPECT_EQ(configDir.str(), "conf");
-    EXPECT_EQ(payloadDir.str(), "\"pay load\"");
+    EXPECT_EQ(p.paths.configDir.str(), "conf");
+    EXPECT_EQ(p.paths.payloadDir.str(), "\"pay load\"");
     EXPECT_EQ(p.options.imageFile.size(), 253u);
-    resetRunState();
 }
 
 TEST(Options, VersionAndHelpTexts) {

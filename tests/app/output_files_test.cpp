@@ -20,13 +20,11 @@ class OutputFilesTest : public ::testing::Test {
     void SetUp() override {
         previous_ = fs::current_path();
         fs::current_path(dir_.path());
-        resetRunState();
     }
     void TearDown() override {
         closeDebugFile();
         closeOutputFile();
         fs::current_path(previous_);
-        resetRunState();
     }
     // A non-empty directory of that name: no file of the name can be created.
     void block(const std::string& name) {
@@ -104,17 +102,18 @@ TEST_F(OutputFilesTest, ExistingOutputIsRecreatedNotAppended) {
 
 TEST_F(OutputFilesTest, DirectoryTexts) {
     const std::string sep(1, platform::kPathSeparator);
-    binaryDir = "bin" + sep;
-    configDir = "\"my conf\"";
-    defineDirectoryPaths();
-    EXPECT_EQ(configDir.str(), "my conf" + sep);
-    EXPECT_EQ(payloadDir.str(), "bin" + sep + "common" + sep);
+    RunPaths paths;
+    paths.binaryDir = "bin" + sep;
+    paths.configDir = "\"my conf\"";
+    defineDirectoryPaths(paths);
+    EXPECT_EQ(paths.configDir.str(), "my conf" + sep);
+    EXPECT_EQ(paths.payloadDir.str(), "bin" + sep + "common" + sep);
 
-    configDir = "conf" + sep;
-    payloadDir = "p";
-    defineDirectoryPaths();
-    EXPECT_EQ(configDir.str(), "conf" + sep);
-    EXPECT_EQ(payloadDir.str(), "p"); // one character: left as it is
+    paths.configDir = "conf" + sep;
+    paths.payloadDir = "p";
+    defineDirectoryPaths(paths);
+    EXPECT_EQ(paths.configDir.str(), "conf" + sep);
+    EXPECT_EQ(paths.payloadDir.str(), "p"); // one character: left as it is
 }
 
 TEST_F(OutputFilesTest, SoftVpdLogPaths) {
@@ -123,18 +122,19 @@ TEST_F(OutputFilesTest, SoftVpdLogPaths) {
     const std::string secondary = dir_.file("pf86");
     platform::setEnv("ProgramFiles", primary);
     platform::setEnv("PROGRAMFILES(x86)", secondary);
-    tavCNAFIDLogPaths();
+    SoftVpd vpd;
+    tavCNAFIDLogPaths(vpd);
     const std::string marlo = sep + "Tavrel" + sep + "marlo";
-    EXPECT_EQ(primaryFidLog.str(), primary + marlo + sep + "tavCNAFID.cfg");
+    EXPECT_EQ(vpd.primaryPath.str(), primary + marlo + sep + "tavCNAFID.cfg");
     EXPECT_TRUE(fs::is_directory(primary + marlo));
     // The secondary directory is never created, and without its file the path is cleared.
-    EXPECT_TRUE(secondaryFidLog.empty());
+    EXPECT_TRUE(vpd.secondaryPath.empty());
     EXPECT_FALSE(fs::exists(secondary));
 
     fs::create_directories(secondary + marlo);
     testkit::writeText(secondary + marlo + sep + "tavCNAFID.cfg", "");
-    tavCNAFIDLogPaths();
-    EXPECT_EQ(secondaryFidLog.str(), secondary + marlo + sep + "tavCNAFID.cfg");
+    tavCNAFIDLogPaths(vpd);
+    EXPECT_EQ(vpd.secondaryPath.str(), secondary + marlo + sep + "tavCNAFID.cfg");
     platform::unsetEnv("PROGRAMFILES(x86)");
 }
 } // namespace

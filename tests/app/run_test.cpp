@@ -231,8 +231,9 @@ TEST(Entry, OverLongArgumentIsRefusedSilently) {
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(winmarloMain(3, argv), 51);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_NE(std::string(sharedMessage).find("Invalid argument length:\n" + longArgument), std::string::npos);
-    resetRunState();
+    std::string message;
+    EXPECT_EQ(checkArgumentLengths(3, argv, message), 51);
+    EXPECT_NE(message.find("Invalid argument length:\n" + longArgument), std::string::npos);
 }
 
 } // namespace

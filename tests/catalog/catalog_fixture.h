@@ -1,5 +1,6 @@
-// Fresh catalogue state for each test: empty lists, zero counters, and a debug file in
-// a temporary folder whose text the test can read back.
+// Fresh catalogue state for each test: an empty configuration list, family table and
+// soft VPD record, zero counters, and a debug file in a temporary folder whose text the
+// test can read back.
 #pragma once
 
 #include "catalog/config_files.h"
@@ -17,24 +18,18 @@
 class CatalogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        clearState();
         attachDebugFile(std::fopen(dir_.file("debug.log").c_str(), "w"));
         ASSERT_NE(debugFile(), nullptr);
     }
-    void TearDown() override {
-        closeDebugFile();
-        clearState();
-    }
-    static void clearState() {
-        resetRunState();
-        freeConfigList();
-        freeFamilyIdTable();
-        freeCNAVpdList();
-    }
+    void TearDown() override { closeDebugFile(); }
     // Everything written to the debug file so far.
     std::string debugText() {
         std::fflush(debugFile());
         return testkit::readText(dir_.file("debug.log"));
     }
     testkit::TempDir dir_;
+    RunTally tally_;
+    ConfigList configs_;
+    FamilyIdTable families_;
+    SoftVpd softVpd_;
 };

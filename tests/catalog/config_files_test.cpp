@@ -12,21 +12,14 @@ namespace fs = std::filesystem;
 namespace {
 
 // The configuration list as "device/vendor/subsystem/subvendor=family;" items.
-std::string listedEntries() {
+std::string listedEntries(const ConfigList& list) {
     std::string out;
-    for (const ConfigEntry* e = configListHead; e != nullptr; e = e->next) {
+    for (const ConfigEntry& e : list) {
         char item[96];
-        std::snprintf(item, sizeof item, "%X/%X/%X/%X=%s;", e->deviceId, e->vendorId,
-                      e->subSystemId, e->subVendorId, e->familyId.c_str());
+        std::snprintf(item, sizeof item, "%X/%X/%X/%X=%s;", e.deviceId, e.vendorId, e.subSystemId,
+                      e.subVendorId, e.familyId.c_str());
         out += item;
     }
-    return out;
-}
-
-std::vector<std::string> names(const CluImage* list) {
-    std::vector<std::string> out;
-    for (; list != nullptr; list = list->next)
-        out.push_back(list->filename.str());
     return out;
 }
 
@@ -35,7 +28,7 @@ class ConfigFilesTest : public CatalogTest {
     void SetUp() override {
         CatalogTest::SetUp();
         fs::create_directories(configPath());
-        configDir = configPath() + platform::kPathSeparator;
+        configDir_ = configPath() + platform::kPathSeparator;
     }
     std::string configPath() const { return dir_.file("config"); }
     std::string configFile(const std::string& name) const {
@@ -44,12 +37,13 @@ class ConfigFilesTest : public CatalogTest {
     // Lists and reads the configuration directory; returns the read status.
     int readAll() {
         int status = -1;
-        CluImage* list = makeFileNameList(configDir.c_str(), &status, FILE_LIST_CONFIG);
+        const std::vector<std::string> list =
+            makeFileNameList(configDir_.c_str(), &status, FILE_LIST_CONFIG);
         EXPECT_EQ(status, 0);
-        readConfigFiles(list, &status);
-        freeFileNameList(list);
+        readConfigFiles(configDir_.c_str(), list, &status, configs_, tally_);
         return status;
     }
+    std::string configDir_;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -64,11 +58,11 @@ TEST_F(ConfigFilesTest, ListsAcceptedNamesNewestFirstAndLogsTheRest) {
     fs::create_directories(configFile("folder.ini"));
 
     int status = -1;
-    CluImage* list = makeFileNameList(configDir.c_str(), &status, FILE_LIST_CONFIG);
+    const std::vector<std::string> list =
+        makeFileNameList(configDir_.c_str(), &status, FILE_LIST_CONFIG);
     EXPECT_EQ(status, 0);
     // Newest-first: the reverse of the order in which the directory is enumerated.
-    EXPECT_EQ(names(list), (std::vector<std::string>{name31, "b.INI", "a.ini"}));
-    freeFileNameList(list);
+    EXPECT_EQ(list, (std::vector<std::string>{name31, "b.INI", "a.ini"}));
 
     const std::string log = debugText();
     EXPECT_NE(log.find("\n[makeFileNameList]\n"), std::string::npos);
@@ -88,46 +82,46 @@ TEST_F(ConfigFilesTest, NamesAreEnumeratedInWindowsFolderOrder) {
     for (const char* name : {"b.ini", "a.ini", "C.INI", "ab.ini", "A_x.ini"})
         testkit::writeText(configFile(name), "x\n");
     int status = -1;
-    CluImage* list = makeFileNameList(configDir.c_str(), &status, FILE_LIST_CONFIG);
     // newest-first: the reverse of a.ini, ab.ini, A_x.ini, b.ini, C.INI
-    EXPECT_EQ(names(list), (std::vector<std::string>{"C.INI", "b.ini", "A_x.ini", "ab.ini", "a.ini"}));
-    freeFileNameList(list);
+    EXPECT_EQ(makeFileNameList(configDir_.c_str(), &status, FILE_LIST_CONFIG),
+              (std::vector<std::string>{"C.INI", "b.ini", "A_x.ini", "ab.ini", "a.ini"}));
 
     for (const char* name : {"Z.grp", "y.PRG", "_.all"})
         testkit::writeText(configFile(name), "x\n");
-    list = makeFileNameList(configDir.c_str(), &status, FILE_LIST_PAYLOAD);
-    EXPECT_EQ(names(list), (std::vector<std::string>{"_.all", "Z.grp", "y.PRG"}));
-    freeFileNameList(list);
+    EXPECT_EQ(makeFileNameList(configDir_.c_str(), &status, FILE_LIST_PAYLOAD),
+              (std::vector<std::string>{"_.all", "Z.grp", "y.PRG"}));
 }
 
 TEST_F(ConfigFilesTest, PayloadKindListsImageNamesAndUnknownKindListsNothing) {
     for (const char* name : {"fw.grp", "boot.PRG", "pkg.all", "site.ini"})
         testkit::writeText(configFile(name), "x\n");
     int status = -1;
-    CluImage* list = makeFileNameList(configDir.c_str(), &status, FILE_LIST_PAYLOAD);
-    std::vector<std::string> listed = names(list);
+    std::vector<std::string> listed =
+        makeFileNameList(configDir_.c_str(), &status, FILE_LIST_PAYLOAD);
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(listed, (std::vector<std::string>{"boot.PRG", "fw.grp", "pkg.all"}));
     EXPECT_NE(debugText().find("Skipping unsupported file = site.ini\n"), std::string::npos);
-    freeFileNameList(list);
 
-    list = makeFileNameList(configDir.c_str(), &status, 7);
+    status = -1;
+    EXPECT_TRUE(makeFileNameList(configDir_.c_str(), &status, 7).empty());
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(list, nullptr);
 }
 
 TEST_F(ConfigFilesTest, MissingAndEmptyDirectories) {
     int status = -1;
     const std::string missing = dir_.file("missing") + platform::kPathSeparator;
-    EXPECT_EQ(makeFileNameList(missing.c_str(), &status, FILE_LIST_CONFIG), nullptr);
+    EXPECT_TRUE(makeFileNameList(missing.c_str(), &status, FILE_LIST_CONFIG).empty());
     EXPECT_EQ(status, 1);
 
     // An empty directory lists fine, and nothing is then read or counted.
-    EXPECT_EQ(makeFileNameList(configDir.c_str(), &status, FILE_LIST_CONFIG), nullptr);
+    const std::vector<std::string> none =
+        makeFileNameList(configDir_.c_str(), &status, FILE_LIST_CONFIG);
+    EXPECT_TRUE(none.empty());
     EXPECT_EQ(status, 0);
-    EXPECT_EQ(readConfigFiles(nullptr, &status), nullptr);
+    readConfigFiles(configDir_.c_str(), none, &status, configs_, tally_);
     EXPECT_EQ(status, 1);
-    EXPECT_EQ(runTally.configFilesRead, 0u);
+    EXPECT_TRUE(configs_.empty());
+    EXPECT_EQ(tally_.configFilesRead, 0u);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -222,9 +216,9 @@ TEST_P(ConfigRecordTest, ReadsRecords) {
     const RecordCase& c = GetParam();
     testkit::writeText(configFile("site.ini"), c.text);
     EXPECT_EQ(readAll(), 0);
-    EXPECT_EQ(listedEntries(), c.entries);
-    EXPECT_EQ(runTally.configEntriesValid, c.valid);
-    EXPECT_EQ(runTally.configFilesRead, 1u);
+    EXPECT_EQ(listedEntries(configs_), c.entries);
+    EXPECT_EQ(tally_.configEntriesValid, c.valid);
+    EXPECT_EQ(tally_.configFilesRead, 1u);
     EXPECT_NE(debugText().find(c.logged), std::string::npos) << debugText();
 }
 
@@ -253,8 +247,8 @@ TEST_F(ConfigFilesTest, LaterNameWinsForAModelAndAConflictIsReported) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.firstFamily);
-        clearState();
-        configDir = configPath() + platform::kPathSeparator;
+        configs_.clear();
+        tally_ = RunTally{};
         const std::string record = "pci_id=0xF100\nvendor_id=0x10DF\nsubsys_id=0xF100\nsubven_id=0x10DF\nfamily_id=";
         testkit::writeText(configFile("a.ini"), record + c.firstFamily + "\n");
         testkit::writeText(configFile("B.ini"), record + c.secondFamily + "\n");
@@ -262,9 +256,10 @@ TEST_F(ConfigFilesTest, LaterNameWinsForAModelAndAConflictIsReported) {
         ::testing::internal::CaptureStderr();
         readAll();
         const std::string errors = ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(listedEntries(), std::string("F100/10DF/F100/10DF=") + c.secondFamily + ";");
-        EXPECT_EQ(runTally.configEntriesValid, 2u);
-        EXPECT_EQ(runTally.configFilesRead, 2u);
+        EXPECT_EQ(listedEntries(configs_),
+                  std::string("F100/10DF/F100/10DF=") + c.secondFamily + ";");
+        EXPECT_EQ(tally_.configEntriesValid, 2u);
+        EXPECT_EQ(tally_.configFilesRead, 2u);
         EXPECT_EQ(errors, c.conflict);
         const std::string log = debugText().substr(logged);
         EXPECT_LT(log.find("Opening file = B.ini"), log.find("Opening file = a.ini"));
@@ -274,7 +269,7 @@ TEST_F(ConfigFilesTest, LaterNameWinsForAModelAndAConflictIsReported) {
         }
     }
 
-    printConfigEntries(configListHead);
+    printConfigEntries(configs_);
     EXPECT_NE(
         debugText().find("\n\n[Discovered Configuration Entries]\n\nConfiguration #1\n"
                          "--- deviceId    = F100\n--- vendorId    = 10DF\n--- subSystemId = F100\n"
@@ -291,16 +286,11 @@ TEST_F(ConfigFilesTest, OpenFailureSetsStatus18UntilAFileOpens) {
     };
     for (const Order order :
          {Order{"good.ini", "gone.ini", 18}, Order{"gone.ini", "good.ini", 0}}) {
-        CluImage second;
-        second.filename = order.second;
-        CluImage first;
-        first.filename = order.first;
-        first.next = &second;
         int status = -1;
-        readConfigFiles(&first, &status);
+        readConfigFiles(configDir_.c_str(), {order.first, order.second}, &status, configs_, tally_);
         EXPECT_EQ(status, order.status) << order.first;
     }
-    EXPECT_EQ(runTally.configFilesRead, 4u);
+    EXPECT_EQ(tally_.configFilesRead, 4u);
     EXPECT_NE(debugText().find("\nOpening file = gone.ini\nAttempting to open = "),
               std::string::npos);
     EXPECT_NE(debugText().find("Config file could not be opened!\n\n"), std::string::npos);

@@ -6,20 +6,13 @@
 #include "catalog/soft_vpd_file.h"
 #include "tests/adapter/object_fixture.h"
 
-#include <list>
-
 namespace {
 
 class AssignTest : public ObjectTest {
   protected:
     void SetUp() override {
         ObjectTest::SetUp();
-        ASSERT_EQ(makeFamilyIdTable(), 0);
-    }
-    void TearDown() override {
-        freeCNAVpdList();
-        freeFamilyIdTable();
-        ObjectTest::TearDown();
+        ASSERT_EQ(makeFamilyIdTable(families_), 0);
     }
     // A Ferrox FC adapter 0xE200/0x10DF/0xE209/0x10DF on board 0.
     static HbaEntry ferroxEntry(const char* fw) {
@@ -33,23 +26,18 @@ class AssignTest : public ObjectTest {
         e.ffvSupported = 1;
         return e;
     }
-    // The entries belong to the test; the list head only points at them.
-    void addVpdEntry(const char* address, const char* fw, const char* fid, std::uint8_t location) {
-        VPDEntry* v = &vpdEntries_.emplace_back();
-        v->address = address;
-        v->fw_ver = fw;
-        v->fid_ver = fid;
-        v->location = location;
-        v->next = vpdListHead;
-        if (vpdListHead != nullptr)
-            vpdListHead->prev = v;
-        vpdListHead = v;
+    // Appends a soft VPD entry and returns it.
+    const VPDEntry* addVpdEntry(const char* address, const char* fw, const char* fid,
+                                std::uint8_t location) {
+        VPDEntry& v = softVpd_.entries.emplace_back();
+        v.address = address;
+        v.fw_ver = fw;
+        v.fid_ver = fid;
+        v.location = location;
+        return &v;
     }
-    void clearVpdEntries() {
-        vpdListHead = nullptr;
-        vpdEntries_.clear();
-    }
-    std::list<VPDEntry> vpdEntries_;
+    FamilyIdTable families_;
+    SoftVpd softVpd_;
 };
 
 TEST_F(AssignTest, FamilyIdsAgainstTheTable) {
@@ -59,13 +47,13 @@ TEST_F(AssignTest, FamilyIdsAgainstTheTable) {
     legacy.fwVersion = "UD202A3";
     legacy.bcVersion = "UU700X1";
     legacy.adapterNumber = 7; // no such board: not a Ferrox board
-    EXPECT_EQ(isValidFamilyID(&legacy, "99.99.99"), 1);
+    EXPECT_EQ(isValidFamilyID(families_, &legacy, "99.99.99"), 1);
     legacy.bcVersion = "UU700X2";
-    EXPECT_EQ(isValidFamilyID(&legacy, "99.99.99"), 0);
+    EXPECT_EQ(isValidFamilyID(families_, &legacy, "99.99.99"), 0);
     HbaEntry ferroxFc = ferroxEntry("10.2.315.26");
-    EXPECT_EQ(isValidFamilyID(&ferroxFc, "01.04.03"), 0);
-    EXPECT_EQ(isValidFamilyID(&ferroxFc, "03.00.00"), 2);
-    EXPECT_EQ(isValidFamilyID(&ferroxFc, ""), 0);
+    EXPECT_EQ(isValidFamilyID(families_, &ferroxFc, "01.04.03"), 0);
+    EXPECT_EQ(isValidFamilyID(families_, &ferroxFc, "03.00.00"), 2);
+    EXPECT_EQ(isValidFamilyID(families_, &ferroxFc, ""), 0);
 }
 
 TEST_F(AssignTest, AdapterFfvFollowsTheCardAndTheTable) {
@@ -84,14 +72,14 @@ TEST_F(AssignTest, AdapterFfvFollowsTheCardAndTheTable) {
         records[0].deviceId = 0xE200;
         useBoards(ferrox(std::string(R"("ffv": ")") + c.onCard + "\""), records);
         HbaEntry e = ferroxEntry("10.2.315.26");
-        assignAdapterFFV(&e);
+        assignAdapterFFV(families_, &e);
         EXPECT_EQ(e.ffv, c.ffv) << c.onCard;
         EXPECT_NE(debugText().find(c.logLine), std::string::npos) << c.onCard;
     }
     HbaEntry off = ferroxEntry("10.2.315.26");
     off.ffvSupported = 0;
     off.ffv = "untouched";
-    assignAdapterFFV(&off);
+    assignAdapterFFV(families_, &off);
     EXPECT_EQ(off.ffv, "untouched");
 }
 
@@ -100,26 +88,25 @@ TEST_F(AssignTest, SecondaryEntryReplacesAnInvalidPrimaryOne) {
     records[0].deviceId = 0xE200;
     useBoards(ferrox(), records);
     HbaEntry e = ferroxEntry("10.2.315.26");
-    addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "03.00.00", VPD_SECONDARY);
     addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "01.04.03", VPD_PRIMARY);
-    VPDEntry* primary = vpdListHead;
-    VPDEntry* secondary = vpdListHead->next;
-    assignFamilyID(&e);
+    const VPDEntry* secondary =
+        addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "03.00.00", VPD_SECONDARY);
+    assignFamilyID(families_, softVpd_, &e);
     EXPECT_EQ(e.familyId, "03.00.00");
     EXPECT_EQ(e.inventoryFwVersion, "03.00.00");
     EXPECT_EQ(e.familyEntry, secondary);
 
     // With no secondary entry the primary one stays pointed at, with the null family.
-    clearVpdEntries();
-    addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "01.04.03", VPD_PRIMARY);
-    primary = vpdListHead;
+    softVpd_.entries.clear();
+    const VPDEntry* primary =
+        addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "01.04.03", VPD_PRIMARY);
     HbaEntry f = ferroxEntry("10.2.315.26");
-    assignFamilyID(&f);
+    assignFamilyID(families_, softVpd_, &f);
     EXPECT_EQ(f.familyId, "00.00.00");
     EXPECT_EQ(f.familyEntry, primary);
 
     HbaEntry stranger = ferroxEntry("10.2.315.27"); // other firmware: no entry matches
-    assignFamilyID(&stranger);
+    assignFamilyID(families_, softVpd_, &stranger);
     EXPECT_EQ(stranger.familyId, "00.00.00");
     EXPECT_EQ(stranger.familyEntry, nullptr);
     EXPECT_NE(

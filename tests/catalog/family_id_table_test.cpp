@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -15,7 +16,7 @@ class FamilyIdTableTest : public CatalogTest {
   protected:
     void SetUp() override {
         CatalogTest::SetUp();
-        ASSERT_EQ(makeFamilyIdTable(), 0);
+        ASSERT_EQ(makeFamilyIdTable(families_), 0);
     }
 };
 
@@ -34,9 +35,8 @@ bool isDottedFour(const char* text) {
     return encodeCNAVersion(&a, &b, &c, &d, 32, text) == 0;
 }
 
-// The table's invariants, walked once: families newest-first with consistent links, the
-// row count of each family, one row per model, and the version form each kind of model
-// carries.
+// The table's invariants, walked once: families newest-first, the row count of each
+// family, one row per model, and the version form each kind of model carries.
 TEST_F(FamilyIdTableTest, TableInvariants) {
     const std::map<std::string, int> rowsPerFamily = {
         {"01.01.03", 6},  {"01.01.04", 6},  {"01.01.06", 9}, {"01.01.07", 9},  {"01.02.08", 9},
@@ -44,46 +44,41 @@ TEST_F(FamilyIdTableTest, TableInvariants) {
         {"01.05.01", 12}, {"01.05.02", 12}, {"01.06.01", 8}, {"02.00.01", 12}, {"02.00.02", 12},
         {"02.01.01", 14}, {"99.99.99", 14},
     };
-    ASSERT_NE(familyIdListHead, nullptr);
-    EXPECT_EQ(familyIdListHead->prev, nullptr);
-    EXPECT_EQ(familyIdListHead->familyId, "99.99.99");
-    int groups = 0;
+    const std::vector<FamilyIdGroup>& groups = families_.groups;
+    ASSERT_FALSE(groups.empty());
+    EXPECT_EQ(groups.front().familyId, "99.99.99");
     int rows = 0;
-    for (const FamilyIdGroup* g = familyIdListHead; g != nullptr; g = g->next) {
-        SCOPED_TRACE(g->familyId.str());
-        ++groups;
-        EXPECT_TRUE(isFamilyIdForm(g->familyId.c_str()));
-        if (g->next != nullptr) {
-            EXPECT_EQ(g->next->prev, g);
-            EXPECT_EQ(compareFamilyIDs(g->familyId.c_str(), g->next->familyId.c_str()), 1);
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        const FamilyIdGroup& g = groups[i];
+        SCOPED_TRACE(g.familyId.str());
+        EXPECT_TRUE(isFamilyIdForm(g.familyId.c_str()));
+        if (i + 1 < groups.size()) {
+            EXPECT_EQ(compareFamilyIDs(g.familyId.c_str(), groups[i + 1].familyId.c_str()), 1);
         }
         std::set<std::pair<std::uint32_t, std::uint32_t>> models;
         int count = 0;
-        for (const FamilyIdEntry* r = g->rows; r != nullptr; r = r->next) {
+        for (const FamilyIdEntry& r : g.rows) {
             ++count;
-            if (r->next != nullptr) {
-                EXPECT_EQ(r->next->prev, r);
-            }
-            EXPECT_EQ(r->vendorId, 0x10DFu);
-            EXPECT_EQ(r->subVendorId, 0x10DFu);
-            EXPECT_TRUE(models.insert({r->deviceId, r->subSystemId}).second)
-                << std::hex << r->subSystemId;
-            const bool dotted = r->deviceId == 0xE200 || r->deviceId == 0xE300;
+            EXPECT_EQ(r.vendorId, 0x10DFu);
+            EXPECT_EQ(r.subVendorId, 0x10DFu);
+            EXPECT_TRUE(models.insert({r.deviceId, r.subSystemId}).second)
+                << std::hex << r.subSystemId;
+            const bool dotted = r.deviceId == 0xE200 || r.deviceId == 0xE300;
             if (dotted) {
-                EXPECT_TRUE(isDottedFour(r->fwVersion.c_str())) << r->fwVersion.str();
-                EXPECT_EQ(r->bcVersion, "0");
+                EXPECT_TRUE(isDottedFour(r.fwVersion.c_str())) << r.fwVersion.str();
+                EXPECT_EQ(r.bcVersion, "0");
             } else {
-                EXPECT_TRUE(r->deviceId == 0xF100 || r->deviceId == 0xFE00 ||
-                            r->deviceId == 0xF0E5);
-                EXPECT_FALSE(isDottedFour(r->fwVersion.c_str())) << r->fwVersion.str();
-                EXPECT_NE(r->bcVersion, "0");
-                EXPECT_FALSE(r->bcVersion.empty());
+                EXPECT_TRUE(r.deviceId == 0xF100 || r.deviceId == 0xFE00 ||
+                            r.deviceId == 0xF0E5);
+                EXPECT_FALSE(isDottedFour(r.fwVersion.c_str())) << r.fwVersion.str();
+                EXPECT_NE(r.bcVersion, "0");
+                EXPECT_FALSE(r.bcVersion.empty());
             }
         }
-        EXPECT_EQ(count, rowsPerFamily.at(g->familyId.str()));
+        EXPECT_EQ(count, rowsPerFamily.at(g.familyId.str()));
         rows += count;
     }
-    EXPECT_EQ(groups, 17);
+    EXPECT_EQ(groups.size(), 17u);
     EXPECT_EQ(rows, 168);
 }
 
@@ -122,7 +117,7 @@ TEST_F(FamilyIdTableTest, LooksUpFamiliesAndRows) {
         adapter.vendorId = 0x10DF;
         adapter.subDeviceId = c.subSystemId;
         adapter.subVendorId = 0x10DF;
-        const FamilyIdGroup* group = findFamilyIdGroup(c.familyId);
+        const FamilyIdGroup* group = findFamilyIdGroup(families_, c.familyId);
         if (c.fw == nullptr) {
             EXPECT_EQ(group, nullptr);
             continue;
@@ -150,15 +145,15 @@ TEST_F(FamilyIdTableTest, LooksUpFamiliesAndRows) {
 TEST_F(FamilyIdTableTest, ModelsMissingFromEveryFamily) {
     // 0xF127 is no model of any family; 0xE325 exists only in the two newest.
     int e325Families = 0;
-    for (const FamilyIdGroup* g = familyIdListHead; g != nullptr; g = g->next) {
+    for (const FamilyIdGroup& g : families_.groups) {
         HbaEntry adapter;
         adapter.deviceId = 0xF100;
         adapter.vendorId = adapter.subVendorId = 0x10DF;
         adapter.subDeviceId = 0xF127;
-        EXPECT_EQ(findFamilyIdRow(g, adapter), nullptr) << g->familyId.str();
+        EXPECT_EQ(findFamilyIdRow(&g, adapter), nullptr) << g.familyId.str();
         adapter.deviceId = 0xE300;
         adapter.subDeviceId = 0xE325;
-        if (findFamilyIdRow(g, adapter) != nullptr)
+        if (findFamilyIdRow(&g, adapter) != nullptr)
             ++e325Families;
     }
     EXPECT_EQ(e325Families, 2);
@@ -176,11 +171,8 @@ TEST_F(FamilyIdTableTest, DumpStartsWithTheNewestFamily) {
     EXPECT_TRUE(log.ends_with("fwVersion = ZF282A4\nbcVersion = ZU603A11\n\n\n\n"));
 
     // Building again replaces the table instead of adding to it.
-    ASSERT_EQ(makeFamilyIdTable(), 0);
-    int groups = 0;
-    for (const FamilyIdGroup* g = familyIdListHead; g != nullptr; g = g->next)
-        ++groups;
-    EXPECT_EQ(groups, 17);
+    ASSERT_EQ(makeFamilyIdTable(families_), 0);
+    EXPECT_EQ(families_.groups.size(), 17u);
 }
 
 } // namespace

@@ -11,37 +11,37 @@ namespace {
 
 class PayloadCatalogTest : public CatalogTest {
   protected:
-    void TearDown() override {
-        freeHbaList();
-        freePayloadList();
-        CatalogTest::TearDown();
+    static HbaEntry adapter(std::uint32_t subsystem, const char* fw, std::uint16_t hbaType = 0) {
+        HbaEntry e;
+        e.adapterNumber = 200; // no board of the adapter table: never a Ferrox FC board
+        e.vendorId = 0x10DF;
+        e.subVendorId = 0x10DF;
+        e.deviceId = 0xF100;
+        e.subDeviceId = subsystem;
+        e.fwVersion = fw;
+        e.hbaType = hbaType;
+        return e;
     }
-    static HbaEntry& adapter(std::uint32_t subsystem, const char* fw, std::uint16_t hbaType = 0) {
-        HbaEntry* e = appendHbaEntry();
-        e->adapterNumber = 200; // no board of the adapter table: never a Ferrox FC board
-        e->vendorId = 0x10DF;
-        e->subVendorId = 0x10DF;
-        e->deviceId = 0xF100;
-        e->subDeviceId = subsystem;
-        e->fwVersion = fw;
-        e->hbaType = hbaType;
-        return *e;
-    }
+    AdapterList adapters_;
+    PayloadList payloads_;
 };
 
 TEST_F(PayloadCatalogTest, SelectsAdaptersAndTakesFamilyVersions) {
-    ASSERT_EQ(makeFamilyIdTable(), 0);
-    addConfigEntry(0xF100, 0x10DF, 0xF100, 0x10DF, "02.01.01");
-    addConfigEntry(0xF100, 0x10DF, 0xF1FF, 0x10DF, "02.01.01"); // subsystem the family lacks
-    addConfigEntry(0xF100, 0x10DF, 0xF126, 0x10DF, "77.77.77"); // family not in the table
-    HbaEntry& legacy = adapter(0xF100, "UD201A4");
-    HbaEntry& zd = adapter(0xF100, "ZD282A4");
-    HbaEntry& absentRow = adapter(0xF1FF, "UD201A4");
-    HbaEntry& unknownFamily = adapter(0xF126, "UF201A4");
-    HbaEntry& unmatched = adapter(0xF1AA, "UD201A4");
+    ASSERT_EQ(makeFamilyIdTable(families_), 0);
+    // The second names a subsystem the family lacks, the third a family not in the table.
+    addConfigEntry(configs_, tally_, 0xF100, 0x10DF, 0xF100, 0x10DF, "02.01.01");
+    addConfigEntry(configs_, tally_, 0xF100, 0x10DF, 0xF1FF, 0x10DF, "02.01.01");
+    addConfigEntry(configs_, tally_, 0xF100, 0x10DF, 0xF126, 0x10DF, "77.77.77");
+    adapters_ = {adapter(0xF100, "UD201A4"), adapter(0xF100, "ZD282A4"), adapter(0xF1FF, "UD201A4"),
+                 adapter(0xF126, "UF201A4"), adapter(0xF1AA, "UD201A4")};
+    const HbaEntry& legacy = adapters_[0];
+    const HbaEntry& zd = adapters_[1];
+    HbaEntry& absentRow = adapters_[2];
+    const HbaEntry& unknownFamily = adapters_[3];
+    const HbaEntry& unmatched = adapters_[4];
 
-    EXPECT_EQ(assignConfigEntries(), 3);
-    EXPECT_EQ(runTally.adaptersSupported, 3u);
+    EXPECT_EQ(assignConfigEntries(adapters_, configs_, families_, tally_), 3);
+    EXPECT_EQ(tally_.adaptersSupported, 3u);
 
     EXPECT_EQ(legacy.supported, 1);
     EXPECT_EQ(legacy.packagedFamilyId.str(), "02.01.01");
@@ -54,7 +54,7 @@ TEST_F(PayloadCatalogTest, SelectsAdaptersAndTakesFamilyVersions) {
     EXPECT_EQ(absentRow.supported, 1);
     EXPECT_EQ(absentRow.packagedFwVersion.str(), "NONE");
     EXPECT_EQ(absentRow.packagedBcVersion.str(), "NONE");
-    EXPECT_EQ(getFamilyImageVersions(&absentRow, "02.01.01"), 1);
+    EXPECT_EQ(getFamilyImageVersions(families_, &absentRow, "02.01.01"), 1);
 
     EXPECT_EQ(unknownFamily.supported, 1);
     EXPECT_EQ(unknownFamily.packagedFwVersion.str(), "NONE");
@@ -65,7 +65,7 @@ TEST_F(PayloadCatalogTest, SelectsAdaptersAndTakesFamilyVersions) {
 }
 
 TEST_F(PayloadCatalogTest, CatalogueDecodesImagesAndFindsThemByVersion) {
-    payloadDir = dir_.file("");
+    const std::string payloadDir = dir_.file("");
     GrpImageLayout grp;
     writeImageFile(dir_.file("fw.grp"), buildGrpImage(grp));
     PrgImageLayout boot;
@@ -75,19 +75,20 @@ TEST_F(PayloadCatalogTest, CatalogueDecodesImagesAndFindsThemByVersion) {
     testkit::writeText(dir_.file("broken.all"), "short");
 
     int status = 0;
-    CluImage* names = makeFileNameList(payloadDir.c_str(), &status, FILE_LIST_PAYLOAD);
+    const std::vector<std::string> names =
+        makeFileNameList(payloadDir.c_str(), &status, FILE_LIST_PAYLOAD);
     ASSERT_EQ(status, 0);
-    makePayloadList(names, &status);
-    freeFileNameList(names);
-    EXPECT_EQ(runTally.payloadEntriesValid, 2u);
-    EXPECT_GE(runTally.payloadFilesFound, 3u);
+    makePayloadList(payloadDir.c_str(), names, &status, payloads_, tally_);
+    EXPECT_EQ(payloads_.size(), 2u);
+    EXPECT_EQ(tally_.payloadEntriesValid, 2u);
+    EXPECT_GE(tally_.payloadFilesFound, 3u);
 
     const CluImage* grpRecord = nullptr;
     const CluImage* prgRecord = nullptr;
-    for (const CluImage* r = payloadListHead; r != nullptr; r = r->next) {
-        EXPECT_EQ(r->sortedVersion.str(), "N/A");
-        EXPECT_EQ(r->legacyType.str(), "N/A");
-        (r->extType == GRPext ? grpRecord : prgRecord) = r;
+    for (const CluImage& r : payloads_) {
+        EXPECT_EQ(r.sortedVersion.str(), "N/A");
+        EXPECT_EQ(r.legacyType.str(), "N/A");
+        (r.extType == GRPext ? grpRecord : prgRecord) = &r;
     }
     ASSERT_NE(grpRecord, nullptr);
     ASSERT_NE(prgRecord, nullptr);
@@ -95,20 +96,21 @@ TEST_F(PayloadCatalogTest, CatalogueDecodesImagesAndFindsThemByVersion) {
     EXPECT_EQ(grpRecord->CNAMajorVer, 11u);
     EXPECT_EQ(grpRecord->CNABuildVer, 9u);
 
-    HbaEntry& e = adapter(0xF100, "UD201A4");
+    HbaEntry e = adapter(0xF100, "UD201A4");
     e.packagedBcVersion = prgRecord->decodedVersion.view();
     e.packagedFwVersion = "11.2.216.9";
-    EXPECT_EQ(findCatalogImage(e, prgRecord->imageType, PRGext), prgRecord);
-    EXPECT_EQ(findCatalogImage(e, prgRecord->imageType, ALLext), nullptr); // never as firmware
-    EXPECT_EQ(findCatalogImage(e, 32, GRPext), grpRecord);
-    EXPECT_EQ(findCatalogImage(e, 64, GRPext), nullptr);
+    EXPECT_EQ(findCatalogImage(payloads_, e, prgRecord->imageType, PRGext), prgRecord);
+    EXPECT_EQ(findCatalogImage(payloads_, e, prgRecord->imageType, ALLext), nullptr); // never as firmware
+    EXPECT_EQ(findCatalogImage(payloads_, e, 32, GRPext), grpRecord);
+    EXPECT_EQ(findCatalogImage(payloads_, e, 64, GRPext), nullptr);
     EXPECT_NE(debugText().find("Code not decode image version. File = broken.all Status = "), std::string::npos);
 }
 
 TEST_F(PayloadCatalogTest, MissingNameListIsStatusOne) {
     int status = 0;
-    EXPECT_EQ(makePayloadList(nullptr, &status), nullptr);
+    makePayloadList(dir_.file("").c_str(), {}, &status, payloads_, tally_);
     EXPECT_EQ(status, 1);
+    EXPECT_TRUE(payloads_.empty());
 }
 
 } // namespace

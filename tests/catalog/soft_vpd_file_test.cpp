@@ -11,12 +11,12 @@ namespace fs = std::filesystem;
 namespace {
 
 // The list as "address|fw|bc|fid|type|location;" items.
-std::string listedEntries() {
+std::string listedEntries(const SoftVpd& vpd) {
     std::string out;
-    for (const VPDEntry* e = vpdListHead; e != nullptr; e = e->next)
-        out += e->address.str() + "|" + e->fw_ver.str() + "|" + e->bc_ver.str() + "|" +
-               e->fid_ver.str() + "|" + std::to_string(e->cnaType) + "|" +
-               std::to_string(e->location) + ";";
+    for (const VPDEntry& e : vpd.entries)
+        out += e.address.str() + "|" + e.fw_ver.str() + "|" + e.bc_ver.str() + "|" +
+               e.fid_ver.str() + "|" + std::to_string(e.cnaType) + "|" +
+               std::to_string(e.location) + ";";
     return out;
 }
 
@@ -47,7 +47,7 @@ class SoftVpdTest : public CatalogTest {
         CatalogTest::SetUp();
         fs::create_directories(dir_.file("pri"));
         fs::create_directories(dir_.file("sec"));
-        primaryFidLog = primary();
+        softVpd_.primaryPath = primary();
     }
     std::string primary() const {
         return dir_.file("pri") + platform::kPathSeparator + "tavCNAFID.cfg";
@@ -87,10 +87,10 @@ const LineCase kLineCases[] = {
 
 TEST_F(SoftVpdTest, ReadsEntryLines) {
     for (const LineCase& c : kLineCases) {
-        freeCNAVpdList();
+        softVpd_.entries.clear();
         testkit::writeText(primary(), std::string(c.line) + "\n");
-        EXPECT_EQ(readCNAVpdFile(primary().c_str(), VPD_PRIMARY), 0);
-        EXPECT_EQ(listedEntries(), c.entry) << c.line;
+        EXPECT_EQ(readCNAVpdFile(softVpd_, primary().c_str(), VPD_PRIMARY), 0);
+        EXPECT_EQ(listedEntries(softVpd_), c.entry) << c.line;
     }
     EXPECT_NE(debugText().find("\nProcessing " + primary() +
                                "...\nMAC=00-90-FA-12-34-56;"
@@ -100,14 +100,14 @@ TEST_F(SoftVpdTest, ReadsEntryLines) {
 }
 
 TEST_F(SoftVpdTest, ReadsSecondaryFirstAndFindsTheFirstEntryForAnAddress) {
-    secondaryFidLog = secondary();
+    softVpd_.secondaryPath = secondary();
     testkit::writeText(secondary(), "WWPN=10000000C9000001;FW=UD202A3;BC=UU700X1;FID=02.01.01\n");
     testkit::writeText(primary(), "WWPN=10000000C9000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n"
                                   "MAC=00-90-FA-00-00-01;FW=11.2.216.9;FID=02.01.01\n");
-    EXPECT_EQ(createCNAVpdList(), 0);
-    EXPECT_EQ(listedEntries(), "10000000C9000001|UD202A3|UU700X1|02.01.01|8|1;"
-                               "10000000C9000001|UD202A1|UU700A0|02.00.01|8|0;"
-                               "00-90-FA-00-00-01|11.2.216.9|N/A|02.01.01|2|0;");
+    EXPECT_EQ(createCNAVpdList(softVpd_), 0);
+    EXPECT_EQ(listedEntries(softVpd_), "10000000C9000001|UD202A3|UU700X1|02.01.01|8|1;"
+                                       "10000000C9000001|UD202A1|UU700A0|02.00.01|8|0;"
+                                       "00-90-FA-00-00-01|11.2.216.9|N/A|02.01.01|2|0;");
     EXPECT_NE(
         debugText().find("\n[printCNAEntries]\naddress  = 10000000C9000001\nfw_ver   = UD202A3\n"
                          "bc_ver   = UU700X1\nfid_ver  = 02.01.01\nlocation = 1\ncnaType  = 8\n\n"),
@@ -119,8 +119,8 @@ TEST_F(SoftVpdTest, ReadsSecondaryFirstAndFindsTheFirstEntryForAnAddress) {
         int found;
         const VPDEntry* entry;
     };
-    const VPDEntry* secondaryEntry = vpdListHead;
-    const VPDEntry* macEntry = vpdListHead->next->next;
+    const VPDEntry* secondaryEntry = &softVpd_.entries.front();
+    const VPDEntry* macEntry = &*std::next(softVpd_.entries.begin(), 2);
     Find finds[] = {
         {fcAdapter("10000000C9000001", "", "", ""), 1, secondaryEntry},
         {nicAdapter(2, "00-90-FA-00-00-01", "", ""), 1, macEntry},
@@ -129,14 +129,14 @@ TEST_F(SoftVpdTest, ReadsSecondaryFirstAndFindsTheFirstEntryForAnAddress) {
         {fcAdapter("10000000C9000002", "", "", ""), 0, nullptr},
     };
     for (Find& f : finds) {
-        EXPECT_EQ(findVPDEntry(&f.adapter), f.found) << f.adapter.hbaType;
+        EXPECT_EQ(findVPDEntry(softVpd_, &f.adapter), f.found) << f.adapter.hbaType;
         EXPECT_EQ(f.adapter.familyEntry, f.entry) << f.adapter.hbaType;
     }
 }
 
 TEST_F(SoftVpdTest, AbsentFilesAreReportedAndLeaveTheListEmpty) {
-    EXPECT_EQ(createCNAVpdList(), 0);
-    EXPECT_EQ(vpdListHead, nullptr);
+    EXPECT_EQ(createCNAVpdList(softVpd_), 0);
+    EXPECT_TRUE(softVpd_.entries.empty());
     const std::string log = debugText();
     EXPECT_NE(log.find("\n[createCNAVpdList]\nLog path is not set, exiting\nFile " + primary() +
                        " does not exist!\n\n[printCNAEntries]\n"),
@@ -147,30 +147,30 @@ TEST_F(SoftVpdTest, AbsentFilesAreReportedAndLeaveTheListEmpty) {
 // Recording downloads and writing back
 
 TEST_F(SoftVpdTest, UpdateRunWritesBothFilesAndReadsBackTheSame) {
-    secondaryFidLog = secondary();
+    softVpd_.secondaryPath = secondary();
     testkit::writeText(secondary(), "WWPN=10000000C9000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n");
     testkit::writeText(
         primary(), "# kept by the field team\nMAC=00-90-FA-00-00-02;FW=11.0.270.18;FID=02.00.01\n");
-    createCNAVpdList();
+    createCNAVpdList(softVpd_);
 
     // An adapter whose entry came from the secondary file: firmware, then boot code.
     HbaEntry fromSecondary = fcAdapter("10000000C9000001", "UD202A3", "UU700X1", "02.01.01");
-    EXPECT_EQ(updateCNA_VPD_Data(&fromSecondary, 0), 0);
+    EXPECT_EQ(updateCNA_VPD_Data(softVpd_, &fromSecondary, 0), 0);
     fromSecondary.packagedFamilyId = "99.99.99";
-    EXPECT_EQ(updateCNA_VPD_Data(&fromSecondary, 1), 0);
+    EXPECT_EQ(updateCNA_VPD_Data(softVpd_, &fromSecondary, 1), 0);
     // Adapters without entries get new primary entries; the longest values all fit.
     HbaEntry newFc =
         fcAdapter("20:00:00:90:fa:00:00:03", "1234567890123456789012345678901",
                   "ABCDEFGHIJABCDEFGHIJABCDEFGHIJA", "01.02.03.04.05.06.07.08.09.10.1");
-    EXPECT_EQ(updateCNA_VPD_Data(&newFc, 0), 0);
+    EXPECT_EQ(updateCNA_VPD_Data(softVpd_, &newFc, 0), 0);
     HbaEntry newNic = nicAdapter(2, "00-90-FA-00-00-04", "11.2.216.9", "02.01.01");
-    EXPECT_EQ(updateCNA_VPD_Data(&newNic, 0), 0);
+    EXPECT_EQ(updateCNA_VPD_Data(softVpd_, &newNic, 0), 0);
     const std::string log = debugText();
     EXPECT_NE(log.find("\n[updateCNA_VPD_Data]\nFound a match! Updating VPDEntry "
                        "pointer!\nUpdating existing entry!\n"),
               std::string::npos);
 
-    EXPECT_EQ(updateCNAVPDFile(), 0);
+    EXPECT_EQ(updateCNAVPDFile(softVpd_), 0);
     EXPECT_EQ(testkit::readText(secondary()),
               "WWPN=10000000C9000001;FW=UD202A3;BC=UU700X1;FID=99.99.99\n");
     EXPECT_EQ(testkit::readText(primary()),
@@ -188,9 +188,9 @@ TEST_F(SoftVpdTest, UpdateRunWritesBothFilesAndReadsBackTheSame) {
 
     // What was written reads back as the same entries, the longest line included; the
     // updated entry now comes from both files, and MAC lines carry no boot code.
-    freeCNAVpdList();
-    createCNAVpdList();
-    EXPECT_EQ(listedEntries(),
+    softVpd_.entries.clear();
+    createCNAVpdList(softVpd_);
+    EXPECT_EQ(listedEntries(softVpd_),
               "10000000C9000001|UD202A3|UU700X1|99.99.99|8|1;"
               "10000000C9000001|UD202A3|UU700X1|99.99.99|8|0;"
               "00-90-FA-00-00-02|11.0.270.18|N/A|02.00.01|2|0;"
@@ -202,14 +202,14 @@ TEST_F(SoftVpdTest, UpdateRunWritesBothFilesAndReadsBackTheSame) {
 TEST_F(SoftVpdTest, AFailedWriteLeavesWhatStandsAtTheFilesPlace) {
     const std::string old = "WWPN=10000000C9000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n";
     testkit::writeText(primary(), old);
-    createCNAVpdList();
+    createCNAVpdList(softVpd_);
     HbaEntry adapter = fcAdapter("10000000C9000001", "UD202A3", "UU700X1", "02.01.01");
-    updateCNA_VPD_Data(&adapter, 0);
+    updateCNA_VPD_Data(softVpd_, &adapter, 0);
 
     // A folder where the file should be is left as it stands.
     fs::remove(primary());
     fs::create_directories(fs::path(primary()) / "inside");
-    EXPECT_EQ(updateCNAVPDFile(), 1);
+    EXPECT_EQ(updateCNAVPDFile(softVpd_), 1);
     EXPECT_TRUE(fs::is_directory(fs::path(primary()) / "inside"));
     const std::string log = debugText();
     EXPECT_NE(log.find("Log path does not exist, exiting\n"),
@@ -223,7 +223,7 @@ TEST_F(SoftVpdTest, AFailedWriteLeavesWhatStandsAtTheFilesPlace) {
 
     // Once the way is clear, the same list is written.
     fs::remove_all(primary());
-    EXPECT_EQ(updateCNAVPDFile(), 0);
+    EXPECT_EQ(updateCNAVPDFile(softVpd_), 0);
     EXPECT_EQ(testkit::readText(primary()),
               "WWPN=10000000C9000001;FW=UD202A3;BC=UU700A0;FID=02.01.01\n");
 }
@@ -240,11 +240,11 @@ TEST_F(SoftVpdTest, LinksPlantedAtItsNamesAreNeverWrittenThrough) {
     testkit::writeText(other, "other\n");
     fs::create_symlink(victim, primary() + ".tmp");
     fs::create_symlink(other, primary());
-    createCNAVpdList();
+    createCNAVpdList(softVpd_);
     HbaEntry adapter = fcAdapter("10000000C9000001", "UD202A3", "UU700X1", "02.01.01");
-    updateCNA_VPD_Data(&adapter, 0);
+    updateCNA_VPD_Data(softVpd_, &adapter, 0);
 
-    EXPECT_EQ(updateCNAVPDFile(), 0);
+    EXPECT_EQ(updateCNAVPDFile(softVpd_), 0);
     EXPECT_EQ(testkit::readText(victim), "victim\n");
     EXPECT_EQ(testkit::readText(other), "other\n");
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(primary())));
@@ -290,17 +290,17 @@ TEST_F(SoftVpdTest, TheReplaceableCheckRefusesWhatCouldNotBeRewritten) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        freeCNAVpdList();
+        softVpd_.entries.clear();
         for (const char* folder : {"pri", "sec"}) {
             fs::remove_all(dir_.file(folder));
             fs::create_directories(dir_.file(folder));
         }
         c.prepare(dir_.path());
-        primaryFidLog = c.primaryPath;
-        secondaryFidLog = c.secondaryPath;
-        createCNAVpdList();
+        softVpd_.primaryPath = c.primaryPath;
+        softVpd_.secondaryPath = c.secondaryPath;
+        createCNAVpdList(softVpd_);
         const auto before = testkit::readText(c.primaryPath);
-        EXPECT_EQ(checkCNAVPDFilesReplaceable(), c.result);
+        EXPECT_EQ(checkCNAVPDFilesReplaceable(softVpd_), c.result);
         EXPECT_EQ(testkit::readText(c.primaryPath), before);
         const std::string refused = c.secondaryPath.empty() ? c.primaryPath : c.secondaryPath;
         EXPECT_EQ(debugText().find("Soft VPD file " + refused + " cannot be replaced: ") !=
@@ -314,8 +314,8 @@ TEST_F(SoftVpdTest, TheReplaceableCheckRefusesWhatCouldNotBeRewritten) {
 
 TEST_F(SoftVpdTest, AnAddressLongerThanTheFieldIsNeverRecorded) {
     HbaEntry adapter = fcAdapter("20:00:00:90:fa:00:00:01:02", "UD202A3", "UU700X1", "02.01.01");
-    EXPECT_EQ(updateCNA_VPD_Data(&adapter, 0), 1);
-    EXPECT_EQ(vpdListHead, nullptr);
+    EXPECT_EQ(updateCNA_VPD_Data(softVpd_, &adapter, 0), 1);
+    EXPECT_TRUE(softVpd_.entries.empty());
     EXPECT_EQ(adapter.familyEntry, nullptr);
 }
 

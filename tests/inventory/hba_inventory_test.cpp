@@ -29,30 +29,21 @@ std::string bootRegion(const char* word13LittleEndian) {
 class InventoryTest : public ObjectTest {
   protected:
     void TearDown() override {
-        freeHbaList();
         releaseAdapterEnvironment();
-        adapterVpd = AdapterVpd{};
-        resetRunState();
         ObjectTest::TearDown();
     }
 
-    // Start-up and identification as the entry runs them, then the inventory.
+    // Start-up and identification as the entry runs them, then the inventory into run.
     std::uint32_t inventory(const std::string& boards) {
         writeBoardFile("{\"boards\": [" + boards + "]}");
         std::string name = "winmarlo", inv = "-inv";
         char* argv[] = {name.data(), inv.data()};
         if (initAdapterEnvironment(2, argv) != 0)
             return 1000;
-        identifyAdapters();
-        markFerroxMultiFunction();
-        return makeHbaList();
-    }
-
-    static std::vector<const HbaEntry*> entries() {
-        std::vector<const HbaEntry*> out;
-        for (const HbaEntry* e = hbaListHead; e != nullptr; e = e->next)
-            out.push_back(e);
-        return out;
+        AdapterVpd lastVpd;
+        identifyAdapters(lastVpd);
+        markFerroxMultiFunction(lastVpd);
+        return makeHbaList(run);
     }
 
     static std::string legacy(const std::string& firmware, const std::string& regionsMore,
@@ -65,6 +56,8 @@ class InventoryTest : public ObjectTest {
     static std::string ferroxFc(const std::string& more) {
         return ferrox(std::string(kFerroxNames) + "}, " + more);
     }
+
+    RunContext run; // a fresh run for every test
 };
 
 TEST_F(InventoryTest, VersionsByBoardKind) {
@@ -105,26 +98,23 @@ TEST_F(InventoryTest, VersionsByBoardKind) {
         {"1.1.18.012345678", std::string(31, '7'), 0, 0, 0},
         {"11.2.1153.13", "0.0.0.0", 8, 1, 0},
     };
-    const std::vector<const HbaEntry*> list = entries();
+    const AdapterList& list = run.adapters;
     ASSERT_EQ(list.size(), std::size(expected));
     for (std::size_t i = 0; i < list.size(); ++i) {
-        const HbaEntry& e = *list[i];
+        const HbaEntry& e = list[i];
         EXPECT_EQ(e.adapterNumber, i);
         EXPECT_EQ(e.fwVersion.str(), expected[i].fw) << i;
         EXPECT_EQ(e.bcVersion.str(), expected[i].bc) << i;
         EXPECT_EQ(e.hbaType, expected[i].hbaType) << i;
         EXPECT_EQ(e.ffvSupported, expected[i].ffvSupported) << i;
         EXPECT_EQ(e.adapterInRebootState, expected[i].reboot) << i;
-        if (i > 0) {
-            EXPECT_EQ(e.prev, list[i - 1]);
-        }
     }
-    EXPECT_EQ(list[0]->deviceId, 0xFE00u);
-    EXPECT_EQ(list[2]->cnaFwVersion.release, 21u);
-    EXPECT_EQ(list[2]->activeFirmwareVersion, "1.1.21.4");
-    EXPECT_EQ(list[2]->fwOnFlashVersion, "1.1.22.0");
-    EXPECT_EQ(list[5]->activeFirmwareVersion, "0.0.0.0"); // not a Ferrox FC board
-    EXPECT_EQ(list[0]->familyId, "00.00.00");
+    EXPECT_EQ(list[0].deviceId, 0xFE00u);
+    EXPECT_EQ(list[2].cnaFwVersion.release, 21u);
+    EXPECT_EQ(list[2].activeFirmwareVersion, "1.1.21.4");
+    EXPECT_EQ(list[2].fwOnFlashVersion, "1.1.22.0");
+    EXPECT_EQ(list[5].activeFirmwareVersion, "0.0.0.0"); // not a Ferrox FC board
+    EXPECT_EQ(list[0].familyId, "00.00.00");
     // The attributes request travels in a data segment and is journaled by its opcode.
     EXPECT_GE(sent("opcode=0x79"), 2);
     const std::string log = debugText();
@@ -165,22 +155,21 @@ TEST_F(InventoryTest, NamesAndTheirStatuses) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        run = RunContext{};
         EXPECT_EQ(inventory(c.board), c.status);
-        EXPECT_EQ(inventoryLastStatus(), c.status);
-        ASSERT_NE(hbaListHead, nullptr);
-        EXPECT_EQ(hbaListHead->wwpn.str(), c.wwpn);
-        EXPECT_EQ(hbaListHead->wwnn.str(), c.wwnn);
-        EXPECT_NE(std::string(sharedMessage).find(c.message), std::string::npos) << sharedMessage;
-        freeHbaList();
+        ASSERT_FALSE(run.adapters.empty());
+        EXPECT_EQ(run.adapters.front().wwpn.str(), c.wwpn);
+        EXPECT_EQ(run.adapters.front().wwnn.str(), c.wwnn);
+        EXPECT_NE(run.message.find(c.message), std::string::npos) << run.message;
         releaseAdapterEnvironment();
     }
 }
 
 TEST_F(InventoryTest, NoAdaptersGives17) {
     adapterEnv.boardCount = adapterEnv.totalCount = 0;
-    EXPECT_EQ(makeHbaList(), INVENTORY_NO_ADAPTERS);
-    EXPECT_EQ(hbaListHead, nullptr);
-    EXPECT_STREQ(sharedMessage, "No Tavrel adapter detected in the system");
+    EXPECT_EQ(makeHbaList(run), INVENTORY_NO_ADAPTERS);
+    EXPECT_TRUE(run.adapters.empty());
+    EXPECT_EQ(run.message, "No Tavrel adapter detected in the system");
 }
 
 TEST_F(InventoryTest, AttributesFailuresAndTheirTrace) {
@@ -191,7 +180,8 @@ TEST_F(InventoryTest, AttributesFailuresAndTheirTrace) {
     traceSettings.LOG_MODE = TRACE_KEYS_AND_OBJECTS;
     EXPECT_EQ(SC_PerformCommonGetCntlAddlAttributes(0, &out), 15u);
     EXPECT_TRUE(out.texts[0].empty());
-    EXPECT_EQ(hbaListHead->bcVersion, "XX0.00A0");
+    ASSERT_EQ(run.adapters.size(), 1u);
+    EXPECT_EQ(run.adapters.front().bcVersion, "XX0.00A0");
     EXPECT_NE(debugText().find("[SC_PerformCommonGetCntlAddlAttributes]Error issuing "
                                "COMMON_GET_CNTL_ADDL_ATTRIBUTES: dfcStatus x0002, rsp status "
                                "x0001, rsp additionalStatus x00a7\n"),

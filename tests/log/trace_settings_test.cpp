@@ -1,4 +1,3 @@
-#include "common/run_state.h"
 #include "log/debug_log.h"
 #include "log/trace.h"
 #include "tests/testkit/testkit.h"
@@ -65,7 +64,7 @@ TEST(TraceSettings, LongLineIsReadInPieces) {
 
 TEST(TraceFile, WritesOnlyWhenTheFileExists) {
     testkit::TempDir dir;
-    binaryDir = dir.file("");
+    setTraceFolder(dir.file(""));
     traceLine(nullptr, "nothing");
     EXPECT_FALSE(testkit::exists(dir.file("tavdbg.log")));
 
@@ -79,7 +78,7 @@ TEST(TraceFile, WritesOnlyWhenTheFileExists) {
     EXPECT_EQ(text[9], '.');
     EXPECT_EQ(text.substr(13, 3), ") (");
     EXPECT_NE(text.find(") 100% started\n"), std::string::npos);
-    resetRunState();
+    setTraceFolder("");
 }
 
 TEST(DebugLog, WritesOnlyToAnOpenFile) {

@@ -148,10 +148,10 @@ std::string written(const std::function<void()>& write, std::uint32_t echo = 0) 
     testkit::TempDir dir;
     const std::string path = dir.file("out.xml");
     attachOutputFile(std::fopen(path.c_str(), "w"));
-    consoleEcho = echo;
+    setConsoleEcho(echo);
     write();
     closeOutputFile();
-    consoleEcho = 0;
+    setConsoleEcho(0);
     return testkit::readText(path);
 }
 
@@ -318,19 +318,17 @@ class NoAdapterDocumentTest : public ::testing::TestWithParam<NoAdapterCase> {};
 
 TEST_P(NoAdapterDocumentTest, WritesEmptyRootOrSelectionStatus) {
     const NoAdapterCase& c = GetParam();
-    resetRunState();
-    RunOptions options;
-    options.wwn = c.wwn;
+    RunContext run;
+    run.options.wwn = c.wwn;
     const std::string text = written([&] {
         if (c.execution)
-            writeExecution(options);
+            writeExecution(run);
         else
-            writeInventory(options);
+            writeInventory(run);
     });
     EXPECT_EQ(text, c.document);
     EXPECT_NE(testkit::parseXml(text), nullptr);
-    EXPECT_EQ(runTally.selectionMissed, c.selectionMissed);
-    resetRunState();
+    EXPECT_EQ(run.tally.selectionMissed, c.selectionMissed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, NoAdapterDocumentTest, ::testing::ValuesIn(kNoAdapterCases));
@@ -343,37 +341,31 @@ namespace {
 class DocumentWithAdaptersTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        resetRunState();
-        runTally.configFilesRead = 1;
-        runTally.configEntriesValid = 1;
-        runTally.adaptersSupported = 2;
+        run.tally.configFilesRead = 1;
+        run.tally.configEntriesValid = 1;
+        run.tally.adaptersSupported = 2;
         add("10000000C9000001", "Dual-port \"Tavrel\" 32G <FC> & more", 1);
         add("10000000C9000002", "Second port", 1);
         add("10000000C9000003", "Not in the package", 0);
     }
-    void TearDown() override {
-        freeHbaList();
-        resetRunState();
+    void add(const char* wwpn, const char* desc, int supported) {
+        HbaEntry& e = run.adapters.emplace_back();
+        e.adapterNumber = 7; // not a board of the (empty) adapter table
+        e.wwpn = wwpn;
+        e.modelDesc = desc;
+        e.supported = static_cast<std::uint16_t>(supported);
+        e.vendorId = 0x10DF;
+        e.deviceId = 0xF100;
+        e.subDeviceId = 0xF100;
+        e.subVendorId = 0x10DF;
+        e.fwVersion = "2.10A5";
+        e.bcVersion = "1.20A3";
     }
-    HbaEntry& add(const char* wwpn, const char* desc, int supported) {
-        HbaEntry* e = appendHbaEntry();
-        e->adapterNumber = 7; // not a board of the (empty) adapter table
-        e->wwpn = wwpn;
-        e->modelDesc = desc;
-        e->supported = static_cast<std::uint16_t>(supported);
-        e->vendorId = 0x10DF;
-        e->deviceId = 0xF100;
-        e->subDeviceId = 0xF100;
-        e->subVendorId = 0x10DF;
-        e->fwVersion = "2.10A5";
-        e->bcVersion = "1.20A3";
-        return *e;
-    }
+    RunContext run; // a fresh run for every test
 };
 
 TEST_F(DocumentWithAdaptersTest, InventoryListsSupportedAdaptersEscaped) {
-    RunOptions options;
-    const std::string text = written([&] { writeInventory(options); });
+    const std::string text = written([&] { writeInventory(run); });
     std::string error;
     auto root = testkit::parseXml(text, &error);
     ASSERT_NE(root, nullptr) << error << "\n" << text;
@@ -387,8 +379,8 @@ TEST_F(DocumentWithAdaptersTest, InventoryListsSupportedAdaptersEscaped) {
     EXPECT_EQ(apps[0]->attributes.at("tavFwVer"), "2.10A5");
     EXPECT_EQ(apps[1]->attributes.at("tavBcVer"), "1.20A3");
     EXPECT_EQ(root->child("SPStatus"), nullptr);
-    EXPECT_EQ(runTally.devicesListed, 2u);
-    EXPECT_EQ(runTally.devicesIncomplete, 0u);
+    EXPECT_EQ(run.tally.devicesListed, 2u);
+    EXPECT_EQ(run.tally.devicesIncomplete, 0u);
 }
 
 struct SelectionCase {
@@ -408,20 +400,19 @@ const SelectionCase kSelectionCases[] = {
 TEST_F(DocumentWithAdaptersTest, WwnSelection) {
     for (const SelectionCase& c : kSelectionCases) {
         SCOPED_TRACE(c.wwn);
-        runTally.selectionMissed = false;
-        runTally.payloadFilesFound = runTally.payloadEntriesValid = 1;
-        RunOptions options;
-        options.wwn = c.wwn;
+        run.tally.selectionMissed = false;
+        run.tally.payloadFilesFound = run.tally.payloadEntriesValid = 1;
+        run.options.wwn = c.wwn;
         const std::string text = written([&] {
             if (c.execution)
-                writeExecution(options);
+                writeExecution(run);
             else
-                writeInventory(options);
+                writeInventory(run);
         });
         auto root = testkit::parseXml(text);
         ASSERT_NE(root, nullptr) << text;
         EXPECT_EQ(root->all("Device").size(), c.devices);
-        EXPECT_EQ(runTally.selectionMissed, c.missed);
+        EXPECT_EQ(run.tally.selectionMissed, c.missed);
         const auto* status = root->child("SPStatus");
         EXPECT_EQ(status != nullptr, c.missed);
         if (status != nullptr) {
@@ -431,12 +422,11 @@ TEST_F(DocumentWithAdaptersTest, WwnSelection) {
 }
 
 TEST_F(DocumentWithAdaptersTest, IncompleteDevicesAreCounted) {
-    hbaListHead->wwpn = "0000000000000000";   // FC adapter without a port name
-    hbaListHead->next->subVendorId = 0;        // missing PCI id
-    RunOptions options;
-    written([&] { writeInventory(options); });
-    EXPECT_EQ(runTally.devicesListed, 2u);
-    EXPECT_EQ(runTally.devicesIncomplete, 2u);
+    run.adapters[0].wwpn = "0000000000000000"; // FC adapter without a port name
+    run.adapters[1].subVendorId = 0;             // missing PCI id
+    written([&] { writeInventory(run); });
+    EXPECT_EQ(run.tally.devicesListed, 2u);
+    EXPECT_EQ(run.tally.devicesIncomplete, 2u);
 }
 
 struct EarlyStatusCase {
@@ -454,13 +444,12 @@ TEST_F(DocumentWithAdaptersTest, CounterStatusesKeepTheDocumentWellFormed) {
         {true, {1, 1, 1, 0, 2, 0, 0, 0, 0, false, false}, 12},
     };
     for (const EarlyStatusCase& c : cases) {
-        runTally = c.tally;
-        RunOptions options;
+        run.tally = c.tally;
         const std::string text = written([&] {
             if (c.execution)
-                writeExecution(options);
+                writeExecution(run);
             else
-                writeInventory(options);
+                writeInventory(run);
         });
         auto root = testkit::parseXml(text);
         ASSERT_NE(root, nullptr) << text;
@@ -477,8 +466,8 @@ TEST_F(DocumentWithAdaptersTest, TextReportLines) {
     testkit::TempDir dir;
     const std::string path = dir.file("debug.log");
     attachDebugFile(std::fopen(path.c_str(), "w"));
-    hbaListHead->groupNumber = 0;
-    printResultReport();
+    run.adapters[0].groupNumber = 0;
+    printResultReport(run.adapters);
     closeDebugFile();
     const std::string log = testkit::readText(path);
     EXPECT_NE(log.find("\n[Resulting HBA Configuration]\nHBA=7; MODEL=; MODEL_DESC=Dual-port"), std::string::npos);

@@ -35,36 +35,36 @@ void fakeSleep(unsigned ms) { g_sleeps.push_back(ms); }
 class UpdateAdapterTest : public SimTest {
   protected:
     void SetUp() override {
-        resetRunState();
-        updateDownload = fakeDownload;
-        updateSleep = fakeSleep;
+        fresh();
         g_answers.clear();
         g_downloaded.clear();
         g_sleeps.clear();
     }
-    void TearDown() override {
-        freeHbaList();
-        freePayloadList();
-        resetRunState();
-        SimTest::TearDown();
+    // A new run: no adapters, payloads or counts. The entries handed out below stay put
+    // because the adapter list never grows past its reserve.
+    void fresh() {
+        run = RunContext{};
+        run.adapters.reserve(8);
+        run.devices.download = fakeDownload;
+        run.devices.sleep = fakeSleep;
     }
-    static CluImage& payload(const char* file, std::uint32_t imageType, std::uint32_t extType, const char* version,
-                             CnaVersion cna = {}) {
-        auto* image = new CluImage();
-        image->filename = file;
-        image->imageType = imageType;
-        image->extType = extType;
-        image->decodedVersion = version;
-        image->CNAMajorVer = cna.major;
-        image->CNAMinorVer = cna.minor;
-        image->CNAReleaseVer = cna.release;
-        image->CNABuildVer = cna.build;
-        image->next = payloadListHead;
-        payloadListHead = image;
-        return *image;
+    // Put in front of the catalogue, as the newest file listed.
+    void payload(const char* file, std::uint32_t imageType, std::uint32_t extType, const char* version,
+                 CnaVersion cna = {}) {
+        CluImage image;
+        image.filename = file;
+        image.imageType = imageType;
+        image.extType = extType;
+        image.decodedVersion = version;
+        image.CNAMajorVer = cna.major;
+        image.CNAMinorVer = cna.minor;
+        image.CNAReleaseVer = cna.release;
+        image.CNABuildVer = cna.build;
+        run.payloads.insert(run.payloads.begin(), image);
     }
-    static HbaEntry& entry(std::uint16_t board, std::uint32_t deviceId, std::uint16_t hbaType = 0) {
-        HbaEntry& e = *appendHbaEntry();
+    HbaEntry& entry(std::uint16_t board, std::uint32_t deviceId, std::uint16_t hbaType = 0) {
+        EXPECT_LT(run.adapters.size(), run.adapters.capacity()); // no entry may move
+        HbaEntry& e = run.adapters.emplace_back();
         e.adapterNumber = board;
         e.deviceId = deviceId;
         e.hbaType = hbaType;
@@ -75,7 +75,7 @@ class UpdateAdapterTest : public SimTest {
         e.inventoryBcVersion = "02.00.01";
         return e;
     }
-    RunOptions options;
+    RunContext run;
 };
 
 const char* kLegacyBoard = R"({"pci": {"deviceId": "0xF100", "subsystemId": "0xF100"}})";
@@ -110,9 +110,7 @@ const LegacyCase kLegacyCases[] = {
 TEST_F(UpdateAdapterTest, LegacyFibreChannelFirmwareStep) {
     for (const LegacyCase& c : kLegacyCases) {
         SCOPED_TRACE(c.name);
-        freeHbaList();
-        freePayloadList();
-        resetRunState();
+        fresh();
         g_downloaded.clear();
         std::string board = kLegacyBoard;
         if (c.resetFails)
@@ -124,13 +122,12 @@ TEST_F(UpdateAdapterTest, LegacyFibreChannelFirmwareStep) {
         e.inventoryFwVersion = c.inventoryVersion;
         e.packagedFwVersion = c.packagedFw;
         g_answers.assign(c.answers.begin(), c.answers.end());
-        options = RunOptions{};
-        options.updatePolicy = c.policy;
-        EXPECT_EQ(updateAdapter(e, ALLext, options), c.result);
-        EXPECT_EQ(runTally.updateAttempts, c.attempts);
-        EXPECT_EQ(runTally.updateFailures, c.failures);
+        run.options.updatePolicy = c.policy;
+        EXPECT_EQ(updateAdapter(run, e, ALLext), c.result);
+        EXPECT_EQ(run.tally.updateAttempts, c.attempts);
+        EXPECT_EQ(run.tally.updateFailures, c.failures);
         EXPECT_EQ(!g_downloaded.empty(), c.downloaded);
-        EXPECT_EQ(runTally.anyDownloadSucceeded, c.succeeded);
+        EXPECT_EQ(run.tally.anyDownloadSucceeded, c.succeeded);
         if (c.downloaded) {
             EXPECT_NE(g_downloaded.front().find("fw.all"), std::string::npos);
         }
@@ -140,8 +137,8 @@ TEST_F(UpdateAdapterTest, LegacyFibreChannelFirmwareStep) {
 TEST_F(UpdateAdapterTest, InvalidBoardNumber) {
     ASSERT_EQ(useBoards(kLegacyBoard), 1u);
     HbaEntry& e = entry(5, 0xF100);
-    EXPECT_EQ(updateAdapter(e, ALLext, options), 30);
-    EXPECT_EQ(runTally.updateFailures, 1u);
+    EXPECT_EQ(updateAdapter(run, e, ALLext), 30);
+    EXPECT_EQ(run.tally.updateFailures, 1u);
 }
 
 const char* kFerroxPorts = R"({"pci": {"deviceId": "0xE200", "function": 0}, "driver": {"interfaceLevel": 4}},
@@ -158,10 +155,10 @@ TEST_F(UpdateAdapterTest, SecondPortReusesTheCardsOutcome) {
         e->packagedFwVersion = "11.2.216.9";
     g_answers = {80};
     bool rebootNeeded = false;
-    EXPECT_EQ(updateAdapter(first, GRPext, options, &rebootNeeded), 37);
+    EXPECT_EQ(updateAdapter(run, first, GRPext, &rebootNeeded), 37);
     EXPECT_TRUE(rebootNeeded);
     EXPECT_EQ(second.downloadStat, DOWNLOAD_STAT_REBOOT_REQUIRED);
-    EXPECT_EQ(updateAdapter(second, GRPext, options), 37);
+    EXPECT_EQ(updateAdapter(run, second, GRPext), 37);
     EXPECT_EQ(g_downloaded.size(), 1u); // one download per card
 }
 
@@ -170,9 +167,7 @@ TEST_F(UpdateAdapterTest, FerroxOn1_1_21_4GetsTheInterimImageFirst) {
     records[0].deviceId = records[1].deviceId = 0xE200;
     for (bool interimPresent : {true, false}) {
         SCOPED_TRACE(interimPresent);
-        freeHbaList();
-        freePayloadList();
-        resetRunState();
+        fresh();
         g_downloaded.clear();
         g_sleeps.clear();
         ASSERT_EQ(useBoards(kFerroxPorts, records), 2u);
@@ -182,17 +177,16 @@ TEST_F(UpdateAdapterTest, FerroxOn1_1_21_4GetsTheInterimImageFirst) {
         HbaEntry& e = entry(0, 0xE200);
         e.packagedFwVersion = "1.1.22.0";
         e.cnaFwVersion = CnaVersion{1, 1, 21, 4};
-        options = RunOptions{};
         g_answers = {14, 0};
         if (interimPresent) {
-            EXPECT_EQ(updateAdapter(e, GRPext, options), 0);
+            EXPECT_EQ(updateAdapter(run, e, GRPext), 0);
             ASSERT_EQ(g_downloaded.size(), 2u);
             EXPECT_NE(g_downloaded[0].find("interim.grp"), std::string::npos);
             EXPECT_NE(g_downloaded[1].find("main.grp"), std::string::npos);
             ASSERT_FALSE(g_sleeps.empty());
             EXPECT_EQ(g_sleeps.front(), 3000u);
         } else {
-            EXPECT_EQ(updateAdapter(e, GRPext, options), 32);
+            EXPECT_EQ(updateAdapter(run, e, GRPext), 32);
             EXPECT_TRUE(g_downloaded.empty()); // the main image is never tried
         }
     }
@@ -206,15 +200,14 @@ struct Vx4Case {
 TEST_F(UpdateAdapterTest, Vx4FirmwareTooOldToUpdate) {
     const Vx4Case cases[] = {{{10, 2, 222, 14}, true}, {{10, 2, 222, 15}, false}, {{10, 2, 223, 0}, false}};
     for (const Vx4Case& c : cases) {
-        freeHbaList();
-        resetRunState();
+        fresh();
         std::vector<AdapterRecord> records(1);
         records[0].deviceId = 0x0724;
         records[0].HBAType = 0x28;
         ASSERT_EQ(useBoards(R"({"pci": {"deviceId": "0x0724"}})", records), 1u);
         HbaEntry& e = entry(0, 0x0724, 8);
         e.cnaFwVersion = c.running;
-        const int result = updateAdapter(e, UFIext, options);
+        const int result = updateAdapter(run, e, UFIext);
         EXPECT_EQ(result == 39, c.unsupported) << result;
         if (c.unsupported) {
             EXPECT_EQ(e.downloadStat, DOWNLOAD_STAT_UNSUPPORTED_FW);
@@ -253,7 +246,7 @@ TEST_F(UpdateAdapterTest, ExecutionPicksComponentsAndHandsOverEachAdapterWhenDon
         std::size_t downloadsSoFar;
     };
     std::vector<Handed> handed;
-    const ExecutionSummary summary = runExecution(options, [&handed](const std::vector<ComponentOutcome>& o) {
+    const ExecutionSummary summary = runExecution(run, [&handed](const std::vector<ComponentOutcome>& o) {
         handed.push_back({o, g_downloaded.size()});
     });
     ASSERT_EQ(handed.size(), 2u);
@@ -301,17 +294,17 @@ TEST_F(UpdateAdapterTest, ExecutionSkipsAdapterInRebootStateAndHonoursTheSelecti
     e.packagedBcVersion = "BC202A1";
     e.adapterInRebootState = 1;
 
-    options.wwn = "10000000C9FFFFFF";
+    run.options.wwn = "10000000C9FFFFFF";
     int calls = 0;
     const auto count = [&calls](const std::vector<ComponentOutcome>&) { ++calls; };
-    ExecutionSummary summary = runExecution(options, count);
+    ExecutionSummary summary = runExecution(run, count);
     EXPECT_FALSE(summary.selectionMatched);
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(g_downloaded.empty());
 
-    options.wwn = "10000000C9000001";
+    run.options.wwn = "10000000C9000001";
     std::vector<ComponentOutcome> outcomes;
-    summary = runExecution(options, [&outcomes](const std::vector<ComponentOutcome>& o) { outcomes = o; });
+    summary = runExecution(run, [&outcomes](const std::vector<ComponentOutcome>& o) { outcomes = o; });
     EXPECT_TRUE(summary.selectionMatched);
     EXPECT_TRUE(summary.rebootRequired);
     ASSERT_EQ(outcomes.size(), 2u);
