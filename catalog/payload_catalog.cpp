@@ -3,10 +3,12 @@
 #include "adapter/hba_entry.h"
 #include "catalog/config_files.h"
 #include "catalog/family_id_table.h"
+#include "image/all_image.h"
 #include "image/file_extension.h"
 #include "image/verify_fw_file.h"
 #include "image/version_forms.h"
 #include "log/debug_log.h"
+#include "platform/platform.h"
 
 #include <cstring>
 #include <new>
@@ -18,6 +20,16 @@ namespace {
 bool matchesEntry(const ConfigEntry& entry, const HbaEntry& adapter) {
     return entry.deviceId == adapter.deviceId && entry.vendorId == adapter.vendorId &&
            entry.subSystemId == adapter.subDeviceId && entry.subVendorId == adapter.subVendorId;
+}
+
+// Where the download engine finds the file: the payload folder and the name, made
+// absolute when the system can, each step in at most 253 characters.
+std::string downloadPath(const char* payloadDir, const CluImage& record) {
+    FixedText<254> joined;
+    joined = std::string(payloadDir) + record.filename.str();
+    FixedText<254> path;
+    path = platform::absolutePath(joined.str());
+    return path.str();
 }
 
 } // namespace
@@ -99,6 +111,9 @@ void makePayloadList(const char* payloadDir, const std::vector<std::string>& fil
                        static_cast<unsigned>(decodeStatus));
             continue;
         }
+        record.path = downloadPath(payloadDir, record);
+        record.fileKind = downloadFileKind(record.path.c_str());
+        record.aifFlag = std::uint32_t(isAifFile(record.path.c_str()));
         try {
             decoded.push_back(record);
         } catch (const std::bad_alloc&) {

@@ -34,7 +34,8 @@ int assignConfigEntries(AdapterList& adapters, const ConfigList& configs,
 int getFamilyImageVersions(const FamilyIdTable& families, HbaEntry* adapter, const char* familyId);
 
 // Decodes every listed file of payloadDir (which ends in a separator) into the
-// catalogue, counting files and decoded images; an empty list sets status 1.
+// catalogue, counting files and decoded images; an empty list sets status 1. Each
+// image also gets the absolute path, file kind and AIF flag its download takes.
 void makePayloadList(const char* payloadDir, const std::vector<std::string>& fileNames, int* status,
                      PayloadList& payloads, RunTally& tally);
 

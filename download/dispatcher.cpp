@@ -122,10 +122,19 @@ std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* 
                                                ProgressCallback progress) {
     if (path == nullptr)
         return OPEN_FILE_ERROR;
-    const std::uint32_t kind = downloadFileKind(path);
-    std::string full = platform::absolutePath(path);
-    if (full.empty())
-        full = path;
+    CluImage payload;
+    payload.path = platform::absolutePath(path);
+    if (payload.path.empty())
+        payload.path = path;
+    payload.fileKind = downloadFileKind(path);
+    payload.aifFlag = std::uint32_t(isAifFile(path));
+    return downloadPayload(board, payload, stepText, progress);
+}
+
+std::uint32_t downloadPayload(std::uint32_t board, const CluImage& payload, StepTextCallback stepText,
+                              ProgressCallback progress) {
+    const std::uint32_t kind = payload.fileKind;
+    const std::string& full = payload.path;
     debugPrint("File path = %s\n\n", full.c_str());
 
     // The board's row says which files its route takes; a UFI file has no route here.
@@ -146,7 +155,7 @@ std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* 
     if (image.file == nullptr)
         return OPEN_FILE_ERROR;
     std::FILE* file = image.file;
-    const int aifFlag = isAifFile(path);
+    const std::uint32_t aifFlag = payload.aifFlag;
 
     std::uint32_t firstWord = 0;
     if (readFileWords(file, &firstWord, 1) != 0)
@@ -183,7 +192,7 @@ std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* 
         }
     } else {
         result =
-            ProgramAifFile(board, kind, file, std::uint32_t(aifFlag), keyFlag, stepText, progress);
+            ProgramAifFile(board, kind, file, aifFlag, keyFlag, stepText, progress);
         if (newer) {
             if (result == MBX_STATUS_AUTHENTICATION)
                 debugPrint("SEC_AUTHENTICATION_ERROR!!!");
@@ -191,8 +200,7 @@ std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* 
                  ++retry) {
                 debugPrint("SEC_DIGITAL_SIGNATURE_CHECK_FAILED!!!");
                 seekTo(file, 0);
-                result = ProgramAifFile(board, kind, file, std::uint32_t(aifFlag), keyFlag,
-                                        stepText, progress);
+                result = ProgramAifFile(board, kind, file, aifFlag, keyFlag, stepText, progress);
             }
         }
     }

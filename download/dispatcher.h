@@ -3,6 +3,7 @@
 #pragma once
 
 #include "download/download_status.h"
+#include "image/clu_image.h"
 // The file kinds (FILE_KIND_*) and downloadFileKind live with the other name tests.
 #include "image/file_extension.h"
 
@@ -21,7 +22,13 @@ std::uint32_t GetDriverType(std::uint32_t board, std::uint32_t& type);
 std::uint32_t SetLoopbackIfLinkDown(std::uint32_t board, std::uint32_t& done);
 
 // Downloads one file to one board. Returns 0, a download outcome the update procedure
-// knows (1, 7, 14, 70, 71, 80, 89, 90), an RM_STATUS code or a status passed on.
+// knows (1, 7, 14, 70, 71, 80, 89, 90), an RM_STATUS code or a status passed on. The
+// file's kind and AIF flag come from its name.
 std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* path,
                                                StepTextCallback stepText,
                                                ProgressCallback progress);
+
+// Downloads one catalogued payload to one board, taking the path, file kind and AIF flag
+// the catalogue settled for it; returns as UpdateTindleFirmwareWithFeedback.
+std::uint32_t downloadPayload(std::uint32_t board, const CluImage& payload, StepTextCallback stepText,
+                              ProgressCallback progress);

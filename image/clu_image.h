@@ -1,10 +1,12 @@
 // The record describing one image file: its kind, its version text and, for legacy
-// images, the type code and version word. Node of the file-name and payload lists.
+// images, the type code and version word; for a payload of the catalogue also where the
+// file is and how the download engine takes it, settled once when it is catalogued.
 #pragma once
 
 #include "common/fixed_text.h"
 
 #include <cstdint>
+#include <string>
 
 // imageType values.
 constexpr std::uint32_t NO_IMAGE = 0;
@@ -29,6 +31,12 @@ struct CluImage {
     FixedText<64> sortedVersion;
     std::uint8_t isBER = 0;
     std::uint32_t asicRevisionId = 0;
+    // Set by the catalogue: the file's absolute path, its kind for the download engine
+    // (FILE_KIND_*, from the last dot of the name) and its AIF flag (2: an ".aif" file,
+    // whose records carry no check word; 1 otherwise).
+    std::string path;
+    std::uint32_t fileKind = 0;
+    std::uint32_t aifFlag = 1;
 };
 
 // Name of an extType value for the dump ("N/A" for others).

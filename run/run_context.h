@@ -17,8 +17,8 @@
 
 // How an update reaches a card and waits between steps; tests put fakes here.
 struct UpdateDevices {
-    std::uint32_t (*download)(std::uint32_t board, const char* path, StepTextCallback stepText,
-                              ProgressCallback progress) = UpdateTindleFirmwareWithFeedback;
+    std::uint32_t (*download)(std::uint32_t board, const CluImage& payload, StepTextCallback stepText,
+                              ProgressCallback progress) = downloadPayload;
     void (*sleep)(unsigned milliseconds) = platform::sleepMs;
 };
 

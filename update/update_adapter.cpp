@@ -70,22 +70,13 @@ CnaVersion payloadVersion(const CluImage& payload) {
     return CnaVersion{payload.CNAMajorVer, payload.CNAMinorVer, payload.CNAReleaseVer, payload.CNABuildVer};
 }
 
-// The payload folder and the file name, made absolute when the system can.
-std::string payloadPath(const RunPaths& paths, const CluImage& payload) {
-    FixedText<254> joined;
-    joined = paths.payloadDir.str() + payload.filename.str();
-    FixedText<254> path;
-    path = platform::absolutePath(joined.str());
-    return path.str();
-}
-
 void noStepText(const char*) {}
 void noProgress(std::uint32_t) {}
 
-std::uint32_t download(const UpdateDevices& devices, const HbaEntry& e, const std::string& path) {
+std::uint32_t download(const UpdateDevices& devices, const HbaEntry& e, const CluImage& payload) {
     if (devices.download == nullptr)
         return 1;
-    return devices.download(e.adapterNumber, path.c_str(), noStepText, noProgress);
+    return devices.download(e.adapterNumber, payload, noStepText, noProgress);
 }
 
 } // namespace
@@ -273,9 +264,8 @@ int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, boo
             return 32;
         }
         debugPrint("Found the interim image 1.1.21.300\n");
-        const std::string interimPath = payloadPath(run.paths, *interim);
         debugPrint("Beginning interim adapter download. Adapter %lu\n", board(entry));
-        const std::uint32_t st = download(run.devices, entry, interimPath);
+        const std::uint32_t st = download(run.devices, entry, *interim);
         debugPrint("UpdateTindleFirmwareWithFeedback interim download complete. Adapter %lu Stat %08lX\n",
                    board(entry), static_cast<unsigned long>(st));
         if (st == 0) {
@@ -300,9 +290,8 @@ int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, boo
         }
     }
 
-    const std::string path = payloadPath(run.paths, *payload);
     debugPrint("Beginning adapter download. Adapter %lu\n", board(entry));
-    const std::uint32_t st = download(run.devices, entry, path);
+    const std::uint32_t st = download(run.devices, entry, *payload);
     debugPrint("UpdateTindleFirmwareWithFeedback download complete. Adapter %lu Stat %08lX\n", board(entry),
                static_cast<unsigned long>(st));
 

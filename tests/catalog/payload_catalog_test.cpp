@@ -2,6 +2,8 @@
 // payload catalogue built from image files written by the image writer.
 #include "adapter/hba_entry.h"
 #include "catalog/payload_catalog.h"
+#include "image/file_extension.h"
+#include "platform/platform.h"
 #include "tests/catalog/catalog_fixture.h"
 #include "tools/image_writer.h"
 
@@ -95,6 +97,12 @@ TEST_F(PayloadCatalogTest, CatalogueDecodesImagesAndFindsThemByVersion) {
     EXPECT_EQ(grpRecord->imageType, 32u);
     EXPECT_EQ(grpRecord->CNAMajorVer, 11u);
     EXPECT_EQ(grpRecord->CNABuildVer, 9u);
+    // What the download takes is settled here, once: where the file is and its kind.
+    EXPECT_EQ(grpRecord->path, platform::absolutePath(dir_.file("fw.grp")));
+    EXPECT_EQ(grpRecord->fileKind, FILE_KIND_GRP);
+    EXPECT_EQ(prgRecord->path, platform::absolutePath(dir_.file("boot.prg")));
+    EXPECT_EQ(prgRecord->fileKind, FILE_KIND_OTHER);
+    EXPECT_EQ(prgRecord->aifFlag, 1u);
 
     HbaEntry e = adapter(0xF100, "UD201A4");
     e.packagedBcVersion = prgRecord->decodedVersion.view();

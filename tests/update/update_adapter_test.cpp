@@ -20,8 +20,8 @@ namespace {
 std::deque<std::uint32_t> g_answers; // results the stand-in download gives, in turn
 std::vector<std::string> g_downloaded;
 
-std::uint32_t fakeDownload(std::uint32_t, const char* path, StepTextCallback, ProgressCallback) {
-    g_downloaded.emplace_back(path);
+std::uint32_t fakeDownload(std::uint32_t, const CluImage& payload, StepTextCallback, ProgressCallback) {
+    g_downloaded.emplace_back(payload.path);
     if (g_answers.empty())
         return 0;
     const std::uint32_t answer = g_answers.front();
@@ -53,6 +53,7 @@ class UpdateAdapterTest : public SimTest {
                  CnaVersion cna = {}) {
         CluImage image;
         image.filename = file;
+        image.path = std::string("/payloads/") + file;
         image.imageType = imageType;
         image.extType = extType;
         image.decodedVersion = version;
