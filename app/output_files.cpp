@@ -170,7 +170,7 @@ int openFreshFile(const char* name, std::FILE*& slot) {
     return slot == nullptr ? 18 : 0;
 }
 
-int openOutputFiles(RunOptions& options) {
+int openOutputFiles(RunOptions& options, XmlDocument& document) {
     if (!options.debugFile.empty()) {
         if (openFreshFile(options.debugFile.c_str(), debugFileSlot()) != 0) {
             if (equalsIgnoreCase(options.debugFile.c_str(), "debug.log")) {
@@ -188,14 +188,14 @@ int openOutputFiles(RunOptions& options) {
     }
     if ((options.outputTargets & OUTPUT_TO_FILE) == 0)
         return 0;
-    if (openFreshFile(options.outputFile.c_str(), outputFileSlot()) != 0) {
+    if (openFreshFile(options.outputFile.c_str(), document.fileSlot()) != 0) {
         if (isDefaultOutputName(options)) {
             debugPrint("Failed to create default output file! File = %s\n", options.outputFile.c_str());
             return 14;
         }
         debugPrint("Failed to create user specified output file! File = %s\n", options.outputFile.c_str());
         options.outputFile = options.mode == Execution ? "execution.xml" : "inventory.xml";
-        if (openFreshFile(options.outputFile.c_str(), outputFileSlot()) != 0) {
+        if (openFreshFile(options.outputFile.c_str(), document.fileSlot()) != 0) {
             debugPrint("Failed to create user specified output file! File = %s\n", options.outputFile.c_str());
             return 14;
         }

@@ -4,6 +4,7 @@
 
 #include "catalog/soft_vpd_file.h"
 #include "common/run_state.h"
+#include "report/xml_writer.h"
 
 #include <cstdio>
 #include <string>
@@ -24,9 +25,9 @@ std::string primaryMarloFolder();
 // directory when asked. Returns the formed path.
 std::string createMARLODir(const char* variable, bool create);
 
-// Opens the debug file and the XML output file with their fallbacks; returns 0, 13
-// (debug file) or 14 (output file).
-int openOutputFiles(RunOptions& options);
+// Opens the debug file and the run's XML output file with their fallbacks; returns 0,
+// 13 (debug file) or 14 (output file).
+int openOutputFiles(RunOptions& options, XmlDocument& document);
 
 // Creates a file afresh, removing an existing ordinary file (or link) first; never
 // removes, truncates or writes through a directory, device, FIFO or socket, which

@@ -60,18 +60,20 @@ std::int32_t inventoryStatus(const RunContext& run) {
     return 0;
 }
 
-void writeInventory(RunContext& run) {
-    writeInventoryDocument(run, preconditionStatus(run.tally, !run.adapters.empty(), false),
+void writeInventory(RunContext& run, XmlDocument& document) {
+    writeInventoryDocument(document, run, preconditionStatus(run.tally, !run.adapters.empty(), false),
                            selectedAdapters(run));
 }
 
-ExecutionSummary writeExecution(RunContext& run) {
+ExecutionSummary writeExecution(RunContext& run, XmlDocument& document) {
     const std::int32_t precondition = preconditionStatus(run.tally, !run.adapters.empty(), true);
-    const bool opened = openExecutionDocument(run, precondition);
+    const bool opened = openExecutionDocument(document, run, precondition);
     ExecutionSummary summary;
     if (precondition == 0)
-        summary = runExecution(run, writeExecutionDevice);
-    closeExecutionDocument(run, opened, summary.selectionMatched, summary.rebootRequired);
+        summary = runExecution(run, [&document](const std::vector<ComponentOutcome>& outcomes) {
+            writeExecutionDevice(document, outcomes);
+        });
+    closeExecutionDocument(document, run, opened, summary.selectionMatched, summary.rebootRequired);
     return summary;
 }
 
@@ -91,7 +93,7 @@ void assignGroupNumbers(AdapterList& adapters) {
     }
 }
 
-std::string exitUtility(RunContext& run) {
+std::string exitUtility(RunContext& run, XmlDocument& document) {
     debugPrint("\n[Exiting]\n");
     std::string documentFailure;
     if (!run.adapters.empty()) {
@@ -102,9 +104,9 @@ std::string exitUtility(RunContext& run) {
         debugPrint("Freeing Config List\n");
         run.configs.clear();
     }
-    if (outputFile() != nullptr) {
+    if (document.file() != nullptr) {
         debugPrint("Closing output file = %s\n", run.options.outputFile.c_str());
-        documentFailure = closeOutputFile();
+        documentFailure = document.close();
     }
     if (!run.families.groups.empty()) {
         debugPrint("Freeing Family ID List\n");
@@ -128,8 +130,8 @@ namespace {
 // run's own result, so that a cut document is never taken for success. A debug log
 // that fails only says so on standard error: it narrates, the document and the status
 // are the outcome.
-int closeRun(RunContext& run, int result) {
-    const std::string documentFailure = exitUtility(run);
+int closeRun(RunContext& run, XmlDocument& document, int result) {
+    const std::string documentFailure = exitUtility(run, document);
     if (documentFailure.empty())
         return result;
     std::fprintf(stderr,
@@ -140,7 +142,7 @@ int closeRun(RunContext& run, int result) {
     return 14;
 }
 
-int runImageQuery(RunContext& run) {
+int runImageQuery(RunContext& run, XmlDocument& document) {
     const RunOptions& options = run.options;
     std::uint32_t extType = 0;
     if (isValidFileExtension(options.imageFile.c_str(), &extType, EXT_MODE_ANY) != 0) {
@@ -157,7 +159,7 @@ int runImageQuery(RunContext& run) {
     }
     std::printf("%s\n", record.decodedVersion.c_str());
     std::fflush(stdout);
-    return closeRun(run, 0);
+    return closeRun(run, document, 0);
 }
 
 // The discovery phase shared by inventory and execution, in its fixed order: the soft
@@ -187,8 +189,9 @@ void discoverAndSelect(RunContext& run) {
 int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
     RunOptions& options = run.options;
     const int status = parseStatus;
-    setConsoleEcho(options.outputTargets);
-    const int fileStatus = openOutputFiles(options);
+    XmlDocument document;
+    document.setEcho(options.outputTargets);
+    const int fileStatus = openOutputFiles(options, document);
 
     echoCommandLine(argc, argv);
     displayTime();
@@ -204,19 +207,19 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
 
     if (options.mode == Help) {
         displayHelp();
-        return closeRun(run, 0);
+        return closeRun(run, document, 0);
     }
     if (status != 0 || fileStatus != 0) {
         const int result = status != 0 ? status : fileStatus;
-        writeFailureDocument(MESSAGE_KIND_INVENTORY, result);
-        return closeRun(run, result);
+        writeFailureDocument(document, MESSAGE_KIND_INVENTORY, result);
+        return closeRun(run, document, result);
     }
     if (options.mode == Version) {
         displayVersion();
-        return closeRun(run, 0);
+        return closeRun(run, document, 0);
     }
     if (options.mode == ImageQuery)
-        return runImageQuery(run);
+        return runImageQuery(run, document);
 
     // A polite stop (Ctrl-C, SIGTERM) of an execution never cuts a flash short: it
     // only ends the Device loop between adapters. An inventory may stop at once.
@@ -225,7 +228,7 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
     discoverAndSelect(run);
     std::int32_t result = 0;
     if (options.mode == Inventory) {
-        writeInventory(run);
+        writeInventory(run, document);
         result = inventoryStatus(run);
     } else {
         int listStatus = 0;
@@ -237,7 +240,7 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
         }
         // Nothing is downloaded that the soft VPD files could not record.
         run.softVpdWriteBlocked = checkCNAVPDFilesReplaceable(run.softVpd) != 0;
-        const std::uint32_t untouched = writeExecution(run).untouched;
+        const std::uint32_t untouched = writeExecution(run, document).untouched;
         printResultReport(run.adapters);
         result = updateStatus(run);
         if (untouched > 0) {
@@ -255,12 +258,12 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
             result = result == 0 ? 4 : 2;
         updateRollBack(run);
     }
-    if (!flushOutputFile()) {
+    if (!document.flush()) {
         debugPrint("ERROR - The XML document could not be written completely. File = %s\n",
                    options.outputFile.c_str());
         result = 14;
     }
     debugPrint("\n[Return Code]\n");
     debugPrint("Return Status = %d\n", result);
-    return closeRun(run, result);
+    return closeRun(run, document, result);
 }

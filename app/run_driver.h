@@ -2,6 +2,7 @@
 // the execution (update/) to the documents (report/).
 #pragma once
 
+#include "report/xml_writer.h"
 #include "run/run_context.h"
 #include "update/execution.h"
 
@@ -18,10 +19,10 @@ std::int32_t updateStatus(const RunContext& run);
 std::int32_t inventoryStatus(const RunContext& run);
 
 // Writes the inventory document of the run's adapters.
-void writeInventory(RunContext& run);
+void writeInventory(RunContext& run, XmlDocument& document);
 // Runs the execution and writes its document, each Device as its adapter finishes;
 // returns the run-level results.
-ExecutionSummary writeExecution(RunContext& run);
+ExecutionSummary writeExecution(RunContext& run, XmlDocument& document);
 
 // Numbers the adapters that share one physical card (same serial number, bus and
 // domain) with one group number, 0, 1, 2 ... in list order.
@@ -29,4 +30,4 @@ void assignGroupNumbers(AdapterList& adapters);
 
 // Releases the lists and closes the output and debug files. Returns the empty text
 // when the XML document reached its file whole, else why not.
-std::string exitUtility(RunContext& run);
+std::string exitUtility(RunContext& run, XmlDocument& document);

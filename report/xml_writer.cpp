@@ -13,15 +13,6 @@
 
 namespace {
 
-std::FILE* g_outputFile = nullptr;
-std::string g_outputFailure; // why the output file stopped taking the document, or empty
-std::uint32_t g_consoleEcho = 0; // the run's output targets: 1 or 3 echo to standard output
-
-void noteOutputFailure(int error) {
-    if (g_outputFailure.empty())
-        g_outputFailure = error != 0 ? std::strerror(error) : "write error";
-}
-
 // Length of the well-formed UTF-8 sequence at text[i] (RFC 3629: no overlong forms,
 // no surrogates, nothing above U+10FFFF), or 0 when the bytes there are not one.
 std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
@@ -90,51 +81,49 @@ std::string xmlText(std::string_view text) {
 
 constexpr std::size_t kStatusMessageSize = 128;
 
-void indent(int level) {
+void indent(XmlDocument& out, int level) {
     for (int i = 0; i < level; ++i)
-        xmlPrint(g_outputFile, "    ");
+        out.print("    ");
 }
 
-void statusForCode(int kind, std::int32_t code) {
+void statusForCode(XmlDocument& out, int kind, std::int32_t code) {
     char message[kStatusMessageSize];
     messageForCode(kind, code, message, sizeof message);
-    xmlStatus("false", message, static_cast<std::uint32_t>(code), 1, 2);
+    xmlStatus(out, "false", message, static_cast<std::uint32_t>(code), 1, 2);
 }
 
 // Opens the root, or writes it empty when nothing will go inside. Returns whether the
 // root was opened (and so must be closed).
-bool openDocumentRoot(const char* name, bool haveList, bool selectionGiven) {
+bool openDocumentRoot(XmlDocument& out, const char* name, bool haveList, bool selectionGiven) {
     // A selection on a system without adapters still gets its not-found status,
     // so the root is opened for it rather than written empty: the status then
     // stands inside the root and the document stays well-formed.
     if (haveList || selectionGiven) {
-        xmlOpenRoot(name);
+        xmlOpenRoot(out, name);
         return true;
     }
-    xmlEmptyRoot(name);
+    xmlEmptyRoot(out, name);
     return false;
 }
 
-void reportSelectionMiss(RunTally& tally, int kind, const RunOptions& options, bool matched) {
+void reportSelectionMiss(XmlDocument& out, RunTally& tally, int kind, const RunOptions& options, bool matched) {
     if (options.wwn.empty() || matched)
         return;
     tally.selectionMissed = true;
-    statusForCode(kind, 40);
+    statusForCode(out, kind, 40);
 }
 
 bool isNicOrIscsi(const HbaEntry& e) { return e.hbaType == 2 || e.hbaType == 4; }
 
-void writeDeviceStart(const HbaEntry& e) {
-    xmlElementStart("Device", 1);
+void writeDeviceStart(XmlDocument& out, const HbaEntry& e) {
+    xmlElementStart(out, "Device", 1);
     if (isNicOrIscsi(e))
-        xmlPrint(g_outputFile,
-                 "vendorID=\"%X\" deviceID=\"%X\" subDeviceID=\"%X\" subVendorID=\"%X\" bus=\"%X\" "
+        out.print("vendorID=\"%X\" deviceID=\"%X\" subDeviceID=\"%X\" subVendorID=\"%X\" bus=\"%X\" "
                  "device=\"%X\" function=\"%X\" mac=\"%s\" display=\"%s\">\n",
                  e.vendorId, e.deviceId, e.subDeviceId, e.subVendorId, e.busNumber, e.device, e.function,
                  xmlText(e.mac.view()).c_str(), xmlText(e.modelDesc.view()).c_str());
     else
-        xmlPrint(g_outputFile,
-                 "vendorID=\"%X\" deviceID=\"%X\" subDeviceID=\"%X\" subVendorID=\"%X\" bus=\"%X\" "
+        out.print("vendorID=\"%X\" deviceID=\"%X\" subDeviceID=\"%X\" subVendorID=\"%X\" bus=\"%X\" "
                  "device=\"%X\" function=\"%X\" wwpn=\"%s\" display=\"%s\">\n",
                  e.vendorId, e.deviceId, e.subDeviceId, e.subVendorId, e.busNumber, e.device, e.function,
                  xmlText(e.wwpn.view()).c_str(), xmlText(e.modelDesc.view()).c_str());
@@ -151,27 +140,27 @@ bool isCompleteDevice(const HbaEntry& e) {
     return isNicOrIscsi(e) || !(e.wwpn == "0000000000000000");
 }
 
-void writeExecutionApplication(const ComponentOutcome& o) {
+void writeExecutionApplication(XmlDocument& out, const ComponentOutcome& o) {
     const HbaEntry& e = *o.adapter;
-    xmlElementStart("Application", 2);
+    xmlElementStart(out, "Application", 2);
     if (o.bootCode)
-        xmlPrint(g_outputFile, "componentType=\"BIOS\" version=\"%s\" tavBcVer=\"%s\" display=\"%s\">\n",
+        out.print("componentType=\"BIOS\" version=\"%s\" tavBcVer=\"%s\" display=\"%s\">\n",
                  xmlText(o.installedFamily).c_str(), xmlText(o.installedVersion).c_str(),
                  xmlText(e.modelDesc.view()).c_str());
     else
-        xmlPrint(g_outputFile, "componentType=\"FRMW\" version=\"%s\" tavFwVer=\"%s\" display=\"%s\">\n",
+        out.print("componentType=\"FRMW\" version=\"%s\" tavFwVer=\"%s\" display=\"%s\">\n",
                  xmlText(o.installedFamily).c_str(), xmlText(o.installedVersion).c_str(),
                  xmlText(e.modelDesc.view()).c_str());
     char message[kStatusMessageSize];
     const bool reached = componentStatus(o.result, o.bootCode, message, sizeof message);
-    xmlPackage(o.packagedFamily.c_str(), o.packagedVersion.c_str(), 3, o.bootCode);
-    xmlStatus(reached ? "true" : "false", message, static_cast<std::uint32_t>(o.result), 3, 4);
-    xmlClose("Application", 2);
+    xmlPackage(out, o.packagedFamily.c_str(), o.packagedVersion.c_str(), 3, o.bootCode);
+    xmlStatus(out, reached ? "true" : "false", message, static_cast<std::uint32_t>(o.result), 3, 4);
+    xmlClose(out, "Application", 2);
 }
 
-void writeInventoryDevice(RunTally& tally, const HbaEntry& e) {
+void writeInventoryDevice(XmlDocument& out, RunTally& tally, const HbaEntry& e) {
     tally.devicesListed += 1;
-    writeDeviceStart(e);
+    writeDeviceStart(out, e);
     if (isNicOrIscsi(e))
         debugPrint("display=%s; vendorID=%X; deviceID=%X; subDeviceID=%X; subVendorID=%X; bus=%X; device=%X; "
                    "function=%X; mac=%s\n",
@@ -182,15 +171,15 @@ void writeInventoryDevice(RunTally& tally, const HbaEntry& e) {
                    "function=%X; wwpn=%s\n",
                    e.modelDesc.c_str(), e.vendorId, e.deviceId, e.subDeviceId, e.subVendorId, e.busNumber,
                    e.device, e.function, e.wwpn.c_str());
-    xmlElementStart("Application", 2);
-    xmlPrint(g_outputFile, "componentType=\"FRMW\" version=\"%s\" tavFwVer=\"%s\" display=\"%s\"/>\n",
+    xmlElementStart(out, "Application", 2);
+    out.print("componentType=\"FRMW\" version=\"%s\" tavFwVer=\"%s\" display=\"%s\"/>\n",
              xmlText(e.inventoryFwVersion.view()).c_str(), xmlText(e.fwVersion.view()).c_str(),
              xmlText(e.modelDesc.view()).c_str());
-    xmlElementStart("Application", 2);
-    xmlPrint(g_outputFile, "componentType=\"BIOS\" version=\"%s\" tavBcVer=\"%s\" display=\"%s\"/>\n",
+    xmlElementStart(out, "Application", 2);
+    out.print("componentType=\"BIOS\" version=\"%s\" tavBcVer=\"%s\" display=\"%s\"/>\n",
              xmlText(e.inventoryBcVersion.view()).c_str(), xmlText(e.bcVersion.view()).c_str(),
              xmlText(e.modelDesc.view()).c_str());
-    xmlClose("Device", 1);
+    xmlClose(out, "Device", 1);
     if (!isCompleteDevice(e))
         tally.devicesIncomplete += 1;
 }
@@ -201,181 +190,184 @@ bool anySupported(const RunContext& run) { return !run.adapters.empty() && run.t
 
 } // namespace
 
-std::FILE* outputFile() { return g_outputFile; }
-
-void attachOutputFile(std::FILE* file) {
-    g_outputFile = file;
-    g_outputFailure.clear();
+void XmlDocument::noteFailure(int error) {
+    if (failure_.empty())
+        failure_ = error != 0 ? std::strerror(error) : "write error";
 }
 
-std::FILE*& outputFileSlot() { return g_outputFile; }
+void XmlDocument::attach(std::FILE* file) {
+    file_ = file;
+    failure_.clear();
+}
 
-void setConsoleEcho(std::uint32_t outputTargets) { g_consoleEcho = outputTargets; }
-
-bool flushOutputFile() {
-    if (g_outputFile != nullptr && g_outputFailure.empty()) {
+bool XmlDocument::flush() {
+    if (file_ != nullptr && failure_.empty()) {
         errno = 0;
-        if (std::fflush(g_outputFile) != 0)
-            noteOutputFailure(errno);
+        if (std::fflush(file_) != 0)
+            noteFailure(errno);
     }
-    return g_outputFailure.empty();
+    return failure_.empty();
 }
 
-std::string closeOutputFile() {
-    if (g_outputFile != nullptr) {
+std::string XmlDocument::close() {
+    if (file_ != nullptr) {
         errno = 0;
-        if (std::fclose(g_outputFile) != 0)
-            noteOutputFailure(errno);
-        g_outputFile = nullptr;
+        if (std::fclose(file_) != 0)
+            noteFailure(errno);
+        file_ = nullptr;
     }
     std::string failure;
-    failure.swap(g_outputFailure);
+    failure.swap(failure_);
     return failure;
 }
 
-void xmlPrint(std::FILE* handle, const char* format, ...) {
-    if (g_consoleEcho == 1 || g_consoleEcho == 3) {
+XmlDocument::~XmlDocument() {
+    if (file_ != nullptr)
+        std::fclose(file_);
+}
+
+void XmlDocument::print(const char* format, ...) {
+    if (echo_ == 1 || echo_ == 3) {
         va_list args;
         va_start(args, format);
         std::vprintf(format, args);
         va_end(args);
     }
-    const bool toOutputFile = handle != nullptr && handle == g_outputFile;
-    if (handle != nullptr && !(toOutputFile && !g_outputFailure.empty())) {
+    if (file_ != nullptr && failure_.empty()) {
         va_list args;
         va_start(args, format);
         errno = 0;
-        const int written = std::vfprintf(handle, format, args);
+        const int written = std::vfprintf(file_, format, args);
         va_end(args);
-        if (written < 0 && toOutputFile)
-            noteOutputFailure(errno);
+        if (written < 0)
+            noteFailure(errno);
     }
     std::fflush(stdout);
 }
 
-void xmlDeclaration() {
-    xmlPrint(g_outputFile, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-    xmlPrint(g_outputFile, "\n");
+void xmlDeclaration(XmlDocument& out) {
+    out.print("<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    out.print("\n");
 }
 
-void xmlOpenRoot(const char* name) {
-    xmlPrint(g_outputFile, "<%s ", name);
-    xmlPrint(g_outputFile, "lang=\"en\">");
-    xmlPrint(g_outputFile, "\n");
+void xmlOpenRoot(XmlDocument& out, const char* name) {
+    out.print("<%s ", name);
+    out.print("lang=\"en\">");
+    out.print("\n");
 }
 
-void xmlEmptyRoot(const char* name) {
-    xmlPrint(g_outputFile, "<%s ", name);
-    xmlPrint(g_outputFile, "lang=\"en\"/>\n");
+void xmlEmptyRoot(XmlDocument& out, const char* name) {
+    out.print("<%s ", name);
+    out.print("lang=\"en\"/>\n");
 }
 
-void xmlClose(const char* name, int level) {
-    indent(level);
-    xmlPrint(g_outputFile, "</%s>", name);
-    xmlPrint(g_outputFile, "\n");
+void xmlClose(XmlDocument& out, const char* name, int level) {
+    indent(out, level);
+    out.print("</%s>", name);
+    out.print("\n");
 }
 
-void xmlElementStart(const char* name, int level) {
-    indent(level);
-    xmlPrint(g_outputFile, "<%s ", name);
+void xmlElementStart(XmlDocument& out, const char* name, int level) {
+    indent(out, level);
+    out.print("<%s ", name);
 }
 
-void xmlMessage(std::uint32_t id, const char* text, int level) {
-    xmlElementStart("Message", level);
-    xmlPrint(g_outputFile, "id=\"%lu\"> %s </%s>\n", static_cast<unsigned long>(id), xmlText(text).c_str(),
+void xmlMessage(XmlDocument& out, std::uint32_t id, const char* text, int level) {
+    xmlElementStart(out, "Message", level);
+    out.print("id=\"%lu\"> %s </%s>\n", static_cast<unsigned long>(id), xmlText(text).c_str(),
              "Message");
 }
 
-void xmlStatus(const char* result, const char* message, std::uint32_t id, int level,
+void xmlStatus(XmlDocument& out, const char* result, const char* message, std::uint32_t id, int level,
                int messageLevel) {
     char attributes[64];
     std::snprintf(attributes, sizeof attributes, "result=\"%s\"", result);
-    xmlElementStart("SPStatus", level);
-    xmlPrint(g_outputFile, "%s>\n", attributes);
-    xmlMessage(id, message, messageLevel);
-    xmlClose("SPStatus", level);
+    xmlElementStart(out, "SPStatus", level);
+    out.print("%s>\n", attributes);
+    xmlMessage(out, id, message, messageLevel);
+    xmlClose(out, "SPStatus", level);
 }
 
-void xmlPackage(const char* familyId, const char* value, int level, bool bootCode) {
+void xmlPackage(XmlDocument& out, const char* familyId, const char* value, int level, bool bootCode) {
     char attributes[160];
     std::snprintf(attributes, sizeof attributes, "version=\"%s\" %s=\"%s\"", xmlText(familyId).c_str(),
                   bootCode ? "tavBcVer" : "tavFwVer", xmlText(value).c_str());
-    xmlElementStart("Package", level);
-    xmlPrint(g_outputFile, "%s/>\n", attributes);
+    xmlElementStart(out, "Package", level);
+    out.print("%s/>\n", attributes);
 }
 
-void xmlReboot(bool rebootRequired, int level) {
-    indent(level);
-    xmlPrint(g_outputFile, "<RebootRequired>%u</RebootRequired>", rebootRequired ? 1u : 0u);
-    xmlPrint(g_outputFile, "\n");
+void xmlReboot(XmlDocument& out, bool rebootRequired, int level) {
+    indent(out, level);
+    out.print("<RebootRequired>%u</RebootRequired>", rebootRequired ? 1u : 0u);
+    out.print("\n");
 }
 
-void writeFailureDocument(int kind, std::int32_t code) {
+void writeFailureDocument(XmlDocument& out, int kind, std::int32_t code) {
     char message[kStatusMessageSize];
     messageForCode(kind, code, message, sizeof message);
-    xmlDeclaration();
-    xmlPrint(g_outputFile, "<SVMInventory lang=\"en\">");
-    xmlPrint(g_outputFile, "\n");
-    indent(1);
-    xmlPrint(g_outputFile, "<SPStatus result=\"false\">");
-    xmlPrint(g_outputFile, "\n");
-    indent(2);
-    xmlPrint(g_outputFile, "<Message id=\"%d\" > %s </Message>\n", code, message);
-    indent(1);
-    xmlPrint(g_outputFile, "</SPStatus>");
-    xmlPrint(g_outputFile, "\n");
-    xmlPrint(g_outputFile, "</SVMInventory>");
-    xmlPrint(g_outputFile, "\n");
+    xmlDeclaration(out);
+    out.print("<SVMInventory lang=\"en\">");
+    out.print("\n");
+    indent(out, 1);
+    out.print("<SPStatus result=\"false\">");
+    out.print("\n");
+    indent(out, 2);
+    out.print("<Message id=\"%d\" > %s </Message>\n", code, message);
+    indent(out, 1);
+    out.print("</SPStatus>");
+    out.print("\n");
+    out.print("</SVMInventory>");
+    out.print("\n");
 }
 
-void writeInventoryDocument(RunContext& run, std::int32_t precondition,
+void writeInventoryDocument(XmlDocument& out, RunContext& run, std::int32_t precondition,
                             const std::vector<const HbaEntry*>& selected) {
     debugPrint("\n[Inventory Mode]\n");
-    xmlDeclaration();
-    const bool opened = openDocumentRoot("SVMInventory", !run.adapters.empty(), !run.options.wwn.empty());
+    xmlDeclaration(out);
+    const bool opened = openDocumentRoot(out, "SVMInventory", !run.adapters.empty(), !run.options.wwn.empty());
     bool matched = false;
     if (!anySupported(run)) {
         // nothing more: the status is 17 or 6, or the one the ladder finds first
     } else if (precondition != 0) {
-        statusForCode(MESSAGE_KIND_INVENTORY, precondition);
+        statusForCode(out, MESSAGE_KIND_INVENTORY, precondition);
     } else {
         for (const HbaEntry* e : selected)
-            writeInventoryDevice(run.tally, *e);
+            writeInventoryDevice(out, run.tally, *e);
         matched = !selected.empty();
     }
-    reportSelectionMiss(run.tally, MESSAGE_KIND_INVENTORY, run.options, matched);
+    reportSelectionMiss(out, run.tally, MESSAGE_KIND_INVENTORY, run.options, matched);
     // The root is closed whenever it was opened, also when no adapter is supported,
     // so that every document written is well-formed.
     if (opened)
-        xmlClose("SVMInventory", 0);
+        xmlClose(out, "SVMInventory", 0);
 }
 
-bool openExecutionDocument(const RunContext& run, std::int32_t precondition) {
+bool openExecutionDocument(XmlDocument& out, const RunContext& run, std::int32_t precondition) {
     debugPrint("\n[Execution Mode]\n");
-    xmlDeclaration();
-    const bool opened = openDocumentRoot("SVMExecution", !run.adapters.empty(), !run.options.wwn.empty());
+    xmlDeclaration(out);
+    const bool opened = openDocumentRoot(out, "SVMExecution", !run.adapters.empty(), !run.options.wwn.empty());
     if (anySupported(run) && precondition != 0)
-        statusForCode(MESSAGE_KIND_EXECUTION, precondition);
+        statusForCode(out, MESSAGE_KIND_EXECUTION, precondition);
     return opened;
 }
 
-void writeExecutionDevice(const std::vector<ComponentOutcome>& outcomes) {
+void writeExecutionDevice(XmlDocument& out, const std::vector<ComponentOutcome>& outcomes) {
     if (outcomes.empty())
         return;
-    writeDeviceStart(*outcomes.front().adapter);
+    writeDeviceStart(out, *outcomes.front().adapter);
     for (const ComponentOutcome& o : outcomes)
-        writeExecutionApplication(o);
-    xmlClose("Device", 1);
+        writeExecutionApplication(out, o);
+    xmlClose(out, "Device", 1);
     // Flushed as each adapter finishes, so a reader of the file during the run sees
     // the finished devices.
-    flushOutputFile();
+    out.flush();
 }
 
-void closeExecutionDocument(RunContext& run, bool opened, bool selectionMatched, bool rebootRequired) {
-    reportSelectionMiss(run.tally, MESSAGE_KIND_EXECUTION, run.options, selectionMatched);
+void closeExecutionDocument(XmlDocument& out, RunContext& run, bool opened, bool selectionMatched, bool rebootRequired) {
+    reportSelectionMiss(out, run.tally, MESSAGE_KIND_EXECUTION, run.options, selectionMatched);
     if (opened) {
         if (anySupported(run))
-            xmlReboot(rebootRequired, 1);
-        xmlClose("SVMExecution", 0);
+            xmlReboot(out, rebootRequired, 1);
+        xmlClose(out, "SVMExecution", 0);
     }
 }

@@ -23,7 +23,6 @@ class OutputFilesTest : public ::testing::Test {
     }
     void TearDown() override {
         closeDebugFile();
-        closeOutputFile();
         fs::current_path(previous_);
     }
     // A non-empty directory of that name: no file of the name can be created.
@@ -68,7 +67,8 @@ TEST_F(OutputFilesTest, FallbacksAndStatuses) {
         options.debugFile = c.debugFile;
         options.outputFile = c.outputFile;
         options.outputTargets = c.outputFile[0] != '\0' ? OUTPUT_TO_FILE : 0;
-        EXPECT_EQ(openOutputFiles(options), c.status);
+        XmlDocument document;
+        EXPECT_EQ(openOutputFiles(options, document), c.status);
         EXPECT_EQ(options.debugFile.str(), c.finalDebug);
         EXPECT_EQ(options.outputFile.str(), c.finalOutput);
         if (c.status == 0 && c.finalDebug[0] != '\0') {
@@ -78,7 +78,7 @@ TEST_F(OutputFilesTest, FallbacksAndStatuses) {
             EXPECT_TRUE(fs::is_regular_file(c.finalOutput));
         }
         closeDebugFile();
-        closeOutputFile();
+        document.close();
         fs::current_path(dir_.path());
     }
 }
@@ -90,9 +90,10 @@ TEST_F(OutputFilesTest, ExistingOutputIsRecreatedNotAppended) {
     options.debugFile = "debug.log";
     options.outputFile = "execution.xml";
     options.outputTargets = OUTPUT_TO_FILE;
-    ASSERT_EQ(openOutputFiles(options), 0);
-    xmlPrint(outputFile(), "new\n");
-    closeOutputFile();
+    XmlDocument document;
+    ASSERT_EQ(openOutputFiles(options, document), 0);
+    document.print("new\n");
+    document.close();
     closeDebugFile();
     EXPECT_EQ(testkit::readText("execution.xml"), "new\n");
     EXPECT_NE(testkit::readText("debug.log").find("Removed output file. File = execution.xml\n"

@@ -143,20 +143,20 @@ TEST(ResultCodeTable, ReadmeExitStatusesMatch) {
         EXPECT_NE(findResultCode(code), nullptr) << "README.md lists " << code << " the table lacks";
 }
 
-// Runs a writer with the output file attached and returns what it wrote.
-std::string written(const std::function<void()>& write, std::uint32_t echo = 0) {
+// Runs a writer on a document with its output file attached and returns what it wrote.
+std::string written(const std::function<void(XmlDocument&)>& write, std::uint32_t echo = 0) {
     testkit::TempDir dir;
     const std::string path = dir.file("out.xml");
-    attachOutputFile(std::fopen(path.c_str(), "w"));
-    setConsoleEcho(echo);
-    write();
-    closeOutputFile();
-    setConsoleEcho(0);
+    XmlDocument document;
+    document.attach(std::fopen(path.c_str(), "w"));
+    document.setEcho(echo);
+    write(document);
+    document.close();
     return testkit::readText(path);
 }
 
 TEST(FailureDocument, ByteForByte) {
-    const std::string text = written([] { writeFailureDocument(MESSAGE_KIND_INVENTORY, 16); });
+    const std::string text = written([](XmlDocument& out) { writeFailureDocument(out, MESSAGE_KIND_INVENTORY, 16); });
     EXPECT_EQ(text, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                     "<SVMInventory lang=\"en\">\n"
                     "    <SPStatus result=\"false\">\n"
@@ -168,17 +168,17 @@ TEST(FailureDocument, ByteForByte) {
 
 TEST(FailureDocument, EchoedToStandardOutputWithS) {
     ::testing::internal::CaptureStdout();
-    const std::string file = written([] { writeFailureDocument(MESSAGE_KIND_INVENTORY, 14); }, 3);
+    const std::string file = written([](XmlDocument& out) { writeFailureDocument(out, MESSAGE_KIND_INVENTORY, 14); }, 3);
     const std::string console = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(console, file);
     EXPECT_NE(console.find("> Unable to initialize output log. <"), std::string::npos);
 }
 
 TEST(XmlWriters, StatusPackageAndReboot) {
-    const std::string text = written([] {
-        xmlStatus("false", "Update failed. No payload files found.", 11, 1, 2);
-        xmlPackage("FID-7", "2.10A5", 3, true);
-        xmlReboot(true, 1);
+    const std::string text = written([](XmlDocument& out) {
+        xmlStatus(out, "false", "Update failed. No payload files found.", 11, 1, 2);
+        xmlPackage(out, "FID-7", "2.10A5", 3, true);
+        xmlReboot(out, true, 1);
     });
     EXPECT_EQ(text, "    <SPStatus result=\"false\">\n"
                     "        <Message id=\"11\"> Update failed. No payload files found. </Message>\n"
@@ -217,12 +217,12 @@ TEST(XmlWriters, TextsBecomeWellFormedUtf8) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string text = written([&c] { xmlMessage(7, c.in.c_str(), 0); });
+        const std::string text = written([&c](XmlDocument& out) { xmlMessage(out, 7, c.in.c_str(), 0); });
         EXPECT_EQ(text, "<Message id=\"7\"> " + c.out + " </Message>\n");
         EXPECT_NE(testkit::parseXml(text), nullptr);
     }
     // The package attributes carry the configuration's family ID the same way.
-    const std::string package = written([] { xmlPackage("01.04.0\xE9", "2.10A5", 0, false); });
+    const std::string package = written([](XmlDocument& out) { xmlPackage(out, "01.04.0\xE9", "2.10A5", 0, false); });
     EXPECT_EQ(package, "<Package version=\"01.04.0\xC3\xA9\" tavFwVer=\"2.10A5\"/>\n");
 }
 
@@ -270,7 +270,7 @@ TEST(ExecutionDevice, RendersOutcomeRecords) {
         o.packagedFamily = "00.00.00";
         o.packagedVersion = "2.10A5";
         o.result = c.code;
-        const std::string text = written([&o] { writeExecutionDevice({o}); });
+        const std::string text = written([&o](XmlDocument& out) { writeExecutionDevice(out, {o}); });
         auto device = testkit::parseXml(text);
         ASSERT_NE(device, nullptr) << text;
         EXPECT_EQ(device->attributes.at("wwpn"), "10000000C9000001");
@@ -320,11 +320,11 @@ TEST_P(NoAdapterDocumentTest, WritesEmptyRootOrSelectionStatus) {
     const NoAdapterCase& c = GetParam();
     RunContext run;
     run.options.wwn = c.wwn;
-    const std::string text = written([&] {
+    const std::string text = written([&](XmlDocument& out) {
         if (c.execution)
-            writeExecution(run);
+            writeExecution(run, out);
         else
-            writeInventory(run);
+            writeInventory(run, out);
     });
     EXPECT_EQ(text, c.document);
     EXPECT_NE(testkit::parseXml(text), nullptr);
@@ -365,7 +365,7 @@ class DocumentWithAdaptersTest : public ::testing::Test {
 };
 
 TEST_F(DocumentWithAdaptersTest, InventoryListsSupportedAdaptersEscaped) {
-    const std::string text = written([&] { writeInventory(run); });
+    const std::string text = written([&](XmlDocument& out) { writeInventory(run, out); });
     std::string error;
     auto root = testkit::parseXml(text, &error);
     ASSERT_NE(root, nullptr) << error << "\n" << text;
@@ -403,11 +403,11 @@ TEST_F(DocumentWithAdaptersTest, WwnSelection) {
         run.tally.selectionMissed = false;
         run.tally.payloadFilesFound = run.tally.payloadEntriesValid = 1;
         run.options.wwn = c.wwn;
-        const std::string text = written([&] {
+        const std::string text = written([&](XmlDocument& out) {
             if (c.execution)
-                writeExecution(run);
+                writeExecution(run, out);
             else
-                writeInventory(run);
+                writeInventory(run, out);
         });
         auto root = testkit::parseXml(text);
         ASSERT_NE(root, nullptr) << text;
@@ -424,7 +424,7 @@ TEST_F(DocumentWithAdaptersTest, WwnSelection) {
 TEST_F(DocumentWithAdaptersTest, IncompleteDevicesAreCounted) {
     run.adapters[0].wwpn = "0000000000000000"; // FC adapter without a port name
     run.adapters[1].subVendorId = 0;             // missing PCI id
-    written([&] { writeInventory(run); });
+    written([&](XmlDocument& out) { writeInventory(run, out); });
     EXPECT_EQ(run.tally.devicesListed, 2u);
     EXPECT_EQ(run.tally.devicesIncomplete, 2u);
 }
@@ -445,11 +445,11 @@ TEST_F(DocumentWithAdaptersTest, CounterStatusesKeepTheDocumentWellFormed) {
     };
     for (const EarlyStatusCase& c : cases) {
         run.tally = c.tally;
-        const std::string text = written([&] {
+        const std::string text = written([&](XmlDocument& out) {
             if (c.execution)
-                writeExecution(run);
+                writeExecution(run, out);
             else
-                writeInventory(run);
+                writeInventory(run, out);
         });
         auto root = testkit::parseXml(text);
         ASSERT_NE(root, nullptr) << text;
