@@ -21,8 +21,6 @@
 #include <memory>
 #include <string>
 
-int (*isAdministrator)() = platform::isAdministratorUser;
-
 int checkArgumentLengths(int argc, char** argv, std::string& message) {
     for (int i = 1; i < argc; ++i) {
         if (std::strlen(argv[i]) >= 255) {
@@ -93,7 +91,7 @@ void takeRunLock() {
 
 } // namespace
 
-int winmarloMain(int argc, char** argv) {
+int winmarloMain(int argc, char** argv, AdministratorTest isAdministrator) {
     // Decided before anything is printed: the settings file is read before the options.
     sendNoticesToStandardError(documentOnStandardOutput(argc, argv));
     if (!isAdministrator()) {

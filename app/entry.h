@@ -3,8 +3,7 @@
 // then the run driver. winmarloMain is the whole program.
 #pragma once
 
-// The administrator test; tests replace it to see the refusal path.
-extern int (*isAdministrator)();
+#include "platform/platform.h"
 
 #include <string>
 
@@ -16,5 +15,10 @@ int checkArgumentLengths(int argc, char** argv, std::string& message);
 // there is no argument at all; 0 otherwise.
 int hasHelpOption(int argc, char** argv);
 
-// The whole program; returns the exit status.
-int winmarloMain(int argc, char** argv);
+// Whether the process runs with administrator rights (1) or not (0).
+using AdministratorTest = int (*)();
+
+// The whole program; returns the exit status. Tests pass their own administrator test
+// to see the refusal path.
+int winmarloMain(int argc, char** argv,
+                 AdministratorTest isAdministrator = platform::isAdministratorUser);

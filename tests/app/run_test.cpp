@@ -215,14 +215,11 @@ TEST(ProgramRun, UnwritableDebugFileGives13) {
 }
 
 TEST(Entry, RefusesWithoutAdministratorRightsEvenForHelp) {
-    auto saved = isAdministrator;
-    isAdministrator = [] { return 0; };
     std::string name = "winmarlo", help = "-h";
     char* argv[] = {name.data(), help.data()};
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(winmarloMain(2, argv), 15);
+    EXPECT_EQ(winmarloMain(2, argv, [] { return 0; }), 15);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Not an Administrative user! Exiting...\n");
-    isAdministrator = saved;
 }
 
 TEST(Entry, OverLongArgumentIsRefusedSilently) {
