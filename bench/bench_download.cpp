@@ -104,6 +104,9 @@ Case allCase(std::size_t bytes, const std::string& name) {
     return c;
 }
 
+// Downloads here never wait: the simulated link is the board file's, not a wire.
+void noSleep(unsigned) {}
+
 // A GRP file of `bytes` bytes for a FerroxFC board (device 0xE200, level 4).
 Case grpCase(std::size_t bytes, const std::string& name) {
     Case c{1, R"({"pci": {"deviceId": "0xE200"}, "revision": {"firmware": "10.2.315.26"},
@@ -118,14 +121,14 @@ Case grpCase(std::size_t bytes, const std::string& name) {
 
 std::uint32_t download(const Case& c) {
     useBenchBoards(c.board, {c.record});
-    return UpdateTindleFirmwareWithFeedback(0, c.path.c_str(), nullptr, nullptr);
+    return downloadPayload(0, payloadForPath(c.path.c_str()), nullptr, nullptr, noSleep);
 }
 
 // Library calls of one download, journal on.
 std::size_t countCalls(const Case& c, std::uint32_t& result, std::string* summary = nullptr) {
     useBenchBoards(c.board, {c.record});
     benchJournal(true);
-    result = UpdateTindleFirmwareWithFeedback(0, c.path.c_str(), nullptr, nullptr);
+    result = downloadPayload(0, payloadForPath(c.path.c_str()), nullptr, nullptr, noSleep);
     const std::size_t n = journalLines();
     if (summary != nullptr)
         *summary = journalSummary();
@@ -134,7 +137,6 @@ std::size_t countCalls(const Case& c, std::uint32_t& result, std::string* summar
 }
 
 void runCase(benchmark::State& state, const char* name, const Case& big, const Case& small) {
-    downloadSleep = [](unsigned) {};
     std::uint32_t result = 0, smallResult = 0;
     std::string summary;
     const std::size_t calls = countCalls(big, result, &summary);

@@ -24,8 +24,6 @@
 #include <cstring>
 #include <string>
 
-DownloadSleep downloadSleep = platform::sleepMs;
-
 namespace {
 
 constexpr std::uint8_t LNK_DOWN = 1;
@@ -101,7 +99,7 @@ std::uint32_t GetDriverType(std::uint32_t board, std::uint32_t& type) {
     return 0;
 }
 
-std::uint32_t SetLoopbackIfLinkDown(std::uint32_t board, std::uint32_t& done) {
+std::uint32_t SetLoopbackIfLinkDown(std::uint32_t board, std::uint32_t& done, DownloadSleep sleep) {
     if (dfc.DFC_GetLinkInfo == nullptr || dfc.DFC_ConfigLoopback == nullptr)
         return LOOPBACK_FAILED;
     std::uint8_t info[link_info::kSize] = {};
@@ -113,7 +111,8 @@ std::uint32_t SetLoopbackIfLinkDown(std::uint32_t board, std::uint32_t& done) {
     if (dfc.DFC_ConfigLoopback(board, 1, 15) != 0)
         return LOOPBACK_FAILED;
     done = 1;
-    downloadSleep(500);
+    if (sleep != nullptr)
+        sleep(500);
     return 0;
 }
 
@@ -122,17 +121,23 @@ std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* 
                                                ProgressCallback progress) {
     if (path == nullptr)
         return OPEN_FILE_ERROR;
+    return downloadPayload(board, payloadForPath(path), stepText, progress, platform::sleepMs);
+}
+
+CluImage payloadForPath(const char* path) {
     CluImage payload;
+    if (path == nullptr)
+        return payload;
     payload.path = platform::absolutePath(path);
     if (payload.path.empty())
         payload.path = path;
     payload.fileKind = downloadFileKind(path);
     payload.aifFlag = std::uint32_t(isAifFile(path));
-    return downloadPayload(board, payload, stepText, progress);
+    return payload;
 }
 
 std::uint32_t downloadPayload(std::uint32_t board, const CluImage& payload, StepTextCallback stepText,
-                              ProgressCallback progress) {
+                              ProgressCallback progress, DownloadSleep sleep) {
     const std::uint32_t kind = payload.fileKind;
     const std::string& full = payload.path;
     debugPrint("File path = %s\n\n", full.c_str());
@@ -171,7 +176,7 @@ std::uint32_t downloadPayload(std::uint32_t board, const CluImage& payload, Step
     GetDriverType(board, driverType);
     if (newer && driverType != 0) {
         std::uint32_t loopback = 0;
-        SetLoopbackIfLinkDown(board, loopback);
+        SetLoopbackIfLinkDown(board, loopback, sleep);
     }
 
     std::uint32_t keyFlag = 0;

@@ -9,9 +9,9 @@
 
 #include <cstdint>
 
-// The wait the dispatcher makes after setting loopback; tests replace it.
+// How a download waits (after setting loopback); the update hands its own, tests a
+// recording one.
 using DownloadSleep = void (*)(unsigned milliseconds);
-extern DownloadSleep downloadSleep;
 
 // The driver type: the library's answer, refined by the sub-kind when it is 2.
 // Always returns 0.
@@ -19,16 +19,21 @@ std::uint32_t GetDriverType(std::uint32_t board, std::uint32_t& type);
 
 // Sets local loopback when the link is down, then waits 500 ms. Returns 0, or 200 when
 // the link state cannot be read or loopback cannot be set.
-std::uint32_t SetLoopbackIfLinkDown(std::uint32_t board, std::uint32_t& done);
+std::uint32_t SetLoopbackIfLinkDown(std::uint32_t board, std::uint32_t& done, DownloadSleep sleep);
 
 // Downloads one file to one board. Returns 0, a download outcome the update procedure
 // knows (1, 7, 14, 70, 71, 80, 89, 90), an RM_STATUS code or a status passed on. The
-// file's kind and AIF flag come from its name.
+// file's kind and AIF flag come from its name (payloadForPath); waits are real.
 std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* path,
                                                StepTextCallback stepText,
                                                ProgressCallback progress);
 
+// The record a download takes for a file named by its path: the path made absolute
+// (as given when it cannot be), its file kind and its AIF flag from the name.
+CluImage payloadForPath(const char* path);
+
 // Downloads one catalogued payload to one board, taking the path, file kind and AIF flag
-// the catalogue settled for it; returns as UpdateTindleFirmwareWithFeedback.
+// the catalogue settled for it, waiting with `sleep`; returns as
+// UpdateTindleFirmwareWithFeedback.
 std::uint32_t downloadPayload(std::uint32_t board, const CluImage& payload, StepTextCallback stepText,
-                              ProgressCallback progress);
+                              ProgressCallback progress, DownloadSleep sleep);

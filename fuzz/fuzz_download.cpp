@@ -109,7 +109,6 @@ void setUpOnce() {
         dfc.DFC_IssueMboxWithRetry = countedRetry;
         dfc.DFC_IssueMboxWithRetryV2 = countedRetryV2;
         dfc.DFC_IssueMboxWithRetryEx = countedRetryEx;
-        downloadSleep = noSleep;
         return true;
     }();
     (void)ready;
@@ -213,7 +212,7 @@ void tryDownload(const Input& in, const char* name, std::uint32_t board) {
         acceptable = prgAcceptable(in);
     }
 
-    UpdateTindleFirmwareWithFeedback(board, path.c_str(), nullptr, nullptr);
+    downloadPayload(board, payloadForPath(path.c_str()), nullptr, nullptr, noSleep);
     if (changingCommands == 0)
         return;
     if (!engineAccepts)

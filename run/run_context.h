@@ -15,10 +15,11 @@
 #include <cstdint>
 #include <string>
 
-// How an update reaches a card and waits between steps; tests put fakes here.
+// How an update reaches a card and waits between steps (the download waits with the
+// same sleep); tests put fakes here.
 struct UpdateDevices {
     std::uint32_t (*download)(std::uint32_t board, const CluImage& payload, StepTextCallback stepText,
-                              ProgressCallback progress) = downloadPayload;
+                              ProgressCallback progress, DownloadSleep sleep) = downloadPayload;
     void (*sleep)(unsigned milliseconds) = platform::sleepMs;
 };
 

@@ -76,7 +76,7 @@ void noProgress(std::uint32_t) {}
 std::uint32_t download(const UpdateDevices& devices, const HbaEntry& e, const CluImage& payload) {
     if (devices.download == nullptr)
         return 1;
-    return devices.download(e.adapterNumber, payload, noStepText, noProgress);
+    return devices.download(e.adapterNumber, payload, noStepText, noProgress, devices.sleep);
 }
 
 } // namespace

@@ -103,7 +103,7 @@ TEST_F(FlashTest, ANewerBoardWithItsLinkDownGoesToLoopbackFirst) {
         layout.versionWord = programWord(2, 0x63);
         const std::string path = image("fw.prg", buildPrgImage(layout));
         const int before = sent("DFC_ConfigLoopback");
-        EXPECT_EQ(UpdateTindleFirmwareWithFeedback(0, path.c_str(), stepText, progress), 0u);
+        EXPECT_EQ(download(path, stepText, progress), 0u);
         const bool down = link != 2;
         EXPECT_EQ(sent("DFC_ConfigLoopback") - before, down ? 1 : 0);
         EXPECT_EQ(sleeps, down ? std::vector<unsigned>{500} : std::vector<unsigned>{});

@@ -28,12 +28,13 @@ class FlashTest : public ObjectTest {
         steps.clear();
         percents.clear();
         sleeps.clear();
-        downloadSleep = [](unsigned ms) { sleeps.push_back(ms); };
     }
 
-    void TearDown() override {
-        downloadSleep = platform::sleepMs;
-        ObjectTest::TearDown();
+    // Downloads the file to board 0 as the update does, its waits recorded in sleeps.
+    static std::uint32_t download(const std::string& path, StepTextCallback stepText = nullptr,
+                                  ProgressCallback progress = nullptr) {
+        return downloadPayload(0, payloadForPath(path.c_str()), stepText, progress,
+                               [](unsigned ms) { sleeps.push_back(ms); });
     }
 
     static AdapterRecord record(std::uint16_t hardwareId, std::uint16_t deviceId = 0) {

@@ -20,7 +20,8 @@ namespace {
 std::deque<std::uint32_t> g_answers; // results the stand-in download gives, in turn
 std::vector<std::string> g_downloaded;
 
-std::uint32_t fakeDownload(std::uint32_t, const CluImage& payload, StepTextCallback, ProgressCallback) {
+std::uint32_t fakeDownload(std::uint32_t, const CluImage& payload, StepTextCallback, ProgressCallback,
+                           DownloadSleep) {
     g_downloaded.emplace_back(payload.path);
     if (g_answers.empty())
         return 0;
