@@ -9,11 +9,15 @@
 
 namespace dfcsim {
 
-void journal(const JournalEntry& e) {
-    const std::optional<std::string> path = hostEnv("DFCSIM_JOURNAL");
-    if (!path || path->empty())
-        return;
-    std::FILE* file = std::fopen(path->c_str(), "a");
+std::optional<std::string> journalFile() {
+    std::optional<std::string> path = hostEnv("DFCSIM_JOURNAL");
+    if (path && path->empty())
+        path.reset();
+    return path;
+}
+
+void journal(const std::string& path, const JournalEntry& e) {
+    std::FILE* file = std::fopen(path.c_str(), "a");
     if (file == nullptr)
         return;
     std::fprintf(file, "%s board=", e.call);
@@ -27,8 +31,8 @@ void journal(const JournalEntry& e) {
         std::fputs(" command=-", file);
     if (e.opcode)
         std::fprintf(file, " opcode=0x%02X", static_cast<unsigned>(*e.opcode));
-    std::fprintf(file, " status=0x%04X result=%u\n", static_cast<unsigned>(e.status),
-                 static_cast<unsigned>(e.result));
+    std::fprintf(file, " status=0x%04X result=%u%s\n", static_cast<unsigned>(e.status),
+                 static_cast<unsigned>(e.result), e.fields.c_str());
     std::fclose(file);
 }
 

@@ -5,12 +5,16 @@
 #include "sim/faults.h"
 #include "sim/handlers.h"
 #include "sim/journal.h"
+#include "sim/journal_fields.h"
 #include "sim/sim_state.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+#include <optional>
+#include <string>
 #include <vector>
 
 #if defined(_WIN32)
@@ -38,15 +42,32 @@ template <typename F> std::uint32_t guarded(const char* call, F body) {
     }
 }
 
-// A call without a mailbox: faults first, then the body; journalled either way.
-template <typename F> std::uint32_t boardCall(const char* call, std::uint32_t number, F body) {
+// One argument of a call without a mailbox, as its journal line names it; left out of
+// the line when it has no value.
+struct CallField {
+    const char* key;
+    std::optional<std::uint32_t> value;
+};
+
+// A call without a mailbox: faults first, then the body; journalled either way, with
+// the arguments `request` names (read before the body can change them).
+template <typename F>
+std::uint32_t boardCall(const char* call, std::uint32_t number,
+                        std::initializer_list<CallField> request, F body) {
+    const std::optional<std::string> journalTo = journalFile();
+    std::string fields;
+    if (journalTo)
+        for (const CallField& f : request)
+            if (f.value)
+                addField(fields, f.key, *f.value);
     Board* board = boardAt(number);
     std::uint32_t result = RESULT_BAD_ARGUMENT;
     if (board != nullptr) {
         const auto fault = applyFaults(*board, CallKey{call, std::nullopt, std::nullopt});
         result = fault ? fault->result : body(*board);
     }
-    journal({call, number, std::nullopt, std::nullopt, 0, result});
+    if (journalTo)
+        journal(*journalTo, {call, number, std::nullopt, std::nullopt, 0, result, fields});
     return result;
 }
 
@@ -60,10 +81,22 @@ std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* 
                           const MailboxShape& shape) {
     Board* board = boardAt(number);
     std::optional<std::uint32_t> command, opcode;
+    const std::optional<std::string> journalTo = journalFile();
+    // The request as the handler gets it: the caller's words, zeros up to the image size.
+    std::vector<std::uint8_t> image;
+    std::string fields;
     if (caller != nullptr) {
-        command = getBits(readHost32(caller, 0), 8, 8);
-        if (*command == 0x9B && shape.imageWords * 4 > 24)
-            opcode = (readHost32(caller, 4) & 1) == 0 && shape.imageWords * 4 > 256 ? caller[256] : caller[24];
+        image.assign(std::size_t(shape.imageWords) * 4, 0);
+        std::memcpy(image.data(), caller, std::size_t(shape.inWords) * 4);
+        command = getBits(readHost32(image.data(), 0), 8, 8);
+        if (*command == 0x9B && image.size() > 24)
+            opcode = (readHost32(image.data(), 4) & 1) == 0 && image.size() > 256 ? image[256]
+                                                                                  : image[24];
+        if (journalTo) {
+            fields = mailboxFields(image);
+            if (shape.data != nullptr)
+                addField(fields, "dataWords", std::uint32_t(shape.dataBytes / 4));
+        }
     }
     std::uint32_t result = RESULT_BAD_ARGUMENT;
     std::uint32_t status = 0;
@@ -73,8 +106,6 @@ std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* 
                 writeHost32(caller, 0, setBits(readHost32(caller, 0), 16, 16, *fault->status));
             result = fault->result;
         } else {
-            std::vector<std::uint8_t> image(std::size_t(shape.imageWords) * 4, 0);
-            std::memcpy(image.data(), caller, std::size_t(shape.inWords) * 4);
             MailboxCall mc{*board, image, shape.data, shape.dataBytes};
             result = runMailbox(mc);
             std::memcpy(caller, image.data(), std::size_t(shape.outWords) * 4);
@@ -83,7 +114,8 @@ std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* 
         }
         status = getBits(readHost32(caller, 0), 16, 16);
     }
-    journal({call, number, command, opcode, status, result});
+    if (journalTo)
+        journal(*journalTo, {call, number, command, opcode, status, result, fields});
     return result;
 }
 
@@ -102,7 +134,9 @@ DFCSIM_EXPORT std::uint32_t DFC_InitDiagEnv(void* entries, std::uint32_t capacit
             writeHost32(entry, 36, b.device);
             entry[40] = std::uint8_t(b.function);
         }
-        journal({"DFC_InitDiagEnv", std::nullopt, std::nullopt, std::nullopt, 0, n});
+        if (const auto journalTo = journalFile())
+            journal(*journalTo,
+                    {"DFC_InitDiagEnv", std::nullopt, std::nullopt, std::nullopt, 0, n, {}});
         return n;
     });
 }
@@ -112,14 +146,16 @@ DFCSIM_EXPORT std::uint32_t DFC_GetLibVer(char* text) {
         if (text == nullptr)
             return RESULT_BAD_ARGUMENT;
         std::strcpy(text, "dfcsim 1.0"); // the caller offers 25 bytes
-        journal({"DFC_GetLibVer", std::nullopt, std::nullopt, std::nullopt, 0, 0});
+        if (const auto journalTo = journalFile())
+            journal(*journalTo,
+                    {"DFC_GetLibVer", std::nullopt, std::nullopt, std::nullopt, 0, 0, {}});
         return RESULT_OK;
     });
 }
 
 DFCSIM_EXPORT std::uint32_t DFC_GetDrvInfo(std::uint32_t board, void* info) {
     return guarded("DFC_GetDrvInfo", [&]() -> std::uint32_t {
-        return boardCall("DFC_GetDrvInfo", board, [&](Board& b) -> std::uint32_t {
+        return boardCall("DFC_GetDrvInfo", board, {}, [&](Board& b) -> std::uint32_t {
             auto* out = static_cast<std::uint8_t*>(info);
             if (out == nullptr || out[0] != 4) // only layout version 4 is known
                 return RESULT_BAD_ARGUMENT;
@@ -138,32 +174,34 @@ DFCSIM_EXPORT std::uint32_t DFC_GetDrvInfo(std::uint32_t board, void* info) {
 DFCSIM_EXPORT std::uint32_t DFC_ReadPciCfg(std::uint32_t board, void* buffer, std::uint32_t offset,
                                            std::uint32_t count) {
     return guarded("DFC_ReadPciCfg", [&]() -> std::uint32_t {
-        return boardCall("DFC_ReadPciCfg", board, [&](Board& b) -> std::uint32_t {
-            if (buffer == nullptr || offset > 256 || count > 256 - offset)
-                return RESULT_BAD_ARGUMENT;
-            std::uint8_t header[256] = {};
-            writeLe16(header, 0, b.vendorId);
-            writeLe16(header, 2, b.deviceId);
-            header[14] = b.headerType;
-            writeLe16(header, 44, b.subsystemVendorId);
-            writeLe16(header, 46, b.subsystemId);
-            std::memcpy(buffer, header + offset, count);
-            return b.pciResult;
-        });
+        return boardCall("DFC_ReadPciCfg", board, {{"offset", offset}, {"length", count}},
+                         [&](Board& b) -> std::uint32_t {
+                             if (buffer == nullptr || offset > 256 || count > 256 - offset)
+                                 return RESULT_BAD_ARGUMENT;
+                             std::uint8_t header[256] = {};
+                             writeLe16(header, 0, b.vendorId);
+                             writeLe16(header, 2, b.deviceId);
+                             header[14] = b.headerType;
+                             writeLe16(header, 44, b.subsystemVendorId);
+                             writeLe16(header, 46, b.subsystemId);
+                             std::memcpy(buffer, header + offset, count);
+                             return b.pciResult;
+                         });
     });
 }
 
 DFCSIM_EXPORT std::uint32_t TavDfcQueryDriverType(std::uint32_t board) {
     return guarded("TavDfcQueryDriverType", [&]() -> std::uint32_t {
-        const std::uint32_t kind = boardCall(
-            "TavDfcQueryDriverType", board, [](Board& b) -> std::uint32_t { return b.driverKind; });
+        const std::uint32_t kind =
+            boardCall("TavDfcQueryDriverType", board, {},
+                      [](Board& b) -> std::uint32_t { return b.driverKind; });
         return boardAt(board) != nullptr ? kind : 0;
     });
 }
 
 DFCSIM_EXPORT std::uint32_t DFC_GetLinkInfo(std::uint32_t board, void* info) {
     return guarded("DFC_GetLinkInfo", [&]() -> std::uint32_t {
-        return boardCall("DFC_GetLinkInfo", board, [&](Board& b) -> std::uint32_t {
+        return boardCall("DFC_GetLinkInfo", board, {}, [&](Board& b) -> std::uint32_t {
             if (info == nullptr)
                 return RESULT_BAD_ARGUMENT;
             auto* out = static_cast<std::uint8_t*>(info);
@@ -177,24 +215,26 @@ DFCSIM_EXPORT std::uint32_t DFC_GetLinkInfo(std::uint32_t board, void* info) {
 DFCSIM_EXPORT std::uint32_t DFC_ConfigLoopback(std::uint32_t board, std::uint32_t enable,
                                                std::uint32_t kind) {
     return guarded("DFC_ConfigLoopback", [&]() -> std::uint32_t {
-        return boardCall("DFC_ConfigLoopback", board, [&](Board& b) -> std::uint32_t {
-            if (enable > 1 || kind != 15)
-                return RESULT_BAD_ARGUMENT;
-            b.flash.loopback = enable == 1;
-            return RESULT_OK;
-        });
+        return boardCall("DFC_ConfigLoopback", board, {{"enable", enable}, {"kind", kind}},
+                         [&](Board& b) -> std::uint32_t {
+                             if (enable > 1 || kind != 15)
+                                 return RESULT_BAD_ARGUMENT;
+                             b.flash.loopback = enable == 1;
+                             return RESULT_OK;
+                         });
     });
 }
 
 DFCSIM_EXPORT std::uint32_t DFC_ResetAdapter(std::uint32_t board, std::uint32_t mode) {
     return guarded("DFC_ResetAdapter", [&]() -> std::uint32_t {
-        return boardCall("DFC_ResetAdapter", board, [&](Board& b) -> std::uint32_t {
-            if (mode != 1 && mode != 3)
-                return RESULT_BAD_ARGUMENT;
-            if (resetFlash(b)) // the programmed image now runs
-                boardStateChanged(&b);
-            return RESULT_OK;
-        });
+        return boardCall("DFC_ResetAdapter", board, {{"mode", mode}},
+                         [&](Board& b) -> std::uint32_t {
+                             if (mode != 1 && mode != 3)
+                                 return RESULT_BAD_ARGUMENT;
+                             if (resetFlash(b)) // the programmed image now runs
+                                 boardStateChanged(&b);
+                             return RESULT_OK;
+                         });
     });
 }
 
@@ -203,19 +243,24 @@ DFCSIM_EXPORT std::uint32_t DFC_IssueDumpMBox(std::uint32_t board, std::uint32_t
                                               std::uint32_t offset, void* buffer,
                                               std::uint32_t* length) {
     return guarded("DFC_IssueDumpMBox", [&]() -> std::uint32_t {
-        return boardCall("DFC_IssueDumpMBox", board, [&](Board& b) -> std::uint32_t {
-            if (type != 2 || reserved != 0 || buffer == nullptr || length == nullptr)
-                return RESULT_BAD_ARGUMENT;
-            // The dump call names the factory-address region 32.
-            const std::uint32_t actual = region == 32 ? 16 : region;
-            std::uint32_t delivered = 0;
-            const MailboxReply reply = readRegionBytes(
-                b, actual, offset, *length, static_cast<std::uint8_t*>(buffer), delivered);
-            *length = delivered;
-            if (reply.status != STATUS_OK)
-                return reply.result != 0 ? reply.result : RESULT_MAILBOX_FAILED;
-            return RESULT_OK;
-        });
+        // The region as the call names it, and the bytes asked for.
+        const std::optional<std::uint32_t> asked =
+            length != nullptr ? std::optional<std::uint32_t>(*length) : std::nullopt;
+        return boardCall(
+            "DFC_IssueDumpMBox", board, {{"region", region}, {"offset", offset}, {"length", asked}},
+            [&](Board& b) -> std::uint32_t {
+                if (type != 2 || reserved != 0 || buffer == nullptr || length == nullptr)
+                    return RESULT_BAD_ARGUMENT;
+                // The dump call names the factory-address region 32.
+                const std::uint32_t actual = region == 32 ? 16 : region;
+                std::uint32_t delivered = 0;
+                const MailboxReply reply = readRegionBytes(
+                    b, actual, offset, *length, static_cast<std::uint8_t*>(buffer), delivered);
+                *length = delivered;
+                if (reply.status != STATUS_OK)
+                    return reply.result != 0 ? reply.result : RESULT_MAILBOX_FAILED;
+                return RESULT_OK;
+            });
     });
 }
 

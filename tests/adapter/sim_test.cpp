@@ -1,10 +1,12 @@
 // The simulated library itself: board answers from the board file, fault rules,
 // the journal, write-back of lasting state, and unusable board files.
+#include "adapter/adapter_objects.h"
 #include "adapter/mailbox.h"
 #include "adapter/regions.h"
 #include "common/bytes.h"
 #include "tests/adapter/sim_fixture.h"
 
+#include <functional>
 #include <sstream>
 
 namespace {
@@ -85,12 +87,94 @@ TEST_F(SimLibraryTest, JournalHasOneLinePerCall) {
         all.push_back(line);
     ASSERT_GE(all.size(), 4u);
     EXPECT_EQ(all[0], "DFC_InitDiagEnv board=- command=- status=0x0000 result=2");
-    EXPECT_EQ(all[all.size() - 2],
-              "DFC_IssueMboxWithRetryEx board=0 command=0x17 status=0x00E0 result=2");
+    EXPECT_EQ(all[all.size() - 2], "DFC_IssueMboxWithRetryEx board=0 command=0x17 status=0x00E0 "
+                                   "result=2 kind=2 region=14 offset=0 words=4 dataWords=4");
     EXPECT_EQ(
         all.back().rfind("DFC_IssueMboxWithRetryV2 board=1 command=0x9B opcode=0x23 status=0x", 0),
         0u)
         << all.back();
+}
+
+// The request's fields end the line: read from what was sent, before the answer (or a
+// fault rule's) overwrites it, with names kept to one word.
+TEST_F(SimLibraryTest, JournalLineEndsWithTheFieldsOfTheRequest) {
+    const std::string journal = journalOn();
+    useBoards(R"({"regions": {"14": "000102030405060708090A0B0C0D0E0F", "16": "0011223344556677"},
+                  "faults": [{"command": "0x1D", "status": "0x1234"}]},
+                 {"driver": {"interfaceLevel": 4, "features": "0x1000"}})");
+    const auto lastLine = [&] {
+        std::istringstream lines(testkit::readText(journal));
+        std::string line, last;
+        while (std::getline(lines, line))
+            last = line;
+        return last;
+    };
+    const auto mailbox = [](std::uint8_t command, std::vector<std::uint32_t> words) {
+        MailboxImage m;
+        for (std::size_t i = 0; i < words.size(); ++i)
+            setMailboxWord(m, i + 1, words[i]);
+        setMailboxCommand(m, command);
+        return m;
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> call;
+        const char* line;
+    } cases[] = {
+        {"words asked, though the answer says bytes delivered",
+         [] {
+             std::uint8_t buffer[16];
+             std::uint32_t got = 0;
+             ReadRegion(0, 14, 16, got, buffer);
+         },
+         "DFC_IssueMboxWithRetryEx board=0 command=0x17 status=0x0000 result=0 kind=2 region=14 "
+         "offset=0 words=4 dataWords=4"},
+        {"the dump's region as named and the length asked, not the length delivered",
+         [] {
+             std::uint8_t buffer[64];
+             std::uint32_t length = sizeof buffer;
+             dfc.DFC_IssueDumpMBox(0, 2, 0, 32, 0, buffer, &length);
+         },
+         "DFC_IssueDumpMBox board=0 command=- status=0x0000 result=0 region=32 offset=0 length=64"},
+        {"a command a fault rule answers",
+         [&] {
+             MailboxImage m = mailbox(0x1D, {1, 0x03A11012, 0x77});
+             IssueMbox(0, m);
+         },
+         "DFC_IssueMboxWithRetry board=0 command=0x1D status=0x1234 result=2 "
+         "programId=0x03A11012:0x00000077"},
+        {"a key name with blanks",
+         [&] {
+             std::vector<std::uint32_t> words(31, 0);
+             words[0] = 13u << 24;
+             words[1] = 0x00010220;
+             words[2] = 0x0228 | (5u << 16);
+             words[15] = 0x4B454B20; // "KEK 1"
+             words[16] = 0x31000000;
+             MailboxImage m = mailbox(0xF9, words);
+             IssueMbox(0, m);
+         },
+         "DFC_IssueMboxWithRetry board=0 command=0xF9 status=0x0F07 result=2 sub=13 key=KEK%201"},
+        {"an object name with a blank, '=' and '%'",
+         [] {
+             const std::uint8_t data[4] = {1, 2, 3, 4};
+             std::uint32_t written = 0;
+             SLI_CFG_WriteObject(1, "/a b=c%", data, 4, &written, 1);
+         },
+         "DFC_IssueMboxWithRetryV2 board=1 command=0x9B opcode=0xAC status=0x0000 result=0 "
+         "subsystem=0x01 object=/a%20b%3Dc%25 offset=0 length=4 last=1"},
+        {"an unknown command: nothing after the result",
+         [&] {
+             MailboxImage m = mailbox(0x77, {0x12345678});
+             IssueMbox(0, m);
+         },
+         "DFC_IssueMboxWithRetry board=0 command=0x77 status=0x0001 result=2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.call();
+        EXPECT_EQ(lastLine(), c.line);
+    }
 }
 
 TEST_F(SimLibraryTest, RegionWritesLastAndReadsLeaveTheFileAlone) {

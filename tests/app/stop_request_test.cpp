@@ -101,7 +101,7 @@ TEST(InterruptedExecution, PoliteStopFinishesTheAdapterInProgressOnly) {
     boardsAfter.erase(-1);
     EXPECT_EQ(boardsAfter, std::set<int>{0}) << "a later adapter was touched after the stop";
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(), "DFC_ResetAdapter board=0 command=- status=0x0000 result=0")
+    EXPECT_EQ(lines.back(), "DFC_ResetAdapter board=0 command=- status=0x0000 result=0 mode=1")
         << "the card's download did not end with its reset";
     EXPECT_GE(count(testkit::readText(demo.file("journal.txt")), "board=0 command=0x1C"), 1u)
         << "the boot code of the card in progress was not downloaded";

@@ -91,6 +91,31 @@ std::string readText(const std::string& path) {
     return out;
 }
 
+std::vector<std::string> journalRequests(const std::string& journalPath,
+                                         const std::vector<std::string>& wanted) {
+    std::vector<std::string> requests;
+    std::istringstream lines(readText(journalPath));
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string call, word, command, rest;
+        words >> call;
+        while (words >> word) {
+            if (word.rfind("command=", 0) == 0)
+                command = word.substr(8);
+            else if (word.rfind("board=", 0) != 0 && word.rfind("status=", 0) != 0 &&
+                     word.rfind("result=", 0) != 0)
+                rest += " " + word;
+        }
+        const std::string name = command == "-" ? call : command;
+        for (const std::string& w : wanted)
+            if (w == name) {
+                requests.push_back(name + rest);
+                break;
+            }
+    }
+    return requests;
+}
+
 bool exists(const std::string& path) { return platform::fileExists(path); }
 
 void writeText(const std::string& path, const std::string& text) {

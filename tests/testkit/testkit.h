@@ -52,6 +52,14 @@ std::string readText(const std::string& path);
 bool exists(const std::string& path);
 void writeText(const std::string& path, const std::string& text);
 
+// The simulator's journal as the requests it records: one text for each line whose
+// mailbox command ("0x1C") or, for a call without a mailbox, whose function
+// ("DFC_ResetAdapter") is among `wanted`. The text is that command or function, the
+// SLI_CFG opcode when there is one, and the fields decoded from the request, in the
+// line's order; the call, board, status and result are left out.
+std::vector<std::string> journalRequests(const std::string& journalPath,
+                                         const std::vector<std::string>& wanted);
+
 // Whether libxml2's xmllint accepts the file as well-formed XML. On Windows, where
 // the tool does not run, the strict reader below is the only check and this is true.
 bool xmllintAccepts(const std::string& path);

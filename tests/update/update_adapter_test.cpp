@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <deque>
 #include <string>
 #include <vector>
@@ -191,6 +192,52 @@ TEST_F(UpdateAdapterTest, FerroxOn1_1_21_4GetsTheInterimImageFirst) {
             EXPECT_EQ(updateAdapter(run, e, GRPext), 32);
             EXPECT_TRUE(g_downloaded.empty()); // the main image is never tried
         }
+    }
+}
+
+// The reset that ends an update, as the library is asked for it: mode 1 once a legacy
+// FC card's download is done, mode 3 when a Ferrox FC card asks for a reset (also
+// after its interim image), and none where a reboot is asked for.
+TEST_F(UpdateAdapterTest, ResetModeFollowsTheCardAndTheDownloadsAnswer) {
+    struct Case {
+        const char* name;
+        bool ferrox;
+        CnaVersion running;
+        std::vector<std::uint32_t> answers;
+        int result;
+        std::vector<std::string> resets;
+    };
+    const Case cases[] = {
+        {"legacy FC, download done", false, {}, {0}, 0, {"DFC_ResetAdapter mode=1"}},
+        {"legacy FC, reboot asked: a failure", false, {}, {80}, 31, {}},
+        {"Ferrox FC, reset asked", true, {}, {14}, 0, {"DFC_ResetAdapter mode=3"}},
+        {"Ferrox FC, reboot asked", true, {}, {80}, 37, {}},
+        {"Ferrox FC on 1.1.21.4: the interim image's reset only", true, {1, 1, 21, 4}, {14, 0}, 0,
+         {"DFC_ResetAdapter mode=3"}},
+    };
+    const std::string journal = journalOn();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fresh();
+        g_downloaded.clear();
+        std::remove(journal.c_str());
+        if (c.ferrox) {
+            std::vector<AdapterRecord> records(2);
+            records[0].deviceId = records[1].deviceId = 0xE200;
+            ASSERT_EQ(useBoards(kFerroxPorts, records), 2u);
+            payload("main.grp", GRP_IMAGE, GRPext, "1.1.22.0", {1, 1, 22, 0});
+            payload("interim.grp", GRP_IMAGE, GRPext, "1.1.21.300", {1, 1, 21, 300});
+        } else {
+            ASSERT_EQ(useBoards(kLegacyBoard), 1u);
+            payload("fw.all", FC_IMAGE, ALLext, "UD202A3");
+        }
+        HbaEntry& e = entry(0, c.ferrox ? 0xE200 : 0xF100);
+        e.packagedFwVersion = c.ferrox ? "1.1.22.0" : "UD202A3";
+        e.cnaFwVersion = c.running;
+        g_answers.assign(c.answers.begin(), c.answers.end());
+        EXPECT_EQ(updateAdapter(run, e, c.ferrox ? GRPext : ALLext), c.result);
+        EXPECT_EQ(g_downloaded.size(), c.answers.size());
+        EXPECT_EQ(testkit::journalRequests(journal, {"DFC_ResetAdapter"}), c.resets);
     }
 }
 
