@@ -116,6 +116,15 @@ FaultRule readFault(const json& j) {
         f.status = std::uint16_t(number(j.at("status"), "status"));
     if (j.contains("exit"))
         f.exit = int(number(j.at("exit"), "exit"));
+    if (j.contains("responseStatus"))
+        f.responseStatus = std::uint8_t(number(j.at("responseStatus"), "responseStatus"));
+    if (j.contains("responseAdditional"))
+        f.responseAdditional =
+            std::uint8_t(number(j.at("responseAdditional"), "responseAdditional"));
+    if (j.contains("length"))
+        f.length = std::uint32_t(number(j.at("length"), "length"));
+    if (j.contains("count"))
+        f.count = std::uint32_t(number(j.at("count"), "count"));
     if (j.contains("stop")) {
         if (!j.at("stop").is_boolean())
             throw std::runtime_error("fault rule \"stop\" is true or false");
@@ -123,8 +132,9 @@ FaultRule readFault(const json& j) {
     }
     if (f.from == 0)
         throw std::runtime_error("fault rule counts calls from 1");
-    if (!f.result && !f.status && !f.exit && !f.stop)
-        throw std::runtime_error("fault rule without result, status, exit or stop");
+    if (!f.result && !f.status && !f.exit && !f.stop && !f.responseStatus && !f.responseAdditional &&
+        !f.length && !f.count)
+        throw std::runtime_error("fault rule that changes nothing");
     return f;
 }
 
@@ -231,8 +241,16 @@ int loadBoardSet(const std::string& path, BoardSet& set, std::string& problem) {
             }
             ++index;
         }
+        std::vector<FaultRule> faults;
+        if (const auto fs = document.find("faults"); fs != document.end()) {
+            if (!fs->is_array())
+                throw std::runtime_error("\"faults\" is a list of rules");
+            for (const json& f : *fs)
+                faults.push_back(readFault(f));
+        }
         set.document = std::move(document);
         set.boards = std::move(boards);
+        set.faults = std::move(faults);
         return 0;
     } catch (const std::exception& e) {
         set = BoardSet{};

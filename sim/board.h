@@ -37,6 +37,15 @@ struct FaultRule {
     std::uint32_t times = 1;              // uses that fault; 0: every one from `from` on
     std::optional<std::uint32_t> result;  // library result
     std::optional<std::uint16_t> status;  // mailbox status
+    // Written over the answer (the board's, or the rule's own when it has a result or a
+    // status): an SLI_CFG response header's status and additional status bytes, and the
+    // length the answer reports (SLI_CFG actualLength; a classic command's reply word 4).
+    std::optional<std::uint8_t> responseStatus;
+    std::optional<std::uint8_t> responseAdditional;
+    std::optional<std::uint32_t> length;
+    // DFC_InitDiagEnv only (a rule of the board file's own "faults"): the adapter count
+    // that call answers.
+    std::optional<std::uint32_t> count;
     std::optional<int> exit;              // when due: the process ends at once with this code
     bool stop = false;                    // when due: the process is asked to stop politely
     std::uint32_t seen = 0;               // matching uses so far
@@ -80,6 +89,8 @@ struct BoardSet {
     std::string path;        // file the boards came from
     nlohmann::json document; // as read, so write-back keeps every other key
     std::vector<Board> boards;
+    // Rules of calls that name no board (the file's own "faults", beside "boards").
+    std::vector<FaultRule> faults;
     bool dirty = false; // hardware state changed since the last write-back
 };
 

@@ -20,6 +20,26 @@ bool matches(const FaultRule& rule, const CallKey& key) {
     return true;
 }
 
+// The answer of a due rule, when it changes the answer at all.
+std::optional<FaultAnswer> answerOf(const FaultRule& rule) {
+    if (!rule.result && !rule.status && !rule.responseStatus && !rule.responseAdditional &&
+        !rule.length && !rule.count)
+        return std::nullopt;
+    FaultAnswer answer;
+    if (rule.result || rule.status)
+        answer.result = rule.result.value_or(rule.status.value_or(0) != 0 ? 2u : 0u);
+    answer.status = rule.status;
+    answer.responseStatus = rule.responseStatus;
+    answer.responseAdditional = rule.responseAdditional;
+    answer.length = rule.length;
+    answer.count = rule.count;
+    return answer;
+}
+
+bool isDue(const FaultRule& rule, std::uint32_t use) {
+    return use >= rule.from && (rule.times == 0 || use - rule.from < rule.times);
+}
+
 } // namespace
 
 std::optional<FaultAnswer> applyFaults(Board& board, const CallKey& key) {
@@ -27,8 +47,7 @@ std::optional<FaultAnswer> applyFaults(Board& board, const CallKey& key) {
     for (FaultRule& rule : board.faults) {
         if (!matches(rule, key))
             continue;
-        const std::uint32_t use = ++rule.seen;
-        const bool due = use >= rule.from && (rule.times == 0 || use - rule.from < rule.times);
+        const bool due = isDue(rule, ++rule.seen);
         // An exit rule stands for the process being killed: it ends before the call is
         // answered or journalled, with no clean-up of any kind.
         if (due && rule.exit)
@@ -37,11 +56,25 @@ std::optional<FaultAnswer> applyFaults(Board& board, const CallKey& key) {
         // arriving during this call; the call itself is answered as usual.
         if (due && rule.stop)
             hostRequestStop();
-        if (due && !answer && (rule.result || rule.status))
-            answer = FaultAnswer{rule.result.value_or(rule.status.value_or(0) != 0 ? 2u : 0u),
-                                 rule.status};
+        if (due && !answer)
+            answer = answerOf(rule);
     }
     return answer;
+}
+
+std::optional<FaultAnswer> applyUnboardedFaults(const std::vector<FaultRule>& rules,
+                                                const CallKey& key, std::uint32_t use) {
+    for (const FaultRule& rule : rules) {
+        if (!matches(rule, key) || !isDue(rule, use))
+            continue;
+        if (rule.exit)
+            std::_Exit(*rule.exit);
+        if (rule.stop)
+            hostRequestStop();
+        if (auto answer = answerOf(rule))
+            return answer;
+    }
+    return std::nullopt;
 }
 
 } // namespace dfcsim

@@ -32,6 +32,9 @@ constexpr std::size_t kDriverInfoBytes = 152;
 constexpr std::size_t kLinkInfoBytes = 168;
 constexpr std::uint32_t kMaxMailboxWords = 128;
 constexpr std::uint32_t kMaxDataWords = 65536;
+// Where an SLI_CFG request header sits: embedded in the mailbox, or in a data segment.
+constexpr std::size_t kSliEmbeddedHeader = 24;
+constexpr std::size_t kSliSegmentHeader = 256;
 
 template <typename F> std::uint32_t guarded(const char* call, F body) {
     try {
@@ -64,7 +67,7 @@ std::uint32_t boardCall(const char* call, std::uint32_t number,
     std::uint32_t result = RESULT_BAD_ARGUMENT;
     if (board != nullptr) {
         const auto fault = applyFaults(*board, CallKey{call, std::nullopt, std::nullopt});
-        result = fault ? fault->result : body(*board);
+        result = fault && fault->result ? *fault->result : body(*board);
     }
     if (journalTo)
         journal(*journalTo, {call, number, std::nullopt, std::nullopt, 0, result, fields});
@@ -76,6 +79,27 @@ struct MailboxShape {
     std::uint8_t* data;
     std::size_t dataBytes;
 };
+
+// Writes a rule's response fields over the answer the caller gets (its first `bytes`
+// bytes): an SLI_CFG response header's status, additional status and actualLength, or
+// a classic command's reply word 4.
+void patchAnswer(std::uint8_t* caller, std::size_t bytes, std::uint32_t command, const FaultAnswer& fault) {
+    std::size_t header = 0;
+    if (command == 0x9B) {
+        const bool embedded = bytes >= 8 && (readHost32(caller, 4) & 1) != 0;
+        header = embedded ? kSliEmbeddedHeader : kSliSegmentHeader;
+        if (header + 16 > bytes)
+            return;
+        if (fault.responseStatus)
+            caller[header + 4] = *fault.responseStatus;
+        if (fault.responseAdditional)
+            caller[header + 5] = *fault.responseAdditional;
+        if (fault.length)
+            writeHost32(caller, header + 12, *fault.length);
+    } else if (fault.length && bytes >= 20) {
+        writeHost32(caller, 16, *fault.length);
+    }
+}
 
 std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* caller,
                           const MailboxShape& shape) {
@@ -101,16 +125,20 @@ std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* 
     std::uint32_t result = RESULT_BAD_ARGUMENT;
     std::uint32_t status = 0;
     if (board != nullptr && caller != nullptr) {
-        if (const auto fault = applyFaults(*board, CallKey{call, command, opcode})) {
-            if (fault->status)
-                writeHost32(caller, 0, setBits(readHost32(caller, 0), 16, 16, *fault->status));
-            result = fault->result;
+        const auto fault = applyFaults(*board, CallKey{call, command, opcode});
+        if (fault && fault->result) {
+            result = *fault->result;
         } else {
             MailboxCall mc{*board, image, shape.data, shape.dataBytes};
             result = runMailbox(mc);
             std::memcpy(caller, image.data(), std::size_t(shape.outWords) * 4);
             if (mc.changed)
                 boardStateChanged(board);
+        }
+        if (fault) {
+            if (fault->status)
+                writeHost32(caller, 0, setBits(readHost32(caller, 0), 16, 16, *fault->status));
+            patchAnswer(caller, std::size_t(shape.outWords) * 4, *command, *fault);
         }
         status = getBits(readHost32(caller, 0), 16, 16);
     }
@@ -125,9 +153,16 @@ DFCSIM_EXPORT std::uint32_t DFC_InitDiagEnv(void* entries, std::uint32_t capacit
     return guarded("DFC_InitDiagEnv", [&]() -> std::uint32_t {
         // Every program run starts here, so this is where the board file is read.
         loadBoards();
-        const std::uint32_t n = boardCount();
+        // Counted for the life of the process: the board file, and its rules, are read
+        // afresh at every enumeration.
+        static std::uint32_t enumerations = 0;
+        std::uint32_t n = boardCount();
+        if (const auto fault = applyUnboardedFaults(
+                unboardedFaults(), CallKey{"DFC_InitDiagEnv", std::nullopt, std::nullopt}, ++enumerations);
+            fault && fault->count)
+            n = *fault->count;
         auto* out = static_cast<std::uint8_t*>(entries);
-        for (std::uint32_t i = 0; out != nullptr && i < n && i < capacity; ++i) {
+        for (std::uint32_t i = 0; out != nullptr && i < n && i < capacity && i < boardCount(); ++i) {
             const Board& b = *boardAt(i);
             std::uint8_t* entry = out + std::size_t(i) * kEntryBytes;
             writeHost32(entry, 32, b.bus);

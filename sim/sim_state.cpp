@@ -58,6 +58,11 @@ std::uint32_t boardCount() {
     return std::uint32_t(g_set.boards.size());
 }
 
+const std::vector<FaultRule>& unboardedFaults() {
+    ensureBoardsLoaded();
+    return g_set.faults;
+}
+
 void boardStateChanged(const Board* changed) {
     if (changed != nullptr && !changed->card.empty()) {
         for (Board& b : g_set.boards) {

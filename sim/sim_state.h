@@ -6,6 +6,7 @@
 #include "sim/board.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace dfcsim {
 
@@ -17,6 +18,9 @@ void ensureBoardsLoaded();
 // The board, or null when the number names none.
 Board* boardAt(std::uint32_t board);
 std::uint32_t boardCount();
+
+// The board file's own rules, for calls that name no board.
+const std::vector<FaultRule>& unboardedFaults();
 // Notes that lasting state changed and writes the board file back. With the board that
 // changed, the other boards of its card first take over what the card shares.
 void boardStateChanged(const Board* changed = nullptr);
