@@ -138,6 +138,30 @@ FaultRule readFault(const json& j) {
     return f;
 }
 
+// The board's latencies: keys ending in "Us" count microseconds, in "Ms" milliseconds.
+void readTiming(const json& j, Timing& timing) {
+    const auto t = j.find("timing");
+    if (t == j.end())
+        return;
+    if (!t->is_object())
+        throw std::runtime_error("\"timing\" is an object of latencies");
+    struct Key {
+        const char* name;
+        WaitKind kind;
+        std::uint64_t unitUs;
+    };
+    static constexpr Key kKeys[] = {
+        {"mailboxUs", WaitKind::Mailbox, 1},         {"eraseStepUs", WaitKind::Erase, 1},
+        {"chunkUs", WaitKind::Chunk, 1},             {"objectPieceUs", WaitKind::ObjectPiece, 1},
+        {"resetMs", WaitKind::Reset, 1000},          {"bootMs", WaitKind::Boot, 1000},
+    };
+    for (const Key& key : kKeys) {
+        std::uint32_t value = 0;
+        take(*t, key.name, value);
+        timing.us[std::size_t(key.kind)] = value * key.unitUs;
+    }
+}
+
 Board readBoard(const json& j, std::size_t index) {
     Board b;
     b.name = j.value("name", "board" + std::to_string(index));
@@ -209,6 +233,7 @@ Board readBoard(const json& j, std::size_t index) {
     readObjectStore(j, b.objects);
     readCntlAttributes(j, b.cntlAttributes);
     readFlashState(j, b.flash);
+    readTiming(j, b.timing);
     return b;
 }
 

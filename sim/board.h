@@ -5,6 +5,7 @@
 #include "sim/flash.h"
 #include "sim/inventory_answers.h"
 #include "sim/objects.h"
+#include "sim/timing.h"
 
 #include <nlohmann/json.hpp>
 
@@ -83,6 +84,7 @@ struct Board {
     ObjectStore objects; // adapter-side objects, firmware texts, FFV
     CntlAttributes cntlAttributes; // the inventory's attributes answer (Ferrox FC)
     FlashState flash;    // flash content, downloads in progress, download key
+    Timing timing;       // how long the card takes (read only)
 };
 
 struct BoardSet {

@@ -4,6 +4,7 @@
 #include "common/bytes.h"
 #include "sim/flash.h"
 #include "sim/handlers.h"
+#include "sim/timing.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -88,6 +89,7 @@ MailboxReply downLoadCommand(MailboxCall& c) {
             return {STATUS_NO_FLASH, 0};
         if (word(c, 3) < 48)
             return {STATUS_BAD_LENGTH, 0};
+        modelWait(c.board.timing, WaitKind::Erase);
         f.erased = true;
         f.expectedLength = word(c, 3);
         f.pendingId[0] = word(c, 4);
@@ -106,6 +108,7 @@ MailboxReply downLoadCommand(MailboxCall& c) {
         f.erased = false;
         return {STATUS_BAD_LENGTH, 0};
     }
+    modelWait(c.board.timing, WaitKind::Chunk);
     if (getBits(w1, 0, 1) == 0)
         return {};
     f.erased = false;
@@ -165,6 +168,7 @@ MailboxReply loadAreaCommand(MailboxCall& c) {
         } else if (f.areaState != 1 || word(c, 2) != f.areaNext) {
             return {STATUS_FLASH_SEQUENCE, 0};
         }
+        modelWait(c.board.timing, WaitKind::Erase);
         const std::uint32_t covered = std::min(f.eraseLeft, f.eraseStep);
         f.eraseLeft -= covered;
         f.areaNext += covered;
@@ -180,6 +184,7 @@ MailboxReply loadAreaCommand(MailboxCall& c) {
             f.areaState = 0;
             return {STATUS_BAD_LENGTH, 0};
         }
+        modelWait(c.board.timing, WaitKind::Chunk);
         ++f.areaChunks;
         if (step == 4 && f.signatureStatus != 0) {
             f.areaState = 0;

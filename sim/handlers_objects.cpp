@@ -6,6 +6,7 @@
 
 #include "common/bytes.h"
 #include "sim/handlers_inventory.h"
+#include "sim/timing.h"
 
 #include <algorithm>
 #include <cctype>
@@ -114,6 +115,7 @@ MailboxReply readObject(MailboxCall& c) {
     }
     if (desired > getBits(field(c, 132), 0, 24) || desired > dataRoom(c) || offset > bytes.size())
         return badRequest(c);
+    modelWait(c.board.timing, WaitKind::ObjectPiece);
     const std::uint32_t actual =
         std::min<std::uint32_t>(desired, std::uint32_t(bytes.size() - offset));
     std::memcpy(dataArea(c), bytes.data() + offset, actual);
@@ -141,6 +143,7 @@ MailboxReply writeObject(MailboxCall& c) {
     } else if (s.pendingName != name || offset != s.pending.size()) {
         return badRequest(c);
     }
+    modelWait(c.board.timing, WaitKind::ObjectPiece);
     s.pending.insert(s.pending.end(), dataArea(c), dataArea(c) + piece);
     setField(c, 16, piece);
     setField(c, 20, 0);
@@ -271,6 +274,7 @@ MailboxReply configRegionEraseCommand(MailboxCall& c) {
     Region& r = c.board.regions[(address - base) / 4096];
     if (r.refused)
         return {r.refusedStatus, r.refusedResult};
+    modelWait(c.board.timing, WaitKind::Erase);
     if (r.absent || !r.bytes.empty()) {
         r.absent = false;
         r.bytes.clear();

@@ -3,6 +3,7 @@
 // its own folder, a polite stop) lives here, one file per system, picked by the build.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -18,5 +19,8 @@ std::string hostLibraryDir();
 // or a service manager would: POSIX raises SIGTERM; Windows sends Ctrl-Break to the
 // process group whose leader this process is (none when it was not started as one).
 void hostRequestStop();
+
+// Sleeps about this many microseconds (at least, as far as the system's timers allow).
+void hostSleepUs(std::uint64_t us);
 
 } // namespace dfcsim

@@ -3,6 +3,9 @@
 
 #include <dlfcn.h>
 #include <signal.h>
+#include <time.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 
@@ -25,5 +28,12 @@ std::string hostLibraryDir() {
 }
 
 void hostRequestStop() { raise(SIGTERM); }
+
+void hostSleepUs(std::uint64_t us) {
+    timespec left{time_t(us / 1000000), long(us % 1000000) * 1000};
+    // A signal handled meanwhile cuts the sleep short; the rest is slept after it.
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
 
 } // namespace dfcsim

@@ -32,4 +32,22 @@ std::string hostLibraryDir() {
 
 void hostRequestStop() { GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, GetCurrentProcessId()); }
 
+void hostSleepUs(std::uint64_t us) {
+    // Sleep() counts whole scheduler ticks (often 15.6 ms); a high-resolution waitable
+    // timer keeps short waits short where the system offers one.
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+    static HANDLE timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                                 TIMER_ALL_ACCESS);
+    if (timer != nullptr) {
+        LARGE_INTEGER due;
+        due.QuadPart = -static_cast<LONGLONG>(us * 10); // relative, in 100 ns units
+        if (SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE) &&
+            WaitForSingleObject(timer, INFINITE) == WAIT_OBJECT_0)
+            return;
+    }
+    Sleep(static_cast<DWORD>((us + 999) / 1000));
+}
+
 } // namespace dfcsim

@@ -7,6 +7,7 @@
 #include "sim/journal.h"
 #include "sim/journal_fields.h"
 #include "sim/sim_state.h"
+#include "sim/timing.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -125,6 +126,8 @@ std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* 
     std::uint32_t result = RESULT_BAD_ARGUMENT;
     std::uint32_t status = 0;
     if (board != nullptr && caller != nullptr) {
+        // The card takes its time for every command it gets, whatever it answers.
+        modelWait(board->timing, WaitKind::Mailbox);
         const auto fault = applyFaults(*board, CallKey{call, command, opcode});
         if (fault && fault->result) {
             result = *fault->result;
@@ -266,8 +269,11 @@ DFCSIM_EXPORT std::uint32_t DFC_ResetAdapter(std::uint32_t board, std::uint32_t 
                          [&](Board& b) -> std::uint32_t {
                              if (mode != 1 && mode != 3)
                                  return RESULT_BAD_ARGUMENT;
-                             if (resetFlash(b)) // the programmed image now runs
+                             modelWait(b.timing, WaitKind::Reset);
+                             if (resetFlash(b)) { // the programmed image now runs
+                                 modelWait(b.timing, WaitKind::Boot);
                                  boardStateChanged(&b);
+                             }
                              return RESULT_OK;
                          });
     });
@@ -286,6 +292,7 @@ DFCSIM_EXPORT std::uint32_t DFC_IssueDumpMBox(std::uint32_t board, std::uint32_t
             [&](Board& b) -> std::uint32_t {
                 if (type != 2 || reserved != 0 || buffer == nullptr || length == nullptr)
                     return RESULT_BAD_ARGUMENT;
+                modelWait(b.timing, WaitKind::Mailbox);
                 // The dump call names the factory-address region 32.
                 const std::uint32_t actual = region == 32 ? 16 : region;
                 std::uint32_t delivered = 0;

@@ -4,6 +4,7 @@
 #include "sim/sim_state.h"
 
 #include "sim/host.h"
+#include "sim/timing.h"
 
 #include <cstdio>
 #include <string>
@@ -20,6 +21,7 @@ std::string g_lastProblem; // last problem told on stderr
 
 void loadBoards() {
     g_loaded = true;
+    configureTiming();
     std::optional<std::string> path = hostEnv("DFCSIM_BOARDS");
     if (!path || path->empty())
         path = hostLibraryDir() + "dfcsim-boards.json";
