@@ -386,6 +386,7 @@ TEST_F(DiscoveryTest, Discovers256Boards) {
 
 TEST_F(DiscoveryTest, DemoBoardsDiscoverWithSerialsAndNames) {
     platform::setEnv("DFCSIM_BOARDS", WINMARLO_SOURCE_DIR "/demo/boards.json");
+    platform::setEnv("DFCSIM_TIMING", "off"); // the demo boards' latencies
     std::string name = "winmarlo", inv = "-inv";
     char* argv[] = {name.data(), inv.data()};
     ::testing::internal::CaptureStderr();

@@ -70,6 +70,7 @@ testkit::RunResult runCopy(const testkit::TempDir& dir, const std::string& progr
     // A copy: the library writes back what a board keeps.
     testkit::writeText(dir.file("boards.json"), testkit::readText(WINMARLO_SOURCE_DIR "/demo/boards.json"));
     platform::setEnv("DFCSIM_BOARDS", dir.file("boards.json"));
+    platform::setEnv("DFCSIM_TIMING", "off"); // the demo boards' latencies
     platform::setEnv("ProgramFiles", dir.path());
     const std::string output = dir.file("console.out");
     testkit::RunResult r;
@@ -78,6 +79,7 @@ testkit::RunResult runCopy(const testkit::TempDir& dir, const std::string& progr
         workDir, output);
     r.output = testkit::readText(output);
     platform::unsetEnv("DFCSIM_BOARDS");
+    platform::unsetEnv("DFCSIM_TIMING");
     return r;
 }
 

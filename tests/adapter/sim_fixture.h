@@ -26,6 +26,7 @@ class SimTest : public ::testing::Test {
     void TearDown() override {
         platform::unsetEnv("DFCSIM_BOARDS");
         platform::unsetEnv("DFCSIM_JOURNAL");
+        platform::unsetEnv("DFCSIM_TIMING");
         adapterEnv.table.clear();
         adapterEnv.boardCount = adapterEnv.totalCount = 0;
         adapterEnv.noVpdModelNames = false;

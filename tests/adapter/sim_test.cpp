@@ -233,6 +233,7 @@ TEST_F(SimLibraryTest, UnusableBoardFilesGiveNoBoardsAndOneMessage) {
 
 TEST_F(SimLibraryTest, DemoBoardsLoad) {
     platform::setEnv("DFCSIM_BOARDS", WINMARLO_SOURCE_DIR "/demo/boards.json");
+    platform::setEnv("DFCSIM_TIMING", "off"); // the demo boards' latencies
     ::testing::internal::CaptureStderr();
     const std::uint32_t n = startLibrary();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");

@@ -154,6 +154,7 @@ TEST(OutputSafety, DocumentCutByTheFileSystemEndsWith14) {
     ASSERT_TRUE(dir.ready());
     testkit::TempDir capture;
     platform::setEnv("DFCSIM_BOARDS", dir.file("boards.json"));
+    platform::setEnv("DFCSIM_TIMING", "off");
     platform::setEnv("ProgramFiles", dir.path());
     // 1024 bytes (two blocks of 512), well below the demo inventory; the signal a write
     // past the limit raises is ignored, so the write fails instead.
@@ -161,6 +162,7 @@ TEST(OutputSafety, DocumentCutByTheFileSystemEndsWith14) {
         runSplit("ulimit -f 2 && trap '' XFSZ && exec " + testkit::programPath(),
                  {"-inv", "-o", "-c", "config", "-p", "common"}, dir.path(), capture.path());
     platform::unsetEnv("DFCSIM_BOARDS");
+    platform::unsetEnv("DFCSIM_TIMING");
     EXPECT_EQ(r.status, 14) << r.err;
     EXPECT_NE(r.err.find("inventory.xml could not be written completely"), std::string::npos)
         << r.err;

@@ -72,6 +72,8 @@ platform::StartedProcess DemoPackage::start(const std::vector<std::string>& args
 
 void DemoPackage::setEnvironment(const std::string& journal) {
     platform::setEnv("DFCSIM_BOARDS", file("boards.json"));
+    // The demo boards take their time as real cards do; tests do not wait for that.
+    platform::setEnv("DFCSIM_TIMING", timingModel_ ? "on" : "off");
     if (!journal.empty())
         platform::setEnv("DFCSIM_JOURNAL", file(journal));
     if (secondary_)
@@ -81,6 +83,7 @@ void DemoPackage::setEnvironment(const std::string& journal) {
 void DemoPackage::clearEnvironment() {
     platform::unsetEnv("DFCSIM_BOARDS");
     platform::unsetEnv("DFCSIM_JOURNAL");
+    platform::unsetEnv("DFCSIM_TIMING");
     platform::unsetEnv("PROGRAMFILES(x86)");
 }
 

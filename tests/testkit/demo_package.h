@@ -35,6 +35,10 @@ class DemoPackage {
     // Renames every rule list to a key the simulator ignores; the rest of the state stays.
     void dropFaults();
 
+    // Runs follow the boards' timing model (off unless this was called): they then take
+    // as long as the board file's latencies say.
+    void useTimingModel() { timingModel_ = true; }
+
     // The program with these arguments, in the folder, on its boards; with a journal
     // file name the simulator journals there. run waits (as waitFor does), start
     // returns at once.
@@ -48,6 +52,7 @@ class DemoPackage {
 
     TempDir dir_;
     bool secondary_ = false;
+    bool timingModel_ = false;
 };
 
 // Soft VPD lines of adapters of other hosts (the files keep them), numbered from

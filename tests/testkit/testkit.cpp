@@ -64,6 +64,10 @@ RunResult runProgram(const std::vector<std::string>& args, const std::string& wo
         writeText(boards, "{\"boards\": []}\n");
         platform::setEnv("DFCSIM_BOARDS", boards);
     }
+    // Board files with a timing model (the demo's) would make the run wait like a card.
+    const bool ownTiming = !platform::getEnv("DFCSIM_TIMING").has_value();
+    if (ownTiming)
+        platform::setEnv("DFCSIM_TIMING", "off");
     const std::string outputPath = workingDir + platform::kPathSeparator + "console.out";
     RunResult result;
     platform::StartedProcess process;
@@ -71,6 +75,8 @@ RunResult runProgram(const std::vector<std::string>& args, const std::string& wo
     result.output = readText(outputPath);
     if (ownBoards)
         platform::unsetEnv("DFCSIM_BOARDS");
+    if (ownTiming)
+        platform::unsetEnv("DFCSIM_TIMING");
     std::error_code ignored;
     fs::remove(outputPath, ignored);
     return result;
