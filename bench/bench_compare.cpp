@@ -7,6 +7,9 @@
 //       winmarlo -e FILE against cat FILE, both to /dev/null
 //   bench_compare inventory <winmarlo> <demo package> <work folder> [rounds]
 //       an inventory of 256 simulated boards against one of 64 (the demo boards repeated)
+//   bench_compare timing <winmarlo> <demo package> <work folder> [rounds]
+//       the demo package's update under the simulator's timing model: its wall time
+//       against the time the model waited plus the program's own fixed waits
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
@@ -20,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -165,13 +169,85 @@ int inventory(const std::string& program, const std::string& package, const std:
         return Command{{program, "-inv", "-o", "-g", "-c", "config", "-p", "common"},
                        folder,
                        {{"DFCSIM_BOARDS", folder + "/boards-" + std::to_string(count) + ".json"},
-                        {"ProgramFiles", folder + "/programfiles"}}};
+                        {"ProgramFiles", folder + "/programfiles"},
+                        {"DFCSIM_TIMING", "off"}}};
     };
     unsetenv("DFCSIM_JOURNAL");
     int status = -1;
     const Pair p = alternate(command(folders[0], 256), command(folders[1], 64), rounds, status);
     std::printf("inventory (exit status %d)\n", status);
     report("inventory", "256 boards", "64 boards", p, 4.4);
+    return 0;
+}
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::size_t occurrences(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
+        ++n;
+    return n;
+}
+
+// The value of a "<name> <microseconds>" line of the simulator's timing report.
+double reportedMs(const std::string& report, const std::string& name) {
+    const auto at = report.find(name + " ");
+    return at == std::string::npos || (at != 0 && report[at - 1] != '\n')
+               ? 0
+               : std::strtod(report.c_str() + at + name.size() + 1, nullptr) / 1e3;
+}
+
+// One update of a fresh copy of the demo package with the timing model on. Its wall
+// time T should be what the model waited (M, from the simulator's report) plus the
+// program's own waits (W) and little more. W is counted from the journal and the
+// debug log: every reset follows a wait, 3000 ms when the debug log says so, else
+// 40 ms; every loopback set while the link is down is followed by 500 ms.
+int timing(const std::string& program, const std::string& package, const std::string& work, int rounds) {
+    namespace fs = std::filesystem;
+    static const char* const kKinds[] = {"mailbox", "erase", "chunk", "objectPiece", "reset", "boot"};
+    std::vector<double> ratios, walls, modelled, fixed;
+    std::string lastReport;
+    int status = -1;
+    for (int i = 0; i < rounds; ++i) {
+        const std::string folder = work + "/timing";
+        fs::remove_all(folder);
+        fs::copy(package, folder, fs::copy_options::recursive);
+        const Command update{{program, "-u", "-o", "-g", "-c", "config", "-p", "common"},
+                             folder,
+                             {{"DFCSIM_BOARDS", folder + "/boards.json"},
+                              {"DFCSIM_JOURNAL", folder + "/journal.txt"},
+                              {"DFCSIM_TIMING_REPORT", folder + "/timing.txt"},
+                              {"ProgramFiles", folder + "/programfiles"}}};
+        const Outcome o = run(update);
+        status = o.status;
+        lastReport = readAll(folder + "/timing.txt");
+        const std::string journal = readAll(folder + "/journal.txt");
+        const std::size_t interim = occurrences(readAll(folder + "/debug.log"), "Sleeping for 3000ms");
+        const std::size_t resets = occurrences(journal, "DFC_ResetAdapter ");
+        const std::size_t loopbacks = occurrences(journal, "result=0 enable=1 kind=15");
+        const double m = reportedMs(lastReport, "total");
+        const double w = 3000.0 * double(interim) + 40.0 * double(resets - std::min(resets, interim)) +
+                         500.0 * double(loopbacks);
+        const double t = o.seconds * 1e3;
+        walls.push_back(t);
+        modelled.push_back(m);
+        fixed.push_back(w);
+        ratios.push_back(m + w > 0 ? t / (m + w) : 0);
+    }
+    std::printf("timing model (demo update, exit status %d)\n", status);
+    std::printf("timing model: modelled by kind (ms):");
+    for (const char* kind : kKinds)
+        std::printf(" %s %.1f", kind, reportedMs(lastReport, kind));
+    std::printf("\n");
+    const double ratio = median(ratios);
+    const auto [lo, hi] = std::minmax_element(ratios.begin(), ratios.end());
+    std::printf("timing model: M %.1f ms, W %.1f ms, T %.1f ms (medians of %zu runs)\n", median(modelled),
+                median(fixed), median(walls), walls.size());
+    std::printf("timing model: T / (M + W) %.3f (spread %.3f to %.3f), limit 1.05: %s\n", ratio, *lo, *hi,
+                ratio > 0 && ratio <= 1.05 ? "met" : "NOT MET");
     return 0;
 }
 
@@ -185,7 +261,11 @@ int main(int argc, char** argv) {
     if (mode == "inventory" && (argc == 5 || argc == 6))
         return inventory(program, std::filesystem::absolute(argv[3]).string(),
                          std::filesystem::absolute(argv[4]).string(), argc == 6 ? std::atoi(argv[5]) : 9);
+    if (mode == "timing" && (argc == 5 || argc == 6))
+        return timing(program, std::filesystem::absolute(argv[3]).string(),
+                      std::filesystem::absolute(argv[4]).string(), argc == 6 ? std::atoi(argv[5]) : 3);
     std::fprintf(stderr, "usage: bench_compare image <winmarlo> <file> [rounds]\n"
-                         "       bench_compare inventory <winmarlo> <package> <work folder> [rounds]\n");
+                         "       bench_compare inventory <winmarlo> <package> <work folder> [rounds]\n"
+                         "       bench_compare timing <winmarlo> <package> <work folder> [rounds]\n");
     return 1;
 }

@@ -32,3 +32,5 @@ cat "$work/big.all" >/dev/null
 "$b/bench/bench_compare" image "$b/winmarlo" "$work/big.all" 21
 echo "=== inventory of 256 simulated boards against 64"
 "$b/bench/bench_compare" inventory "$b/winmarlo" "$b/demo-package" "$work" 11
+echo "=== the demo update under the simulator's timing model against the time it models"
+"$b/bench/bench_compare" timing "$b/winmarlo" "$b/demo-package" "$work" 3
