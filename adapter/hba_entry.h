@@ -7,6 +7,7 @@
 #include "image/cna_version.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct VPDEntry; // soft VPD list entry, owned by the soft VPD list
@@ -79,3 +80,9 @@ inline std::uint32_t firmwareComponentOf(const HbaEntry& e) {
 }
 inline bool isNicEntry(const HbaEntry& e) { return e.hbaType == 2; }
 inline bool isIscsiEntry(const HbaEntry& e) { return e.hbaType == 4; }
+
+// The name that tells the port apart from every other: its WWPN, or for a NIC or
+// iSCSI function (which has none) its MAC address.
+inline std::string portNameOf(const HbaEntry& e) {
+    return e.hbaType == 2 || e.hbaType == 4 ? e.mac.str() : e.wwpn.str();
+}

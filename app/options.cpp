@@ -14,7 +14,7 @@ namespace {
 
 bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
 
-enum class Option { e, inv, u, f, wwn, h, v, s, o, g, c, p, unknown };
+enum class Option { e, inv, u, f, wwn, h, v, s, o, g, c, p, json, unknown };
 
 Option matchOption(const char* argument) {
     static const struct {
@@ -22,7 +22,8 @@ Option matchOption(const char* argument) {
         Option option;
     } names[] = {{"e", Option::e},   {"inv", Option::inv}, {"u", Option::u},   {"f", Option::f},
                  {"wwn", Option::wwn}, {"h", Option::h},   {"v", Option::v},   {"s", Option::s},
-                 {"o", Option::o},   {"g", Option::g},     {"c", Option::c},   {"p", Option::p}};
+                 {"o", Option::o},   {"g", Option::g},     {"c", Option::c},   {"p", Option::p},
+                 {"json", Option::json}};
     for (const auto& n : names) {
         if (equalsIgnoreCase(argument + 1, n.name))
             return n.option;
@@ -87,7 +88,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
     };
     bool wantImage = false, wantInventory = false, wantExecution = false, wantHelp = false,
          wantVersion = false, wantStdout = false, wantOutput = false, wantDefaultOutput = false,
-         always = false;
+         always = false, wantDefaultJson = false;
 
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
@@ -164,6 +165,17 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
                 ++i;
             }
             break;
+        case Option::json:
+            // Like -o: a file name, or the mode's default name.
+            if (!nextIsValue) {
+                wantDefaultJson = true;
+            } else if (std::strlen(next) >= 253) {
+                fail(21);
+            } else {
+                options.jsonFile = next;
+                ++i;
+            }
+            break;
         case Option::c:
         case Option::p: {
             if (!nextIsValue) {
@@ -216,6 +228,8 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
     }
 
     options.outputTargets = (wantOutput ? OUTPUT_TO_FILE : 0) | (wantStdout ? OUTPUT_TO_STDOUT : 0);
+    if (wantDefaultJson)
+        options.jsonFile = options.mode == Execution && !anyError ? "execution.json" : "inventory.json";
 
     if (anyError) {
         if (options.mode == Execution)
@@ -235,6 +249,8 @@ void displayHelp() {
     std::printf("  -e <image_file>     - Retrieve the firmware or boot code version from the image header.\n");
     std::printf("  -h                  - Display this help menu\n");
     std::printf("  -inv                - Create an XML-formatted inventory.\n");
+    std::printf("  -json <filename>    - Also write a JSON summary. If a filename is not given\n");
+    std::printf("                        inventory.json or execution.json is used.\n");
     std::printf("  -o <filename>       - Write output to file. If a filename is not given\n");
     std::printf("                        the default output filename will be used.\n");
     std::printf("  -p <directory_path> - Specify the common directory.\n");

@@ -17,6 +17,7 @@
 #include "common/text.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
+#include "report/json_summary.h"
 #include "report/result_codes.h"
 #include "report/text_report.h"
 #include "report/xml_writer.h"
@@ -24,6 +25,7 @@
 #include "update/rollback.h"
 #include "update/update_adapter.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cctype>
 #include <vector>
@@ -60,18 +62,25 @@ std::int32_t inventoryStatus(const RunContext& run) {
     return 0;
 }
 
-void writeInventory(RunContext& run, XmlDocument& document) {
-    writeInventoryDocument(document, run, preconditionStatus(run.tally, !run.adapters.empty(), false),
-                           selectedAdapters(run));
+void writeInventory(RunContext& run, XmlDocument& document, JsonSummary* json) {
+    const std::int32_t precondition = preconditionStatus(run.tally, !run.adapters.empty(), false);
+    const std::vector<const HbaEntry*> selected = selectedAdapters(run);
+    writeInventoryDocument(document, run, precondition, selected);
+    // The adapters the document lists, in its order.
+    if (precondition == 0 && json != nullptr)
+        for (const HbaEntry* e : selected)
+            summaryAddInventory(*json, *e);
 }
 
-ExecutionSummary writeExecution(RunContext& run, XmlDocument& document) {
+ExecutionSummary writeExecution(RunContext& run, XmlDocument& document, JsonSummary* json) {
     const std::int32_t precondition = preconditionStatus(run.tally, !run.adapters.empty(), true);
     const bool opened = openExecutionDocument(document, run, precondition);
     ExecutionSummary summary;
     if (precondition == 0)
-        summary = runExecution(run, [&document](const std::vector<ComponentOutcome>& outcomes) {
+        summary = runExecution(run, [&document, &json](const std::vector<ComponentOutcome>& outcomes) {
             writeExecutionDevice(document, outcomes);
+            if (json != nullptr)
+                summaryAddOutcomes(*json, outcomes);
         });
     closeExecutionDocument(document, run, opened, summary.selectionMatched, summary.rebootRequired);
     return summary;
@@ -142,6 +151,22 @@ int closeRun(RunContext& run, XmlDocument& document, int result) {
     return 14;
 }
 
+// Writes the JSON summary when -json asked for one, with the run's final status. A
+// summary that cannot be written is said on standard error; the status stays the
+// run's own, which the XML document also carries.
+void writeSummaryFile(const RunOptions& options, const JsonSummary& json, int status, bool rebootRequired) {
+    if (options.jsonFile.empty())
+        return;
+    const std::string path = options.jsonFile.str();
+    std::string why;
+    if (platform::writeFileAtomically(path, renderSummary(json, status, rebootRequired, std::chrono::system_clock::now()),
+                                      &why) != 0) {
+        std::fprintf(stderr, "winmarlo: the JSON summary %s could not be written (%s); exit status %d stands\n",
+                     path.c_str(), why.c_str(), status);
+        std::fflush(stderr);
+    }
+}
+
 int runImageQuery(RunContext& run, XmlDocument& document) {
     const RunOptions& options = run.options;
     std::uint32_t extType = 0;
@@ -209,10 +234,17 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
         displayHelp();
         return closeRun(run, document, 0);
     }
+    JsonSummary json;
+    json.execution = options.mode == Execution;
+    json.started = std::chrono::system_clock::now();
+    json.programVersion = formatText("%d.%d.%d.%d", kVersionMajor, kVersionMinor, kVersionRelease, kVersionBuild);
     if (status != 0 || fileStatus != 0) {
         const int result = status != 0 ? status : fileStatus;
         writeFailureDocument(document, MESSAGE_KIND_INVENTORY, result);
-        return closeRun(run, document, result);
+        const int final = closeRun(run, document, result);
+        if (options.mode == Inventory || options.mode == Execution)
+            writeSummaryFile(options, json, final, false);
+        return final;
     }
     if (options.mode == Version) {
         displayVersion();
@@ -227,8 +259,9 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
         platform::installStopHandler();
     discoverAndSelect(run);
     std::int32_t result = 0;
+    bool rebootRequired = false;
     if (options.mode == Inventory) {
-        writeInventory(run, document);
+        writeInventory(run, document, &json);
         result = inventoryStatus(run);
     } else {
         int listStatus = 0;
@@ -240,7 +273,9 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
         }
         // Nothing is downloaded that the soft VPD files could not record.
         run.softVpdWriteBlocked = checkCNAVPDFilesReplaceable(run.softVpd) != 0;
-        const std::uint32_t untouched = writeExecution(run, document).untouched;
+        const ExecutionSummary executed = writeExecution(run, document, &json);
+        const std::uint32_t untouched = executed.untouched;
+        rebootRequired = executed.rebootRequired;
         printResultReport(run.adapters);
         result = updateStatus(run);
         if (untouched > 0) {
@@ -265,5 +300,7 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
     }
     debugPrint("\n[Return Code]\n");
     debugPrint("Return Status = %d\n", result);
-    return closeRun(run, document, result);
+    const int final = closeRun(run, document, result);
+    writeSummaryFile(options, json, final, rebootRequired);
+    return final;
 }

@@ -2,6 +2,7 @@
 // the execution (update/) to the documents (report/).
 #pragma once
 
+#include "report/json_summary.h"
 #include "report/xml_writer.h"
 #include "run/run_context.h"
 #include "update/execution.h"
@@ -19,10 +20,10 @@ std::int32_t updateStatus(const RunContext& run);
 std::int32_t inventoryStatus(const RunContext& run);
 
 // Writes the inventory document of the run's adapters.
-void writeInventory(RunContext& run, XmlDocument& document);
+void writeInventory(RunContext& run, XmlDocument& document, JsonSummary* json = nullptr);
 // Runs the execution and writes its document, each Device as its adapter finishes;
 // returns the run-level results.
-ExecutionSummary writeExecution(RunContext& run, XmlDocument& document);
+ExecutionSummary writeExecution(RunContext& run, XmlDocument& document, JsonSummary* json = nullptr);
 
 // Numbers the adapters that share one physical card (same serial number, bus and
 // domain) with one group number, 0, 1, 2 ... in list order.

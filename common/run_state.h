@@ -42,6 +42,7 @@ struct RunOptions {
     FixedText<254> imageFile;  // -e
     FixedText<254> outputFile; // XML output file name
     FixedText<254> debugFile;  // empty: no debug file
+    FixedText<254> jsonFile;   // -json: the JSON summary's file name; empty: none
 };
 
 struct RunTally {

@@ -158,6 +158,12 @@ LibraryLoad loadTrustedLibrary(const std::string& pathOrName);
 // Returns 0, or a Windows-numbered error code with `why` saying what failed; the file
 // is then unchanged and no temporary is left.
 int writeFileAtomically(const std::string& path, const std::string& bytes, std::string* why);
+// Appends `bytes` to a file the program owns, in one write at its end, then syncs it:
+// a log of whole lines that a crash never leaves half-rewritten. The file is created
+// (readable by its owner only) when absent; a link, folder, device or anything but an
+// ordinary file is refused and nothing is written (never through a link). Returns 0, or
+// an error code with `why` saying what failed.
+int appendToOwnedFile(const std::string& path, const std::string& bytes, std::string* why);
 // Proves that writeFileAtomically could replace the file with `bytes` now: the file is
 // absent, an ordinary file or a link, and a temporary file can be created in its folder
 // and take the bytes (it is removed again, unsynced). Returns 0, or an error code with

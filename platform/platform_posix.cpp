@@ -697,6 +697,32 @@ int writeFileAtomically(const std::string& path, const std::string& bytes, std::
     return synced == 0 ? ERROR_OK : ownedFileFailure(synced, "cannot sync " + folder, why);
 }
 
+int appendToOwnedFile(const std::string& path, const std::string& bytes, std::string* why) {
+    // O_NOFOLLOW refuses a link at the name; the check after opening refuses whatever
+    // else is not an ordinary file (a FIFO is opened without waiting for a reader).
+    const int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (fd < 0)
+        return errno == ELOOP ? ownedFileRefusal(path + " is a link, not an ordinary file", why)
+                              : ownedFileFailure(errno, "cannot open " + path, why);
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return ownedFileRefusal(path + " is not an ordinary file", why);
+    }
+    // One write puts the whole line at the end; O_APPEND keeps writers from interleaving.
+    int error = writeAllBytes(fd, bytes);
+    std::string step = error != 0 ? "cannot write " + path : std::string();
+    if (error == 0 && fsync(fd) != 0) {
+        error = errno;
+        step = "cannot sync " + path;
+    }
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+        step = "cannot close " + path;
+    }
+    return error == 0 ? ERROR_OK : ownedFileFailure(error, step, why);
+}
+
 int checkFileReplaceable(const std::string& path, const std::string& bytes, std::string* why) {
     mode_t mode = 0600;
     if (const int refused = checkOwnedFileTarget(path, &mode, why); refused != 0)

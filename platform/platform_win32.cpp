@@ -573,6 +573,36 @@ int writeFileAtomically(const std::string& path, const std::string& bytes, std::
     return ERROR_OK;
 }
 
+int appendToOwnedFile(const std::string& path, const std::string& bytes, std::string* why) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+        return ownedFileRefusal(path + " is not an ordinary file", why);
+    // Append access only: every write lands at the end. The reparse-point flag opens a
+    // link planted after the check as itself, which the type check below refuses.
+    const HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE, FILE_SHARE_READ, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return ownedFileFailure(GetLastError(), "cannot open " + path, why);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        CloseHandle(file);
+        return ownedFileRefusal(path + " is not an ordinary file", why);
+    }
+    DWORD error = writeAllBytes(file, bytes);
+    std::string step = error != 0 ? "cannot write " + path : std::string();
+    if (error == 0 && !FlushFileBuffers(file)) {
+        error = GetLastError();
+        step = "cannot flush " + path;
+    }
+    if (!CloseHandle(file) && error == 0) {
+        error = GetLastError();
+        step = "cannot close " + path;
+    }
+    return error == 0 ? ERROR_OK : ownedFileFailure(error, step, why);
+}
+
 int checkFileReplaceable(const std::string& path, const std::string& bytes, std::string* why) {
     if (const int refused = checkOwnedFileTarget(path, why); refused != 0)
         return refused;

@@ -4,13 +4,17 @@
 #include "adapter/hba_entry.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
+#include "update/history.h"
 #include "update/update_adapter.h"
 
+#include <chrono>
+#include <cstdio>
 
 namespace {
 
 // Firmware, or (bootCode) the boot code of a legacy FC adapter.
 ComponentOutcome updateComponent(RunContext& run, HbaEntry& e, std::uint32_t component) {
+    const auto start = std::chrono::steady_clock::now();
     ComponentOutcome o;
     o.adapter = &e;
     o.component = component;
@@ -19,7 +23,7 @@ ComponentOutcome updateComponent(RunContext& run, HbaEntry& e, std::uint32_t com
     o.installedVersion = o.bootCode ? e.bcVersion.str() : e.fwVersion.str();
     if (o.bootCode) {
         debugPrint("\n[Executing boot code download]\n");
-        o.result = updateAdapter(run, e, component, &o.rebootNeeded);
+        o.result = updateAdapter(run, e, component, &o.rebootNeeded, &o.payloadPath);
         e.bcDownloadStatus = static_cast<std::uint32_t>(o.result);
     } else {
         debugPrint("\n[Executing firmware download]\n");
@@ -29,13 +33,41 @@ ComponentOutcome updateComponent(RunContext& run, HbaEntry& e, std::uint32_t com
             o.result = 35;
             debugPrint("Adapter skipped failed. Adapter is in a reboot required state = %d\n\n", 35);
         } else {
-            o.result = updateAdapter(run, e, component, &o.rebootNeeded);
+            o.result = updateAdapter(run, e, component, &o.rebootNeeded, &o.payloadPath);
         }
         e.fwDownloadStatus = static_cast<std::uint32_t>(o.result);
     }
     o.packagedFamily = e.packagedFamilyId.str();
     o.packagedVersion = o.bootCode ? e.packagedBcVersion.str() : e.packagedFwVersion.str();
+    o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return o;
+}
+
+// The soft VPD folder (ending in its separator), where the history lives; empty when
+// the system names none.
+std::string historyFolder(const RunContext& run) {
+    const std::string file = run.softVpd.primaryPath.str();
+    const std::size_t cut = file.find_last_of("/\\");
+    return cut == std::string::npos ? std::string() : file.substr(0, cut + 1);
+}
+
+// Records each download attempt of the adapter in the update history. A history that
+// cannot be written is said once on standard error; the run goes on.
+void recordHistory(const RunContext& run, const std::vector<ComponentOutcome>& outcomes, bool& historyFailed) {
+    const std::string folder = historyFolder(run);
+    if (folder.empty())
+        return;
+    for (const ComponentOutcome& o : outcomes) {
+        if (o.payloadPath.empty())
+            continue;
+        const std::string why = appendHistory(folder, o, std::chrono::system_clock::now());
+        if (!why.empty() && !historyFailed) {
+            historyFailed = true;
+            std::fprintf(stderr, "winmarlo: the update history could not be written (%s); the update goes on\n",
+                         why.c_str());
+            std::fflush(stderr);
+        }
+    }
 }
 
 } // namespace
@@ -56,6 +88,7 @@ std::vector<const HbaEntry*> selectedAdapters(const RunContext& run) {
 
 ExecutionSummary runExecution(RunContext& run, const AdapterOutcomeSink& sink) {
     ExecutionSummary summary;
+    bool historyFailed = false;
     for (HbaEntry& each : run.adapters) {
         HbaEntry* e = &each;
         if (!isSelected(*e, run.options))
@@ -73,6 +106,7 @@ ExecutionSummary runExecution(RunContext& run, const AdapterOutcomeSink& sink) {
             outcomes.push_back(updateComponent(run, *e, PRGext));
         for (const ComponentOutcome& o : outcomes)
             summary.rebootRequired = summary.rebootRequired || o.rebootNeeded;
+        recordHistory(run, outcomes, historyFailed);
         if (sink)
             sink(outcomes);
     }

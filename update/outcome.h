@@ -18,4 +18,8 @@ struct ComponentOutcome {
     std::string packagedVersion;
     std::int32_t result = 0; // result code (the report's result-code table)
     bool rebootNeeded = false;
+    // The payload file a download was started with (the last one, after an interim
+    // image); empty when nothing was sent to the card.
+    std::string payloadPath;
+    double seconds = 0; // how long the update of this component took
 };

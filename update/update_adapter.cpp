@@ -73,7 +73,10 @@ CnaVersion payloadVersion(const CluImage& payload) {
 void noStepText(const char*) {}
 void noProgress(std::uint32_t) {}
 
-std::uint32_t download(const UpdateDevices& devices, const HbaEntry& e, const CluImage& payload) {
+std::uint32_t download(const UpdateDevices& devices, const HbaEntry& e, const CluImage& payload,
+                       std::string* payloadPath) {
+    if (payloadPath != nullptr)
+        *payloadPath = payload.path;
     if (devices.download == nullptr)
         return 1;
     return devices.download(e.adapterNumber, payload, noStepText, noProgress, devices.sleep);
@@ -150,7 +153,8 @@ int reportDownloadFailure(RunContext& run, HbaEntry& entry, int code) {
     return code;
 }
 
-int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded) {
+int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded,
+                  std::string* payloadPath) {
     const std::uint32_t target = component;
     const bool firmwareStep = target == ALLext || target == UFIext || target == GRPext;
     const bool ferroxFC = isFerroxFC(entry);
@@ -265,7 +269,7 @@ int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, boo
         }
         debugPrint("Found the interim image 1.1.21.300\n");
         debugPrint("Beginning interim adapter download. Adapter %lu\n", board(entry));
-        const std::uint32_t st = download(run.devices, entry, *interim);
+        const std::uint32_t st = download(run.devices, entry, *interim, payloadPath);
         debugPrint("UpdateTindleFirmwareWithFeedback interim download complete. Adapter %lu Stat %08lX\n",
                    board(entry), static_cast<unsigned long>(st));
         if (st == 0) {
@@ -291,7 +295,7 @@ int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, boo
     }
 
     debugPrint("Beginning adapter download. Adapter %lu\n", board(entry));
-    const std::uint32_t st = download(run.devices, entry, *payload);
+    const std::uint32_t st = download(run.devices, entry, *payload, payloadPath);
     debugPrint("UpdateTindleFirmwareWithFeedback download complete. Adapter %lu Stat %08lX\n", board(entry),
                static_cast<unsigned long>(st));
 

@@ -8,6 +8,7 @@
 #include "run/run_context.h"
 
 #include <cstdint>
+#include <string>
 
 // downloadStat values, shared by the ports of one physical adapter.
 constexpr std::uint32_t DOWNLOAD_STAT_NONE = 0;
@@ -27,8 +28,10 @@ constexpr std::uint32_t DOWNLOAD_SPECIAL_RELEASE = 87;
 // when this download asks for a reboot of the system, and left alone otherwise. When the
 // run's soft VPD files cannot be replaced, every component ends with 36 before its
 // adapter is touched, because a card whose new family could not be recorded would be
-// flashed again, as if new, by every later run.
-int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded = nullptr);
+// flashed again, as if new, by every later run. *payloadPath (when given) gets the
+// path of each payload a download is started with.
+int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded = nullptr,
+                  std::string* payloadPath = nullptr);
 
 // The payload whose version is the adapter's package version for that component.
 const CluImage* findPayload(const PayloadList& payloads, const HbaEntry& entry, std::uint32_t imageType,

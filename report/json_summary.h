@@ -1,0 +1,54 @@
+// The JSON summary (-json): what an inventory or execution found and did, for tools
+// that would rather not read XML. The run hands in inventory records and outcome
+// records as it goes; the document is rendered once, at the end, when the exit status
+// is known. It carries what the XML carries and more (identity, outcome words, times)
+// and is described by doc/winmarlo-summary.schema.json.
+#pragma once
+
+#include "adapter/hba_entry.h"
+#include "update/outcome.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct SummaryVersion {
+    std::string version; // the text the card or the file carries ("11.2.216.9", "ZF282A4")
+    std::string family;  // the family ID ("02.01.01")
+};
+
+struct SummaryComponent {
+    bool bootCode = false;
+    SummaryVersion installed;
+    std::optional<SummaryVersion> packaged; // none: the package has nothing for it
+    std::optional<std::int32_t> resultCode; // executions only
+    double seconds = 0;
+};
+
+struct SummaryAdapter {
+    std::string portName, serialNumber, model, wwpn, mac;
+    std::uint32_t vendorId = 0, deviceId = 0, subVendorId = 0, subDeviceId = 0;
+    std::uint32_t domain = 0, bus = 0, device = 0, function = 0;
+    std::vector<SummaryComponent> components;
+};
+
+struct JsonSummary {
+    bool execution = false;
+    std::string programVersion;
+    std::chrono::system_clock::time_point started;
+    std::vector<SummaryAdapter> adapters;
+};
+
+// Adds an inventoried adapter: firmware and boot code as installed and as packaged.
+void summaryAddInventory(JsonSummary& summary, const HbaEntry& adapter);
+// Adds an updated adapter from its outcome records (firmware first).
+void summaryAddOutcomes(JsonSummary& summary, const std::vector<ComponentOutcome>& outcomes);
+// The document, with the run's exit status and whether a reboot is needed.
+std::string renderSummary(const JsonSummary& summary, int exitStatus, bool rebootRequired,
+                          std::chrono::system_clock::time_point finished);
+// What an exit status means for the mode, in words a tool can show.
+std::string exitMeaning(bool execution, int exitStatus);
+// The outcome word of a component's result code: success, pending, failed or current.
+const char* outcomeWord(std::int32_t resultCode);
