@@ -1,0 +1,281 @@
+// The JSON summary (-json) and the update history (history.jsonl), through the built
+// program on the demo package: the summary says what the XML says and fits its schema;
+// the history gets one whole line per download attempt and is never written through
+// anything but an ordinary file.
+#include "common/sha256.h"
+#include "platform/platform.h"
+#include "tests/testkit/demo_package.h"
+#include "tests/testkit/testkit.h"
+#include "update/history.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+json readJson(const std::string& path) {
+    return json::parse(testkit::readText(path), nullptr, /*allow_exceptions=*/false);
+}
+
+std::vector<json> historyLines(const std::string& path) {
+    std::vector<json> lines;
+    std::istringstream in(testkit::readText(path));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(json::parse(line, nullptr, false));
+    return lines;
+}
+
+// Validates the file against the shipped schema with the system's JSON Schema
+// validator; true on Windows, where it does not run.
+bool schemaAccepts(const testkit::DemoPackage& demo, const std::string& path) {
+    if (platform::kIsWindows)
+        return true;
+    const std::string script = demo.file("validate.py");
+    testkit::writeText(script, "import json, sys, jsonschema\n"
+                               "schema = json.load(open(sys.argv[1]))\n"
+                               "jsonschema.Draft202012Validator.check_schema(schema)\n"
+                               "jsonschema.Draft202012Validator(schema).validate(json.load(open(sys.argv[2])))\n");
+    return platform::runProcess({"/usr/bin/python3", script, WINMARLO_SOURCE_DIR "/doc/winmarlo-summary.schema.json",
+                                 path},
+                                "", demo.file("validate.out")) == 0;
+}
+
+// (port name, component) -> (result code, installed version, packaged version) as the
+// execution document gives them.
+using Table = std::map<std::pair<std::string, std::string>, std::tuple<std::string, std::string, std::string>>;
+
+Table fromXml(const std::string& path) {
+    Table table;
+    const auto root = testkit::parseXml(testkit::readText(path));
+    if (root == nullptr)
+        return table;
+    for (const testkit::XmlElement* device : root->all("Device"))
+        for (const testkit::XmlElement* app : device->all("Application")) {
+            const bool boot = app->attributes.at("componentType") == "BIOS";
+            const std::string key = boot ? "tavBcVer" : "tavFwVer";
+            const testkit::XmlElement* status = app->child("SPStatus");
+            const testkit::XmlElement* package = app->child("Package");
+            table[{device->attributes.at("wwpn"), boot ? "bootCode" : "firmware"}] = {
+                status->child("Message")->attributes.at("id"), app->attributes.at(key), package->attributes.at(key)};
+        }
+    return table;
+}
+
+Table fromJson(const json& summary) {
+    Table table;
+    for (const json& adapter : summary["adapters"])
+        for (const json& c : adapter["components"])
+            table[{adapter["portName"], c["component"]}] = {std::to_string(c["resultCode"].get<int>()),
+                                                            c["installed"]["version"], c["packaged"]["version"]};
+    return table;
+}
+
+TEST(JsonSummary, SaysWhatTheDocumentsSayAndFitsItsSchema) {
+    testkit::DemoPackage demo;
+    ASSERT_TRUE(demo.ready());
+    // Inventory, default name.
+    testkit::RunResult r = demo.run({"-inv", "-o", "-json", "-c", "config", "-p", "common"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    json inventory = readJson(demo.file("inventory.json"));
+    ASSERT_FALSE(inventory.is_discarded());
+    EXPECT_EQ(inventory["mode"], "inventory");
+    EXPECT_EQ(inventory["exitStatus"], 0);
+    const auto inventoryXml = testkit::parseXml(testkit::readText(demo.file("inventory.xml")));
+    ASSERT_NE(inventoryXml, nullptr);
+    EXPECT_EQ(inventory["adapters"].size(), inventoryXml->all("Device").size());
+    EXPECT_TRUE(schemaAccepts(demo, demo.file("inventory.json")));
+
+    // The update, under a name of its own.
+    r = demo.run({"-u", "-o", "-json", "first.json", "-c", "config", "-p", "common"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    const json first = readJson(demo.file("first.json"));
+    ASSERT_FALSE(first.is_discarded());
+    EXPECT_EQ(first["mode"], "execution");
+    EXPECT_EQ(first["exitStatus"], 0);
+    EXPECT_EQ(first["rebootRequired"], false);
+    const Table xml = fromXml(demo.file("execution.xml"));
+    ASSERT_FALSE(xml.empty());
+    EXPECT_EQ(fromJson(first), xml);
+    for (const json& adapter : first["adapters"])
+        for (const json& c : adapter["components"])
+            EXPECT_EQ(c["outcome"], "success") << c;
+    EXPECT_TRUE(schemaAccepts(demo, demo.file("first.json")));
+
+    // Nothing left to do: every component current, status 1, in the default name.
+    r = demo.run({"-u", "-json", "-c", "config", "-p", "common"});
+    ASSERT_EQ(r.status, 1) << r.output;
+    const json second = readJson(demo.file("execution.json"));
+    EXPECT_EQ(second["exitStatus"], 1);
+    EXPECT_EQ(second["exitMessage"], "Nothing needed updating.");
+    ASSERT_FALSE(second["adapters"].empty());
+    for (const json& adapter : second["adapters"])
+        for (const json& c : adapter["components"]) {
+            EXPECT_EQ(c["outcome"], "current") << c;
+            EXPECT_EQ(c["resultCode"], 34);
+        }
+    EXPECT_TRUE(schemaAccepts(demo, demo.file("execution.json")));
+}
+
+TEST(JsonSummary, FailedComponentCarriesItsMessage) {
+    testkit::DemoPackage demo;
+    ASSERT_TRUE(demo.ready());
+    // The first legacy port's reset after its download fails.
+    demo.addFaults(R"({"call": "DFC_ResetAdapter", "result": 1, "times": 0})", true);
+    const testkit::RunResult r = demo.run({"-u", "-json", "s.json", "-c", "config", "-p", "common"});
+    EXPECT_EQ(r.status, 4) << r.output;
+    const json summary = readJson(demo.file("s.json"));
+    ASSERT_FALSE(summary.is_discarded());
+    EXPECT_EQ(summary["exitStatus"], 4);
+    EXPECT_EQ(summary["exitMessage"], "Some updates failed.");
+    const json& component = summary["adapters"][0]["components"][0];
+    EXPECT_EQ(component["resultCode"], 33);
+    EXPECT_EQ(component["outcome"], "failed");
+    EXPECT_EQ(component["message"], "Update failed. Adapter reset failed.");
+    EXPECT_TRUE(schemaAccepts(demo, demo.file("s.json")));
+}
+
+TEST(JsonSummary, NoAdaptersAndRefusedTargets) {
+    testkit::DemoPackage demo;
+    ASSERT_TRUE(demo.ready());
+    testkit::writeText(demo.file("boards.json"), "{\"boards\": []}\n");
+    // A folder at the summary's name is left alone; the run's status is its own.
+    fs::create_directory(demo.file("taken.json"));
+    testkit::RunResult r = demo.run({"-inv", "-json", "taken.json", "-c", "config", "-p", "common"});
+    EXPECT_EQ(r.status, 17);
+    EXPECT_TRUE(fs::is_directory(demo.file("taken.json")));
+    EXPECT_NE(r.output.find("the JSON summary taken.json could not be written"), std::string::npos) << r.output;
+
+    r = demo.run({"-inv", "-json", "none.json", "-c", "config", "-p", "common"});
+    EXPECT_EQ(r.status, 17);
+    const json summary = readJson(demo.file("none.json"));
+    EXPECT_EQ(summary["exitStatus"], 17);
+    EXPECT_EQ(summary["exitMessage"], "No adapters found.");
+    EXPECT_TRUE(summary["adapters"].empty());
+    EXPECT_TRUE(schemaAccepts(demo, demo.file("none.json")));
+
+    // Without -json no summary appears.
+    r = demo.run({"-inv", "-c", "config", "-p", "common"});
+    EXPECT_FALSE(fs::exists(demo.file("inventory.json")));
+}
+
+TEST(UpdateHistory, OneWholeLinePerDownloadAttemptOnlyEverAppended) {
+    testkit::DemoPackage demo;
+    ASSERT_TRUE(demo.ready());
+    const std::string history = demo.marlo() + platform::kPathSeparator + kHistoryFileName;
+    testkit::RunResult r = demo.run({"-u", "-json", "-c", "config", "-p", "common"});
+    ASSERT_EQ(r.status, 0) << r.output;
+    const std::vector<json> lines = historyLines(history);
+    // Every component the summary reports as downloaded has its line; the second port
+    // of a Ferrox card shares its card's download and has none.
+    const json summary = readJson(demo.file("execution.json"));
+    std::size_t downloads = 0;
+    for (const json& adapter : summary["adapters"])
+        downloads += adapter["components"].size();
+    ASSERT_EQ(lines.size(), downloads - 1);
+    for (const json& line : lines) {
+        ASSERT_FALSE(line.is_discarded());
+        EXPECT_EQ(line["resultCode"], 0);
+        EXPECT_NE(line["from"]["version"], line["to"]["version"]);
+        const std::string payload = demo.file("common") + platform::kPathSeparator + line["payload"]["file"].get<std::string>();
+        EXPECT_EQ(line["payload"]["sha256"], fileSha256(payload)) << line;
+        EXPECT_EQ(line["time"].get<std::string>().size(), 20u);
+    }
+    EXPECT_EQ(lines[0]["portName"], "10000000DF410010");
+    EXPECT_EQ(lines[0]["component"], "firmware");
+    EXPECT_EQ(lines[1]["component"], "bootCode");
+
+    // Nothing downloaded: nothing added. Downloaded again (-f): added after the old lines.
+    const std::string before = testkit::readText(history);
+    r = demo.run({"-u", "-c", "config", "-p", "common"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(testkit::readText(history), before);
+    r = demo.run({"-f", "-c", "config", "-p", "common"});
+    EXPECT_EQ(r.status, 0) << r.output;
+    const std::string after = testkit::readText(history);
+    EXPECT_EQ(after.rfind(before, 0), 0u);
+    EXPECT_EQ(historyLines(history).size(), 2 * lines.size());
+}
+
+TEST(UpdateHistory, NeverWrittenThroughALinkAndADamagedLineStaysApart) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string& history, const std::string& elsewhere)> prepare;
+    };
+    const Case cases[] = {
+        {"link", [](const std::string& history, const std::string& elsewhere) {
+             testkit::writeText(elsewhere, "not the history\n");
+             fs::create_symlink(elsewhere, history);
+         }},
+        {"folder", [](const std::string& history, const std::string&) { fs::create_directory(history); }},
+        {"damaged last line", [](const std::string& history, const std::string&) {
+             testkit::writeText(history, "{\"time\": \"2026-01-01T00:00:00Z\"}\n{\"time\": \"20");
+         }},
+    };
+    for (const Case& c : cases) {
+        if (platform::kIsWindows && std::string(c.name) == "link")
+            continue; // links need a privilege Wine's default account does not model
+        SCOPED_TRACE(c.name);
+        testkit::DemoPackage demo;
+        ASSERT_TRUE(demo.ready());
+        fs::create_directories(demo.marlo());
+        const std::string history = demo.marlo() + platform::kPathSeparator + kHistoryFileName;
+        const std::string elsewhere = demo.file("elsewhere.txt");
+        c.prepare(history, elsewhere);
+        const testkit::RunResult r = demo.run({"-u", "-c", "config", "-p", "common"});
+        // The history never changes the run's outcome.
+        EXPECT_EQ(r.status, 0) << r.output;
+        if (std::string(c.name) == "damaged last line") {
+            const std::vector<json> lines = historyLines(history);
+            ASSERT_GT(lines.size(), 2u);
+            EXPECT_FALSE(lines[0].is_discarded());
+            // The unfinished line is kept as it was and the next record starts a line of its own.
+            EXPECT_EQ(testkit::readText(history).find("{\"time\": \"20\n{\""), 33u);
+            for (std::size_t i = 2; i < lines.size(); ++i)
+                EXPECT_FALSE(lines[i].is_discarded()) << i;
+            EXPECT_EQ(r.output.find("update history"), std::string::npos) << r.output;
+        } else {
+            EXPECT_NE(r.output.find("the update history could not be written"), std::string::npos) << r.output;
+            if (fs::exists(elsewhere)) {
+                EXPECT_EQ(testkit::readText(elsewhere), "not the history\n");
+            }
+            EXPECT_EQ(fs::is_directory(history), std::string(c.name) == "folder");
+        }
+    }
+}
+
+// FIPS 180-2 examples, and a message that ends exactly where padding needs a block of
+// its own, fed in uneven pieces.
+TEST(Sha256, KnownDigests) {
+    const struct {
+        std::string message;
+        const char* digest;
+    } cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& c : cases) {
+        Sha256 whole;
+        whole.update(c.message.data(), c.message.size());
+        EXPECT_EQ(sha256Hex(whole.finish()), c.digest) << c.message.size();
+        Sha256 pieces;
+        for (std::size_t at = 0, step = 1; at < c.message.size(); at += step, step = step * 2 % 97 + 1)
+            pieces.update(c.message.data() + at, std::min(step, c.message.size() - at));
+        EXPECT_EQ(sha256Hex(pieces.finish()), c.digest) << c.message.size();
+    }
+}
+
+} // namespace
