@@ -5,7 +5,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev nlohmann-json3-dev
-          g++-mingw-w64-x86-64-posix wine wine64 libxml2-utils python3-jsonschema "$@")
+          g++-mingw-w64-x86-64-posix wine wine64 libxml2-utils python3-jsonschema
+          dpkg-dev groff-base man-db unzip python3 "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

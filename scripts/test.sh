@@ -34,6 +34,9 @@ timeout 300 wine cmd /c exit >/dev/null 2>&1 || true
 CTEST_TIMEOUT=300 CTEST_EXTRA="--repeat until-pass:2" \
   run_suite windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 
+# The packages of the native and the Windows build, and what they hold.
+scripts/check_packages.sh
+
 # Fuzzing: every libFuzzer target for a bounded time (45 s each, under ten minutes
 # for all of them), after the three suites.
 scripts/fuzz.sh 45
