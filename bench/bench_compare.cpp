@@ -10,6 +10,10 @@
 //   bench_compare timing <winmarlo> <demo package> <work folder> [rounds]
 //       the demo package's update under the simulator's timing model: its wall time
 //       against the time the model waited plus the program's own fixed waits
+//   bench_compare flash <winmarlo> <winmarlo-mkimage> <demo package> <work folder> [rounds]
+//       forced updates that download a 64 MiB ALL file (legacy board) and a 64 MiB GRP
+//       file (Ferrox board), timing model off: the process's peak resident memory
+//       against its limit, and the time and CPU per MiB beyond a 1 KiB payload's
 #include <nlohmann/json.hpp>
 
 #include <fcntl.h>
@@ -32,6 +36,7 @@ namespace {
 
 struct Outcome {
     double seconds = 0;
+    double cpuSeconds = 0; // user and system
     long peakKiB = 0;
     int status = -1;
 };
@@ -68,6 +73,8 @@ Outcome run(const Command& command) {
     if (child > 0 && wait4(child, &status, 0, &usage) == child) {
         o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         o.peakKiB = usage.ru_maxrss;
+        o.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
         o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
     return o;
@@ -251,6 +258,110 @@ int timing(const std::string& program, const std::string& package, const std::st
     return 0;
 }
 
+// The first board of the package's boards with this PCI device id, as a board file.
+std::string oneBoard(const std::string& package, const char* deviceId) {
+    std::ifstream in(package + "/boards.json");
+    const nlohmann::json demo = nlohmann::json::parse(in);
+    for (const auto& b : demo.at("boards"))
+        if (b.contains("pci") && b["pci"].value("deviceId", "") == deviceId)
+            return nlohmann::json{{"boards", nlohmann::json::array({b})}}.dump(1) + "\n";
+    return "{\"boards\": []}\n";
+}
+
+struct FlashCase {
+    const char* kind;
+    const char* deviceId;
+    std::vector<std::string> big, small; // image writer arguments after the file name
+    const char* file;
+    double limitMiB;
+    const char* limitText;
+};
+
+// Forced updates of one board from a payload folder holding one large (64 MiB) or
+// small (1 KiB) firmware file, the package's boot code and its rollback companion.
+int flash(const std::string& program, const std::string& mkimage, const std::string& package,
+          const std::string& work, int rounds) {
+    namespace fs = std::filesystem;
+    constexpr double kImageMiB = 64;
+    const std::string big = std::to_string(64 << 20);
+    const FlashCase cases[] = {
+        {"ALL", "0xFE00", {"dwc:0x07E12894:" + big}, {"dwc:0x07E12894:1024"}, "fw.all", 32,
+         "32 MiB"},
+        {"GRP", "0xE300", {"-g6", "-build", "11.2.216.9 bench", "-body", big},
+         {"-g6", "-build", "11.2.216.9 bench", "-body", "1024"}, "fw.grp", 64 + kImageMiB,
+         "64 MiB + the image"},
+    };
+    unsetenv("DFCSIM_JOURNAL");
+    for (const FlashCase& c : cases) {
+        const std::string folder = work + "/flash-" + c.kind;
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        fs::copy(package + "/config", folder + "/config", fs::copy_options::recursive);
+        for (const char* size : {"big", "small"}) {
+            const std::string common = folder + "/" + size;
+            fs::create_directories(common);
+            for (const auto& entry : fs::directory_iterator(package + "/common"))
+                if (entry.path().extension() == ".prg" || entry.path().extension() == ".exe")
+                    fs::copy(entry.path(), common + "/" + entry.path().filename().string());
+            std::vector<std::string> argv{mkimage, std::string(c.kind) == "ALL" ? "all" : "grp",
+                                          common + "/" + c.file};
+            const std::vector<std::string>& more = std::string(size) == "big" ? c.big : c.small;
+            argv.insert(argv.end(), more.begin(), more.end());
+            if (run({argv, "", {}}).status != 0) {
+                std::fprintf(stderr, "the image writer failed for %s\n", c.kind);
+                return 1;
+            }
+        }
+        const std::string boards = folder + "/boards.json";
+        const std::string text = oneBoard(package, c.deviceId);
+        // A fresh board file each time, without the binary files of the last run.
+        const auto update = [&](const char* size) {
+            std::vector<fs::path> left;
+            for (const auto& entry : fs::directory_iterator(folder))
+                if (entry.path().extension() == ".bin" || entry.path().extension() == ".tmp")
+                    left.push_back(entry.path());
+            for (const fs::path& path : left)
+                fs::remove(path);
+            std::ofstream(boards) << text;
+            return run({{program, "-f", "-o", "-g", "-c", "config", "-p", size},
+                        folder,
+                        {{"DFCSIM_BOARDS", boards}, {"DFCSIM_TIMING", "off"}, {"ProgramFiles", folder + "/pf"}}});
+        };
+        std::vector<double> wall, cpu, smallWall, smallCpu;
+        long peak = 0, smallPeak = 0;
+        int status = -1, smallStatus = -1;
+        std::uintmax_t boardBytes = 0, blobBytes = 0;
+        for (int i = 0; i < rounds; ++i) {
+            const Outcome o = update("big");
+            status = o.status;
+            wall.push_back(o.seconds);
+            cpu.push_back(o.cpuSeconds);
+            peak = std::max(peak, o.peakKiB);
+            boardBytes = fs::file_size(boards);
+            blobBytes = 0;
+            for (const auto& entry : fs::directory_iterator(folder))
+                if (entry.path().extension() == ".bin")
+                    blobBytes += entry.file_size();
+            const Outcome s = update("small");
+            smallStatus = s.status;
+            smallWall.push_back(s.seconds);
+            smallCpu.push_back(s.cpuSeconds);
+            smallPeak = std::max(smallPeak, s.peakKiB);
+        }
+        const double peakMiB = double(peak) / 1024;
+        std::printf("flash %s (64 MiB, exit status %d; 1 KiB: %d): board file %ju bytes, binary files %.1f MiB\n",
+                    c.kind, status, smallStatus, boardBytes, double(blobBytes) / (1 << 20));
+        std::printf("flash %s: peak resident memory %.1f MiB (1 KiB payload: %.1f MiB), limit %s: %s\n", c.kind,
+                    peakMiB, double(smallPeak) / 1024, c.limitText, peakMiB < c.limitMiB ? "met" : "NOT MET");
+        std::printf("flash %s: wall %.0f ms, CPU %.0f ms (1 KiB payload: %.0f ms, %.0f ms; medians of %d); "
+                    "per MiB beyond that: wall %.2f ms, CPU %.2f ms\n",
+                    c.kind, median(wall) * 1e3, median(cpu) * 1e3, median(smallWall) * 1e3, median(smallCpu) * 1e3,
+                    rounds, (median(wall) - median(smallWall)) * 1e3 / kImageMiB,
+                    (median(cpu) - median(smallCpu)) * 1e3 / kImageMiB);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -264,8 +375,13 @@ int main(int argc, char** argv) {
     if (mode == "timing" && (argc == 5 || argc == 6))
         return timing(program, std::filesystem::absolute(argv[3]).string(),
                       std::filesystem::absolute(argv[4]).string(), argc == 6 ? std::atoi(argv[5]) : 3);
+    if (mode == "flash" && (argc == 6 || argc == 7))
+        return flash(program, std::filesystem::absolute(argv[3]).string(),
+                     std::filesystem::absolute(argv[4]).string(), std::filesystem::absolute(argv[5]).string(),
+                     argc == 7 ? std::atoi(argv[6]) : 3);
     std::fprintf(stderr, "usage: bench_compare image <winmarlo> <file> [rounds]\n"
                          "       bench_compare inventory <winmarlo> <package> <work folder> [rounds]\n"
-                         "       bench_compare timing <winmarlo> <package> <work folder> [rounds]\n");
+                         "       bench_compare timing <winmarlo> <package> <work folder> [rounds]\n"
+                         "       bench_compare flash <winmarlo> <mkimage> <package> <work folder> [rounds]\n");
     return 1;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release (build/bench) and runs them: the Google Benchmark
-# programs of the hot paths, then the side-by-side comparisons with their ratios.
+# programs of the hot paths, then the side-by-side comparisons with their ratios and
+# the large downloads' peak memory.
 # Timings are noisy on a busy machine: the comparisons alternate their two commands
 # and print the spread of the per-round ratios.
 set -euo pipefail
@@ -32,5 +33,7 @@ cat "$work/big.all" >/dev/null
 "$b/bench/bench_compare" image "$b/winmarlo" "$work/big.all" 21
 echo "=== inventory of 256 simulated boards against 64"
 "$b/bench/bench_compare" inventory "$b/winmarlo" "$b/demo-package" "$work" 11
+echo "=== forced updates downloading a 64 MiB ALL and a 64 MiB GRP file: peak memory, cost per MiB"
+"$b/bench/bench_compare" flash "$b/winmarlo" "$b/winmarlo-mkimage" "$b/demo-package" "$work" 3
 echo "=== the demo update under the simulator's timing model against the time it models"
 "$b/bench/bench_compare" timing "$b/winmarlo" "$b/demo-package" "$work" 3

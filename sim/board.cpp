@@ -60,20 +60,11 @@ std::array<std::uint8_t, 8> name8(const std::string& text, const char* what) {
     return out;
 }
 
-Region readRegion(const json& j, const std::string& id) {
+Region readRegion(const json& j, const std::string& id, const std::string& boardFile) {
     Region r;
-    if (j.is_string()) {
-        r.bytes = hexBytes(j.get<std::string>(), id.c_str());
+    r.bytes = blobFromJson(j, boardFile, "region " + id);
+    if (j.is_string())
         return r;
-    }
-    if (!j.is_object())
-        throw std::runtime_error("region " + id + " must be text or an object");
-    if (j.contains("hex"))
-        r.bytes = hexBytes(j.at("hex").get<std::string>(), id.c_str());
-    if (j.contains("text")) {
-        const std::string text = j.at("text").get<std::string>();
-        r.bytes.insert(r.bytes.end(), text.begin(), text.end());
-    }
     r.absent = j.value("absent", false);
     r.refused = j.value("refused", false);
     take(j, "status", r.refusedStatus);
@@ -83,9 +74,10 @@ Region readRegion(const json& j, const std::string& id) {
     return r;
 }
 
-json regionJson(const Region& r) {
-    if (!r.absent && !r.refused && !r.claimedLength)
-        return hexText(r.bytes);
+json regionJson(const Region& r, std::uint32_t id, BlobSaving& saving) {
+    const json bytes = blobJson(r.bytes, blobField("region", std::to_string(id)), saving);
+    if (!r.absent && !r.refused && !r.claimedLength && bytes.is_string())
+        return bytes;
     json j = json::object();
     if (r.absent)
         j["absent"] = true;
@@ -96,8 +88,10 @@ json regionJson(const Region& r) {
     }
     if (r.claimedLength)
         j["claimLength"] = *r.claimedLength;
-    if (!r.bytes.empty())
-        j["hex"] = hexText(r.bytes);
+    if (bytes.is_object())
+        j.update(bytes);
+    else if (blobSize(r.bytes) != 0)
+        j["hex"] = bytes;
     return j;
 }
 
@@ -162,9 +156,10 @@ void readTiming(const json& j, Timing& timing) {
     }
 }
 
-Board readBoard(const json& j, std::size_t index) {
+Board readBoard(const json& j, std::size_t index, const std::string& boardFile) {
     Board b;
     b.name = j.value("name", "board" + std::to_string(index));
+    b.fileStem = blobFileStem(boardFile, index);
     b.card = j.value("card", "");
     if (const auto p = j.find("pci"); p != j.end()) {
         take(*p, "bus", b.bus);
@@ -198,10 +193,10 @@ Board readBoard(const json& j, std::size_t index) {
     }
     if (const auto rs = j.find("regions"); rs != j.end())
         for (const auto& [id, value] : rs->items())
-            b.regions[std::uint32_t(number(json(id), "region number"))] = readRegion(value, id);
+            b.regions[std::uint32_t(number(json(id), "region number"))] = readRegion(value, id, boardFile);
     // VPD keywords fill region 14 unless the board gives that region's bytes itself.
     if (const auto v = j.find("vpd"); v != j.end() && b.regions.count(14) == 0)
-        b.regions[14].bytes = encodeVpd(*v);
+        b.regions[14].bytes = makeBlob(encodeVpd(*v));
     if (const auto ms = j.find("memory"); ms != j.end()) {
         for (const auto& [address, value] : ms->items()) {
             std::uint32_t at = std::uint32_t(number(json(address), "memory address")) & ~3u;
@@ -230,9 +225,9 @@ Board readBoard(const json& j, std::size_t index) {
     if (const auto fs = j.find("faults"); fs != j.end())
         for (const json& f : *fs)
             b.faults.push_back(readFault(f));
-    readObjectStore(j, b.objects);
+    readObjectStore(j, b.objects, boardFile);
     readCntlAttributes(j, b.cntlAttributes);
-    readFlashState(j, b.flash);
+    readFlashState(j, b.flash, boardFile);
     readTiming(j, b.timing);
     return b;
 }
@@ -260,7 +255,7 @@ int loadBoardSet(const std::string& path, BoardSet& set, std::string& problem) {
         std::size_t index = 0;
         for (const json& b : document["boards"]) {
             try {
-                boards.push_back(readBoard(b, index));
+                boards.push_back(readBoard(b, index, path));
             } catch (const std::exception& e) {
                 throw std::runtime_error("board " + std::to_string(index) + ": " + e.what());
             }
@@ -288,18 +283,20 @@ int loadBoardSet(const std::string& path, BoardSet& set, std::string& problem) {
 int saveBoardSet(BoardSet& set, std::string& problem) {
     try {
         json& list = set.document["boards"];
+        BlobSaving saving;
         for (std::size_t i = 0; i < set.boards.size() && i < list.size(); ++i) {
             const Board& b = set.boards[i];
+            saving.fileStem = b.fileStem;
             json regions = json::object();
             for (const auto& [id, region] : b.regions)
-                regions[std::to_string(id)] = regionJson(region);
+                regions[std::to_string(id)] = regionJson(region, id, saving);
             list[i]["regions"] = regions;
             json memory = json::object();
             for (const auto& [address, word] : b.memory)
                 memory[hexWord(address)] = hexWord(word);
             list[i]["memory"] = memory;
-            writeObjectStore(b.objects, list[i]);
-            writeFlashState(b, list[i]);
+            writeObjectStore(b.objects, list[i], saving);
+            writeFlashState(b, list[i], saving);
         }
         // A crash halfway leaves the old file whole: write aside, then rename over it.
         const std::string temporary = set.path + ".tmp";
@@ -320,6 +317,12 @@ int saveBoardSet(BoardSet& set, std::string& problem) {
             return 1;
         }
         set.dirty = false;
+        // Downloads in progress keep their files.
+        for (const Board& b : set.boards)
+            for (const BlobWriter* w : {&b.flash.pending, &b.flash.areaPending, &b.objects.pending})
+                if (!w->temporary.empty())
+                    saving.named.insert(std::filesystem::path(w->temporary).filename().string());
+        removeUnnamedBlobFiles(set.path, saving.named);
         return 0;
     } catch (const std::exception& e) {
         problem = "board file " + set.path + " cannot be written: " + e.what();

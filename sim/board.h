@@ -2,6 +2,7 @@
 // keeps. Boards come from a JSON file; see sim/README.md for the format.
 #pragma once
 
+#include "sim/blob.h"
 #include "sim/flash.h"
 #include "sim/inventory_answers.h"
 #include "sim/objects.h"
@@ -19,7 +20,7 @@
 namespace dfcsim {
 
 struct Region {
-    std::vector<std::uint8_t> bytes;
+    Blob bytes;
     bool absent = false;  // the adapter answers "no such region"
     bool refused = false; // the adapter refuses access
     std::uint16_t refusedStatus = 0xFFF7;
@@ -54,6 +55,8 @@ struct FaultRule {
 
 struct Board {
     std::string name;
+    // Where this board's binary files go (see blobFileStem).
+    std::string fileStem;
     // Boards (PCI functions) of one physical card name the same card: they share its
     // firmware object, firmware texts and family value.
     std::string card;
@@ -101,7 +104,9 @@ struct BoardSet {
 int loadBoardSet(const std::string& path, BoardSet& set, std::string& problem);
 
 // Writes the hardware state of every board back into the document and the file:
-// a temporary file beside it, then renamed into place. Returns 0, or 1 with problem.
+// large blobs not yet in a file to new binary files first, then the document to a
+// temporary file beside it, renamed into place; then the library's binary files the
+// document no longer names are removed. Returns 0, or 1 with problem.
 int saveBoardSet(BoardSet& set, std::string& problem);
 
 } // namespace dfcsim

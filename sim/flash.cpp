@@ -36,10 +36,24 @@ std::uint32_t number(const json& j, const char* what) {
 
 } // namespace
 
-void readFlashState(const json& board, FlashState& flash) {
+void foldBytes(WordFold& fold, const std::uint8_t* bytes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        fold.part[fold.partBytes++] = bytes[i];
+        if (fold.partBytes == 4) {
+            fold.sum = ((fold.sum << 1) | (fold.sum >> 31)) ^ readBe32(fold.part, 0);
+            fold.partBytes = 0;
+        }
+    }
+}
+
+std::uint32_t foldValue(const WordFold& fold) {
+    return (fold.sum << 1) | (fold.sum >> 31);
+}
+
+void readFlashState(const json& board, FlashState& flash, const std::string& boardFile) {
     if (const auto f = board.find("flash"); f != board.end()) {
         if (f->contains("image"))
-            flash.image = hexBytes(f->at("image").get<std::string>(), "flash");
+            flash.image = blobFromJson(f->at("image"), boardFile, "flash image");
         if (const auto id = f->find("programId"); id != f->end()) {
             if (!id->is_array() || id->size() != 2)
                 throw std::runtime_error("flash.programId needs two words");
@@ -49,7 +63,7 @@ void readFlashState(const json& board, FlashState& flash) {
         if (const auto areas = f->find("areas"); areas != f->end())
             for (const auto& [address, bytes] : areas->items())
                 flash.areas[number(json(address), "flash area")] =
-                    hexBytes(bytes.get<std::string>(), "flash");
+                    blobFromJson(bytes, boardFile, "flash area " + address);
         flash.pendingFirmware = f->value("pendingFirmware", "");
         flash.noFlash = f->value("noFlash", false);
         if (f->contains("signatureStatus"))
@@ -74,16 +88,16 @@ void readFlashState(const json& board, FlashState& flash) {
     }
 }
 
-void writeFlashState(const Board& board, json& out) {
+void writeFlashState(const Board& board, json& out, BlobSaving& saving) {
     const FlashState& flash = board.flash;
     json& f = out["flash"];
     if (!f.is_object())
         f = json::object();
-    f["image"] = hexText(flash.image);
+    f["image"] = blobJson(flash.image, blobField("flash-image"), saving);
     f["programId"] = json::array({hexWord(flash.programId[0]), hexWord(flash.programId[1])});
     json areas = json::object();
     for (const auto& [address, bytes] : flash.areas)
-        areas[hexWord(address)] = hexText(bytes);
+        areas[hexWord(address)] = blobJson(bytes, blobField("area", hexWord(address)), saving);
     f["areas"] = areas;
     f["pendingFirmware"] = flash.pendingFirmware;
     f["stagedBootId"] = hexWord(flash.stagedBootId);
@@ -114,6 +128,8 @@ bool resetFlash(Board& board) {
     FlashState& flash = board.flash;
     flash.erased = false;
     flash.areaState = 0;
+    discardBlob(flash.pending);
+    discardBlob(flash.areaPending);
     flash.stagedPhase = 0;
     flash.loopback = false;
     bool changed = false;

@@ -3,6 +3,8 @@
 // download key the board holds, and the handlers of the commands that drive them.
 #pragma once
 
+#include "sim/blob.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
@@ -28,11 +30,23 @@ constexpr std::uint16_t STATUS_NO_LOAD_ENTRY = 0x0004; // delete of an id not lo
 // one before it.
 extern const char* const kSimKekChain[3];
 
+// The fold a DOWN_LOAD image must come to zero in, taken over the bytes as they arrive:
+// big-endian words, each folded into a rotated sum; bytes past the last whole word
+// do not count.
+struct WordFold {
+    std::uint32_t sum = 0xAAAAAAAA;
+    std::uint8_t part[4] = {};
+    std::uint32_t partBytes = 0;
+};
+void foldBytes(WordFold& fold, const std::uint8_t* bytes, std::size_t count);
+// The fold of the words so far.
+std::uint32_t foldValue(const WordFold& fold);
+
 struct FlashState {
     // Lasting state.
-    std::vector<std::uint8_t> image; // the PRG image last programmed whole
+    Blob image; // the PRG image last programmed whole
     std::uint32_t programId[2] = {0, 0};
-    std::map<std::uint32_t, std::vector<std::uint8_t>> areas; // LOAD_AREA bodies by address
+    std::map<std::uint32_t, Blob> areas; // LOAD_AREA bodies by address
     std::string pendingFirmware;                              // runs after the next reset
     std::string kek = kSimKekChain[0];
     std::uint32_t zeroizeCount = 0;
@@ -48,18 +62,20 @@ struct FlashState {
     bool erased = false; // DOWN_LOAD erase done, programming may follow
     std::uint32_t expectedLength = 0;
     std::uint32_t pendingId[2] = {0, 0};
-    std::vector<std::uint8_t> pending;
+    BlobWriter pending; // the image programmed so far
+    WordFold pendingFold;
     std::uint32_t areaState = 0; // LOAD_AREA: 0 idle, 1 erasing, 2 erased, 3 loading
     std::uint32_t areaStart = 0, areaNext = 0, eraseLeft = 0, areaChunks = 0;
-    std::vector<std::uint8_t> areaPending;
+    BlobWriter areaPending; // the body loaded so far
     std::uint32_t stagedPhase = 0;
     bool loopback = false;
 };
 
-// Reads "flash" and "security" of a board object; throws std::exception on damage.
-void readFlashState(const nlohmann::json& board, FlashState& flash);
+// Reads "flash" and "security" of a board object of the board file; throws
+// std::exception on damage.
+void readFlashState(const nlohmann::json& board, FlashState& flash, const std::string& boardFile);
 // Writes the lasting parts back, with the running firmware text of the board.
-void writeFlashState(const Board& board, nlohmann::json& out);
+void writeFlashState(const Board& board, nlohmann::json& out, BlobSaving& saving);
 
 // A reset: the image programmed since becomes the running firmware, and so does the
 // firmware a "/prg" write left in flash unless the board wants a system reboot for it

@@ -140,10 +140,10 @@ MailboxReply updateRegionCommand(MailboxCall& c) {
     Region& r = c.board.regions[region];
     if (r.refused)
         return {r.refusedStatus, r.refusedResult};
-    std::vector<std::uint8_t> bytes(in, in + length);
-    if (r.absent || r.bytes != bytes) {
+    const Blob bytes = makeBlob(std::vector<std::uint8_t>(in, in + length));
+    if (r.absent || !sameBytes(r.bytes, bytes)) {
         r.absent = false;
-        r.bytes = std::move(bytes);
+        r.bytes = bytes;
         c.changed = true;
     }
     return {};
@@ -180,10 +180,7 @@ MailboxReply readRegionBytes(const Board& board, std::uint32_t region, std::uint
     const Region& r = it->second;
     if (r.refused)
         return {r.refusedStatus, r.refusedResult};
-    if (offset < r.bytes.size()) {
-        delivered = std::uint32_t(std::min<std::size_t>(length, r.bytes.size() - offset));
-        std::memcpy(out, r.bytes.data() + offset, delivered);
-    }
+    delivered = std::uint32_t(readBlob(r.bytes, offset, length, out));
     if (r.claimedLength)
         delivered = *r.claimedLength; // only claimed: nothing past `length` was written
     return {};

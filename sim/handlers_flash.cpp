@@ -4,6 +4,7 @@
 #include "common/bytes.h"
 #include "sim/flash.h"
 #include "sim/handlers.h"
+#include "sim/hex_text.h"
 #include "sim/timing.h"
 
 #include <algorithm>
@@ -27,22 +28,16 @@ void setWord(MailboxCall& c, std::size_t i, std::uint32_t value) {
         writeHost32(c.mailbox.data(), i * 4, value);
 }
 
-std::uint32_t fold(const std::vector<std::uint8_t>& bytes) {
-    std::uint32_t s = 0xAAAAAAAA;
-    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
-        s = ((s << 1) | (s >> 31)) ^ readBe32(bytes.data(), i);
-    return (s << 1) | (s >> 31);
+// Whether the mailbox holds a chunk of a load command of the right sizes.
+bool chunkFits(const MailboxCall& c) {
+    const std::uint32_t length = word(c, 3);
+    return length != 0 && length <= kChunkMax && word(c, 4) == kChunkOffset &&
+           kChunkOffset + length <= c.mailbox.size();
 }
 
-// Copies a chunk of a load command from the mailbox; false when its sizes are wrong.
-bool takeChunk(MailboxCall& c, std::vector<std::uint8_t>& into) {
-    const std::uint32_t length = word(c, 3);
-    if (length == 0 || length > kChunkMax || word(c, 4) != kChunkOffset ||
-        kChunkOffset + length > c.mailbox.size())
-        return false;
-    into.insert(into.end(), c.mailbox.begin() + kChunkOffset,
-                c.mailbox.begin() + kChunkOffset + length);
-    return true;
+// Adds the mailbox's chunk to the bytes loaded so far.
+void takeChunk(const MailboxCall& c, BlobWriter& into) {
+    appendBlob(into, c.mailbox.data() + kChunkOffset, word(c, 3));
 }
 
 // Entry addresses of the load list, in order; a damaged list ends the walk.
@@ -94,9 +89,10 @@ MailboxReply downLoadCommand(MailboxCall& c) {
         f.expectedLength = word(c, 3);
         f.pendingId[0] = word(c, 4);
         f.pendingId[1] = word(c, 5);
-        f.pending.clear();
-        if (!f.image.empty()) { // the erase destroys what flash held
-            f.image.clear();
+        startBlob(f.pending, c.board.fileStem, blobField("flash-image"));
+        f.pendingFold = {};
+        if (blobSize(f.image) != 0) { // the erase destroys what flash held
+            f.image = {};
             f.programId[0] = f.programId[1] = 0;
             c.changed = true;
         }
@@ -104,21 +100,24 @@ MailboxReply downLoadCommand(MailboxCall& c) {
     }
     if ((w1 & 0x0A) != 0x0A || !f.erased)
         return {STATUS_FLASH_SEQUENCE, 0};
-    if (!takeChunk(c, f.pending) || f.pending.size() > f.expectedLength) {
+    if (!chunkFits(c) || f.pending.size + word(c, 3) > f.expectedLength) {
         f.erased = false;
+        discardBlob(f.pending);
         return {STATUS_BAD_LENGTH, 0};
     }
+    takeChunk(c, f.pending);
+    foldBytes(f.pendingFold, c.mailbox.data() + kChunkOffset, word(c, 3));
     modelWait(c.board.timing, WaitKind::Chunk);
     if (getBits(w1, 0, 1) == 0)
         return {};
     f.erased = false;
-    if (f.signatureStatus != 0)
-        return {f.signatureStatus, 0};
-    if (f.pending.size() != f.expectedLength || fold(f.pending) != 0 ||
-        readBe32(f.pending.data(), 4) != f.pendingId[0] ||
-        readBe32(f.pending.data(), 8) != f.pendingId[1])
-        return {STATUS_FLASH_BAD_IMAGE, 0};
-    f.image = f.pending;
+    const std::vector<std::uint8_t>& head = f.pending.head;
+    if (f.signatureStatus != 0 || f.pending.size != f.expectedLength || foldValue(f.pendingFold) != 0 ||
+        readBe32(head.data(), 4) != f.pendingId[0] || readBe32(head.data(), 8) != f.pendingId[1]) {
+        discardBlob(f.pending);
+        return {f.signatureStatus != 0 ? f.signatureStatus : STATUS_FLASH_BAD_IMAGE, 0};
+    }
+    f.image = finishBlob(f.pending);
     f.programId[0] = f.pendingId[0];
     f.programId[1] = f.pendingId[1];
     // Boot code (program type 3) is not the firmware that runs after a reset.
@@ -161,7 +160,7 @@ MailboxReply loadAreaCommand(MailboxCall& c) {
                 return {STATUS_BAD_LENGTH, 0};
             f.areaStart = f.areaNext = word(c, 2);
             f.eraseLeft = word(c, 3);
-            f.areaPending.clear();
+            startBlob(f.areaPending, c.board.fileStem, blobField("area", hexWord(f.areaStart)));
             f.areaChunks = 0;
             if (f.areas.erase(f.areaStart) != 0)
                 c.changed = true;
@@ -180,35 +179,40 @@ MailboxReply loadAreaCommand(MailboxCall& c) {
         const bool next = f.areaState == 3 && word(c, 2) == f.areaNext;
         if (!first && !next)
             return {STATUS_FLASH_SEQUENCE, 0};
-        if (!takeChunk(c, f.areaPending)) {
+        if (!chunkFits(c)) {
             f.areaState = 0;
+            discardBlob(f.areaPending);
             return {STATUS_BAD_LENGTH, 0};
         }
+        takeChunk(c, f.areaPending);
         modelWait(c.board.timing, WaitKind::Chunk);
         ++f.areaChunks;
         if (step == 4 && f.signatureStatus != 0) {
             f.areaState = 0;
+            discardBlob(f.areaPending);
             return {f.signatureStatus, 0};
         }
         if (step == 4) {
-            f.areas[f.areaStart] = f.areaPending;
             // A body with a whole PRG header at its start, or after the leading word a
             // firmware container's record has, names the firmware it brings.
+            const std::vector<std::uint8_t>& head = f.areaPending.head;
             for (const std::size_t at : {std::size_t(4), std::size_t(0)}) {
-                if (f.areaPending.size() < at + 48)
+                if (head.size() < at + 48)
                     continue;
-                const std::vector<std::uint8_t> header(f.areaPending.begin() + at + 4,
-                                                       f.areaPending.begin() + at + 48);
-                const std::uint32_t id = readBe32(f.areaPending.data(), at + 4);
-                if (fold(header) != 0)
+                WordFold header;
+                foldBytes(header, head.data() + at + 4, 44);
+                const std::uint32_t id = readBe32(head.data(), at + 4);
+                if (foldValue(header) != 0)
                     continue;
                 if (getBits(id, 24, 8) != 3)
                     f.pendingFirmware = firmwareTextFor(c.board, id);
                 break;
             }
+            f.areas[f.areaStart] = finishBlob(f.areaPending);
             c.changed = true;
             state = 4;
         } else if (f.loadAreaEarlyEnd != 0 && f.areaChunks >= f.loadAreaEarlyEnd) {
+            discardBlob(f.areaPending);
             state = 5;
         } else {
             state = 3;

@@ -70,9 +70,17 @@ std::string objectName(const MailboxCall& c) {
     return n < kNameBytes ? std::string(at, n) : std::string();
 }
 
-bool contains(const std::vector<std::uint8_t>& bytes, const char* mark) {
-    const std::size_t n = std::strlen(mark);
-    return std::search(bytes.begin(), bytes.end(), mark, mark + n) != bytes.end();
+// Looks for the signature marks in a piece of a "/prg" write, also where a mark
+// begins in the pieces before.
+void findMarks(ObjectStore& s, const std::uint8_t* piece, std::size_t count) {
+    std::string window = s.markTail;
+    window.append(reinterpret_cast<const char*>(piece), count);
+    if (window.find(kMarkMissingSignature) != std::string::npos)
+        s.missingSignature = true;
+    if (window.find(kMarkInvalidSignature) != std::string::npos)
+        s.invalidSignature = true;
+    const std::size_t keep = std::strlen(kMarkInvalidSignature) - 1; // the longer mark
+    s.markTail = window.substr(window.size() > keep ? window.size() - keep : 0);
 }
 
 // A GRP image names its version at the start of its build string (byte 12).
@@ -106,21 +114,20 @@ MailboxReply readObject(MailboxCall& c) {
     const auto it = c.board.objects.objects.find(name);
     if (it == c.board.objects.objects.end())
         return answer(c, EMBEDDED_NOT_FOUND, kAdditionalNotFound);
-    const std::vector<std::uint8_t>& bytes = it->second;
+    const Blob& bytes = it->second;
+    const std::uint64_t size = blobSize(bytes);
     if (descriptors == 0) {
         if (desired != 0)
             return badRequest(c);
-        setField(c, 16, std::uint32_t(bytes.size()));
+        setField(c, 16, std::uint32_t(size));
         return answer(c, 0, 0);
     }
-    if (desired > getBits(field(c, 132), 0, 24) || desired > dataRoom(c) || offset > bytes.size())
+    if (desired > getBits(field(c, 132), 0, 24) || desired > dataRoom(c) || offset > size)
         return badRequest(c);
     modelWait(c.board.timing, WaitKind::ObjectPiece);
-    const std::uint32_t actual =
-        std::min<std::uint32_t>(desired, std::uint32_t(bytes.size() - offset));
-    std::memcpy(dataArea(c), bytes.data() + offset, actual);
+    const std::uint32_t actual = std::uint32_t(readBlob(bytes, offset, desired, dataArea(c)));
     setField(c, 16, actual);
-    setField(c, 20, offset + actual == bytes.size() ? 0x80000000u : 0);
+    setField(c, 20, offset + actual == size ? 0x80000000u : 0);
     return answer(c, 0, 0);
 }
 
@@ -139,33 +146,39 @@ MailboxReply writeObject(MailboxCall& c) {
     ObjectStore& s = c.board.objects;
     if (offset == 0) {
         s.pendingName = name;
-        s.pending.clear();
-    } else if (s.pendingName != name || offset != s.pending.size()) {
+        startBlob(s.pending, c.board.fileStem, blobField("object", name));
+        s.markTail.clear();
+        s.missingSignature = s.invalidSignature = false;
+    } else if (s.pendingName != name || offset != s.pending.size) {
         return badRequest(c);
     }
     modelWait(c.board.timing, WaitKind::ObjectPiece);
-    s.pending.insert(s.pending.end(), dataArea(c), dataArea(c) + piece);
+    const bool firmware = name == "/prg";
+    if (firmware)
+        findMarks(s, dataArea(c), piece);
+    appendBlob(s.pending, dataArea(c), piece);
     setField(c, 16, piece);
     setField(c, 20, 0);
     if (!last)
         return answer(c, 0, 0);
 
-    std::vector<std::uint8_t> image;
-    image.swap(s.pending);
     s.pendingName.clear();
-    const bool firmware = name == "/prg";
-    if (firmware && contains(image, kMarkMissingSignature))
-        return answer(c, EMBEDDED_SIGNATURE, kAdditionalMissingSignature);
-    if (firmware && contains(image, kMarkInvalidSignature))
-        return answer(c, EMBEDDED_SIGNATURE, kAdditionalInvalidSignature);
+    if (firmware && (s.missingSignature || s.invalidSignature)) {
+        discardBlob(s.pending);
+        return answer(c, EMBEDDED_SIGNATURE,
+                      s.missingSignature ? kAdditionalMissingSignature : kAdditionalInvalidSignature);
+    }
     if (firmware) {
-        takeFlashVersionFrom(c, image);
+        takeFlashVersionFrom(c, s.pending.head);
         c.mailbox[kHeader + 20] = s.prgChangeStatus;
     }
-    std::vector<std::uint8_t>& stored = s.objects[name];
-    if (stored != image || firmware) {
-        stored.swap(image);
+    Blob image = finishBlob(s.pending);
+    Blob& stored = s.objects[name];
+    if (firmware || !sameBytes(stored, image)) {
+        stored = std::move(image);
         c.changed = true;
+    } else {
+        removeBlobFile(image); // the same bytes again: the object's own file stays
     }
     return answer(c, 0, 0);
 }
@@ -275,9 +288,9 @@ MailboxReply configRegionEraseCommand(MailboxCall& c) {
     if (r.refused)
         return {r.refusedStatus, r.refusedResult};
     modelWait(c.board.timing, WaitKind::Erase);
-    if (r.absent || !r.bytes.empty()) {
+    if (r.absent || blobSize(r.bytes) != 0) {
         r.absent = false;
-        r.bytes.clear();
+        r.bytes = {};
         c.changed = true;
     }
     return {};
@@ -296,7 +309,7 @@ MailboxReply updateRegionOtherKind(MailboxCall& c) {
         if (r.refused)
             return {r.refusedStatus, r.refusedResult};
         r.absent = false;
-        r.bytes.assign(length, 0);
+        r.bytes = makeBlob(std::vector<std::uint8_t>(length, 0));
         c.changed = true;
         return {};
     }

@@ -2,8 +2,10 @@
 #include "sim/host.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -28,6 +30,37 @@ std::string hostLibraryDir() {
 }
 
 void hostRequestStop() { raise(SIGTERM); }
+
+struct HostFile {
+    int fd;
+};
+
+HostFile* hostCreateFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    return fd < 0 ? nullptr : new HostFile{fd};
+}
+
+bool hostWriteFile(HostFile* file, const void* bytes, std::size_t count) {
+    const char* at = static_cast<const char*>(bytes);
+    while (count > 0) {
+        const ssize_t n = write(file->fd, at, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        at += n;
+        count -= std::size_t(n);
+    }
+    return true;
+}
+
+bool hostCloseFile(HostFile* file) {
+    if (file == nullptr)
+        return true;
+    const bool closed = close(file->fd) == 0;
+    delete file;
+    return closed;
+}
 
 void hostSleepUs(std::uint64_t us) {
     timespec left{time_t(us / 1000000), long(us % 1000000) * 1000};

@@ -32,6 +32,38 @@ std::string hostLibraryDir() {
 
 void hostRequestStop() { GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, GetCurrentProcessId()); }
 
+struct HostFile {
+    HANDLE handle;
+};
+
+HostFile* hostCreateFile(const std::string& path) {
+    // CREATE_NEW fails on any existing name, a link among them.
+    const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    return handle == INVALID_HANDLE_VALUE ? nullptr : new HostFile{handle};
+}
+
+bool hostWriteFile(HostFile* file, const void* bytes, std::size_t count) {
+    const char* at = static_cast<const char*>(bytes);
+    while (count > 0) {
+        const DWORD part = count > 0x40000000 ? 0x40000000 : DWORD(count);
+        DWORD written = 0;
+        if (!WriteFile(file->handle, at, part, &written, nullptr) || written == 0)
+            return false;
+        at += written;
+        count -= written;
+    }
+    return true;
+}
+
+bool hostCloseFile(HostFile* file) {
+    if (file == nullptr)
+        return true;
+    const bool closed = CloseHandle(file->handle) != 0;
+    delete file;
+    return closed;
+}
+
 void hostSleepUs(std::uint64_t us) {
     // Sleep() counts whole scheduler ticks (often 15.6 ms); a high-resolution waitable
     // timer keeps short waits short where the system offers one.

@@ -1,8 +1,6 @@
-// The object store's board-file keys (see objects.h): an object is hexadecimal text
-// or {"hex", "text"}, named by 1 to 100 characters.
+// The object store's board-file keys (see objects.h): an object is a blob (hexadecimal
+// text, {"hex", "text"} or {"file"}), named by 1 to 100 characters.
 #include "sim/objects.h"
-
-#include "sim/hex_text.h"
 
 #include <cctype>
 #include <stdexcept>
@@ -13,22 +11,6 @@ namespace {
 
 using nlohmann::json;
 
-
-// An object is hexadecimal text, or {"hex": ..., "text": ...} (bytes in that order).
-std::vector<std::uint8_t> objectBytes(const json& j, const std::string& name) {
-    if (j.is_string())
-        return hexBytes(j.get<std::string>(), "object " + name);
-    if (!j.is_object())
-        throw std::runtime_error("object " + name + " must be text or an object");
-    std::vector<std::uint8_t> bytes;
-    if (j.contains("hex"))
-        bytes = hexBytes(j.at("hex").get<std::string>(), "object " + name);
-    if (j.contains("text")) {
-        const std::string text = j.at("text").get<std::string>();
-        bytes.insert(bytes.end(), text.begin(), text.end());
-    }
-    return bytes;
-}
 
 std::uint8_t smallNumber(const json& j, const char* what) {
     std::uint64_t value = 0;
@@ -45,14 +27,14 @@ std::uint8_t smallNumber(const json& j, const char* what) {
 
 } // namespace
 
-void readObjectStore(const json& board, ObjectStore& store) {
+void readObjectStore(const json& board, ObjectStore& store, const std::string& boardFile) {
     if (const auto os = board.find("objects"); os != board.end()) {
         if (!os->is_object())
             throw std::runtime_error("objects must map names to contents");
         for (const auto& [name, value] : os->items()) {
             if (name.empty() || name.size() > 100)
                 throw std::runtime_error("object name \"" + name + "\" is empty or too long");
-            store.objects[name] = objectBytes(value, name);
+            store.objects[name] = blobFromJson(value, boardFile, "object " + name);
         }
     }
     if (const auto c = board.find("prgChangeStatus"); c != board.end())
@@ -73,11 +55,11 @@ void readObjectStore(const json& board, ObjectStore& store) {
     }
 }
 
-void writeObjectStore(const ObjectStore& store, json& board) {
+void writeObjectStore(const ObjectStore& store, json& board, BlobSaving& saving) {
     if (!store.objects.empty() || board.contains("objects")) {
         json objects = json::object();
         for (const auto& [name, bytes] : store.objects)
-            objects[name] = hexText(bytes, 32);
+            objects[name] = blobJson(bytes, blobField("object", name), saving, 32);
         board["objects"] = objects;
     }
     if (store.ffvGiven)

@@ -3,6 +3,8 @@
 // write answers. Read from and written back to the board's JSON.
 #pragma once
 
+#include "sim/blob.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
@@ -13,23 +15,28 @@
 namespace dfcsim {
 
 struct ObjectStore {
-    std::map<std::string, std::vector<std::uint8_t>> objects;
+    std::map<std::string, Blob> objects;
     std::uint8_t prgChangeStatus = 0; // change status after a "/prg" write
     std::string activeFirmware, flashFirmware;
     bool firmwareGiven = false;    // else both texts follow the read-revision firmware
     std::vector<std::uint8_t> ffv; // at most 32 bytes; empty: none written yet
     bool ffvGiven = false;
     // A write in progress: pieces arrive in order and replace the object only when
-    // the last piece has come (not kept across board-file reads).
+    // the last piece has come (not kept across board-file reads). The signature marks
+    // are looked for as the pieces arrive; markTail holds the last bytes, in which a
+    // mark cut by a piece boundary begins.
     std::string pendingName;
-    std::vector<std::uint8_t> pending;
+    BlobWriter pending;
+    std::string markTail;
+    bool missingSignature = false, invalidSignature = false;
 };
 
-// Reads "objects", "prgChangeStatus", "firmwareVersions" and "ffv" of a board object.
-// Throws std::exception on damaged values, like the rest of the board reader.
-void readObjectStore(const nlohmann::json& board, ObjectStore& store);
+// Reads "objects", "prgChangeStatus", "firmwareVersions" and "ffv" of a board object
+// of the board file. Throws std::exception on damaged values, like the rest of the
+// board reader.
+void readObjectStore(const nlohmann::json& board, ObjectStore& store, const std::string& boardFile);
 
 // Writes the lasting parts (objects, FFV) back into the board object.
-void writeObjectStore(const ObjectStore& store, nlohmann::json& board);
+void writeObjectStore(const ObjectStore& store, nlohmann::json& board, BlobSaving& saving);
 
 } // namespace dfcsim

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -40,6 +41,9 @@ constexpr std::size_t kSliSegmentHeader = 256;
 template <typename F> std::uint32_t guarded(const char* call, F body) {
     try {
         return body();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "dfcsim: %s failed inside the simulator: %s\n", call, e.what());
+        return RESULT_BAD_ARGUMENT;
     } catch (...) {
         std::fprintf(stderr, "dfcsim: %s failed inside the simulator\n", call);
         return RESULT_BAD_ARGUMENT;

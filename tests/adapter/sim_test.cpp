@@ -231,6 +231,51 @@ TEST_F(SimLibraryTest, UnusableBoardFilesGiveNoBoardsAndOneMessage) {
     EXPECT_EQ(message.find('\n'), message.size() - 1) << message;
 }
 
+// A content kept in a binary file must be a whole file of the board file's own folder:
+// a name that leads elsewhere, or a file missing or of another size than the board
+// file says, is a damaged board file. A hand-written plain name is read and kept.
+TEST_F(SimLibraryTest, BlobFilesAreWholeFilesOfTheBoardFilesFolder) {
+    testkit::writeText(dir.file("short.bin"), "0123456789");
+    testkit::writeText(dir.file("given.bin"), "FFV12345");
+    const struct Case {
+        const char* what;
+        const char* board;
+    } damaged[] = {
+        {"parent folder", R"({"regions": {"20": {"file": "../given.bin"}}})"},
+        {"absolute path", R"({"flash": {"image": {"file": "/etc/passwd"}}})"},
+        {"sub-folder", R"({"objects": {"/prg": {"file": "sub/given.bin"}}})"},
+        {"other separator", R"({"objects": {"/prg": {"file": "sub\\given.bin"}}})"},
+        {"drive", R"({"flash": {"areas": {"0x0": {"file": "C:given.bin"}}}})"},
+        {"missing", R"({"regions": {"20": {"file": "missing.bin"}}})"},
+        {"short", R"({"regions": {"20": {"file": "short.bin", "size": 100}}})"},
+        {"file and bytes", R"({"regions": {"20": {"file": "given.bin", "hex": "00"}}})"},
+    };
+    for (const Case& c : damaged) {
+        SCOPED_TRACE(c.what);
+        writeBoardFile(std::string(R"({"boards": [)") + c.board + "]}");
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(startLibrary(), 0u);
+        const std::string message = ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(message.find(boardsPath + " is damaged"), std::string::npos) << message;
+        EXPECT_EQ(message.find('\n'), message.size() - 1) << message;
+    }
+
+    useBoards(R"({"regions": {"20": {"file": "given.bin"}, "21": "00"}})");
+    std::uint8_t buffer[8] = {};
+    std::uint32_t got = 0;
+    ASSERT_EQ(ReadRegion(0, 20, 8, got, buffer), 0u);
+    EXPECT_EQ(std::string(buffer, buffer + got), "FFV12345");
+    // A change to another region writes the board file; the given file stays named.
+    MailboxImage m;
+    setMailboxCommand(m, UPDATE_REGION);
+    setMailboxField(m, 1, 0, 4, 2);
+    setMailboxWord(m, 2, (4u << 16) | 21);
+    setMailboxWord(m, 4, 4);
+    ASSERT_EQ(IssueMbox(0, m), 0u);
+    EXPECT_NE(testkit::readText(boardsPath).find(R"("file": "given.bin")"), std::string::npos);
+    EXPECT_EQ(testkit::readText(dir.file("given.bin")), "FFV12345");
+}
+
 TEST_F(SimLibraryTest, DemoBoardsLoad) {
     platform::setEnv("DFCSIM_BOARDS", WINMARLO_SOURCE_DIR "/demo/boards.json");
     platform::setEnv("DFCSIM_TIMING", "off"); // the demo boards' latencies

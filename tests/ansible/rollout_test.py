@@ -197,7 +197,7 @@ def failed_canary(fleet):
     check(status != 0, "failed canary: ansible-playbook fails")
     check(recap.get(HOSTS[0], {}).get("failed") == 1, "failed canary: the canary failed in the recap: %s" % recap)
     check(set(recap) <= {HOSTS[0], "localhost"}, "failed canary: only the canary ran: %s" % sorted(recap))
-    check(re.search(r"winmarlo exited with 4: Update failed\..*%s firmware: 31 Update failed\. The firmware download failed\."
+    check(re.search(r"winmarlo exited with 4: Some updates failed\..*%s firmware: 31 Update failed\. The firmware download failed\."
                     % E300_PORT, output),
           "failed canary: the failure carries the summary's messages")
     canary = {(r["port_name"], r["component"]): r["outcome"] for r in rows_of(rows, HOSTS[0])}
