@@ -1,9 +1,10 @@
 // winmarlo-mkimage: writes GRP, PRG and ALL/AIF image files for tests and demos.
 //
-//   winmarlo-mkimage grp <file> [-g6] [-build <text>]
+//   winmarlo-mkimage grp <file> [-g6] [-build <text>] [-body <bytes>]
 //   winmarlo-mkimage prg <file> -word <hex> [-rom <hex device id>]
 //   winmarlo-mkimage all <file> <kind>:<hex word>[:<body bytes>|:prg] ...
 //
+// -body gives a GRP image's body size in bytes after its 140-byte header (default 64).
 // kind is awc, dwc, bwc or fwc; a file whose name ends in .aif/.AIF gets the AIF
 // layout (no check words). A dwc record given "prg" in place of its body size holds one
 // PRG image of the record's version word, as a real firmware container does. Exit
@@ -18,7 +19,7 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: winmarlo-mkimage grp <file> [-g6] [-build <text>]\n"
+    std::fprintf(stderr, "usage: winmarlo-mkimage grp <file> [-g6] [-build <text>] [-body <bytes>]\n"
                          "       winmarlo-mkimage prg <file> -word <hex> [-rom <hex device id>]\n"
                          "       winmarlo-mkimage all <file> <awc|dwc|bwc|fwc>:<hex word>[:<body bytes>|:prg] ...\n");
     return 1;
@@ -89,6 +90,11 @@ int main(int argc, char** argv) {
                 layout.signature = grp_layout::kKindG6 << 16;
             } else if (std::strcmp(argv[i], "-build") == 0 && i + 1 < argc) {
                 layout.buildString = argv[++i];
+            } else if (std::strcmp(argv[i], "-body") == 0 && i + 1 < argc) {
+                unsigned long size = 0;
+                if (!parseNumber(argv[++i], 10, size))
+                    return usage();
+                layout.bodySize = size;
             } else {
                 return usage();
             }
