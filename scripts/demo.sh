@@ -87,7 +87,14 @@ versions() {
 
 run -inv -o -s -g -c config -p common
 versions >versions-before.txt
-run -u -o -s -g -c config -p common
+# The first update with the simulator's report of the time the cards took, by kind.
+report="$PWD/timing-report.txt"
+if [ "$target" = windows ]; then
+    report="Z:$(echo "$report" | tr / '\\')"
+fi
+started=$(date +%s.%N)
+DFCSIM_TIMING_REPORT="$report" run -u -o -s -g -c config -p common
+finished=$(date +%s.%N)
 cp execution.xml execution-first.xml
 run -u -o -g -c config -p common
 echo "--- messages of the second update (execution.xml):"
@@ -95,6 +102,12 @@ grep -o '<Message id="[0-9]*">[^<]*' execution.xml | sed 's/<Message //'
 run -inv -o -g -c config -p common
 versions >versions-after.txt
 
+if [ -f timing-report.txt ]; then
+    echo "--- where the first update's time went (the boards' timing model, seconds):"
+    awk -v started="$started" -v finished="$finished" '
+        { printf "  %-12s %6.2f\n", $1, $2 / 1e6 }
+        END { printf "  the update took %.2f seconds\n", finished - started }' timing-report.txt
+fi
 echo "--- what the update changed (before | after: family ID and version of each component):"
 paste -d'|' versions-before.txt versions-after.txt | sed 's/|/  |  /'
 echo "--- soft VPD file ($marlo/tavCNAFID.cfg):"
