@@ -4,33 +4,81 @@
 # an update (-u) that downloads to every supported adapter, the same update again
 # (nothing left to do), and a last inventory that shows the new versions. Each run's
 # exit status is printed, and at the end what the update changed.
+#
+# scripts/demo.sh windows: the same with the Windows build (build/windows, mingw-w64)
+# under Wine, in build/demo-run-windows: winmarlo.exe, libdfc.dll and the rollback
+# companion UpdRollBack.exe built for Windows, the payload files and boards from the
+# native build's demo package (the image writer runs on the build machine).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+target=${1:-linux}
+if [ "$target" != linux ] && [ "$target" != windows ]; then
+    echo "usage: scripts/demo.sh [windows]" >&2
+    exit 1
+fi
 scripts/setup.sh
 cmake -S . -B build/linux -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/linux
-program="$PWD/build/linux/winmarlo"
+if [ "$target" = linux ]; then
+    cmake --build build/linux
+    program=("$PWD/build/linux/winmarlo")
+    run_dir=build/demo-run
+else
+    # The native build only for the demo package; the program, the simulated library and
+    # the companion from the Windows build.
+    cmake --build build/linux --target demo_package
+    cmake -S . -B build/windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build/windows --target winmarlo dfcsim rollback_companion
+    program=(wine "$PWD/build/windows/winmarlo.exe")
+    run_dir=build/demo-run-windows
+fi
 
 # A fresh copy of the demo boards and package for every run: the simulated adapter
 # library writes back what the boards keep.
-rm -rf build/demo-run
-cp -r build/linux/demo-package build/demo-run
-export DFCSIM_BOARDS="$PWD/build/demo-run/boards.json"
-# The soft VPD files go under the run folder instead of the system's program-files one.
-export ProgramFiles="$PWD/build/demo-run/programfiles"
-cd build/demo-run
+rm -rf "$run_dir"
+cp -r build/linux/demo-package "$run_dir"
+if [ "$target" = linux ]; then
+    export DFCSIM_BOARDS="$PWD/$run_dir/boards.json"
+    # The soft VPD files go under the run folder instead of the system's program-files one.
+    export ProgramFiles="$PWD/$run_dir/programfiles"
+    marlo="$ProgramFiles/Tavrel/marlo"
+else
+    # The package carries the companion built for Windows, which the program starts.
+    cp build/windows/UpdRollBack.exe "$run_dir/common/UpdRollBack.exe"
+    if [ "$(head -c 2 "$run_dir/common/UpdRollBack.exe")" != MZ ]; then
+        echo "build/windows/UpdRollBack.exe is not a Windows program" >&2
+        exit 1
+    fi
+    # One wineserver for all the runs, as scripts/test.sh does, stopped at the end.
+    export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    mkdir -p "$WINEPREFIX"
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    wineserver -p
+    trap 'wineserver -k || true' EXIT
+    timeout 300 wine cmd /c exit >/dev/null 2>&1 || true
+    # The program sees Windows paths: Wine's drive Z: is the Unix root.
+    DFCSIM_BOARDS="Z:$(echo "$PWD/$run_dir/boards.json" | tr / '\\')"
+    export DFCSIM_BOARDS
+    # Under Wine the program-files folder is Wine's own ("C:\Program Files", inside the
+    # prefix), whatever the environment says; the demo starts without soft VPD files.
+    marlo="$WINEPREFIX/drive_c/Program Files/Tavrel/marlo"
+    rm -rf "$marlo" "$WINEPREFIX/drive_c/Program Files (x86)/Tavrel/marlo"
+fi
+cd "$run_dir"
 
 echo "--- winmarlo -h"
-"$program" -h
+"${program[@]}" -h
 echo "--- winmarlo -v"
-"$program" -v
+"${program[@]}" -v
 # Relative directory names: a path containing "/c" would turn off model names from the
 # adapter VPD (a legacy switch found anywhere in the command line).
 run() {
     echo "--- winmarlo $*"
     local status=0
-    "$program" "$@" || status=$?
+    "${program[@]}" "$@" || status=$?
     echo "--- exit status: $status"
+    echo "$* -> $status" >>exit-statuses.txt
 }
 # The installed versions of every inventoried adapter, one line each.
 versions() {
@@ -39,7 +87,14 @@ versions() {
 
 run -inv -o -s -g -c config -p common
 versions >versions-before.txt
-run -u -o -s -g -c config -p common
+# The first update with the simulator's report of the time the cards took, by kind.
+report="$PWD/timing-report.txt"
+if [ "$target" = windows ]; then
+    report="Z:$(echo "$report" | tr / '\\')"
+fi
+started=$(date +%s.%N)
+DFCSIM_TIMING_REPORT="$report" run -u -o -s -g -c config -p common
+finished=$(date +%s.%N)
 cp execution.xml execution-first.xml
 run -u -o -g -c config -p common
 echo "--- messages of the second update (execution.xml):"
@@ -47,13 +102,31 @@ grep -o '<Message id="[0-9]*">[^<]*' execution.xml | sed 's/<Message //'
 run -inv -o -g -c config -p common
 versions >versions-after.txt
 
+if [ -f timing-report.txt ]; then
+    echo "--- where the first update's time went (the boards' timing model, seconds):"
+    awk -v started="$started" -v finished="$finished" '
+        { printf "  %-12s %6.2f\n", $1, $2 / 1e6 }
+        END { printf "  the update took %.2f seconds\n", finished - started }' timing-report.txt
+fi
 echo "--- what the update changed (before | after: family ID and version of each component):"
 paste -d'|' versions-before.txt versions-after.txt | sed 's/|/  |  /'
-echo "--- soft VPD file ($ProgramFiles/Tavrel/marlo/tavCNAFID.cfg):"
-cat "$ProgramFiles/Tavrel/marlo/tavCNAFID.cfg"
+echo "--- soft VPD file ($marlo/tavCNAFID.cfg):"
+tr -d '\r' <"$marlo/tavCNAFID.cfg"
 if [ -f common/UpdRollBack.ran ]; then
     echo "--- the rollback companion ran (common/UpdRollBack.ran)"
 else
     echo "--- the rollback companion did not run"
+fi
+if [ "$target" = windows ] && [ -f ../demo-run/exit-statuses.txt ]; then
+    if cmp -s exit-statuses.txt ../demo-run/exit-statuses.txt &&
+        cmp -s versions-before.txt ../demo-run/versions-before.txt &&
+        cmp -s versions-after.txt ../demo-run/versions-after.txt; then
+        echo "--- exit statuses and versions before and after: as in the Linux demo (build/demo-run)"
+    else
+        echo "--- differences from the Linux demo (build/demo-run):"
+        diff ../demo-run/exit-statuses.txt exit-statuses.txt || true
+        diff ../demo-run/versions-before.txt versions-before.txt || true
+        diff ../demo-run/versions-after.txt versions-after.txt || true
+    fi
 fi
 echo "--- documents and debug.log in $PWD (execution-first.xml: the first update)"

@@ -395,14 +395,17 @@ TEST_F(DiscoveryTest, DemoBoardsDiscoverWithSerialsAndNames) {
     identifyAdapters(lastVpd);
     markFerroxMultiFunction(lastVpd);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    ASSERT_EQ(adapterEnv.boardCount, 7u);
+    ASSERT_EQ(adapterEnv.boardCount, 8u);
     EXPECT_EQ(at(0).serialNumber, "TV7A100231");
     EXPECT_EQ(at(0).modelName, "TV-L7002");
     EXPECT_EQ(at(0).hardwareId, 0x577);
     EXPECT_EQ(at(5).serialNumber, "TVX4D120553");
     EXPECT_EQ(at(5).modelName, "TV-X43001");
     EXPECT_EQ(at(5).factoryIeee[0], 0x10000090u);
-    for (std::uint32_t b = 0; b < 7; ++b)
+    EXPECT_EQ(at(7).serialNumber, "TVA1300877");
+    EXPECT_EQ(at(7).modelName, "TV-A1101");
+    EXPECT_EQ(at(7).hardwareId, 0x1004);
+    for (std::uint32_t b = 0; b < 8; ++b)
         EXPECT_FALSE(at(b).modelName.empty()) << b;
 }
 
@@ -422,7 +425,7 @@ TEST(DemoRun, InventoryOfTheDemoPackageListsEverySupportedAdapter) {
     ASSERT_NE(root, nullptr) << error;
     EXPECT_EQ(root->name, "SVMInventory");
     const auto devices = root->all("Device");
-    EXPECT_EQ(devices.size(), 5u); // the VX4 card is not in the package
+    EXPECT_EQ(devices.size(), 6u); // the VX4 card is not in the package
     for (const auto* device : devices) {
         EXPECT_EQ(device->all("Application").size(), 2u);
         EXPECT_NE(device->attributes.at("wwpn"), "0000000000000000");
@@ -456,7 +459,7 @@ TEST(DemoRun, InventoryStatuses) {
         {"every device incomplete", nic, {}, 3, 1},
         {"selection that hits", legacy, {"-wwn", "10:00:00:00:df:41:00:11"}, 0, 1},
         {"selection that misses", legacy, {"-wwn", "10000000DF41FFFF"}, 3, 0},
-        {"no adapter in the package", entryFor("0xF100", "0xF100"), {}, 6, 0},
+        {"no adapter in the package", entryFor("0xF112", "0xF112"), {}, 6, 0},
         {"no valid entry", "pci_id=0xFE00\nvendor_id=zz\n", {}, 10, 0},
         {"no configuration file", "", {}, 9, 0},
     };

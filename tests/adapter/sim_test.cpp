@@ -282,7 +282,7 @@ TEST_F(SimLibraryTest, DemoBoardsLoad) {
     ::testing::internal::CaptureStderr();
     const std::uint32_t n = startLibrary();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    ASSERT_EQ(n, 7u);
+    ASSERT_EQ(n, 8u);
     for (std::uint32_t b = 0; b < n; ++b) {
         std::uint8_t header[256] = {};
         ASSERT_EQ(dfc.DFC_ReadPciCfg(b, header, 0, 256), 0u);

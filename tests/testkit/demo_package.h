@@ -35,9 +35,9 @@ class DemoPackage {
     // Renames every rule list to a key the simulator ignores; the rest of the state stays.
     void dropFaults();
 
-    // Runs follow the boards' timing model (off unless this was called): they then take
-    // as long as the board file's latencies say.
-    void useTimingModel() { timingModel_ = true; }
+    // Runs follow the boards' timing model (off unless this was called with true): they
+    // then take as long as the board file's latencies say.
+    void useTimingModel(bool on = true) { timingModel_ = on; }
 
     // The program with these arguments, in the folder, on its boards; with a journal
     // file name the simulator journals there. run waits (as waitFor does), start

@@ -158,7 +158,7 @@ TEST(AdapterAnswers, AdapterCountChangingBetweenEnumerationsEndsWith63) {
     const std::string path = demo.file("boards.json");
     const std::string boards = testkit::readText(path);
     const std::string changing = std::regex_replace(
-        boards, std::regex("^\\{"), R"({"faults": [{"call": "DFC_InitDiagEnv", "from": 3, "count": 8}],)",
+        boards, std::regex("^\\{"), R"({"faults": [{"call": "DFC_InitDiagEnv", "from": 3, "count": 9}],)",
         std::regex_constants::format_first_only);
     ASSERT_NE(changing, boards);
     testkit::writeText(path, changing);
@@ -167,8 +167,8 @@ TEST(AdapterAnswers, AdapterCountChangingBetweenEnumerationsEndsWith63) {
     EXPECT_FALSE(testkit::exists(demo.file("inventory.xml")));
 
     // The same count on every call changes nothing.
-    testkit::writeText(path, std::regex_replace(changing, std::regex("\"from\": 3, \"count\": 8"),
-                                                "\"from\": 1, \"times\": 0, \"count\": 7"));
+    testkit::writeText(path, std::regex_replace(changing, std::regex("\"from\": 3, \"count\": 9"),
+                                                "\"from\": 1, \"times\": 0, \"count\": 8"));
     EXPECT_EQ(demo.inventory().status, 0);
     EXPECT_EQ(demo.devices().size(), listed);
 }

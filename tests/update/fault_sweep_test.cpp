@@ -278,8 +278,9 @@ TEST(FaultSweep, EveryCallFailingLeavesDocumentedStatusesAndWholeFiles) {
 }
 
 // The execution killed at one call of many (every 5th board call of a clean
-// execution): the soft VPD file and the board file stay whole, and the next
-// execution finishes the update.
+// execution, a download's run of chunks counting as its first, middle and last
+// chunk): the soft VPD file and the board file stay whole, and the next execution
+// finishes the update.
 TEST(InterruptedRun, KilledExecutionLeavesWholeFilesAndARerunCompletes) {
     // The kill is a simulator rule ending the process; the native run covers the
     // program's side, and Wine would make the many starts slow.
@@ -288,18 +289,35 @@ TEST(InterruptedRun, KilledExecutionLeavesWholeFilesAndARerunCompletes) {
     const Baseline clean = cleanRun();
     // A rule counts a board's calls from the last DFC_InitDiagEnv; (board, count) is
     // the place the process dies.
-    std::set<std::pair<int, int>> kills;
+    std::vector<std::pair<int, int>> places;
+    std::vector<const Call*> calls; // the call at each place
     std::vector<int> counts(64, 0);
-    int index = 0;
     for (const Call& c : clean.execution) {
         if (c.call == "DFC_InitDiagEnv")
             counts.assign(counts.size(), 0);
         if (!c.board || *c.board >= static_cast<int>(counts.size()))
             continue;
-        const int count = ++counts[static_cast<std::size_t>(*c.board)];
-        if (index++ % 5 == 0 && kills.size() < 60)
-            kills.insert({*c.board, count});
+        places.push_back({*c.board, ++counts[static_cast<std::size_t>(*c.board)]});
+        calls.push_back(&c);
     }
+    // Firmware-sized payloads stream tens of thousands of alike chunks; a run of calls
+    // alike on one board stands for its first, middle and last call, so that the kill
+    // points spread over every adapter's whole update.
+    const auto alike = [&](std::size_t a, std::size_t b) {
+        return places[a].first == places[b].first && calls[a]->call == calls[b]->call &&
+               calls[a]->command == calls[b]->command && calls[a]->opcode == calls[b]->opcode;
+    };
+    std::vector<std::pair<int, int>> candidates;
+    for (std::size_t start = 0, end = 0; start < places.size(); start = end) {
+        for (end = start + 1; end < places.size() && alike(start, end); ++end) {
+        }
+        for (const std::size_t i : {start, (start + end - 1) / 2, end - 1})
+            if (candidates.empty() || candidates.back() != places[i])
+                candidates.push_back(places[i]);
+    }
+    std::set<std::pair<int, int>> kills;
+    for (std::size_t index = 0; index < candidates.size() && kills.size() < 60; index += 5)
+        kills.insert(candidates[index]);
     ASSERT_FALSE(kills.empty());
     for (const auto& [board, count] : kills) {
         const std::string rule =

@@ -70,15 +70,13 @@ TEST(SimTiming, ReportedWaitsAreLatencyTimesStepsAndOffWaitsNothing) {
     EXPECT_LE(r["boot"], 2000 * resets);
     EXPECT_EQ(r["total"], r["mailbox"] + r["erase"] + r["chunk"] + r["objectPiece"] + r["reset"] + r["boot"]);
 
-    // The same board file with the model turned off: the second update still talks to
-    // every card, and nothing is waited.
-    testkit::DemoPackage off;
-    ASSERT_TRUE(off.ready());
-    testkit::writeText(off.file("boards.json"), testkit::readText(demo.file("boards.json")));
+    // The same boards with the model turned off: the second update still talks to every
+    // card, and nothing is waited.
+    demo.useTimingModel(false);
     platform::setEnv("DFCSIM_TIMING_REPORT", report);
-    const testkit::RunResult second = off.run(update, "journal.txt");
+    const testkit::RunResult second = demo.run(update, "journal-off.txt");
     platform::unsetEnv("DFCSIM_TIMING_REPORT");
-    EXPECT_GT(lines(testkit::readText(off.file("journal.txt")), "^DFC_IssueMbox"), 0u);
+    EXPECT_GT(lines(testkit::readText(demo.file("journal-off.txt")), "^DFC_IssueMbox"), 0u);
     r = readReport(report);
     EXPECT_EQ(r["total"], 0u) << second.output;
     EXPECT_EQ(r.size(), 7u);
