@@ -118,7 +118,10 @@ TEST(BoardFiles, KilledDuringLargeDownloadsLeavesABoardFileThatReadsAndARerunCom
         int areas = 0, objects = 0;
         for (const std::string& name : demo.blobFiles()) {
             EXPECT_NE(boards.find("\"file\": \"" + name + "\""), std::string::npos) << name << " left over";
-            if (name.find(".area-") != std::string::npos) {
+            // The legacy ports (boards 0 and 1) take the container of this test; another
+            // family's card keeps the package's own.
+            const bool legacyBoard = name.rfind("boards.0.", 0) == 0 || name.rfind("boards.1.", 0) == 0;
+            if (legacyBoard && name.find(".area-") != std::string::npos) {
                 ++areas;
                 EXPECT_TRUE(readBytes(demo.file(name)) == body) << name;
             }
