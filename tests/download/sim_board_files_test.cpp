@@ -8,6 +8,7 @@
 #include "tests/download/flash_fixture.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -86,6 +87,50 @@ TEST_F(BoardFilesTest, LargeContentsRoundTripThroughFilesBesideASmallBoardFile) 
     EXPECT_EQ(readBytes(dir.file(next)), newer);
     EXPECT_TRUE(testkit::exists(dir.file("boards.notes.bin")));
     EXPECT_TRUE(testkit::exists(dir.file("other.0.object-_prg.1.bin")));
+}
+
+// The window between a content's file and the board file naming it: the board file
+// cannot be written after the new object's file is complete. The old board file still
+// names the old file, whole and unchanged; the next write that succeeds removes the
+// file nothing came to name.
+TEST_F(BoardFilesTest, ABoardFileNotReplacedKeepsNamingTheOldContents) {
+    ASSERT_EQ(useBoards(ferrox(R"("prgChangeStatus": 2)")), 1u);
+    GrpImageLayout layout;
+    layout.bodySize = 1280 * 1024; // streamed to its file as it arrives
+    const ImageBytes first = buildGrpImage(layout);
+    ASSERT_EQ(FFS_DownloadFirmware(0, image("first.grp", first).c_str()), RESET_REQUIRED);
+    const std::string written = boardFile();
+    ASSERT_NE(written.find(R"("file": "boards.0.object-_prg.1.bin")"), std::string::npos) << written;
+
+    // A folder where the board file's temporary file goes: that write fails.
+    std::filesystem::create_directory(boardsPath + ".tmp");
+    layout.buildString = "11.2.300.1 (release)";
+    const ImageBytes second = buildGrpImage(layout);
+    ::testing::internal::CaptureStderr();
+    FFS_DownloadFirmware(0, image("second.grp", second).c_str());
+    const std::string message = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(message.find("cannot be written"), std::string::npos) << message;
+    EXPECT_EQ(boardFile(), written);
+    EXPECT_EQ(readBytes(dir.file("boards.0.object-_prg.1.bin")), first);
+    EXPECT_EQ(readBytes(dir.file("boards.0.object-_prg.2.bin")), second);
+    std::filesystem::remove(boardsPath + ".tmp");
+
+    // A fresh read of the old board file serves the old object.
+    ASSERT_EQ(startLibrary(), 1u);
+    std::vector<std::uint8_t> back(first.size() + 1024);
+    std::uint32_t got = 0;
+    ASSERT_EQ(SLI_CFG_ReadObject(0, "/prg", back.data(), std::uint32_t(back.size()), &got), 0u);
+    back.resize(got);
+    EXPECT_EQ(back, first);
+
+    // The next write names the new object's file; the file no board file named is gone.
+    ASSERT_EQ(FFS_DownloadFirmware(0, image("second.grp", second).c_str()), RESET_REQUIRED);
+    const std::string now = boardFile();
+    EXPECT_EQ(now.find("boards.0.object-_prg.2.bin"), std::string::npos) << now;
+    EXPECT_FALSE(testkit::exists(dir.file("boards.0.object-_prg.2.bin")));
+    EXPECT_FALSE(testkit::exists(dir.file("boards.0.object-_prg.1.bin")));
+    EXPECT_NE(now.find(R"("file": "boards.0.object-_prg.3.bin")"), std::string::npos) << now;
+    EXPECT_EQ(readBytes(dir.file("boards.0.object-_prg.3.bin")), second);
 }
 
 } // namespace
