@@ -17,6 +17,8 @@ ComponentOutcome updateComponent(RunContext& run, HbaEntry& e, std::uint32_t com
     o.bootCode = component == PRGext;
     o.installedFamily = o.bootCode ? e.inventoryBcVersion.str() : e.inventoryFwVersion.str();
     o.installedVersion = o.bootCode ? e.bcVersion.str() : e.fwVersion.str();
+    if (run.observer.componentStarts)
+        run.observer.componentStarts(e, o.bootCode);
     if (o.bootCode) {
         debugPrint("\n[Executing boot code download]\n");
         o.result = updateAdapter(run, e, component, &o.rebootNeeded);
