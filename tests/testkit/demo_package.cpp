@@ -50,9 +50,9 @@ void DemoPackage::dropFaults() {
     writeText(file("boards.json"), std::regex_replace(text, std::regex("\"faults\":"), "\"faultsDropped\":"));
 }
 
-RunResult DemoPackage::run(const std::vector<std::string>& args, const std::string& journal) {
+RunResult DemoPackage::run(const std::vector<std::string>& args, const std::string& journal, bool separateErrors) {
     setEnvironment(journal);
-    const RunResult r = runProgram(args, path());
+    const RunResult r = runProgram(args, path(), separateErrors);
     clearEnvironment();
     return r;
 }

@@ -40,9 +40,10 @@ class DemoPackage {
     void useTimingModel() { timingModel_ = true; }
 
     // The program with these arguments, in the folder, on its boards; with a journal
-    // file name the simulator journals there. run waits (as waitFor does), start
-    // returns at once.
-    RunResult run(const std::vector<std::string>& args, const std::string& journal = "");
+    // file name the simulator journals there. run waits (as waitFor does), keeping
+    // standard error apart when asked (as runProgram does); start returns at once.
+    RunResult run(const std::vector<std::string>& args, const std::string& journal = "",
+                  bool separateErrors = false);
     platform::StartedProcess start(const std::vector<std::string>& args, const std::string& journal = "",
                                    const std::string& console = "console.out");
 
