@@ -6,6 +6,7 @@
 #include "adapter/hba_entry.h"
 #include "app/options.h"
 #include "app/output_files.h"
+#include "app/run_feedback.h"
 #include "catalog/config_files.h"
 #include "catalog/family_id_table.h"
 #include "catalog/payload_catalog.h"
@@ -15,6 +16,7 @@
 #include "image/verify_fw_file.h"
 #include "inventory/hba_inventory.h"
 #include "common/text.h"
+#include "log/console.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 #include "report/result_codes.h"
@@ -65,12 +67,14 @@ void writeInventory(RunContext& run, XmlDocument& document) {
                            selectedAdapters(run));
 }
 
-ExecutionSummary writeExecution(RunContext& run, XmlDocument& document) {
+ExecutionSummary writeExecution(RunContext& run, XmlDocument& document, const AdapterOutcomeSink& watcher) {
     const std::int32_t precondition = preconditionStatus(run.tally, !run.adapters.empty(), true);
     const bool opened = openExecutionDocument(document, run, precondition);
     ExecutionSummary summary;
     if (precondition == 0)
-        summary = runExecution(run, [&document](const std::vector<ComponentOutcome>& outcomes) {
+        summary = runExecution(run, [&document, &watcher](const std::vector<ComponentOutcome>& outcomes) {
+            if (watcher)
+                watcher(outcomes);
             writeExecutionDevice(document, outcomes);
         });
     closeExecutionDocument(document, run, opened, summary.selectionMatched, summary.rebootRequired);
@@ -134,11 +138,8 @@ int closeRun(RunContext& run, XmlDocument& document, int result) {
     const std::string documentFailure = exitUtility(run, document);
     if (documentFailure.empty())
         return result;
-    std::fprintf(stderr,
-                 "winmarlo: the XML document %s could not be written completely (%s); "
-                 "exit status 14\n",
-                 run.options.outputFile.c_str(), documentFailure.c_str());
-    std::fflush(stderr);
+    sayOnStandardError("the XML document %s could not be written completely (%s); exit status 14",
+                       run.options.outputFile.c_str(), documentFailure.c_str());
     return 14;
 }
 
@@ -209,28 +210,36 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
         displayHelp();
         return closeRun(run, document, 0);
     }
+    RunFeedback feedback(run);
     if (status != 0 || fileStatus != 0) {
         const int result = status != 0 ? status : fileStatus;
         writeFailureDocument(document, MESSAGE_KIND_INVENTORY, result);
+        feedback.finish(result);
         return closeRun(run, document, result);
     }
     if (options.mode == Version) {
         displayVersion();
         return closeRun(run, document, 0);
     }
-    if (options.mode == ImageQuery)
-        return runImageQuery(run, document);
+    if (options.mode == ImageQuery) {
+        const int result = runImageQuery(run, document);
+        feedback.finish(result);
+        return result;
+    }
 
     // A polite stop (Ctrl-C, SIGTERM) of an execution never cuts a flash short: it
     // only ends the Device loop between adapters. An inventory may stop at once.
     if (options.mode == Execution)
         platform::installStopHandler();
+    feedback.discovering();
     discoverAndSelect(run);
+    feedback.discovered();
     std::int32_t result = 0;
     if (options.mode == Inventory) {
         writeInventory(run, document);
         result = inventoryStatus(run);
     } else {
+        feedback.readingPackage();
         int listStatus = 0;
         const std::vector<std::string> names =
             makeFileNameList(run.paths.payloadDir.c_str(), &listStatus, FILE_LIST_PAYLOAD);
@@ -240,17 +249,18 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
         }
         // Nothing is downloaded that the soft VPD files could not record.
         run.softVpdWriteBlocked = checkCNAVPDFilesReplaceable(run.softVpd) != 0;
-        const std::uint32_t untouched = writeExecution(run, document).untouched;
+        feedback.updating();
+        const std::uint32_t untouched =
+            writeExecution(run, document, [&feedback](const std::vector<ComponentOutcome>& outcomes) {
+                feedback.adapterFinished(outcomes);
+            }).untouched;
         printResultReport(run.adapters);
         result = updateStatus(run);
         if (untouched > 0) {
             // Adapters left as they were are updates not done.
             result = run.tally.updateAttempts > run.tally.updateFailures ? 4 : 2;
-            std::fprintf(stderr,
-                         "winmarlo: stopped on request after the adapter in progress; "
-                         "%u adapter(s) not updated\n",
-                         static_cast<unsigned>(untouched));
-            std::fflush(stderr);
+            sayOnStandardError("stopped on request after the adapter in progress; %u adapter(s) not updated",
+                               static_cast<unsigned>(untouched));
         }
         // A family that was not recorded is an update not done: the next run would
         // flash the card again. Nothing changed in the list when the files were blocked.
@@ -263,6 +273,7 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
                    options.outputFile.c_str());
         result = 14;
     }
+    feedback.finish(result);
     debugPrint("\n[Return Code]\n");
     debugPrint("Return Status = %d\n", result);
     return closeRun(run, document, result);

@@ -70,6 +70,26 @@ platform::StartedProcess DemoPackage::start(const std::vector<std::string>& args
     return process;
 }
 
+RunResult DemoPackage::runInTerminal(const std::vector<std::string>& args) {
+    RunResult r;
+    const std::string script = "/usr/bin/script";
+    if (platform::kIsWindows || !exists(script))
+        return r;
+    // script's command is one shell text: each argument in single quotes.
+    std::string command = "'" + programPath() + "'";
+    for (const std::string& a : args)
+        command += " '" + a + "'";
+    setEnvironment("");
+    platform::setEnv("ProgramFiles", path());
+    platform::StartedProcess process;
+    // -e: script ends with the program's status; -f: the terminal's bytes as they come.
+    if (platform::startProcess({script, "-qfec", command, "/dev/null"}, path(), file("terminal.out"), &process))
+        r.status = waitFor(process);
+    clearEnvironment();
+    r.output = readText(file("terminal.out"));
+    return r;
+}
+
 void DemoPackage::setEnvironment(const std::string& journal) {
     platform::setEnv("DFCSIM_BOARDS", file("boards.json"));
     // The demo boards take their time as real cards do; tests do not wait for that.

@@ -46,6 +46,10 @@ class DemoPackage {
                   bool separateErrors = false);
     platform::StartedProcess start(const std::vector<std::string>& args, const std::string& journal = "",
                                    const std::string& console = "console.out");
+    // The program run inside a pseudo-terminal made by util-linux's script, so that its
+    // standard output and standard error are a terminal of 80 columns; output is what
+    // the terminal was sent. POSIX only; status -1 when script is not there.
+    RunResult runInTerminal(const std::vector<std::string>& args);
 
   private:
     void setEnvironment(const std::string& journal);
