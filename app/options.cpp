@@ -105,7 +105,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv, st
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (argument[0] != '-') {
-            fail(16, "the argument " + shown(argument) + " is no option (options begin with -)");
+            fail(16, joinText("the argument ", shown(argument), " is no option (options begin with -)"));
             continue;
         }
         const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -143,7 +143,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv, st
                 options.wwn = value;
                 ++i;
             } else {
-                fail(22, "-wwn needs 16 hexadecimal digits or eight colon-separated pairs, not " + shown(next));
+                fail(22, joinText("-wwn needs 16 hexadecimal digits or eight colon-separated pairs, not ", shown(next)));
             }
             break;
         }
@@ -190,7 +190,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv, st
             break;
         }
         case Option::unknown:
-            fail(16, "unknown option " + shown(argument));
+            fail(16, joinText("unknown option ", shown(argument)));
             break;
         }
     }

@@ -86,8 +86,9 @@ void RunFeedback::finish(int status) {
         return;
     }
     // Every nonzero status gets a line: when nothing said during the run tells why,
-    // the status's own message does.
-    if (standardErrorLinesSaid() == 0) {
+    // the status's own message does. (The output files' 13 and 14 are said where they
+    // happen, the document that could not be written whole only when it is closed.)
+    if (standardErrorLinesSaid() == 0 && status != 13 && status != 14) {
         char message[256];
         messageForCode(run_.options.mode == Execution ? MESSAGE_KIND_EXECUTION : MESSAGE_KIND_INVENTORY, status,
                        message, sizeof message);

@@ -4,6 +4,7 @@
 // directory scan.
 #include "catalog/config_files.h"
 
+#include "common/text.h"
 #include "image/file_extension.h"
 #include "log/console.h"
 #include "log/debug_log.h"
@@ -106,10 +107,10 @@ enum class RecordEnd { NextRecord, StopFile };
 
 constexpr const char* kRestIgnored = "the rest of the file is ignored";
 constexpr const char* kNotHex = "is no nonzero hexadecimal number";
-const std::string kTooLong = "is longer than " + std::to_string(CONFIG_VALUE_MAX) + " characters";
+const std::string kTooLong = joinText("is longer than ", std::to_string(CONFIG_VALUE_MAX), " characters");
 
 std::string recordSkipped(const ConfigPlace& at) {
-    return "the record that begins on line " + std::to_string(at.recordLine) + " is skipped";
+    return joinText("the record that begins on line ", std::to_string(at.recordLine), " is skipped");
 }
 
 // A record line whose value is refused: the record goes, the file goes on.

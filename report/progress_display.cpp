@@ -2,6 +2,7 @@
 #include "report/progress_display.h"
 
 #include "adapter/hba_entry.h"
+#include "common/text.h"
 #include "report/result_codes.h"
 
 #include <algorithm>
@@ -41,7 +42,7 @@ std::string portName(const HbaEntry& e) {
     return std::string(e.hbaType == 2 || e.hbaType == 4 ? e.mac.view() : e.wwpn.view());
 }
 
-std::string adapterName(const HbaEntry& e) { return portName(e) + " " + std::string(e.model.view()); }
+std::string adapterName(const HbaEntry& e) { return joinText(portName(e), " ", e.model.view()); }
 
 const char* componentName(bool bootCode) { return bootCode ? "boot code" : "firmware"; }
 
@@ -57,7 +58,7 @@ std::string resultWords(const ComponentOutcome& o) {
     }
     char message[160];
     componentStatus(o.result, o.bootCode, message, sizeof message);
-    return "failed (" + std::to_string(o.result) + ": " + message + ")";
+    return joinText("failed (", std::to_string(o.result), ": ", message, ")");
 }
 
 // The version the component holds after its update: the package's when it reached it
@@ -115,10 +116,10 @@ void ProgressDisplay::discovering() { setStatus("Looking for adapters..."); }
 
 void ProgressDisplay::discovered(std::size_t found, std::size_t supported, std::size_t selected) {
     setStatus("");
-    std::string text = "Found " + std::to_string(found) + (found == 1 ? " adapter" : " adapters") + ", " +
-                       std::to_string(supported) + " supported by the package";
+    std::string text = joinText("Found ", std::to_string(found), found == 1 ? " adapter" : " adapters", ", ",
+                                std::to_string(supported), " supported by the package");
     if (selected != supported)
-        text += ", " + std::to_string(selected) + " selected";
+        text += joinText(", ", std::to_string(selected), " selected");
     if (out_.line)
         out_.line(text + ".");
 }
@@ -131,15 +132,15 @@ void ProgressDisplay::updating(std::size_t adapters) {
 }
 
 std::string ProgressDisplay::statusText(bool withModel) const {
-    std::string text = "[" + std::to_string(adapterIndex_) + "/" + std::to_string(adapters_) + "] ";
+    std::string text = counter();
     if (adapter_ != nullptr)
-        text += (withModel ? adapterName(*adapter_) : portName(*adapter_)) + " ";
+        text += joinText(withModel ? adapterName(*adapter_) : portName(*adapter_), " ");
     text += componentName(bootCode_);
     if (!record_.empty())
-        text += ", " + record_;
-    text += ": " + step_;
+        text += joinText(", ", record_);
+    text += joinText(": ", step_);
     if (streaming_)
-        text += " " + bytesText(done_) + " of " + bytesText(total_) + " (" + std::to_string(percent_) + "%)";
+        text += joinText(" ", bytesText(done_), " of ", bytesText(total_), " (", std::to_string(percent_), "%)");
     return text;
 }
 
@@ -158,7 +159,7 @@ void ProgressDisplay::componentStarts(const HbaEntry& adapter, bool bootCode) {
 
 void ProgressDisplay::step(const char* text) {
     if (text != nullptr && std::strncmp(text, kRecordStep, std::strlen(kRecordStep)) == 0)
-        record_ = "record " + std::string(text + std::strlen(kRecordStep));
+        record_ = joinText("record ", text + std::strlen(kRecordStep));
     else if (text != nullptr && (std::strcmp(text, kResetStep) == 0 || std::strcmp(text, kFamilyIdStep) == 0))
         record_.clear(); // the update's own steps concern the whole card
     step_ = stepWords(text);
@@ -180,6 +181,10 @@ void ProgressDisplay::progress(std::uint32_t percent, std::uint64_t done, std::u
     draw();
 }
 
+std::string ProgressDisplay::counter() const {
+    return joinText("[", std::to_string(adapterIndex_), "/", std::to_string(adapters_), "] ");
+}
+
 void ProgressDisplay::draw() {
     // A narrow terminal loses the model name first: the bytes and percent are the news.
     std::string text = statusText(true);
@@ -196,8 +201,8 @@ void ProgressDisplay::adapterFinished(const std::vector<ComponentOutcome>& outco
         Row row{adapterName(*o.adapter), componentName(o.bootCode), o.installedVersion, versionAfter(o),
                 resultWords(o)};
         if (out_.line)
-            out_.line("[" + std::to_string(adapterIndex_) + "/" + std::to_string(adapters_) + "] " + row.adapter +
-                      " " + row.component + " " + row.before + " -> " + row.after + ": " + row.result);
+            out_.line(joinText(counter(), row.adapter, " ", row.component, " ", row.before, " -> ", row.after, ": ",
+                               row.result));
         rows_.push_back(std::move(row));
     }
 }
@@ -216,8 +221,8 @@ void ProgressDisplay::finish() {
         afterWidth = std::max(afterWidth, row.after.size());
     }
     const auto render = [&](const Row& row, const char* arrow) {
-        return padded(row.adapter, adapterWidth) + "  " + padded(row.component, componentWidth) + "  " +
-               padded(row.before, beforeWidth) + arrow + padded(row.after, afterWidth) + "  " + row.result;
+        return joinText(padded(row.adapter, adapterWidth), "  ", padded(row.component, componentWidth), "  ",
+                        padded(row.before, beforeWidth), arrow, padded(row.after, afterWidth), "  ", row.result);
     };
     out_.line("");
     out_.line(render(heading, "    "));

@@ -53,6 +53,7 @@ class ProgressDisplay {
     void draw();
     void setStatus(std::string text);
     std::string statusText(bool withModel) const;
+    std::string counter() const; // "[2/5] ": the adapter's place among the selected
 
     ProgressOutput out_;
     std::size_t columns_;

@@ -2,6 +2,7 @@
 #include "report/run_reasons.h"
 
 #include "adapter/hba_entry.h"
+#include "common/text.h"
 #include "report/result_codes.h"
 #include "report/xml_writer.h"
 #include "platform/platform.h"
@@ -17,7 +18,7 @@ std::string portName(const HbaEntry& e) {
 }
 
 std::string adapterName(const HbaEntry& e) {
-    return "adapter " + portName(e) + " (" + std::string(e.model.view()) + ")";
+    return joinText("adapter ", portName(e), " (", e.model.view(), ")");
 }
 
 // What to do about a component's failure, by its result code.
@@ -82,21 +83,22 @@ std::string nothingUpdated(const std::vector<const HbaEntry*>& selected) {
             waiting += result == 35 ? 1 : 0;
         }
     }
-    std::string text = "nothing was updated: " + std::to_string(current) + " component(s) already at the package's version";
+    std::string text =
+        joinText("nothing was updated: ", std::to_string(current), " component(s) already at the package's version");
     if (waiting > 0)
-        text += ", " + std::to_string(waiting) + " waiting for a reboot of the system";
-    return text + "; -f downloads the package's images again";
+        text += joinText(", ", std::to_string(waiting), " waiting for a reboot of the system");
+    return joinText(text, "; -f downloads the package's images again");
 }
 
 std::string noSupportedAdapters(const RunContext& run) {
     std::set<std::string> models;
     for (const HbaEntry& e : run.adapters)
-        models.insert(std::string(e.model.view()) + " (" + idsOf(e) + ")");
+        models.insert(joinText(e.model.view(), " (", idsOf(e), ")"));
     std::string list;
     for (const std::string& m : models)
         list += (list.empty() ? "" : ", ") + m;
-    return "no adapter found is listed in the configuration files of " + std::string(run.paths.configDir.view()) +
-           " (found: " + list + "); add a record with the adapter's four ids and its family_id";
+    return joinText("no adapter found is listed in the configuration files of ", run.paths.configDir.view(),
+                    " (found: ", list, "); add a record with the adapter's four ids and its family_id");
 }
 
 std::string noAdapters(const RunEndFacts& facts) {
@@ -116,7 +118,7 @@ std::string incompleteDevices(const std::vector<const HbaEntry*>& selected) {
         const std::string missing = missingInventoryParts(*e);
         if (missing.empty())
             continue;
-        text += (text.empty() ? "" : "; ") + adapterName(*e) + " lacks " + missing;
+        text += joinText(text.empty() ? "" : "; ", adapterName(*e), " lacks ", missing);
     }
     if (text.empty())
         return text;
@@ -130,8 +132,8 @@ std::string componentFailureReason(const ComponentOutcome& o) {
     const ResultCode* row = findResultCode(o.result);
     if (o.adapter == nullptr || row == nullptr || row->outcome != CodeOutcome::Failed)
         return {};
-    return adapterName(*o.adapter) + ", " + (o.bootCode ? "boot code" : "firmware") + ": " + resultText(o) +
-           " (result " + std::to_string(o.result) + "); " + whatToDo(o);
+    return joinText(adapterName(*o.adapter), ", ", o.bootCode ? "boot code" : "firmware", ": ", resultText(o),
+                    " (result ", std::to_string(o.result), "); ", whatToDo(o));
 }
 
 std::string runEndReason(const RunContext& run, int status, const RunEndFacts& facts) {
@@ -146,8 +148,8 @@ std::string runEndReason(const RunContext& run, int status, const RunEndFacts& f
     case 4:
     case 5:
         if (run.tally.selectionMissed)
-            return "no supported adapter has the port name " + std::string(run.options.wwn.view()) +
-                   " given with -wwn; winmarlo -inv lists the adapters' port names";
+            return joinText("no supported adapter has the port name ", run.options.wwn.view(),
+                            " given with -wwn; winmarlo -inv lists the adapters' port names");
         return execution ? std::string() : incompleteDevices(facts.selected);
     case 6:
         return noSupportedAdapters(run);
@@ -175,9 +177,9 @@ std::string runEndReason(const RunContext& run, int status, const RunEndFacts& f
     case 19:
         if (!facts.imageFileIsOrdinary)
             return {};
-        return "the version of " + std::string(run.options.imageFile.view()) + " could not be decoded: " +
-               (facts.imageFileExists ? "it is no valid image of the kind its name says"
-                                      : "there is no such file");
+        return joinText("the version of ", run.options.imageFile.view(), " could not be decoded: ",
+                        facts.imageFileExists ? "it is no valid image of the kind its name says"
+                                              : "there is no such file");
     default:
         return {};
     }

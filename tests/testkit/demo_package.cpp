@@ -76,7 +76,8 @@ RunResult DemoPackage::runInTerminal(const std::vector<std::string>& args) {
     if (platform::kIsWindows || !exists(script))
         return r;
     // script's command is one shell text: each argument in single quotes.
-    std::string command = "'" + programPath() + "'";
+    std::string command = "'";
+    command += programPath() + "'";
     for (const std::string& a : args)
         command += " '" + a + "'";
     setEnvironment("");
