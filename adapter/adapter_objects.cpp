@@ -125,7 +125,8 @@ std::uint32_t readPieces(std::uint32_t board, const char* name, std::uint8_t* bu
 }
 
 std::uint32_t writePieces(std::uint32_t board, const char* name, const std::uint8_t* data,
-                          std::uint32_t length, std::uint32_t* written, int flag) {
+                          std::uint32_t length, std::uint32_t* written, int flag,
+                          const ObjectWriteProgress& progress) {
     std::uint32_t offset = 0;
     std::uint8_t changeStatus = 0;
     while (offset < length) {
@@ -174,6 +175,8 @@ std::uint32_t writePieces(std::uint32_t board, const char* name, const std::uint
             return OBJECT_FAILED;
         offset += actual;
         changeStatus = m.bytes[kSliEmbeddedOffset + kOffsetField];
+        if (progress)
+            progress(offset, length);
     }
     if (tracingKeysAndObjects())
         debugPrint("[SLI_CFG_WriteObject]pWriteSubRsp->change_status: 0x%x\n",
@@ -244,7 +247,8 @@ std::uint32_t SLI_CFG_ReadObject(std::uint32_t board, const char* name, std::uin
 }
 
 std::uint32_t SLI_CFG_WriteObject(std::uint32_t board, const char* name, const std::uint8_t* data,
-                                  std::uint32_t length, std::uint32_t* written, int flag) {
+                                  std::uint32_t length, std::uint32_t* written, int flag,
+                                  const ObjectWriteProgress& progress) {
     if (written == nullptr)
         return OBJECT_BAD_ARGUMENT;
     *written = 0;
@@ -259,7 +263,7 @@ std::uint32_t SLI_CFG_WriteObject(std::uint32_t board, const char* name, const s
     if (!IsIssueMboxV2ExtSupported(board))
         return OBJECT_NO_EXTENDED_MAILBOX;
     try {
-        return writePieces(board, name, data, length, written, flag);
+        return writePieces(board, name, data, length, written, flag, progress);
     } catch (const std::bad_alloc&) {
         return OBJECT_FAILED;
     }

@@ -6,6 +6,7 @@
 #include "common/fixed_text.h"
 
 #include <cstdint>
+#include <functional>
 
 // Statuses of the object layer. A write that succeeded may instead answer the
 // RM_STATUS codes RESET_REQUIRED or REBOOT_REQUIRED (image/image_status.h).
@@ -40,11 +41,15 @@ std::uint32_t SLI_CFG_GetObjectSize(std::uint32_t board, const char* name, std::
 std::uint32_t SLI_CFG_ReadObject(std::uint32_t board, const char* name, std::uint8_t* buffer,
                                  std::uint32_t capacity, std::uint32_t* got);
 
+// Told after each piece the adapter took: the bytes written so far of the object's length.
+using ObjectWriteProgress = std::function<void(std::uint32_t written, std::uint32_t length)>;
+
 // Writes length bytes as the object. Returns 0, REBOOT_REQUIRED or RESET_REQUIRED
 // (as the adapter's change status asks), or 1, 2, 3, 4, 194, 203, 209; written holds
 // the bytes the adapter took.
 std::uint32_t SLI_CFG_WriteObject(std::uint32_t board, const char* name, const std::uint8_t* data,
-                                  std::uint32_t length, std::uint32_t* written, int flag);
+                                  std::uint32_t length, std::uint32_t* written, int flag,
+                                  const ObjectWriteProgress& progress = {});
 
 // The running firmware's active and flash version texts. Returns 0, 1, 2 or 4.
 std::uint32_t SLI_CFG_GetFwVersion(std::uint32_t board, FwVersionTexts* out);

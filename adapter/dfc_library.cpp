@@ -3,6 +3,7 @@
 // copy in place of one that is there but unusable.
 #include "adapter/dfc_library.h"
 
+#include "log/console.h"
 #include "platform/platform.h"
 
 #include <cstdio>
@@ -13,6 +14,7 @@ DfcLibrary dfc;
 namespace {
 
 std::string g_problem;
+bool g_problemSaid = false;
 
 template <typename T> bool resolve(void* handle, const char* name, T& slot) {
     slot = reinterpret_cast<T>(platform::librarySymbol(handle, name));
@@ -38,8 +40,8 @@ std::string trustedProgramFolder(const std::string& programDir) {
 // the debug file's: the run then reports no adapters although adapters may exist.
 int refuse(std::string problem) {
     g_problem = std::move(problem);
-    std::fprintf(stderr, "%s; running as on a system without adapters\n", g_problem.c_str());
-    std::fflush(stderr);
+    sayOnStandardError("%s; running as on a system without adapters", g_problem.c_str());
+    g_problemSaid = true;
     return 1;
 }
 
@@ -94,9 +96,12 @@ bool dfcLibraryLoaded() { return dfc.handle != nullptr; }
 
 const std::string& dfcLoadProblem() { return g_problem; }
 
+bool dfcLoadProblemSaid() { return g_problemSaid; }
+
 void unloadDfcLibrary() {
     if (dfc.handle != nullptr)
         platform::freeLibrary(dfc.handle);
     dfc = DfcLibrary{};
     g_problem.clear();
+    g_problemSaid = false;
 }

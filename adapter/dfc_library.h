@@ -62,4 +62,7 @@ int loadDfcLibrary(const std::string& programDir);
 bool dfcLibraryLoaded();
 // Why the library is unusable (empty when it loaded): reported in the debug file.
 const std::string& dfcLoadProblem();
+// Whether that problem was also said on standard error (a library that is there but
+// unusable); a missing library is said only by the run's closing line.
+bool dfcLoadProblemSaid();
 void unloadDfcLibrary();

@@ -11,9 +11,11 @@
 #include "app/run_driver.h"
 #include "common/text.h"
 #include "run/run_context.h"
+#include "log/console.h"
 #include "log/debug_log.h"
 #include "log/trace.h"
 #include "platform/platform.h"
+#include "report/run_reasons.h"
 
 #include <cctype>
 #include <cstdio>
@@ -71,9 +73,15 @@ bool runUsesAdapters(const RunOptions& options, int parseStatus) {
 }
 
 void sayRunLockWait(const std::string& what) {
-    std::fprintf(stderr, "winmarlo: another run of this program holds %s; waiting for it to end\n",
-                 what.c_str());
-    std::fflush(stderr);
+    sayOnStandardError("another run of this program holds %s; waiting for it to end", what.c_str());
+}
+
+// The line of a run that ends before the run driver begins.
+int endsAtStart(int status) {
+    const std::string reason = startFailureReason(status);
+    if (!reason.empty())
+        sayOnStandardError("%s", reason.c_str());
+    return status;
 }
 
 // One inventory or execution at a time on this host, from before the adapter library
@@ -83,9 +91,7 @@ void sayRunLockWait(const std::string& what) {
 void takeRunLock() {
     std::string why;
     if (platform::acquireRunLock(primaryMarloFolder(), sayRunLockWait, &why) != 0) {
-        std::fprintf(stderr, "winmarlo: the run lock cannot be taken (%s); going on without it\n",
-                     why.c_str());
-        std::fflush(stderr);
+        sayOnStandardError("the run lock cannot be taken (%s); going on without it", why.c_str());
     }
 }
 
@@ -97,12 +103,20 @@ int winmarloMain(int argc, char** argv, AdministratorTest isAdministrator) {
     if (!isAdministrator()) {
         std::fprintf(noticeStream(), "Not an Administrative user! Exiting...\n");
         std::fflush(noticeStream());
-        return 15;
+        return endsAtStart(15);
     }
     // The run's data, built here and handed down.
     auto run = std::make_unique<RunContext>();
-    if (const int status = checkArgumentLengths(argc, argv, run->message); status != 0)
+    if (const int status = checkArgumentLengths(argc, argv, run->message); status != 0) {
+        for (int i = 1; i < argc; ++i)
+            if (std::strlen(argv[i]) >= 255) {
+                sayOnStandardError("argument %d has %zu characters (it begins %.40s); every argument must be "
+                                   "shorter than 255 characters",
+                                   i, std::strlen(argv[i]), argv[i]);
+                break;
+            }
         return status;
+    }
     // The library and the trace files sit beside the program.
     const FixedText<221> programDir = deriveBinaryDir(argv[0], 220);
     setTraceFolder(programDir.str());
@@ -118,7 +132,7 @@ int winmarloMain(int argc, char** argv, AdministratorTest isAdministrator) {
     if (hasHelpOption(argc, argv))
         return 0;
 
-    const int parseStatus = parseOptions(run->options, run->paths, argc, argv);
+    const int parseStatus = parseOptions(run->options, run->paths, argc, argv, &run->argumentProblem);
     if (runUsesAdapters(run->options, parseStatus))
         takeRunLock();
     loadDfcLibrary(programDir.str());
@@ -131,7 +145,7 @@ int winmarloMain(int argc, char** argv, AdministratorTest isAdministrator) {
     }
     if (status != 0) {
         cleanUp();
-        return status;
+        return endsAtStart(status);
     }
     // The table builders, in their fixed order; their results are not used.
     mergeKovaConvergedFunctions();

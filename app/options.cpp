@@ -74,7 +74,17 @@ int isValidWwn(std::string& wwn) {
     return 1;
 }
 
-int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
+namespace {
+
+// An argument as a message names it: a long one by its first 40 characters.
+std::string shown(const char* argument) {
+    const std::string text = argument;
+    return text.size() <= 40 ? text : text.substr(0, 40) + "...";
+}
+
+} // namespace
+
+int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv, std::string* problem) {
     options.mode = RUN_MODE_NONE;
     paths.configDir.clear();
     paths.payloadDir.clear();
@@ -82,8 +92,11 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
 
     int status = 0;
     bool anyError = false;
-    auto fail = [&](int code) {
+    // The status is the last error's; the problem said is the first one's.
+    auto fail = [&](int code, const std::string& why) {
         status = code;
+        if (!anyError && problem != nullptr)
+            *problem = why;
         anyError = true;
     };
     bool wantImage = false, wantInventory = false, wantExecution = false, wantHelp = false,
@@ -93,7 +106,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (argument[0] != '-') {
-            fail(16);
+            fail(16, joinText("the argument ", shown(argument), " is no option (options begin with -)"));
             continue;
         }
         const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -101,7 +114,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
         switch (matchOption(argument)) {
         case Option::e:
             if (next == nullptr) {
-                fail(22);
+                fail(22, "-e needs the name of an image file");
             } else {
                 options.imageFile = next; // cut to 253 characters
                 wantImage = true;
@@ -122,7 +135,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
             break;
         case Option::wwn: {
             if (!nextIsValue) {
-                fail(22);
+                fail(22, "-wwn needs a port name");
                 break;
             }
             std::string value = next;
@@ -131,7 +144,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
                 options.wwn = value;
                 ++i;
             } else {
-                fail(22);
+                fail(22, joinText("-wwn needs 16 hexadecimal digits or eight colon-separated pairs, not ", shown(next)));
             }
             break;
         }
@@ -149,7 +162,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
             if (!nextIsValue) {
                 wantDefaultOutput = true;
             } else if (std::strlen(next) >= 253) {
-                fail(21);
+                fail(21, "the file name after -o has 253 characters or more");
             } else {
                 options.outputFile = next;
                 ++i;
@@ -159,7 +172,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
             if (!nextIsValue) {
                 options.debugFile = "debug.log";
             } else if (std::strlen(next) >= 253) {
-                fail(21);
+                fail(21, "the file name after -g has 253 characters or more");
             } else {
                 options.debugFile = next;
                 ++i;
@@ -170,7 +183,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
             if (!nextIsValue) {
                 wantDefaultJson = true;
             } else if (std::strlen(next) >= 253) {
-                fail(21);
+                fail(21, "the file name after -json has 253 characters or more");
             } else {
                 options.jsonFile = next;
                 ++i;
@@ -179,9 +192,9 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
         case Option::c:
         case Option::p: {
             if (!nextIsValue) {
-                fail(22);
+                fail(22, std::string(argument) + " needs a folder");
             } else if (std::strlen(next) >= 210) {
-                fail(21);
+                fail(21, std::string("the folder after ") + argument + " has 210 characters or more");
             } else {
                 (matchOption(argument) == Option::c ? paths.configDir : paths.payloadDir) = next;
                 ++i;
@@ -189,7 +202,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
             break;
         }
         case Option::unknown:
-            fail(16);
+            fail(16, joinText("unknown option ", shown(argument)));
             break;
         }
     }
@@ -199,13 +212,13 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
     } else if (wantVersion) {
         options.mode = Version;
         if (wantInventory || wantExecution || wantImage) {
-            fail(22);
+            fail(22, "-v cannot be combined with -inv, -u, -f or -e");
             options.mode = RUN_MODE_NONE;
         }
     } else if (wantImage) {
         options.mode = ImageQuery;
         if (wantInventory || wantExecution) {
-            fail(22);
+            fail(22, "-e cannot be combined with -inv, -u or -f");
             options.mode = RUN_MODE_NONE;
         }
     } else if (wantExecution) {
@@ -215,7 +228,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
         if (always)
             options.updatePolicy = Always;
         if (wantInventory) {
-            fail(22);
+            fail(22, "-inv cannot be combined with -u or -f");
             options.mode = RUN_MODE_NONE;
         }
     } else if (wantInventory) {
@@ -223,7 +236,7 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv) {
         if (wantDefaultOutput)
             options.outputFile = "inventory.xml";
     } else {
-        fail(22);
+        fail(22, "no mode given: one of -inv, -u, -f, -e, -v or -h");
         options.mode = RUN_MODE_NONE;
     }
 

@@ -4,6 +4,7 @@
 #include "app/output_files.h"
 
 #include "common/text.h"
+#include "log/console.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 #include "report/xml_writer.h"
@@ -148,8 +149,7 @@ int openFreshFile(const char* name, std::FILE*& slot) {
     const platform::FileKind kind = platform::fileKindAt(name);
     if (const char* what = notOrdinaryFile(kind)) {
         debugPrint("Failed to remove output file! File = %s\n", name);
-        std::fprintf(stderr, "winmarlo: %s is %s, not an ordinary file; it is left alone\n", name, what);
-        std::fflush(stderr);
+        sayOnStandardError("%s is %s, not an ordinary file; it is left alone", name, what);
         return 14;
     }
     if (kind != platform::FileKind::Missing) {
@@ -170,19 +170,31 @@ int openFreshFile(const char* name, std::FILE*& slot) {
     return slot == nullptr ? 18 : 0;
 }
 
+namespace {
+
+constexpr const char* kWhatToCheck = "check that its folder exists and may be written";
+
+} // namespace
+
 int openOutputFiles(RunOptions& options, XmlDocument& document) {
     if (!options.debugFile.empty()) {
         if (openFreshFile(options.debugFile.c_str(), debugFileSlot()) != 0) {
             if (equalsIgnoreCase(options.debugFile.c_str(), "debug.log")) {
                 debugPrint("Failed to create default debug file! File = %s\n", options.debugFile.c_str());
+                sayOnStandardError("the debug log %s cannot be created; %s", options.debugFile.c_str(), kWhatToCheck);
                 return 13;
             }
             debugPrint("Failed to create user specified debug file! File = %s\n", options.debugFile.c_str());
+            const std::string asked = options.debugFile.str();
             options.debugFile = "debug.log";
             if (openFreshFile(options.debugFile.c_str(), debugFileSlot()) != 0) {
                 debugPrint("Failed to create default debug file! File = %s\n", options.debugFile.c_str());
+                sayOnStandardError("the debug log %s cannot be created, nor %s in its place; %s", asked.c_str(),
+                                   options.debugFile.c_str(), kWhatToCheck);
                 return 13;
             }
+            sayOnStandardError("the debug log %s cannot be created; it is written to %s instead", asked.c_str(),
+                               options.debugFile.c_str());
         }
         nameDebugFile(options.debugFile.c_str());
     }
@@ -191,14 +203,20 @@ int openOutputFiles(RunOptions& options, XmlDocument& document) {
     if (openFreshFile(options.outputFile.c_str(), document.fileSlot()) != 0) {
         if (isDefaultOutputName(options)) {
             debugPrint("Failed to create default output file! File = %s\n", options.outputFile.c_str());
+            sayOnStandardError("the XML document %s cannot be created; %s", options.outputFile.c_str(), kWhatToCheck);
             return 14;
         }
         debugPrint("Failed to create user specified output file! File = %s\n", options.outputFile.c_str());
+        const std::string asked = options.outputFile.str();
         options.outputFile = options.mode == Execution ? "execution.xml" : "inventory.xml";
         if (openFreshFile(options.outputFile.c_str(), document.fileSlot()) != 0) {
             debugPrint("Failed to create user specified output file! File = %s\n", options.outputFile.c_str());
+            sayOnStandardError("the XML document %s cannot be created, nor %s in its place; %s", asked.c_str(),
+                               options.outputFile.c_str(), kWhatToCheck);
             return 14;
         }
+        sayOnStandardError("the XML document %s cannot be created; it is written to %s instead", asked.c_str(),
+                           options.outputFile.c_str());
     }
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "adapter/hba_entry.h"
 #include "app/options.h"
 #include "app/output_files.h"
+#include "app/run_feedback.h"
 #include "catalog/config_files.h"
 #include "catalog/family_id_table.h"
 #include "catalog/payload_catalog.h"
@@ -15,6 +16,7 @@
 #include "image/verify_fw_file.h"
 #include "inventory/hba_inventory.h"
 #include "common/text.h"
+#include "log/console.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 #include "report/json_summary.h"
@@ -72,12 +74,15 @@ void writeInventory(RunContext& run, XmlDocument& document, JsonSummary* json) {
             summaryAddInventory(*json, *e);
 }
 
-ExecutionSummary writeExecution(RunContext& run, XmlDocument& document, JsonSummary* json) {
+ExecutionSummary writeExecution(RunContext& run, XmlDocument& document, JsonSummary* json,
+                                const AdapterOutcomeSink& watcher) {
     const std::int32_t precondition = preconditionStatus(run.tally, !run.adapters.empty(), true);
     const bool opened = openExecutionDocument(document, run, precondition);
     ExecutionSummary summary;
     if (precondition == 0)
-        summary = runExecution(run, [&document, &json](const std::vector<ComponentOutcome>& outcomes) {
+        summary = runExecution(run, [&document, &json, &watcher](const std::vector<ComponentOutcome>& outcomes) {
+            if (watcher)
+                watcher(outcomes);
             writeExecutionDevice(document, outcomes);
             if (json != nullptr)
                 summaryAddOutcomes(*json, outcomes);
@@ -143,11 +148,8 @@ int closeRun(RunContext& run, XmlDocument& document, int result) {
     const std::string documentFailure = exitUtility(run, document);
     if (documentFailure.empty())
         return result;
-    std::fprintf(stderr,
-                 "winmarlo: the XML document %s could not be written completely (%s); "
-                 "exit status 14\n",
-                 run.options.outputFile.c_str(), documentFailure.c_str());
-    std::fflush(stderr);
+    sayOnStandardError("the XML document %s could not be written completely (%s); exit status 14",
+                       run.options.outputFile.c_str(), documentFailure.c_str());
     return 14;
 }
 
@@ -161,9 +163,8 @@ void writeSummaryFile(const RunOptions& options, const JsonSummary& json, int st
     std::string why;
     if (platform::writeFileAtomically(path, renderSummary(json, status, rebootRequired, std::chrono::system_clock::now()),
                                       &why) != 0) {
-        std::fprintf(stderr, "winmarlo: the JSON summary %s could not be written (%s); exit status %d stands\n",
-                     path.c_str(), why.c_str(), status);
-        std::fflush(stderr);
+        sayOnStandardError("the JSON summary %s could not be written (%s); exit status %d stands", path.c_str(),
+                           why.c_str(), status);
     }
 }
 
@@ -238,9 +239,11 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
     json.execution = options.mode == Execution;
     json.started = std::chrono::system_clock::now();
     json.programVersion = formatText("%d.%d.%d.%d", kVersionMajor, kVersionMinor, kVersionRelease, kVersionBuild);
+    RunFeedback feedback(run);
     if (status != 0 || fileStatus != 0) {
         const int result = status != 0 ? status : fileStatus;
         writeFailureDocument(document, MESSAGE_KIND_INVENTORY, result);
+        feedback.finish(result);
         const int final = closeRun(run, document, result);
         if (options.mode == Inventory || options.mode == Execution)
             writeSummaryFile(options, json, final, false);
@@ -250,20 +253,26 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
         displayVersion();
         return closeRun(run, document, 0);
     }
-    if (options.mode == ImageQuery)
-        return runImageQuery(run, document);
+    if (options.mode == ImageQuery) {
+        const int result = runImageQuery(run, document);
+        feedback.finish(result);
+        return result;
+    }
 
     // A polite stop (Ctrl-C, SIGTERM) of an execution never cuts a flash short: it
     // only ends the Device loop between adapters. An inventory may stop at once.
     if (options.mode == Execution)
         platform::installStopHandler();
+    feedback.discovering();
     discoverAndSelect(run);
+    feedback.discovered();
     std::int32_t result = 0;
     bool rebootRequired = false;
     if (options.mode == Inventory) {
         writeInventory(run, document, &json);
         result = inventoryStatus(run);
     } else {
+        feedback.readingPackage();
         int listStatus = 0;
         const std::vector<std::string> names =
             makeFileNameList(run.paths.payloadDir.c_str(), &listStatus, FILE_LIST_PAYLOAD);
@@ -273,7 +282,11 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
         }
         // Nothing is downloaded that the soft VPD files could not record.
         run.softVpdWriteBlocked = checkCNAVPDFilesReplaceable(run.softVpd) != 0;
-        const ExecutionSummary executed = writeExecution(run, document, &json);
+        feedback.updating();
+        const ExecutionSummary executed =
+            writeExecution(run, document, &json, [&feedback](const std::vector<ComponentOutcome>& outcomes) {
+                feedback.adapterFinished(outcomes);
+            });
         const std::uint32_t untouched = executed.untouched;
         rebootRequired = executed.rebootRequired;
         printResultReport(run.adapters);
@@ -281,11 +294,8 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
         if (untouched > 0) {
             // Adapters left as they were are updates not done.
             result = run.tally.updateAttempts > run.tally.updateFailures ? 4 : 2;
-            std::fprintf(stderr,
-                         "winmarlo: stopped on request after the adapter in progress; "
-                         "%u adapter(s) not updated\n",
-                         static_cast<unsigned>(untouched));
-            std::fflush(stderr);
+            sayOnStandardError("stopped on request after the adapter in progress; %u adapter(s) not updated",
+                               static_cast<unsigned>(untouched));
         }
         // A family that was not recorded is an update not done: the next run would
         // flash the card again. Nothing changed in the list when the files were blocked.
@@ -298,6 +308,7 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
                    options.outputFile.c_str());
         result = 14;
     }
+    feedback.finish(result);
     debugPrint("\n[Return Code]\n");
     debugPrint("Return Status = %d\n", result);
     const int final = closeRun(run, document, result);

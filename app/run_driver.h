@@ -21,9 +21,11 @@ std::int32_t inventoryStatus(const RunContext& run);
 
 // Writes the inventory document of the run's adapters.
 void writeInventory(RunContext& run, XmlDocument& document, JsonSummary* json = nullptr);
-// Runs the execution and writes its document, each Device as its adapter finishes;
-// returns the run-level results.
-ExecutionSummary writeExecution(RunContext& run, XmlDocument& document, JsonSummary* json = nullptr);
+// Runs the execution and writes its document, each Device as its adapter finishes
+// (after the watcher, when there is one, has seen the adapter's outcomes); returns the
+// run-level results.
+ExecutionSummary writeExecution(RunContext& run, XmlDocument& document, JsonSummary* json = nullptr,
+                                const AdapterOutcomeSink& watcher = {});
 
 // Numbers the adapters that share one physical card (same serial number, bus and
 // domain) with one group number, 0, 1, 2 ... in list order.

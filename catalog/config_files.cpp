@@ -4,7 +4,9 @@
 // directory scan.
 #include "catalog/config_files.h"
 
+#include "common/text.h"
 #include "image/file_extension.h"
+#include "log/console.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
@@ -23,26 +25,47 @@ namespace {
 constexpr std::size_t kFirstLineMax = 127;
 constexpr std::size_t kRecordLineMax = 31;
 
-// Reads one line of at most maxChars characters, without its newline. A longer line is
-// split: its rest is read as the following line. A line of exactly maxChars characters
-// is still one line. Returns false at the end of the file with nothing read.
-bool readLine(std::FILE* file, std::size_t maxChars, std::string& line) {
-    line.clear();
-    int c = 0;
-    while (line.size() < maxChars && (c = std::fgetc(file)) != EOF) {
-        if (c == '\n')
-            return true;
-        line += static_cast<char>(c);
+// Reads the lines of a configuration file and counts them. A line longer than the
+// read allows is cut: its rest is read as the following line (which keeps the file
+// line's number); a line of exactly the limit is still one line.
+struct LineReader {
+    std::FILE* file = nullptr;
+    unsigned number = 0;    // the file line the last read came from
+    bool continues = false; // the last read is the rest of a line cut before it
+    bool cut = false;       // the last read was cut: the next one continues its line
+
+    // Reads at most maxChars characters, without the newline. Returns false at the end
+    // of the file with nothing read.
+    bool read(std::size_t maxChars, std::string& line) {
+        continues = cut;
+        cut = false;
+        if (!continues)
+            ++number;
+        line.clear();
+        int c = 0;
+        while (line.size() < maxChars && (c = std::fgetc(file)) != EOF) {
+            if (c == '\n')
+                return true;
+            line += static_cast<char>(c);
+        }
+        if (line.empty() && c == EOF)
+            return false;
+        if (line.size() == maxChars) {
+            c = std::fgetc(file);
+            if (c != '\n' && c != EOF) {
+                std::ungetc(c, file);
+                cut = true;
+            }
+        }
+        return true;
     }
-    if (line.empty() && c == EOF)
-        return false;
-    if (line.size() == maxChars) {
-        c = std::fgetc(file);
-        if (c != '\n' && c != EOF)
-            std::ungetc(c, file);
-    }
-    return true;
-}
+};
+
+// Where a refused line is, for the line on standard error.
+struct ConfigPlace {
+    const char* path;      // the file as the run found it
+    unsigned recordLine;   // the line its record began on
+};
 
 std::string firstToken(const std::string& line) {
     const char* blanks = " \t\r\n";
@@ -82,67 +105,142 @@ constexpr IdLine kIdLines[] = {
 
 enum class RecordEnd { NextRecord, StopFile };
 
+constexpr const char* kRestIgnored = "the rest of the file is ignored";
+constexpr const char* kNotHex = "is no nonzero hexadecimal number";
+const std::string kTooLong = joinText("is longer than ", std::to_string(CONFIG_VALUE_MAX), " characters");
+
+std::string recordSkipped(const ConfigPlace& at) {
+    return joinText("the record that begins on line ", std::to_string(at.recordLine), " is skipped");
+}
+
+// A record line whose value is refused: the record goes, the file goes on.
+void sayValueRefused(const ConfigPlace& at, const LineReader& lines, const char* key, const std::string& value,
+                     const char* why) {
+    sayOnStandardError("%s, line %u: the %s value %s %s; %s", at.path, lines.number, key, value.c_str(), why,
+                       recordSkipped(at).c_str());
+}
+
+// Checks a record line's value: found, short enough, hexadecimal when asked.
+// Returns false, after the debug log's message and the line on standard error, when
+// the value refuses the record.
+bool valueAccepted(const ConfigPlace& at, const LineReader& lines, const std::string& line, const char* key,
+                   const char* noValue, std::string& value) {
+    if (getKeyValue(line.c_str(), key, value) != 0) {
+        debugPrint("%s", noValue);
+        sayOnStandardError("%s, line %u: %s has no value; %s", at.path, lines.number, key, recordSkipped(at).c_str());
+        return false;
+    }
+    if (isTooLong(value, key)) {
+        sayValueRefused(at, lines, key, value, kTooLong.c_str());
+        return false;
+    }
+    return true;
+}
+
+// Why a record line lacks its key: the file ended, a blank line, the rest of an
+// over-long line, or another line where the key was due.
+void sayKeyMissing(const ConfigPlace& at, const LineReader& lines, bool read, const std::string& line,
+                   const char* key, std::size_t limit) {
+    if (!read)
+        sayOnStandardError("%s: the file ends inside the record that begins on line %u, which is skipped; "
+                           "complete it with its %s line",
+                           at.path, at.recordLine, key);
+    else if (lines.continues)
+        sayOnStandardError("%s, line %u: longer than %zu characters, so its rest is read as the record's next "
+                           "line, which has no %s, and %s; keep a record's lines after pci_id to %zu characters",
+                           at.path, lines.number, limit, key, kRestIgnored, limit);
+    else if (firstToken(line).empty())
+        sayOnStandardError("%s, line %u: a blank line inside the record that begins on line %u, so %s; a "
+                           "record's five lines must follow each other",
+                           at.path, lines.number, at.recordLine, kRestIgnored);
+    else
+        sayOnStandardError("%s, line %u: no %s where the record that begins on line %u needs it, so %s; a "
+                           "record is pci_id, vendor_id, subsys_id, subven_id and family_id, in this order",
+                           at.path, lines.number, key, at.recordLine, kRestIgnored);
+}
+
 // Reads lines 2 to 5 of a record whose device id is known. These lines are neither
 // tokenised nor checked for comments.
-RecordEnd readRecordTail(std::FILE* file, std::uint32_t deviceId, const char* fileName,
+RecordEnd readRecordTail(LineReader& lines, const ConfigPlace& at, std::uint32_t deviceId, const char* fileName,
                          ConfigList& list, RunTally& tally) {
     std::uint32_t ids[3] = {};
     std::string line;
     std::string value;
     for (std::size_t i = 0; i < 3; ++i) {
         const IdLine& id = kIdLines[i];
-        if (!readLine(file, kRecordLineMax, line) || line.find(id.key) == std::string::npos) {
+        const bool read = lines.read(kRecordLineMax, line);
+        if (!read || line.find(id.key) == std::string::npos) {
             debugPrint("%s", id.noKey);
+            sayKeyMissing(at, lines, read, line, id.key, kRecordLineMax);
             return RecordEnd::StopFile;
         }
-        if (getKeyValue(line.c_str(), id.key, value) != 0) {
-            debugPrint("%s", id.noValue);
-            return RecordEnd::NextRecord;
-        }
-        if (isTooLong(value, id.key))
+        if (!valueAccepted(at, lines, line, id.key, id.noValue, value))
             return RecordEnd::NextRecord;
         if (parseHexId(&ids[i], value.c_str()) != 0) {
             debugPrint("%s", id.notHex);
+            sayValueRefused(at, lines, id.key, value, kNotHex);
             return RecordEnd::NextRecord;
         }
     }
-    if (!readLine(file, kRecordLineMax, line) || line.find("family_id") == std::string::npos) {
+    const bool read = lines.read(kRecordLineMax, line);
+    if (!read || line.find("family_id") == std::string::npos) {
         debugPrint("Error: no familyId!\n");
+        sayKeyMissing(at, lines, read, line, "family_id", kRecordLineMax);
         return RecordEnd::StopFile;
     }
-    if (getKeyValue(line.c_str(), "family_id", value) != 0) {
-        debugPrint("Error: family_id value not found!\n");
-        return RecordEnd::NextRecord;
-    }
-    if (isTooLong(value, "family_id"))
+    if (!valueAccepted(at, lines, line, "family_id", "Error: family_id value not found!\n", value))
         return RecordEnd::NextRecord;
     addConfigEntry(list, tally, deviceId, ids[0], ids[1], ids[2], value.c_str(), fileName);
     return RecordEnd::NextRecord;
 }
 
-void readConfigFile(std::FILE* file, const char* fileName, ConfigList& list, RunTally& tally) {
+// Why a line that should begin a record does not: the rest of an over-long line, a
+// byte-order mark in front of the first line, or another line.
+void sayNoRecord(const char* path, const LineReader& lines, const std::string& line) {
+    if (lines.continues)
+        sayOnStandardError("%s, line %u: longer than %zu characters (a comment too), so its rest is read as a "
+                           "line of its own, which begins no record, and %s; keep lines to %zu characters",
+                           path, lines.number, kFirstLineMax, kRestIgnored, kFirstLineMax);
+    else if (lines.number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0)
+        sayOnStandardError("%s, line 1: the file begins with a UTF-8 byte-order mark, so the line is neither a "
+                           "comment nor a record and %s; save the file without the mark",
+                           path, kRestIgnored);
+    else
+        sayOnStandardError("%s, line %u: no pci_id where a record should begin, so %s; a line is a comment "
+                           "(# or //), blank, or the pci_id line of a record",
+                           path, lines.number, kRestIgnored);
+}
+
+void readConfigFile(std::FILE* file, const char* path, const char* fileName, ConfigList& list, RunTally& tally) {
+    LineReader lines{file};
     std::string line;
     std::string value;
-    while (readLine(file, kFirstLineMax, line)) {
+    while (lines.read(kFirstLineMax, line)) {
         const std::string token = firstToken(line);
         if (token.empty() || token[0] == '#' || token.rfind("//", 0) == 0)
             continue;
         if (token.find("pci_id") == std::string::npos) {
             debugPrint("Error: no pci_id!\n");
+            sayNoRecord(path, lines, line);
             return;
         }
+        const ConfigPlace at{path, lines.number};
         if (getKeyValue(line.c_str(), "pci_id", value) != 0) {
             debugPrint("Error: pci_id value not found!\n\n");
+            sayOnStandardError("%s, line %u: pci_id has no value; %s", path, lines.number, recordSkipped(at).c_str());
             continue;
         }
-        if (isTooLong(value, "pci_id"))
+        if (isTooLong(value, "pci_id")) {
+            sayValueRefused(at, lines, "pci_id", value, kTooLong.c_str());
             continue;
+        }
         std::uint32_t deviceId = 0;
         if (parseHexId(&deviceId, value.c_str()) != 0) {
             debugPrint("Error: pci_id value not in hex format!\n\n");
+            sayValueRefused(at, lines, "pci_id", value, kNotHex);
             continue;
         }
-        if (readRecordTail(file, deviceId, fileName, list, tally) == RecordEnd::StopFile)
+        if (readRecordTail(lines, at, deviceId, fileName, list, tally) == RecordEnd::StopFile)
             return;
     }
 }
@@ -196,6 +294,9 @@ std::vector<std::string> makeFileNameList(const char* directory, int* status, in
         if (name.size() >= 32) {
             debugPrint("Skipping file = %s\n", name.c_str());
             debugPrint("The file name is longer than expected.\n");
+            sayOnStandardError("%s%s is skipped: a file name may have at most 31 characters, this one has %zu; "
+                               "rename it",
+                               directory != nullptr ? directory : "", name.c_str(), name.size());
             continue;
         }
         try {
@@ -238,7 +339,7 @@ void readConfigFiles(const char* configDir, const std::vector<std::string>& file
         if (file == nullptr)
             continue;
         *status = 0;
-        readConfigFile(file, name, list, tally);
+        readConfigFile(file, (std::string(configDir) + name).c_str(), name, list, tally);
         debugPrint("Closing = %s\n", name);
         std::fclose(file);
     }
@@ -300,8 +401,7 @@ int addConfigEntry(ConfigList& list, RunTally& tally, std::uint32_t deviceId, st
                           deviceId, vendorId, subSystemId, subVendorId, e.familyId.c_str(), e.fileName.c_str(),
                           familyId, fileName != nullptr ? fileName : "");
             debugPrint("%s", line);
-            std::fputs(line, stderr);
-            std::fflush(stderr);
+            sayOnStandardError("%.*s", static_cast<int>(std::strlen(line)) - 1, line); // without its newline
         }
         return 0;
     }

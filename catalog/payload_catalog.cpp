@@ -7,6 +7,7 @@
 #include "image/file_extension.h"
 #include "image/verify_fw_file.h"
 #include "image/version_forms.h"
+#include "log/console.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
@@ -109,6 +110,11 @@ void makePayloadList(const char* payloadDir, const std::vector<std::string>& fil
         if (decodeStatus != 0) {
             debugPrint("Code not decode image version. File = %s Status = %X\n", record.filename.c_str(),
                        static_cast<unsigned>(decodeStatus));
+            // (A file that is no ordinary file was already said to be left unread.)
+            if (platform::isRegularFile(path))
+                sayOnStandardError("%s is skipped: its version could not be decoded (status %X); it is no valid "
+                                   "image of the kind its name says",
+                                   path.c_str(), static_cast<unsigned>(decodeStatus));
             continue;
         }
         record.path = downloadPath(payloadDir, record);

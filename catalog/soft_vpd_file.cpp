@@ -5,6 +5,7 @@
 
 #include "adapter/hba_entry.h"
 #include "catalog/config_files.h"
+#include "log/console.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
@@ -210,11 +211,8 @@ int updateSoftwareCNAVPDFile(const SoftVpd& vpd, const char* path, std::uint8_t 
     if (platform::writeFileAtomically(path, content, &why) != 0) {
         debugPrint("Warning: Unable to create updated CNA file!\n");
         debugPrint("%s; %s keeps its old content\n", why.c_str(), path);
-        std::fprintf(
-            stderr,
-            "winmarlo: the soft VPD file %s could not be written (%s); it keeps its old content\n",
-            path, why.c_str());
-        std::fflush(stderr);
+        sayOnStandardError("the soft VPD file %s could not be written (%s); it keeps its old content", path,
+                           why.c_str());
         return 1;
     }
     return 0;
@@ -237,12 +235,9 @@ int checkCNAVPDFilesReplaceable(const SoftVpd& vpd) {
             0)
             continue;
         debugPrint("Soft VPD file %s cannot be replaced: %s\n", path->c_str(), why.c_str());
-        std::fprintf(
-            stderr,
-            "winmarlo: the soft VPD file %s cannot be replaced (%s); no adapter is updated, "
-            "since what it gets could not be recorded\n",
-            path->c_str(), why.c_str());
-        std::fflush(stderr);
+        sayOnStandardError("the soft VPD file %s cannot be replaced (%s); no adapter is updated, "
+                           "since what it gets could not be recorded",
+                           path->c_str(), why.c_str());
         result = 1;
     }
     return result;

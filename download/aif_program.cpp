@@ -342,11 +342,10 @@ std::uint32_t eraseArea(std::uint32_t board, const std::uint32_t* header, std::u
 }
 
 std::uint32_t loadBody(std::uint32_t board, std::FILE* file, const std::uint32_t* header,
-                       std::uint32_t selector, ProgressCallback progress) {
+                       std::uint32_t selector, const ProgressCallback& progress) {
     const std::uint64_t length = std::uint64_t(header[kWordBody]) + header[kWordBody2];
     std::uint64_t remaining = length;
     std::uint32_t state = 2, address = header[kWordAddress];
-    std::uint32_t lastPercent = 0;
     bool first = true;
     while (remaining > 0) {
         const std::uint32_t chunk =
@@ -371,11 +370,8 @@ std::uint32_t loadBody(std::uint32_t board, std::FILE* file, const std::uint32_t
                 return status;
             first = false;
         }
-        const std::uint32_t percent = 99 - std::uint32_t(remaining * 100 / length);
-        if (percent != lastPercent) {
-            lastPercent = percent;
-            reportProgress(progress, percent);
-        }
+        // Every chunk: the watcher decides how often to show it.
+        reportProgress(progress, 99 - std::uint32_t(remaining * 100 / length), length - remaining, length);
     }
     return state == 4 ? 0 : PROGRESS_ERROR;
 }
@@ -509,11 +505,12 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
     reportProgress(progress, 100);
 
     reportStep(stepText, "Loading Image");
-    reportProgress(progress, 0);
+    const std::uint64_t bodyBytes = std::uint64_t(header[kWordBody]) + header[kWordBody2];
+    reportProgress(progress, 0, 0, bodyBytes);
     status = loadBody(board, file, header, selector, progress);
     if (status != 0)
         return status;
-    reportProgress(progress, 100);
+    reportProgress(progress, 100, bodyBytes, bodyBytes);
 
     if (kindWord == DWC_IMAGE) {
         WakeupRecord fresh;

@@ -58,16 +58,31 @@ std::uint32_t mapObjectResult(std::uint32_t result) {
     }
 }
 
-std::uint32_t downloadGrp(std::uint32_t board, const std::string& path, DownloadRoute route) {
+// The GRP route's step texts go to the caller only: the trace file keeps the PRG and
+// AIF steps it always had.
+void tellStep(const StepTextCallback& stepText, const char* text) {
+    if (stepText)
+        stepText(text);
+}
+
+std::uint32_t downloadGrp(std::uint32_t board, const std::string& path, DownloadRoute route,
+                          const StepTextCallback& stepText, const ProgressCallback& progress) {
     if (route != DownloadRoute::Grp && route != DownloadRoute::GrpG6)
         return DOWNLOAD_NOT_SUITABLE;
+    tellStep(stepText, "Checking Image");
     const std::uint32_t verify = route == DownloadRoute::GrpG6 ? FFS_VerifyGrpG6File(path.c_str())
                                                                : FFS_VerifyGrpFile(path.c_str());
     if (verify != 0) {
         debugPrint("FFS_VerifyFirmware rmStatus %X cluStatus %d\n", unsigned(verify), int(verify));
         return DOWNLOAD_NOT_SUITABLE;
     }
-    const std::uint32_t result = FFS_DownloadFirmware(board, path.c_str());
+    tellStep(stepText, "Writing Firmware Object");
+    ObjectWriteProgress pieces;
+    if (progress)
+        pieces = [&progress](std::uint32_t written, std::uint32_t length) {
+            progress(std::uint32_t(std::uint64_t(written) * 100 / length), written, length);
+        };
+    const std::uint32_t result = FFS_DownloadFirmware(board, path.c_str(), pieces);
     const std::uint32_t mapped = mapObjectResult(result);
     debugPrint("FFS_DownloadFirmware rmStatus %X cluStatus %d\n", unsigned(result), int(mapped));
     return mapped;
@@ -149,12 +164,11 @@ std::uint32_t downloadPayload(std::uint32_t board, const CluImage& payload, Step
     if (route == DownloadRoute::None)
         return DOWNLOAD_NOT_SUITABLE;
     if (kind == FILE_KIND_GRP)
-        return downloadGrp(board, full, route);
+        return downloadGrp(board, full, route, stepText, progress);
     if (route != DownloadRoute::Container)
         return DOWNLOAD_NOT_SUITABLE;
 
-    if (stepText != nullptr)
-        stepText("Opening File");
+    tellStep(stepText, "Opening File");
     OpenImage image;
     image.file = std::fopen(full.c_str(), "rb");
     if (image.file == nullptr)

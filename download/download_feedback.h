@@ -9,15 +9,18 @@
 #include <cstdint>
 
 // Traces the step and hands its text to the caller's callback, when there is one.
-inline void reportStep(StepTextCallback stepText, const char* text) {
+inline void reportStep(const StepTextCallback& stepText, const char* text) {
     TraceMboxStep("%s", text);
-    if (stepText != nullptr)
+    if (stepText)
         stepText(text);
 }
 
-inline void reportProgress(ProgressCallback progress, std::uint32_t percent) {
-    if (progress != nullptr)
-        progress(percent);
+// Hands a step's percent (and, for a streamed step, its bytes sent of total) to the
+// caller's callback, when there is one.
+inline void reportProgress(const ProgressCallback& progress, std::uint32_t percent, std::uint64_t done = 0,
+                           std::uint64_t total = 0) {
+    if (progress)
+        progress(percent, done, total);
 }
 
 // True when the board's VPD marks it as an OEM board.

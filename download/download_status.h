@@ -5,6 +5,7 @@
 #include "image/image_status.h"
 
 #include <cstdint>
+#include <functional>
 
 constexpr std::uint32_t NO_FLASH_ERROR = 0xFFF60000;           // adapter answered 0xF1
 constexpr std::uint32_t UNKNOWN_ADAPTER_ERROR = 0xFFF20000;    // no adapter family
@@ -35,6 +36,9 @@ constexpr std::uint32_t DOWNLOAD_REBOOT_REQUIRED = 80;
 constexpr std::uint32_t DOWNLOAD_SIGNATURE_MISSING = 89;
 constexpr std::uint32_t DOWNLOAD_SIGNATURE_INVALID = 90;
 
-// The step-text and progress callbacks of a download; either may be null.
-using StepTextCallback = void (*)(const char* text);
-using ProgressCallback = void (*)(std::uint32_t percent);
+// The step-text and progress callbacks of a download; either may be empty. Progress
+// gives the percent of the current step and, where the step streams bytes (the chunks
+// of a PRG image or of an AIF record's body, the pieces of a firmware object), the
+// bytes sent of the step's total; both are 0 where it does not (an erase).
+using StepTextCallback = std::function<void(const char* text)>;
+using ProgressCallback = std::function<void(std::uint32_t percent, std::uint64_t done, std::uint64_t total)>;

@@ -42,7 +42,8 @@ std::uint32_t readWholeFile(const char* fileName, std::vector<std::uint8_t>& byt
 
 } // namespace
 
-std::uint32_t FFS_DownloadFile(std::uint32_t board, const char* objectName, const char* fileName) {
+std::uint32_t FFS_DownloadFile(std::uint32_t board, const char* objectName, const char* fileName,
+                               const ObjectWriteProgress& progress) {
     if (objectName == nullptr || fileName == nullptr)
         return OBJECT_BAD_ARGUMENT;
     std::vector<std::uint8_t> bytes;
@@ -59,7 +60,7 @@ std::uint32_t FFS_DownloadFile(std::uint32_t board, const char* objectName, cons
                    int(board), fileName, objectName, int(length));
     std::uint32_t written = 0;
     const std::uint32_t status =
-        SLI_CFG_WriteObject(board, objectName, bytes.data(), length, &written, 1);
+        SLI_CFG_WriteObject(board, objectName, bytes.data(), length, &written, 1, progress);
     if (tracingKeysAndObjects()) {
         debugPrint("[FFS_DownloadFile] %d bytes written\n", int(written));
         if (status != OBJECT_OK && status != RESET_REQUIRED && status != REBOOT_REQUIRED)
@@ -68,10 +69,10 @@ std::uint32_t FFS_DownloadFile(std::uint32_t board, const char* objectName, cons
     return status;
 }
 
-std::uint32_t FFS_DownloadFirmware(std::uint32_t board, const char* fileName) {
+std::uint32_t FFS_DownloadFirmware(std::uint32_t board, const char* fileName, const ObjectWriteProgress& progress) {
     if (fileName == nullptr || fileName[0] == '\0')
         return OBJECT_BAD_ARGUMENT;
-    const std::uint32_t status = FFS_DownloadFile(board, kFirmwareObjectName, fileName);
+    const std::uint32_t status = FFS_DownloadFile(board, kFirmwareObjectName, fileName, progress);
     if (tracingKeysAndObjects() && status != OBJECT_OK && status != RESET_REQUIRED && status != REBOOT_REQUIRED)
         debugPrint("[FFS_DownloadFirmware] Error FFS_DownloadFile returned: %d\n", int(status));
     return status;

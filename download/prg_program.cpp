@@ -115,9 +115,8 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
         return status;
 
     reportStep(stepText, "Loading Image");
-    reportProgress(progress, 0);
+    reportProgress(progress, 0, 0, length);
     std::uint32_t remaining = length;
-    std::uint32_t lastPercent = 0;
     while (remaining > 0) {
         const std::uint32_t chunk =
             remaining < kDownloadChunkBytes ? remaining : kDownloadChunkBytes;
@@ -134,13 +133,11 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
         status = IssueMbox(board, m);
         if (status != 0)
             return status;
-        const std::uint32_t percent = 99 - std::uint32_t(std::uint64_t(remaining) * 100 / length);
-        if (percent != lastPercent) {
-            lastPercent = percent;
-            reportProgress(progress, percent);
-        }
+        // Every chunk: the watcher decides how often to show it.
+        reportProgress(progress, 99 - std::uint32_t(std::uint64_t(remaining) * 100 / length), length - remaining,
+                       length);
     }
-    reportProgress(progress, 100);
+    reportProgress(progress, 100, length, length);
 
     reportStep(stepText, "Updating Wakeup Parameters");
     const std::uint32_t id[2] = {header[h::kProgramIdWord], header[h::kProgramId2Word]};

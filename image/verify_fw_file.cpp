@@ -7,6 +7,7 @@
 #include "image/grp_image.h"
 #include "image/image_status.h"
 #include "image/prg_image.h"
+#include "log/console.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
@@ -21,8 +22,7 @@ std::uint32_t verifyFwFile(const char* path, CluImage* record) {
     // device or directory holds no image. A missing file goes on to the reader, which
     // reports it as it always has.
     if (platform::fileExists(path) && !platform::isRegularFile(path)) {
-        std::fprintf(stderr, "Image file %s is not an ordinary file; it is not read\n", path);
-        std::fflush(stderr);
+        sayOnStandardError("Image file %s is not an ordinary file; it is not read", path);
         debugPrint("Image file %s is not an ordinary file; it is not read\n", path);
         return OPEN_FILE_ERROR;
     }

@@ -1,6 +1,8 @@
 // The debug file and the notice stream (see debug_log.h).
 #include "log/debug_log.h"
 
+#include "log/console.h"
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -16,9 +18,8 @@ void noteDebugFailure(int error) {
     if (!g_debugFailure.empty())
         return;
     g_debugFailure = error != 0 ? std::strerror(error) : "write error";
-    std::fprintf(stderr, "winmarlo: cannot write the debug log %s (%s); it is incomplete\n",
-                 g_debugName.c_str(), g_debugFailure.c_str());
-    std::fflush(stderr);
+    sayOnStandardError("cannot write the debug log %s (%s); it is incomplete", g_debugName.c_str(),
+                       g_debugFailure.c_str());
 }
 } // namespace
 

@@ -103,9 +103,9 @@ struct StartedProcess {
     void* handle = nullptr; // Windows process handle
 };
 // Starts a program as runProcess does, without waiting; false when it could not be
-// started.
+// started. With an errorPath, standard error goes to that file instead.
 bool startProcess(const std::vector<std::string>& argv, const std::string& workingDir,
-                  const std::string& outputPath, StartedProcess* process);
+                  const std::string& outputPath, StartedProcess* process, const std::string& errorPath = "");
 // Ends a started program at once, as a power cut would (POSIX SIGKILL, Windows
 // TerminateProcess): it runs no more of its own code.
 void killProcess(const StartedProcess& process);
@@ -197,6 +197,17 @@ bool removeFileName(const std::string& path);
 // when anything already has the name (POSIX O_CREAT|O_EXCL|O_NOFOLLOW, Windows
 // CREATE_NEW). Null when the file cannot be created.
 std::FILE* createFileExclusive(const std::string& path);
+// Standard error as the progress display sees it: whether it is a terminal that takes
+// a line rewritten in place (carriage return, then the clear-line sequence), and how
+// many columns it has (80 when it does not say). POSIX: isatty and the window size.
+// Windows: a console (GetConsoleMode succeeds; a file, pipe or the NUL device is none)
+// whose virtual-terminal processing is on or could be switched on.
+struct TerminalInfo {
+    bool isTerminal = false;
+    int columns = 80;
+};
+TerminalInfo standardErrorTerminal();
+
 // From now on SIGINT, SIGTERM and SIGHUP (Windows: Ctrl-C, Ctrl-Break, console close,
 // log-off, shut-down) only note a stop request; a signal ignored when the program
 // started stays ignored. On Windows a console close holds the process until it ends

@@ -13,6 +13,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -170,7 +171,7 @@ int runShellCommand(const std::string& commandLine) {
 }
 
 bool startProcess(const std::vector<std::string>& argv, const std::string& workingDir,
-                  const std::string& outputPath, StartedProcess* process) {
+                  const std::string& outputPath, StartedProcess* process, const std::string& errorPath) {
     if (argv.empty() || process == nullptr)
         return false;
     std::vector<char*> args;
@@ -188,6 +189,13 @@ bool startProcess(const std::vector<std::string>& argv, const std::string& worki
             if (fd < 0)
                 _exit(126);
             dup2(fd, 1);
+            dup2(fd, 2);
+            close(fd);
+        }
+        if (!errorPath.empty()) {
+            const int fd = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (fd < 0)
+                _exit(126);
             dup2(fd, 2);
             close(fd);
         }
@@ -828,6 +836,15 @@ volatile std::sig_atomic_t stopFlag = 0;
 void onStopSignal(int) { stopFlag = 1; }
 
 } // namespace
+
+TerminalInfo standardErrorTerminal() {
+    TerminalInfo info;
+    info.isTerminal = isatty(STDERR_FILENO) == 1;
+    struct winsize size {};
+    if (info.isTerminal && ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        info.columns = size.ws_col;
+    return info;
+}
 
 void installStopHandler() {
     struct sigaction action {};

@@ -104,7 +104,7 @@ void sleepMs(unsigned milliseconds) { Sleep(milliseconds); }
 
 // Starts a command line; the process handle is the caller's to close.
 static HANDLE startCommand(std::string commandLine, HANDLE output, const std::string& workingDir,
-                           DWORD* processIdOut) {
+                           DWORD* processIdOut, HANDLE error = nullptr) {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
@@ -112,7 +112,7 @@ static HANDLE startCommand(std::string commandLine, HANDLE output, const std::st
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
         startup.hStdOutput = output;
-        startup.hStdError = output;
+        startup.hStdError = error != nullptr ? error : output;
     }
     PROCESS_INFORMATION process;
     ZeroMemory(&process, sizeof process);
@@ -170,7 +170,7 @@ static std::string quoteArgument(const std::string& argument) {
 }
 
 bool startProcess(const std::vector<std::string>& argv, const std::string& workingDir,
-                  const std::string& outputPath, StartedProcess* process) {
+                  const std::string& outputPath, StartedProcess* process, const std::string& errorPath) {
     if (argv.empty() || process == nullptr)
         return false;
     std::string commandLine;
@@ -179,18 +179,29 @@ bool startProcess(const std::vector<std::string>& argv, const std::string& worki
             commandLine += ' ';
         commandLine += quoteArgument(a);
     }
-    HANDLE output = nullptr;
-    if (!outputPath.empty()) {
+    // Inherited by the child; an empty path gives no file.
+    const auto inheritable = [](const std::string& path) -> HANDLE {
+        if (path.empty())
+            return nullptr;
         SECURITY_ATTRIBUTES security{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             &security, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (output == INVALID_HANDLE_VALUE)
-            return false;
+        return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    const HANDLE output = inheritable(outputPath);
+    if (output == INVALID_HANDLE_VALUE)
+        return false;
+    const HANDLE error = output != nullptr ? inheritable(errorPath) : nullptr;
+    if (error == INVALID_HANDLE_VALUE) {
+        CloseHandle(output);
+        return false;
     }
     DWORD id = 0;
-    const HANDLE started = startCommand(commandLine, output, workingDir, &id);
+    const HANDLE started = startCommand(commandLine, output, workingDir, &id, error);
+    // The child holds its own copies.
     if (output != nullptr)
-        CloseHandle(output); // the child holds its own copy
+        CloseHandle(output);
+    if (error != nullptr)
+        CloseHandle(error);
     if (started == nullptr)
         return false;
     process->id = id;
@@ -720,6 +731,24 @@ std::FILE* createFileExclusive(const std::string& path) {
     if (file == nullptr)
         _close(fd);
     return file;
+}
+
+TerminalInfo standardErrorTerminal() {
+    TerminalInfo info;
+    const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode))
+        return info; // redirected to a file, a pipe or NUL
+    // The in-place rewrite uses the clear-line sequence, which a console takes only
+    // with virtual-terminal processing; a console that cannot have it shows nothing.
+    if ((mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) == 0 &&
+        !SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING))
+        return info;
+    info.isTerminal = true;
+    CONSOLE_SCREEN_BUFFER_INFO screen;
+    if (GetConsoleScreenBufferInfo(handle, &screen) && screen.srWindow.Right > screen.srWindow.Left)
+        info.columns = screen.srWindow.Right - screen.srWindow.Left + 1;
+    return info;
 }
 
 namespace {

@@ -62,7 +62,7 @@ const ResultCode kCodes[] = {
     {40, kFailed, "Adapter not found.", false, false, nullptr},
     {41, kFailed, "Download failed due to missing digital signature in firmware file.", true, false, nullptr},
     {42, kFailed, "Download failed due to invalid firmware digital signature.", true, false, nullptr},
-    // An argument of 255 characters or more; nothing is printed.
+    // An argument of 255 characters or more; no document is written.
     {51, kFailed, nullptr, false, false, nullptr},
     // Start-up failures before any document: memory, an enumeration that answered
     // inconsistently, a PCI configuration header that could not be read.

@@ -129,16 +129,7 @@ void writeDeviceStart(XmlDocument& out, const HbaEntry& e) {
                  xmlText(e.wwpn.view()).c_str(), xmlText(e.modelDesc.view()).c_str());
 }
 
-bool isCompleteDevice(const HbaEntry& e) {
-    if (e.deviceId == 0 || e.vendorId == 0 || e.subDeviceId == 0 || e.subVendorId == 0 || e.modelDesc.empty())
-        return false;
-    if (!isLegacyEntry(e) &&
-        (e.fwVersion == "0.0.0.0" || e.model == "Model N/A"))
-        return false;
-    if (isNicOrIscsi(e) && e.mac == "000000000000")
-        return false;
-    return isNicOrIscsi(e) || !(e.wwpn == "0000000000000000");
-}
+bool isCompleteDevice(const HbaEntry& e) { return missingInventoryParts(e).empty(); }
 
 void writeExecutionApplication(XmlDocument& out, const ComponentOutcome& o) {
     const HbaEntry& e = *o.adapter;
@@ -189,6 +180,24 @@ void writeInventoryDevice(XmlDocument& out, RunTally& tally, const HbaEntry& e) 
 bool anySupported(const RunContext& run) { return !run.adapters.empty() && run.tally.adaptersSupported > 0; }
 
 } // namespace
+
+std::string missingInventoryParts(const HbaEntry& e) {
+    std::string missing;
+    const auto add = [&missing](const char* part) { missing += (missing.empty() ? "" : ", ") + std::string(part); };
+    if (e.deviceId == 0 || e.vendorId == 0 || e.subDeviceId == 0 || e.subVendorId == 0)
+        add("its PCI ids");
+    if (e.modelDesc.empty())
+        add("its model description");
+    if (!isLegacyEntry(e) && e.fwVersion == "0.0.0.0")
+        add("its firmware version");
+    if (!isLegacyEntry(e) && e.model == "Model N/A")
+        add("its model name");
+    if (isNicOrIscsi(e) && e.mac == "000000000000")
+        add("its MAC address");
+    if (!isNicOrIscsi(e) && e.wwpn == "0000000000000000")
+        add("its port name");
+    return missing;
+}
 
 void XmlDocument::noteFailure(int error) {
     if (failure_.empty())

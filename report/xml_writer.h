@@ -62,6 +62,10 @@ void xmlStatus(XmlDocument& out, const char* result, const char* message, std::u
 void xmlPackage(XmlDocument& out, const char* familyId, const char* value, int level, bool bootCode);
 void xmlReboot(XmlDocument& out, bool rebootRequired, int level);
 
+// What an inventory Device of the adapter lacks ("its PCI ids, its port name"); empty
+// when it is complete. An incomplete Device makes the inventory fail (3 or 5).
+std::string missingInventoryParts(const HbaEntry& e);
+
 // Failure document for an argument or output-file error (always SVMInventory form).
 void writeFailureDocument(XmlDocument& out, int kind, std::int32_t code);
 

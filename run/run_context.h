@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // How an update reaches a card and waits between steps (the download waits with the
@@ -21,6 +22,16 @@ struct UpdateDevices {
     std::uint32_t (*download)(std::uint32_t board, const CluImage& payload, StepTextCallback stepText,
                               ProgressCallback progress, DownloadSleep sleep) = downloadPayload;
     void (*sleep)(unsigned milliseconds) = platform::sleepMs;
+};
+
+// Who watches an update as it goes (the progress display on a terminal): each
+// component as it starts, then the steps and progress of its download and the
+// update's own steps (the reset, the family ID written to the card). Every member may
+// be empty; the update works the same either way.
+struct UpdateObserver {
+    std::function<void(const HbaEntry& adapter, bool bootCode)> componentStarts;
+    StepTextCallback stepText;
+    ProgressCallback progress;
 };
 
 struct RunContext {
@@ -38,5 +49,8 @@ struct RunContext {
     // The user-facing error text of start-up and discovery; kept for support staff
     // and tests, never shown.
     std::string message;
+    // The first argument the option parser refused, and why; said on standard error.
+    std::string argumentProblem;
     UpdateDevices devices;
+    UpdateObserver observer;
 };

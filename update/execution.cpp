@@ -2,6 +2,7 @@
 #include "update/execution.h"
 
 #include "adapter/hba_entry.h"
+#include "log/console.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 #include "update/history.h"
@@ -21,6 +22,8 @@ ComponentOutcome updateComponent(RunContext& run, HbaEntry& e, std::uint32_t com
     o.bootCode = component == PRGext;
     o.installedFamily = o.bootCode ? e.inventoryBcVersion.str() : e.inventoryFwVersion.str();
     o.installedVersion = o.bootCode ? e.bcVersion.str() : e.fwVersion.str();
+    if (run.observer.componentStarts)
+        run.observer.componentStarts(e, o.bootCode);
     if (o.bootCode) {
         debugPrint("\n[Executing boot code download]\n");
         o.result = updateAdapter(run, e, component, &o.rebootNeeded, &o.payloadPath);
@@ -63,9 +66,7 @@ void recordHistory(const RunContext& run, const std::vector<ComponentOutcome>& o
         const std::string why = appendHistory(folder, o, std::chrono::system_clock::now());
         if (!why.empty() && !historyFailed) {
             historyFailed = true;
-            std::fprintf(stderr, "winmarlo: the update history could not be written (%s); the update goes on\n",
-                         why.c_str());
-            std::fflush(stderr);
+            sayOnStandardError("the update history could not be written (%s); the update goes on", why.c_str());
         }
     }
 }

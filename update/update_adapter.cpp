@@ -70,16 +70,26 @@ CnaVersion payloadVersion(const CluImage& payload) {
     return CnaVersion{payload.CNAMajorVer, payload.CNAMinorVer, payload.CNAReleaseVer, payload.CNABuildVer};
 }
 
-void noStepText(const char*) {}
-void noProgress(std::uint32_t) {}
-
-std::uint32_t download(const UpdateDevices& devices, const HbaEntry& e, const CluImage& payload,
+std::uint32_t download(const RunContext& run, const HbaEntry& e, const CluImage& payload,
                        std::string* payloadPath) {
     if (payloadPath != nullptr)
         *payloadPath = payload.path;
-    if (devices.download == nullptr)
+    if (run.devices.download == nullptr)
         return 1;
-    return devices.download(e.adapterNumber, payload, noStepText, noProgress, devices.sleep);
+    return run.devices.download(e.adapterNumber, payload, run.observer.stepText, run.observer.progress,
+                                run.devices.sleep);
+}
+
+// The update's own steps, for whoever watches the run; the debug log narrates them
+// in its own words.
+void tellStep(const RunContext& run, const char* text) {
+    if (run.observer.stepText)
+        run.observer.stepText(text);
+}
+
+std::uint32_t resetAdapter(const RunContext& run, const HbaEntry& e, std::uint32_t mode) {
+    tellStep(run, "Resetting Adapter");
+    return dfc.DFC_ResetAdapter(e.adapterNumber, mode);
 }
 
 } // namespace
@@ -98,7 +108,7 @@ const CluImage* findInterimPayload(const PayloadList& payloads, std::uint32_t im
     return nullptr;
 }
 
-std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload) {
+std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload, const StepTextCallback& stepText) {
     debugPrint("\n[updateFlashFFV]\n");
     if (entry.ffvSupported == 0) {
         debugPrint("This adapter does not support FFV in flash.\n");
@@ -112,6 +122,8 @@ std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload) {
     // The card keeps 8 characters of the family ID.
     FixedText<9> ffv;
     ffv = entry.packagedFamilyId.view();
+    if (stepText)
+        stepText("Writing Family ID");
     const std::uint32_t status = writeFFV(entry.adapterNumber, ffv.c_str(), 0);
     if (status != 0)
         report("Adapter FFV write failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(status));
@@ -269,7 +281,7 @@ int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, boo
         }
         debugPrint("Found the interim image 1.1.21.300\n");
         debugPrint("Beginning interim adapter download. Adapter %lu\n", board(entry));
-        const std::uint32_t st = download(run.devices, entry, *interim, payloadPath);
+        const std::uint32_t st = download(run, entry, *interim, payloadPath);
         debugPrint("UpdateTindleFirmwareWithFeedback interim download complete. Adapter %lu Stat %08lX\n",
                    board(entry), static_cast<unsigned long>(st));
         if (st == 0) {
@@ -277,7 +289,7 @@ int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, boo
         } else if (st == DOWNLOAD_RESET_REQUIRED) {
             debugPrint("Adapter reset required. Sleeping for 3000ms.\n");
             run.devices.sleep(3000);
-            if (dfc.DFC_ResetAdapter(entry.adapterNumber, 3) != 0) {
+            if (resetAdapter(run, entry, 3) != 0) {
                 // A card whose reset failed is not updated: count it, so that the run's
                 // status never reports success for it.
                 run.tally.updateFailures += 1;
@@ -295,18 +307,18 @@ int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, boo
     }
 
     debugPrint("Beginning adapter download. Adapter %lu\n", board(entry));
-    const std::uint32_t st = download(run.devices, entry, *payload, payloadPath);
+    const std::uint32_t st = download(run, entry, *payload, payloadPath);
     debugPrint("UpdateTindleFirmwareWithFeedback download complete. Adapter %lu Stat %08lX\n", board(entry),
                static_cast<unsigned long>(st));
 
     if (st == 0) {
-        const std::uint32_t ffv = updateFlashFFV(entry, *payload);
+        const std::uint32_t ffv = updateFlashFFV(entry, *payload, run.observer.stepText);
         if (ffv != 0 && ffv != 2)
             return reportDownloadFailure(run, entry, 36);
         updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
         if (legacy) {
             run.devices.sleep(40);
-            const std::uint32_t reset = dfc.DFC_ResetAdapter(entry.adapterNumber, 1);
+            const std::uint32_t reset = resetAdapter(run, entry, 1);
             if (reset != 0) {
                 run.tally.updateFailures += 1;
                 report("Adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(reset));
@@ -322,7 +334,7 @@ int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, boo
         return 0;
     }
     if (st == DOWNLOAD_REBOOT_REQUIRED && !legacy) {
-        const std::uint32_t ffv = updateFlashFFV(entry, *payload);
+        const std::uint32_t ffv = updateFlashFFV(entry, *payload, run.observer.stepText);
         if (ffv != 0 && ffv != 2)
             return reportDownloadFailure(run, entry, 36);
         updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
@@ -337,7 +349,7 @@ int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, boo
     }
     if (st == DOWNLOAD_SPECIAL_RELEASE) {
         entry.packagedFamilyId = "00.00.00";
-        const std::uint32_t ffv = updateFlashFFV(entry, *payload);
+        const std::uint32_t ffv = updateFlashFFV(entry, *payload, run.observer.stepText);
         if (ffv != 0 && ffv != 2)
             return reportDownloadFailure(run, entry, 36);
         updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
@@ -355,14 +367,14 @@ int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, boo
     }
     if (st == DOWNLOAD_RESET_REQUIRED && ferroxFC) {
         run.devices.sleep(40);
-        const std::uint32_t reset = dfc.DFC_ResetAdapter(entry.adapterNumber, 3);
+        const std::uint32_t reset = resetAdapter(run, entry, 3);
         if (reset != 0) {
             run.tally.updateFailures += 1; // counted as for every other failed update
             report("Adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(reset));
             updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
             return 33;
         }
-        const std::uint32_t ffv = updateFlashFFV(entry, *payload);
+        const std::uint32_t ffv = updateFlashFFV(entry, *payload, run.observer.stepText);
         if (ffv != 0 && ffv != 2)
             return reportDownloadFailure(run, entry, 36);
         updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);

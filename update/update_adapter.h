@@ -38,9 +38,9 @@ const CluImage* findPayload(const PayloadList& payloads, const HbaEntry& entry, 
                             std::uint32_t extType);
 // The first payload of these types that holds the interim firmware 1.1.21.300.
 const CluImage* findInterimPayload(const PayloadList& payloads, std::uint32_t imageType, std::uint32_t extType);
-// Writes the package family into the card's flash: 0 written, 2 not applicable, else
-// the failing status of the write.
-std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload);
+// Writes the package family into the card's flash (telling stepText when it does): 0
+// written, 2 not applicable, else the failing status of the write.
+std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload, const StepTextCallback& stepText = {});
 // Sets the download state of the adapter and of the other ports of its card.
 void updateCNAdownloadStatus(AdapterList& adapters, HbaEntry& entry, std::uint32_t value);
 // Counts and reports a failed download; returns the code.

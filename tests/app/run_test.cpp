@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,40 +19,54 @@ struct StatusCase {
     std::vector<std::string> args;
     int status;
     const char* consoleStart; // what standard output begins with ("" for nothing at all)
+    const char* reason;       // what the line on standard error says ("" for nothing at all)
 };
 
 const std::string kHelpStart = "  -c <directory_path> - Specify the configuration directory.\n";
 
 const StatusCase kStatusCases[] = {
-    {"no arguments shows the help", {}, 0, kHelpStart.c_str()},
-    {"-h", {"-inv", "-h"}, 0, kHelpStart.c_str()},
-    {"-H", {"-H"}, 0, kHelpStart.c_str()},
-    {"a longer argument beginning with -h is no help", {"-inv", "-hx"}, 16, ""},
-    {"version", {"-v"}, 0, "11.2.216.9\n"},
-    {"version with -s writes no XML", {"-v", "-s"}, 0, "11.2.216.9\n"},
-    {"inventory without adapters", {"-inv"}, 17, ""},
-    {"execution without adapters", {"-u"}, 17, ""},
-    {"conflicting modes", {"-v", "-inv"}, 22, ""},
-    {"unknown option", {"-inv", "-zz"}, 16, ""},
-    {"over-long option value", {"-inv", "-c", std::string(210, 'c')}, 16, ""},
-    {"argument of 254 characters passes the length check", {"-inv", std::string(254, 'a')}, 16, ""},
-    {"argument of 255 characters", {"-inv", std::string(255, 'a')}, 51, ""},
-    {"twenty arguments after the name", std::vector<std::string>(20, "-s"), 27, ""},
-    {"image query with an extension not accepted", {"-e", "image.bin"}, 18, ""},
-    {"image query on a file that cannot be decoded", {"-e", "missing.grp"}, 19, ""},
+    {"no arguments shows the help", {}, 0, kHelpStart.c_str(), ""},
+    {"-h", {"-inv", "-h"}, 0, kHelpStart.c_str(), ""},
+    {"-H", {"-H"}, 0, kHelpStart.c_str(), ""},
+    {"a longer argument beginning with -h is no help", {"-inv", "-hx"}, 16, "", "unknown option -hx; "},
+    {"version", {"-v"}, 0, "11.2.216.9\n", ""},
+    {"version with -s writes no XML", {"-v", "-s"}, 0, "11.2.216.9\n", ""},
+    {"inventory without adapters", {"-inv"}, 17, "", "no adapters found"},
+    {"execution without adapters", {"-u"}, 17, "", "no adapters found"},
+    {"conflicting modes", {"-v", "-inv"}, 22, "", "-v cannot be combined with -inv"},
+    {"unknown option", {"-inv", "-zz"}, 16, "", "unknown option -zz; "},
+    {"over-long option value", {"-inv", "-c", std::string(210, 'c')}, 16, "",
+     "the folder after -c has 210 characters or more"},
+    {"argument of 254 characters passes the length check", {"-inv", std::string(254, 'a')}, 16, "",
+     "is no option (options begin with -)"},
+    {"argument of 255 characters", {"-inv", std::string(255, 'a')}, 51, "", "argument 2 has 255 characters"},
+    {"twenty arguments after the name", std::vector<std::string>(20, "-s"), 27, "", "more than 19 arguments"},
+    {"image query with an extension not accepted", {"-e", "image.bin"}, 18, "",
+     "image.bin is no image file name: it must contain .ALL, .GRP or .PRG"},
+    {"image query on a file that cannot be decoded", {"-e", "missing.grp"}, 19, "",
+     "the version of missing.grp could not be decoded: there is no such file"},
 };
 
 class ProgramStatusTest : public ::testing::TestWithParam<StatusCase> {};
 
+// Standard output as before; standard error holds one "winmarlo: " line saying why
+// when the status is not 0, and nothing otherwise.
 TEST_P(ProgramStatusTest, ExitStatusAndConsole) {
     const StatusCase& c = GetParam();
     testkit::TempDir dir;
-    const testkit::RunResult r = testkit::runProgram(c.args, dir.path());
+    const testkit::RunResult r = testkit::runProgram(c.args, dir.path(), true);
     EXPECT_EQ(r.status, c.status);
     if (c.consoleStart[0] == '\0') {
         EXPECT_EQ(r.output, "");
     } else {
         EXPECT_EQ(r.output.rfind(c.consoleStart, 0), 0u) << r.output;
+    }
+    if (c.reason[0] == '\0') {
+        EXPECT_EQ(r.errors, "");
+    } else {
+        EXPECT_EQ(r.errors.rfind("winmarlo: ", 0), 0u) << r.errors;
+        EXPECT_NE(r.errors.find(c.reason), std::string::npos) << r.errors;
+        EXPECT_EQ(std::count(r.errors.begin(), r.errors.end(), '\n'), 1) << r.errors;
     }
 }
 
@@ -60,11 +75,12 @@ INSTANTIATE_TEST_SUITE_P(Runs, ProgramStatusTest, ::testing::ValuesIn(kStatusCas
 
 TEST(ProgramRun, InventoryWithoutAdaptersWritesEmptyRootAndDebugLog) {
     testkit::TempDir dir;
-    const testkit::RunResult r = testkit::runProgram({"-inv", "-o", "-g", "-s"}, dir.path());
+    const testkit::RunResult r = testkit::runProgram({"-inv", "-o", "-g", "-s"}, dir.path(), true);
     EXPECT_EQ(r.status, 17);
     const std::string xml = testkit::readText(dir.file("inventory.xml"));
     EXPECT_EQ(xml, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SVMInventory lang=\"en\"/>\n");
-    EXPECT_EQ(r.output, xml); // -s echoes the document
+    EXPECT_EQ(r.output, xml); // -s echoes the document, and standard output holds nothing else
+    EXPECT_EQ(r.errors.rfind("winmarlo: no adapters found", 0), 0u) << r.errors;
     auto root = testkit::parseXml(xml);
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(root->name, "SVMInventory");
@@ -139,9 +155,10 @@ TEST(ProgramRun, ImageQueryPrintsTheDecodedVersion) {
     for (const ImageQueryCase& c : cases) {
         testkit::TempDir dir;
         ASSERT_EQ(writeImageFile(dir.file(c.fileName), c.bytes), 0);
-        const testkit::RunResult r = testkit::runProgram({"-e", dir.file(c.fileName), "-g"}, dir.path());
+        const testkit::RunResult r = testkit::runProgram({"-e", dir.file(c.fileName), "-g"}, dir.path(), true);
         EXPECT_EQ(r.status, c.status) << c.fileName;
         EXPECT_EQ(r.output, c.console) << c.fileName;
+        EXPECT_EQ(r.errors.empty(), c.status == 0) << r.errors;
         const std::string log = testkit::readText(dir.file("debug.log"));
         if (c.status == 0) {
             EXPECT_NE(log.find("\n[Exiting]\n"), std::string::npos) << c.fileName;

@@ -260,7 +260,7 @@ TEST_F(ConfigFilesTest, LaterNameWinsForAModelAndAConflictIsReported) {
                   std::string("F100/10DF/F100/10DF=") + c.secondFamily + ";");
         EXPECT_EQ(tally_.configEntriesValid, 2u);
         EXPECT_EQ(tally_.configFilesRead, 2u);
-        EXPECT_EQ(errors, c.conflict);
+        EXPECT_EQ(errors, *c.conflict != '\0' ? "winmarlo: " + std::string(c.conflict) : std::string());
         const std::string log = debugText().substr(logged);
         EXPECT_LT(log.find("Opening file = B.ini"), log.find("Opening file = a.ini"));
         EXPECT_EQ(log.find("Configuration conflict") != std::string::npos, *c.conflict != '\0') << log;

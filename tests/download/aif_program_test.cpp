@@ -78,6 +78,10 @@ TEST_F(AifTest, DwcFileIsErasedStreamedAndItsImagesTakeTheirSlots) {
     EXPECT_EQ(sent("command=0x1B"), 1);
     EXPECT_NE(std::find(steps.begin(), steps.end(), "Checksum OK"), steps.end());
     EXPECT_EQ(steps.back(), "Updating Wakeup Parameters");
+    // The body's bytes are counted as they are streamed; the erase has none.
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes.back(), std::make_pair(std::uint64_t(body), std::uint64_t(body)));
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), std::make_pair(std::uint64_t(0), std::uint64_t(body))), 1);
 }
 
 TEST_F(AifTest, NothingIsStreamedWhenAnyRecordFailsItsCheck) {

@@ -24,7 +24,16 @@ TEST_F(ObjectTest, DownloadFirmwareFileAsPrg) {
     ASSERT_EQ(FFS_VerifyGrpFile(file.c_str()), 0u);
     EXPECT_EQ(FFS_VerifyGrpG6File(file.c_str()), 194u);
 
-    EXPECT_EQ(FFS_DownloadFirmware(0, file.c_str()), RESET_REQUIRED);
+    std::vector<std::uint32_t> pieces; // bytes written after each piece
+    EXPECT_EQ(FFS_DownloadFirmware(0, file.c_str(),
+                                   [&](std::uint32_t written, std::uint32_t length) {
+                                       EXPECT_EQ(length, image.size());
+                                       pieces.push_back(written);
+                                   }),
+              RESET_REQUIRED);
+    ASSERT_EQ(pieces.size(), (image.size() + 1023) / 1024);
+    EXPECT_EQ(pieces.front(), 1024u);
+    EXPECT_EQ(pieces.back(), image.size());
     startLibrary();
     std::vector<std::uint8_t> back(4096);
     std::uint32_t got = 0;

@@ -9,6 +9,7 @@
 #include "tools/image_writer.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class FlashTest : public ObjectTest {
@@ -20,13 +21,17 @@ class FlashTest : public ObjectTest {
                (more.empty() ? "" : ", " + more) + "}";
     }
     static void stepText(const char* text) { steps.push_back(text); }
-    static void progress(std::uint32_t p) { percents.push_back(p); }
+    static void progress(std::uint32_t p, std::uint64_t done, std::uint64_t total) {
+        percents.push_back(p);
+        bytes.emplace_back(done, total);
+    }
 
   protected:
     void SetUp() override {
         ObjectTest::SetUp();
         steps.clear();
         percents.clear();
+        bytes.clear();
         sleeps.clear();
     }
 
@@ -58,6 +63,7 @@ class FlashTest : public ObjectTest {
 
     static inline std::vector<std::string> steps;
     static inline std::vector<std::uint32_t> percents;
+    static inline std::vector<std::pair<std::uint64_t, std::uint64_t>> bytes; // done, total
     static inline std::vector<unsigned> sleeps;
 };
 

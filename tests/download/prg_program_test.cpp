@@ -48,6 +48,12 @@ TEST_F(FlashTest, GoodImageIsProgrammedInChunksAndPointedToAndRunsAfterReset) {
     EXPECT_EQ(percents.back(), 100u);
     for (std::size_t i = 1; i < percents.size(); ++i)
         EXPECT_LE(percents[i - 1], percents[i]);
+    // The chunks are counted in bytes of the whole image, from none to all 352.
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes.front(), std::make_pair(std::uint64_t(0), std::uint64_t(352)));
+    EXPECT_EQ(bytes.back(), std::make_pair(std::uint64_t(352), std::uint64_t(352)));
+    for (std::size_t i = 1; i < bytes.size(); ++i)
+        EXPECT_LE(bytes[i - 1].first, bytes[i].first);
 
     WakeupRecord after;
     ASSERT_EQ(ReadWakeupParameters(0, after), 0u);

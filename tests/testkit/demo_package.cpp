@@ -50,9 +50,9 @@ void DemoPackage::dropFaults() {
     writeText(file("boards.json"), std::regex_replace(text, std::regex("\"faults\":"), "\"faultsDropped\":"));
 }
 
-RunResult DemoPackage::run(const std::vector<std::string>& args, const std::string& journal) {
+RunResult DemoPackage::run(const std::vector<std::string>& args, const std::string& journal, bool separateErrors) {
     setEnvironment(journal);
-    const RunResult r = runProgram(args, path());
+    const RunResult r = runProgram(args, path(), separateErrors);
     clearEnvironment();
     return r;
 }
@@ -68,6 +68,27 @@ platform::StartedProcess DemoPackage::start(const std::vector<std::string>& args
         ADD_FAILURE() << "the program could not be started";
     clearEnvironment();
     return process;
+}
+
+RunResult DemoPackage::runInTerminal(const std::vector<std::string>& args) {
+    RunResult r;
+    const std::string script = "/usr/bin/script";
+    if (platform::kIsWindows || !exists(script))
+        return r;
+    // script's command is one shell text: each argument in single quotes.
+    std::string command = "'";
+    command += programPath() + "'";
+    for (const std::string& a : args)
+        command += " '" + a + "'";
+    setEnvironment("");
+    platform::setEnv("ProgramFiles", path());
+    platform::StartedProcess process;
+    // -e: script ends with the program's status; -f: the terminal's bytes as they come.
+    if (platform::startProcess({script, "-qfec", command, "/dev/null"}, path(), file("terminal.out"), &process))
+        r.status = waitFor(process);
+    clearEnvironment();
+    r.output = readText(file("terminal.out"));
+    return r;
 }
 
 void DemoPackage::setEnvironment(const std::string& journal) {

@@ -40,11 +40,16 @@ class DemoPackage {
     void useTimingModel(bool on = true) { timingModel_ = on; }
 
     // The program with these arguments, in the folder, on its boards; with a journal
-    // file name the simulator journals there. run waits (as waitFor does), start
-    // returns at once.
-    RunResult run(const std::vector<std::string>& args, const std::string& journal = "");
+    // file name the simulator journals there. run waits (as waitFor does), keeping
+    // standard error apart when asked (as runProgram does); start returns at once.
+    RunResult run(const std::vector<std::string>& args, const std::string& journal = "",
+                  bool separateErrors = false);
     platform::StartedProcess start(const std::vector<std::string>& args, const std::string& journal = "",
                                    const std::string& console = "console.out");
+    // The program run inside a pseudo-terminal made by util-linux's script, so that its
+    // standard output and standard error are a terminal of 80 columns; output is what
+    // the terminal was sent. POSIX only; status -1 when script is not there.
+    RunResult runInTerminal(const std::vector<std::string>& args);
 
   private:
     void setEnvironment(const std::string& journal);

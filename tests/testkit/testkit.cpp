@@ -52,7 +52,7 @@ int waitFor(platform::StartedProcess& process, int seconds) {
     return status;
 }
 
-RunResult runProgram(const std::vector<std::string>& args, const std::string& workingDir) {
+RunResult runProgram(const std::vector<std::string>& args, const std::string& workingDir, bool separateErrors) {
     std::vector<std::string> argv{programPath()};
     argv.insert(argv.end(), args.begin(), args.end());
     platform::setEnv("ProgramFiles", workingDir);
@@ -69,16 +69,22 @@ RunResult runProgram(const std::vector<std::string>& args, const std::string& wo
     if (ownTiming)
         platform::setEnv("DFCSIM_TIMING", "off");
     const std::string outputPath = workingDir + platform::kPathSeparator + "console.out";
+    const std::string errorPath = separateErrors ? workingDir + platform::kPathSeparator + "console.err" : "";
     RunResult result;
     platform::StartedProcess process;
-    result.status = platform::startProcess(argv, workingDir, outputPath, &process) ? waitFor(process) : -1;
+    result.status =
+        platform::startProcess(argv, workingDir, outputPath, &process, errorPath) ? waitFor(process) : -1;
     result.output = readText(outputPath);
+    if (separateErrors)
+        result.errors = readText(errorPath);
     if (ownBoards)
         platform::unsetEnv("DFCSIM_BOARDS");
     if (ownTiming)
         platform::unsetEnv("DFCSIM_TIMING");
     std::error_code ignored;
     fs::remove(outputPath, ignored);
+    if (separateErrors)
+        fs::remove(errorPath, ignored);
     return result;
 }
 

@@ -32,6 +32,7 @@ std::string programPath();
 struct RunResult {
     int status = -1;
     std::string output; // standard output and standard error, newlines normalised
+    std::string errors; // standard error alone, when it was kept apart (output is then standard output)
 };
 
 // The status waitFor gives a run that had to be killed because it did not end.
@@ -44,8 +45,10 @@ int waitFor(platform::StartedProcess& process, int seconds = 120);
 
 // Runs the built program with arguments in a working folder, waiting as waitFor does. ProgramFiles points
 // into the folder so that the run's soft VPD directory stays inside it. Unless the
-// caller has set DFCSIM_BOARDS, the simulated library gets an empty board list.
-RunResult runProgram(const std::vector<std::string>& args, const std::string& workingDir);
+// caller has set DFCSIM_BOARDS, the simulated library gets an empty board list. With
+// separateErrors, standard error goes to `errors` and `output` is standard output alone.
+RunResult runProgram(const std::vector<std::string>& args, const std::string& workingDir,
+                     bool separateErrors = false);
 
 // Whole file in text mode ("" when it cannot be read); exists() for presence.
 std::string readText(const std::string& path);

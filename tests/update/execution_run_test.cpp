@@ -519,8 +519,18 @@ TEST(ExecutionRun, DebugLogSectionsInOrder) {
     // 5: the VX4 function's identity is incomplete without the management library.
     EXPECT_EQ(run.run("-inv"), 5) << run.output;
     EXPECT_EQ(run.sections(), expect(inventory));
+    // Standard error says which Device is incomplete and what it lacks, and, after the
+    // update, which component failed and why.
+    EXPECT_NE(run.output.find("winmarlo: the inventory is incomplete: adapter "), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(" lacks its "), std::string::npos) << run.output;
     EXPECT_EQ(run.run("-u"), 4) << run.output;
     EXPECT_EQ(run.sections(), expect(execution));
+    EXPECT_NE(run.output.find("firmware: Update failed. Current firmware version is unsupported."),
+              std::string::npos)
+        << run.output;
+    EXPECT_NE(run.output.find("(result 39); this firmware must be updated with the Solvane Flash ISO\n"),
+              std::string::npos)
+        << run.output;
     // The dump lists the entries in the order they were read.
     const std::string log = run.log();
     const std::size_t dump = log.find("\n\n[Discovered Configuration Entries]\n\nConfiguration #1\n");

@@ -1,0 +1,98 @@
+// The run's lines on standard error and its progress display (see run_feedback.h).
+#include "app/run_feedback.h"
+
+#include "adapter/adapter_environment.h"
+#include "adapter/dfc_library.h"
+#include "log/console.h"
+#include "platform/platform.h"
+#include "report/result_codes.h"
+#include "report/run_reasons.h"
+#include "update/execution.h"
+
+RunFeedback::RunFeedback(RunContext& run) : run_(run) {
+    const platform::TerminalInfo terminal = platform::standardErrorTerminal();
+    if (!terminal.isTerminal)
+        return;
+    enableStatusLine(true);
+    ProgressOutput output;
+    output.status = showStatusLine;
+    output.line = writeStandardErrorLine;
+    display_ = std::make_unique<ProgressDisplay>(std::move(output), terminal.columns);
+    ProgressDisplay* display = display_.get();
+    run.observer.componentStarts = [display](const HbaEntry& adapter, bool bootCode) {
+        display->componentStarts(adapter, bootCode);
+    };
+    run.observer.stepText = [display](const char* text) { display->step(text); };
+    run.observer.progress = [display](std::uint32_t percent, std::uint64_t done, std::uint64_t total) {
+        display->progress(percent, done, total);
+    };
+}
+
+RunFeedback::~RunFeedback() {
+    if (!display_)
+        return;
+    run_.observer = UpdateObserver{};
+    enableStatusLine(false);
+}
+
+void RunFeedback::discovering() {
+    if (display_)
+        display_->discovering();
+}
+
+void RunFeedback::discovered() {
+    if (display_)
+        display_->discovered(run_.adapters.size(), run_.tally.adaptersSupported, selectedAdapters(run_).size());
+}
+
+void RunFeedback::readingPackage() {
+    if (display_)
+        display_->readingPackage();
+}
+
+void RunFeedback::updating() {
+    if (display_)
+        display_->updating(selectedAdapters(run_).size());
+}
+
+void RunFeedback::adapterFinished(const std::vector<ComponentOutcome>& outcomes) {
+    if (display_)
+        display_->adapterFinished(outcomes);
+    for (const ComponentOutcome& o : outcomes) {
+        const std::string reason = componentFailureReason(o);
+        if (!reason.empty())
+            sayOnStandardError("%s", reason.c_str());
+    }
+}
+
+void RunFeedback::finish(int status) {
+    if (display_)
+        display_->finish();
+    if (status == 0)
+        return;
+    RunEndFacts facts;
+    facts.argumentProblem = run_.argumentProblem;
+    facts.libraryProblem = dfcLoadProblem();
+    facts.libraryProblemSaid = dfcLoadProblemSaid();
+    facts.adapterMessage = adapterEnv.message;
+    facts.configFolderExists = platform::fileExists(run_.paths.configDir.str());
+    facts.payloadFolderExists = platform::fileExists(run_.paths.payloadDir.str());
+    facts.selected = selectedAdapters(run_);
+    facts.imageFileExists = platform::fileExists(run_.options.imageFile.str());
+    facts.imageFileIsOrdinary = !facts.imageFileExists || platform::isRegularFile(run_.options.imageFile.str());
+    const std::string reason = runEndReason(run_, status, facts);
+    if (!reason.empty()) {
+        sayOnStandardError("%s", reason.c_str());
+        return;
+    }
+    // Every nonzero status gets a line: when nothing said during the run tells why,
+    // the status's own message does. (The output files' 13 and 14 are said where they
+    // happen, the document that could not be written whole only when it is closed.)
+    if (standardErrorLinesSaid() == 0 && status != 13 && status != 14) {
+        char message[256];
+        messageForCode(run_.options.mode == Execution ? MESSAGE_KIND_EXECUTION : MESSAGE_KIND_INVENTORY, status,
+                       message, sizeof message);
+        sayOnStandardError("the run ended with status %d (%s); the debug log written with -g tells more", status,
+                           message);
+    }
+}

@@ -1,0 +1,36 @@
+// Owns what a run says on standard error besides its documents: the progress display
+// when standard error is a terminal (wired to the run's update observer), the line of
+// each component that failed, and the closing line of a run that ends with a nonzero
+// status. Nothing of the display is drawn when standard error is no terminal, so logs
+// and pipes get the reason lines alone.
+#pragma once
+
+#include "report/progress_display.h"
+#include "run/run_context.h"
+#include "update/outcome.h"
+
+#include <memory>
+#include <vector>
+
+class RunFeedback {
+  public:
+    // Starts the display when standard error is a terminal.
+    explicit RunFeedback(RunContext& run);
+    ~RunFeedback();
+    RunFeedback(const RunFeedback&) = delete;
+    RunFeedback& operator=(const RunFeedback&) = delete;
+
+    void discovering();
+    void discovered();
+    void readingPackage();
+    void updating();
+    // A finished adapter: the display's lines, and a line for each failed component.
+    void adapterFinished(const std::vector<ComponentOutcome>& outcomes);
+    // The run ends with `status`: the display's table, then the closing line when the
+    // status is not 0 (a generic one when nothing said during the run tells why).
+    void finish(int status);
+
+  private:
+    RunContext& run_;
+    std::unique_ptr<ProgressDisplay> display_;
+};

@@ -1,0 +1,234 @@
+// The progress display of a terminal (see progress_display.h).
+#include "report/progress_display.h"
+
+#include "adapter/hba_entry.h"
+#include "common/text.h"
+#include "report/result_codes.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The engine's step texts (and the update's own) in the display's words.
+struct StepName {
+    const char* engine;
+    const char* shown;
+};
+
+constexpr StepName kStepNames[] = {
+    {"Opening File", "checking the image"},
+    {"Reading Header", "checking the image"},
+    {"Reading AIF Header", "checking the image"},
+    {"Validating Checksum", "checking the image"},
+    {"Checksum OK", "checking the image"},
+    {"Checking Image", "checking the image"},
+    {"Erasing Sector(s) In Flash ROM", "erasing"},
+    {"Erasing Flash ROM Sectors", "erasing"},
+    {"Loading Image", "downloading"},
+    {"Writing Firmware Object", "downloading"},
+    {"Updating Wakeup Parameters", "updating the wakeup parameters"},
+    {"Image Successfully Downloaded", "downloaded"},
+    {"Resetting Adapter", "resetting"},
+    {"Writing Family ID", "writing the family ID"},
+};
+
+constexpr const char* kRecordStep = "Reading AIF Header #";
+constexpr const char* kResetStep = "Resetting Adapter";
+constexpr const char* kFamilyIdStep = "Writing Family ID";
+
+std::string portName(const HbaEntry& e) {
+    return std::string(e.hbaType == 2 || e.hbaType == 4 ? e.mac.view() : e.wwpn.view());
+}
+
+std::string adapterName(const HbaEntry& e) { return joinText(portName(e), " ", e.model.view()); }
+
+const char* componentName(bool bootCode) { return bootCode ? "boot code" : "firmware"; }
+
+// The result of a component in a few words; a failure with the document's message.
+std::string resultWords(const ComponentOutcome& o) {
+    switch (o.result) {
+    case 0: return "updated";
+    case 34: return "already current";
+    case 35: return "skipped until the system is rebooted";
+    case 37: return "updated; reboot to complete";
+    case 38: return "updated once; reboot and update again";
+    default: break;
+    }
+    char message[160];
+    componentStatus(o.result, o.bootCode, message, sizeof message);
+    return joinText("failed (", std::to_string(o.result), ": ", message, ")");
+}
+
+// The version the component holds after its update: the package's when it reached it
+// (now or after the reboot), else the one it had.
+const std::string& versionAfter(const ComponentOutcome& o) {
+    char ignored[160];
+    return componentStatus(o.result, o.bootCode, ignored, sizeof ignored) ? o.packagedVersion : o.installedVersion;
+}
+
+std::string padded(const std::string& text, std::size_t width) {
+    return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
+}
+
+} // namespace
+
+std::string bytesText(std::uint64_t bytes) {
+    char text[32];
+    if (bytes < 1024)
+        std::snprintf(text, sizeof text, "%llu B", static_cast<unsigned long long>(bytes));
+    else if (bytes < 1024 * 1024)
+        std::snprintf(text, sizeof text, "%.1f KiB", double(bytes) / 1024);
+    else
+        std::snprintf(text, sizeof text, "%.1f MiB", double(bytes) / (1024 * 1024));
+    return text;
+}
+
+std::string stepWords(const char* engineText) {
+    if (engineText == nullptr)
+        return {};
+    for (const StepName& name : kStepNames)
+        if (std::strcmp(engineText, name.engine) == 0)
+            return name.shown;
+    if (std::strncmp(engineText, kRecordStep, std::strlen(kRecordStep)) == 0)
+        return "checking the image";
+    return engineText;
+}
+
+ProgressDisplay::ProgressDisplay(ProgressOutput output, int columns)
+    : out_(std::move(output)), columns_(columns > 1 ? std::size_t(columns) : 80) {}
+
+void ProgressDisplay::setStatus(std::string text) {
+    // One row only: a line that wraps could not be rewritten in place.
+    if (text.size() >= columns_)
+        text.resize(columns_ - 1);
+    if (text == status_)
+        return;
+    status_ = text;
+    if (out_.status)
+        out_.status(status_);
+    if (out_.now)
+        lastDraw_ = out_.now();
+}
+
+void ProgressDisplay::discovering() { setStatus("Looking for adapters..."); }
+
+void ProgressDisplay::discovered(std::size_t found, std::size_t supported, std::size_t selected) {
+    setStatus("");
+    std::string text = joinText("Found ", std::to_string(found), found == 1 ? " adapter" : " adapters", ", ",
+                                std::to_string(supported), " supported by the package");
+    if (selected != supported)
+        text += joinText(", ", std::to_string(selected), " selected");
+    if (out_.line)
+        out_.line(text + ".");
+}
+
+void ProgressDisplay::readingPackage() { setStatus("Reading the payload files..."); }
+
+void ProgressDisplay::updating(std::size_t adapters) {
+    setStatus("");
+    adapters_ = adapters;
+}
+
+std::string ProgressDisplay::statusText(bool withModel, bool withRecord) const {
+    std::string text = counter();
+    if (adapter_ != nullptr)
+        text += joinText(withModel ? adapterName(*adapter_) : portName(*adapter_), " ");
+    text += componentName(bootCode_);
+    if (withRecord && !record_.empty())
+        text += joinText(", ", record_);
+    text += joinText(": ", step_);
+    if (streaming_)
+        text += joinText(" ", bytesText(done_), " of ", bytesText(total_), " (", std::to_string(percent_), "%)");
+    return text;
+}
+
+void ProgressDisplay::componentStarts(const HbaEntry& adapter, bool bootCode) {
+    if (&adapter != adapter_) {
+        adapter_ = &adapter;
+        ++adapterIndex_;
+        adapters_ = std::max(adapters_, adapterIndex_);
+    }
+    bootCode_ = bootCode;
+    step_ = "checking";
+    record_.clear();
+    streaming_ = false;
+    draw();
+}
+
+void ProgressDisplay::step(const char* text) {
+    if (text != nullptr && std::strncmp(text, kRecordStep, std::strlen(kRecordStep)) == 0)
+        record_ = joinText("record ", text + std::strlen(kRecordStep));
+    else if (text != nullptr && (std::strcmp(text, kResetStep) == 0 || std::strcmp(text, kFamilyIdStep) == 0))
+        record_.clear(); // the update's own steps concern the whole card
+    step_ = stepWords(text);
+    streaming_ = false;
+    draw();
+}
+
+void ProgressDisplay::progress(std::uint32_t percent, std::uint64_t done, std::uint64_t total) {
+    percent_ = percent;
+    done_ = done;
+    total_ = total;
+    // Only a step that streams bytes shows them; an erase reports a bare percent.
+    streaming_ = total > 0;
+    if (!streaming_)
+        return;
+    const bool last = done >= total;
+    if (!last && out_.now && out_.now() - lastDraw_ < kProgressRedrawInterval)
+        return;
+    draw();
+}
+
+std::string ProgressDisplay::counter() const {
+    return joinText("[", std::to_string(adapterIndex_), "/", std::to_string(adapters_), "] ");
+}
+
+void ProgressDisplay::draw() {
+    // A narrow terminal loses the model name first, then the container's record number:
+    // the bytes and percent are the news.
+    std::string text = statusText(true, true);
+    if (text.size() >= columns_)
+        text = statusText(false, true);
+    if (text.size() >= columns_)
+        text = statusText(false, false);
+    setStatus(text);
+}
+
+void ProgressDisplay::adapterFinished(const std::vector<ComponentOutcome>& outcomes) {
+    setStatus("");
+    for (const ComponentOutcome& o : outcomes) {
+        if (o.adapter == nullptr)
+            continue;
+        Row row{adapterName(*o.adapter), componentName(o.bootCode), o.installedVersion, versionAfter(o),
+                resultWords(o)};
+        if (out_.line)
+            out_.line(joinText(counter(), row.adapter, " ", row.component, " ", row.before, " -> ", row.after, ": ",
+                               row.result));
+        rows_.push_back(std::move(row));
+    }
+}
+
+void ProgressDisplay::finish() {
+    setStatus("");
+    if (rows_.empty() || !out_.line)
+        return;
+    Row heading{"Adapter", "Component", "Before", "After", "Result"};
+    std::size_t adapterWidth = heading.adapter.size(), componentWidth = heading.component.size(),
+                beforeWidth = heading.before.size(), afterWidth = heading.after.size();
+    for (const Row& row : rows_) {
+        adapterWidth = std::max(adapterWidth, row.adapter.size());
+        componentWidth = std::max(componentWidth, row.component.size());
+        beforeWidth = std::max(beforeWidth, row.before.size());
+        afterWidth = std::max(afterWidth, row.after.size());
+    }
+    const auto render = [&](const Row& row, const char* arrow) {
+        return joinText(padded(row.adapter, adapterWidth), "  ", padded(row.component, componentWidth), "  ",
+                        padded(row.before, beforeWidth), arrow, padded(row.after, afterWidth), "  ", row.result);
+    };
+    out_.line("");
+    out_.line(render(heading, "    "));
+    for (const Row& row : rows_)
+        out_.line(render(row, " -> "));
+}

@@ -1,0 +1,82 @@
+// Owns what a person at a terminal sees while a run works: one status line rewritten
+// in place (the discovery, then each adapter's component with its step and, while a
+// download streams, its bytes and percent), a permanent line for each finished
+// component, and at the end a table of every component: adapter, component, version
+// before and after, result. It renders records and the steps the update reports and
+// calls nothing that acts; the run driver creates one only when standard error is a
+// terminal.
+#pragma once
+
+#include "update/outcome.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct HbaEntry;
+
+// Where the display draws, and the clock that paces its redraws.
+struct ProgressOutput {
+    std::function<void(const std::string& text)> status; // rewrites the status line; "" clears it
+    std::function<void(const std::string& text)> line;   // a permanent line
+    std::function<std::chrono::steady_clock::time_point()> now = std::chrono::steady_clock::now;
+};
+
+// Redraws of a streaming download are at least this far apart; its last state is
+// always drawn, as is every new step.
+constexpr std::chrono::milliseconds kProgressRedrawInterval{100};
+
+class ProgressDisplay {
+  public:
+    // columns: the terminal's width; the status line is cut to fit one row.
+    ProgressDisplay(ProgressOutput output, int columns);
+
+    void discovering();
+    // The discovery's result: adapters found, supported by the package, selected.
+    void discovered(std::size_t found, std::size_t supported, std::size_t selected);
+    void readingPackage();
+    // The update of `adapters` selected adapters begins.
+    void updating(std::size_t adapters);
+    void componentStarts(const HbaEntry& adapter, bool bootCode);
+    // A step of the download engine or of the update, in the engine's words.
+    void step(const char* text);
+    void progress(std::uint32_t percent, std::uint64_t done, std::uint64_t total);
+    // An adapter's outcomes: a permanent line for each; kept for the table.
+    void adapterFinished(const std::vector<ComponentOutcome>& outcomes);
+    // Clears the status line and, when any component was updated, draws the table.
+    void finish();
+
+  private:
+    void draw();
+    void setStatus(std::string text);
+    std::string statusText(bool withModel, bool withRecord) const;
+    std::string counter() const; // "[2/5] ": the adapter's place among the selected
+
+    ProgressOutput out_;
+    std::size_t columns_;
+    std::string status_;  // the status line as last drawn
+    std::size_t adapters_ = 0;
+    std::size_t adapterIndex_ = 0;
+    const HbaEntry* adapter_ = nullptr;
+    bool bootCode_ = false;
+    std::string step_;   // in the display's words
+    std::string record_; // "record n" of a container while its records load
+    std::uint32_t percent_ = 0;
+    std::uint64_t done_ = 0, total_ = 0;
+    bool streaming_ = false;
+    std::chrono::steady_clock::time_point lastDraw_{};
+    struct Row {
+        std::string adapter, component, before, after, result;
+    };
+    std::vector<Row> rows_;
+};
+
+// A byte count for people: "352 B", "12.5 KiB", "64.0 MiB".
+std::string bytesText(std::uint64_t bytes);
+
+// What the display says for a step of the engine or the update ("erasing",
+// "downloading"); a text it does not know is shown as it is.
+std::string stepWords(const char* engineText);

@@ -1,0 +1,206 @@
+// The failure and closing lines of a run (see run_reasons.h).
+#include "report/run_reasons.h"
+
+#include "adapter/hba_entry.h"
+#include "common/text.h"
+#include "report/result_codes.h"
+#include "report/xml_writer.h"
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <set>
+#include <string>
+
+namespace {
+
+std::string portName(const HbaEntry& e) {
+    return std::string(e.hbaType == 2 || e.hbaType == 4 ? e.mac.view() : e.wwpn.view());
+}
+
+std::string adapterName(const HbaEntry& e) {
+    return joinText("adapter ", portName(e), " (", e.model.view(), ")");
+}
+
+// What to do about a component's failure, by its result code.
+std::string whatToDo(const ComponentOutcome& o) {
+    switch (o.result) {
+    case 20:
+        return "the family-ID table has no family " + o.packagedFamily +
+               " for this model; check the family_id of its configuration record";
+    case 30:
+        return "the adapter is no longer where discovery found it; run the program again";
+    case 32:
+        return "no payload file holds version " + o.packagedVersion +
+               "; add that image to the payload folder (a skipped file is reported above)";
+    case 33:
+        return "reboot the system, then run the program again";
+    case 36:
+        return "the family ID could not be recorded (see above, or the debug log written with -g)";
+    case 39:
+        return "this firmware must be updated with the Solvane Flash ISO";
+    case 41:
+    case 42:
+        return "use the firmware file as its maker signed it";
+    default:
+        return "the debug log written with -g shows the adapter's answers; run the program again";
+    }
+}
+
+// "Update failed. The firmware download failed." and the like; a boot-code component
+// says "boot code" where its table row has its own words.
+std::string resultText(const ComponentOutcome& o) {
+    const ResultCode* row = findResultCode(o.result);
+    if (o.bootCode && row != nullptr && row->bootCodeText != nullptr)
+        return row->bootCodeText;
+    char message[256];
+    messageForCode(MESSAGE_KIND_EXECUTION, o.result, message, sizeof message);
+    return message;
+}
+
+std::string idsOf(const HbaEntry& e) {
+    char text[96];
+    std::snprintf(text, sizeof text, "pci_id=%X vendor_id=%X subsys_id=%X subven_id=%X", e.deviceId, e.vendorId,
+                  e.subDeviceId, e.subVendorId);
+    return text;
+}
+
+std::string folderProblem(const char* what, const std::string& folder, bool exists, const char* names,
+                          const char* option) {
+    if (!exists)
+        return std::string("the ") + what + " folder " + folder + " does not exist; give the folder that holds the " +
+               what + " files with " + option;
+    return std::string("no ") + what + " files (" + names + ") in " + folder + "; give the folder that holds them with " +
+           option;
+}
+
+// The components an execution left as they were without failing: current ones (34)
+// and those waiting for a reboot (35).
+std::string nothingUpdated(const std::vector<const HbaEntry*>& selected) {
+    unsigned current = 0, waiting = 0;
+    for (const HbaEntry* e : selected) {
+        for (const std::uint32_t result : {e->fwDownloadStatus, e->bcDownloadStatus}) {
+            current += result == 34 ? 1 : 0;
+            waiting += result == 35 ? 1 : 0;
+        }
+    }
+    std::string text =
+        joinText("nothing was updated: ", std::to_string(current), " component(s) already at the package's version");
+    if (waiting > 0)
+        text += joinText(", ", std::to_string(waiting), " waiting for a reboot of the system");
+    return joinText(text, "; -f downloads the package's images again");
+}
+
+std::string noSupportedAdapters(const RunContext& run) {
+    std::set<std::string> models;
+    for (const HbaEntry& e : run.adapters)
+        models.insert(joinText(e.model.view(), " (", idsOf(e), ")"));
+    std::string list;
+    for (const std::string& m : models)
+        list += (list.empty() ? "" : ", ") + m;
+    return joinText("no adapter found is listed in the configuration files of ", run.paths.configDir.view(),
+                    " (found: ", list, "); add a record with the adapter's four ids and its family_id");
+}
+
+std::string noAdapters(const RunEndFacts& facts) {
+    if (!facts.libraryProblem.empty() && facts.libraryProblemSaid)
+        return "no adapters found, because the adapter access library could not be used (see above)";
+    if (!facts.libraryProblem.empty())
+        return "no adapters found: " + facts.libraryProblem + "; install the adapter access library";
+    std::string text = "no adapters found";
+    if (!facts.adapterMessage.empty())
+        text += " (" + facts.adapterMessage + ")";
+    return text + "; check that the adapters are seated and their driver is loaded";
+}
+
+std::string incompleteDevices(const std::vector<const HbaEntry*>& selected) {
+    std::string text;
+    for (const HbaEntry* e : selected) {
+        const std::string missing = missingInventoryParts(*e);
+        if (missing.empty())
+            continue;
+        text += joinText(text.empty() ? "" : "; ", adapterName(*e), " lacks ", missing);
+    }
+    if (text.empty())
+        return text;
+    return "the inventory is incomplete: " + text +
+           "; the adapter did not answer every question (the debug log written with -g shows which)";
+}
+
+} // namespace
+
+std::string componentFailureReason(const ComponentOutcome& o) {
+    const ResultCode* row = findResultCode(o.result);
+    if (o.adapter == nullptr || row == nullptr || row->outcome != CodeOutcome::Failed)
+        return {};
+    return joinText(adapterName(*o.adapter), ", ", o.bootCode ? "boot code" : "firmware", ": ", resultText(o),
+                    " (result ", std::to_string(o.result), "); ", whatToDo(o));
+}
+
+std::string runEndReason(const RunContext& run, int status, const RunEndFacts& facts) {
+    const std::string configDir(run.paths.configDir.view());
+    const std::string payloadDir(run.paths.payloadDir.view());
+    const bool execution = run.options.mode == Execution;
+    switch (status) {
+    case 1:
+        return execution ? nothingUpdated(facts.selected) : std::string();
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+        if (run.tally.selectionMissed)
+            return joinText("no supported adapter has the port name ", run.options.wwn.view(),
+                            " given with -wwn; winmarlo -inv lists the adapters' port names");
+        return execution ? std::string() : incompleteDevices(facts.selected);
+    case 6:
+        return noSupportedAdapters(run);
+    case 9:
+        return folderProblem("configuration", configDir, facts.configFolderExists, "names containing .ini", "-c");
+    case 10:
+        return "no valid configuration record in the configuration files of " + configDir +
+               " (each rejected line is reported above); a record is five lines: pci_id, vendor_id, subsys_id, "
+               "subven_id and family_id";
+    case 11:
+        return folderProblem("payload", payloadDir, facts.payloadFolderExists, "names containing .grp, .prg or .all",
+                             "-p");
+    case 12:
+        return "no payload file in " + payloadDir + " could be read (each is reported above)";
+    case 16:
+    case 21:
+    case 22:
+        return (facts.argumentProblem.empty() ? std::string("the command line is not valid") : facts.argumentProblem) +
+               "; winmarlo -h lists the options";
+    case 17:
+        return noAdapters(facts);
+    case 18:
+        return std::string(run.options.imageFile.view()) +
+               " is no image file name: it must contain .ALL, .GRP or .PRG (in either case)";
+    case 19:
+        if (!facts.imageFileIsOrdinary)
+            return {};
+        return joinText("the version of ", run.options.imageFile.view(), " could not be decoded: ",
+                        facts.imageFileExists ? "it is no valid image of the kind its name says"
+                                              : "there is no such file");
+    default:
+        return {};
+    }
+}
+
+std::string startFailureReason(int status) {
+    switch (status) {
+    case 15:
+        return platform::kIsWindows
+                   ? "this program changes adapter firmware and must run as an administrator; run it again from "
+                     "an elevated prompt"
+                   : "this program changes adapter firmware and must run as root; run it again as root";
+    case 27:
+        return "more than 19 arguments follow the program's name; give at most 19";
+    case 62:
+        return "memory could not be had at start-up; close other programs and run it again";
+    case 63:
+        return "the adapter access library answered the adapter enumeration inconsistently; run the program again";
+    case 64:
+        return "the PCI configuration header of an adapter could not be read; check the adapters' driver";
+    default:
+        return {};
+    }
+}

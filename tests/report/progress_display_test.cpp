@@ -1,0 +1,141 @@
+// The progress display of a terminal, drawn into strings with a clock the test moves:
+// redraws of a streaming download are paced while every step and the last state are
+// drawn, the status line fits one row, and the closing table gives each component's
+// versions before and after with its result.
+#include "adapter/hba_entry.h"
+#include "report/progress_display.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Screen {
+    std::vector<std::string> statuses, lines;
+    std::chrono::steady_clock::time_point clock{};
+
+    ProgressOutput output() {
+        ProgressOutput out;
+        out.status = [this](const std::string& text) { statuses.push_back(text); };
+        out.line = [this](const std::string& text) { lines.push_back(text); };
+        out.now = [this] { return clock; };
+        return out;
+    }
+    std::size_t statusesWith(const std::string& text) const {
+        return std::size_t(std::count_if(statuses.begin(), statuses.end(),
+                                         [&](const std::string& s) { return s.find(text) != std::string::npos; }));
+    }
+};
+
+HbaEntry adapter(const char* wwpn, const char* model) {
+    HbaEntry e;
+    e.wwpn = wwpn;
+    e.model = model;
+    return e;
+}
+
+TEST(ProgressDisplay, AStreamingDownloadIsRedrawnAtMostTenTimesASecondAndEndsOnItsLastState) {
+    Screen screen;
+    ProgressDisplay display(screen.output(), 120);
+    const HbaEntry card = adapter("10000000DF410010", "TV-L7002");
+    display.updating(2);
+    display.componentStarts(card, false);
+    display.step("Loading Image");
+    // 20000 chunks of 108 bytes, 1 ms apart: 20 seconds of download.
+    const std::uint64_t total = 20000 * 108;
+    for (std::uint64_t chunk = 1; chunk <= 20000; ++chunk) {
+        screen.clock += std::chrono::milliseconds(1);
+        display.progress(std::uint32_t(chunk * 100 / 20000), chunk * 108, total);
+    }
+    // At most one redraw in 100 ms (a redraw that would show the same text is left out).
+    const std::size_t redraws = screen.statusesWith(" of 2.1 MiB (");
+    EXPECT_GE(redraws, 100u);
+    EXPECT_LE(redraws, 201u);
+    EXPECT_EQ(screen.statuses.back(),
+              "[1/2] 10000000DF410010 TV-L7002 firmware: downloading 2.1 MiB of 2.1 MiB (100%)");
+}
+
+TEST(ProgressDisplay, EveryStepIsDrawnHoweverFastTheyCome) {
+    Screen screen; // the clock never moves
+    ProgressDisplay display(screen.output(), 120);
+    const HbaEntry card = adapter("10000000DF410010", "TV-L7002");
+    display.updating(1);
+    display.componentStarts(card, true);
+    for (const char* step : {"Opening File", "Reading AIF Header #2", "Erasing Flash ROM Sectors", "Loading Image"})
+        display.step(step);
+    display.progress(50, 64, 128); // neither the first draw of its step nor the last state: waits
+    display.progress(100, 128, 128);
+    display.step("Resetting Adapter");
+    display.step("Writing Family ID");
+    const std::string at = "[1/1] 10000000DF410010 TV-L7002 boot code";
+    const std::vector<std::string> expected = {
+        at + ": checking",
+        at + ": checking the image",
+        at + ", record 2: checking the image",
+        at + ", record 2: erasing",
+        at + ", record 2: downloading",
+        at + ", record 2: downloading 128 B of 128 B (100%)",
+        at + ": resetting",
+        at + ": writing the family ID",
+    };
+    EXPECT_EQ(screen.statuses, expected);
+}
+
+// The model goes first, then a container's record number; the bytes and percent stay
+// whole.
+TEST(ProgressDisplay, ANarrowTerminalKeepsTheProgressAndDropsTheModelThenTheRecord) {
+    Screen screen;
+    ProgressDisplay display(screen.output(), 72);
+    const HbaEntry card = adapter("10000000DF410010", "TV-L7002 with a long model name");
+    display.componentStarts(card, false);
+    display.step("Reading AIF Header #2");
+    display.step("Loading Image");
+    screen.clock += std::chrono::seconds(1);
+    display.progress(50, 3 * 1024 * 1024, 6 * 1024 * 1024);
+    ASSERT_FALSE(screen.statuses.empty());
+    for (const std::string& status : screen.statuses)
+        EXPECT_LT(status.size(), 72u) << status;
+    EXPECT_EQ(screen.statuses.back(), "[1/1] 10000000DF410010 firmware: downloading 3.0 MiB of 6.0 MiB (50%)");
+}
+
+TEST(ProgressDisplay, TheTableGivesEachComponentBeforeAndAfterWithItsResult) {
+    Screen screen;
+    ProgressDisplay display(screen.output(), 120);
+    const HbaEntry legacy = adapter("10000000DF410010", "TV-L7002");
+    const HbaEntry ferrox = adapter("10000010DF720020", "TV-F21012");
+    const auto outcome = [](const HbaEntry& e, bool bootCode, const char* before, const char* after, int result) {
+        ComponentOutcome o;
+        o.adapter = &e;
+        o.bootCode = bootCode;
+        o.installedVersion = before;
+        o.packagedVersion = after;
+        o.result = result;
+        return o;
+    };
+    display.updating(2);
+    display.componentStarts(legacy, false);
+    display.adapterFinished({outcome(legacy, false, "ZF280A2", "ZF282A4", 0),
+                             outcome(legacy, true, "ZU503A13", "ZU503A13", 34)});
+    display.componentStarts(ferrox, false);
+    display.adapterFinished({outcome(ferrox, false, "11.0.270.18", "11.2.216.9", 31)});
+    display.finish();
+    EXPECT_EQ(screen.statuses.back(), ""); // the status line is gone
+    const std::vector<std::string> expected = {
+        "[1/2] 10000000DF410010 TV-L7002 firmware ZF280A2 -> ZF282A4: updated",
+        "[1/2] 10000000DF410010 TV-L7002 boot code ZU503A13 -> ZU503A13: already current",
+        "[2/2] 10000010DF720020 TV-F21012 firmware 11.0.270.18 -> 11.0.270.18: failed (31: Update failed. The "
+        "firmware download failed.)",
+        "",
+        "Adapter                     Component  Before         After        Result",
+        "10000000DF410010 TV-L7002   firmware   ZF280A2     -> ZF282A4      updated",
+        "10000000DF410010 TV-L7002   boot code  ZU503A13    -> ZU503A13     already current",
+        "10000010DF720020 TV-F21012  firmware   11.0.270.18 -> 11.0.270.18  failed (31: Update failed. The firmware "
+        "download failed.)",
+    };
+    EXPECT_EQ(screen.lines, expected);
+}
+
+} // namespace
