@@ -131,7 +131,7 @@ void ProgressDisplay::updating(std::size_t adapters) {
     adapters_ = adapters;
 }
 
-std::string ProgressDisplay::statusText(bool withModel, bool withRecord) const {
+std::string ProgressDisplay::statusText(bool withModel, bool withRecord, bool widest) const {
     std::string text = counter();
     if (adapter_ != nullptr)
         text += joinText(withModel ? adapterName(*adapter_) : portName(*adapter_), " ");
@@ -139,8 +139,16 @@ std::string ProgressDisplay::statusText(bool withModel, bool withRecord) const {
     if (withRecord && !record_.empty())
         text += joinText(", ", record_);
     text += joinText(": ", step_);
-    if (streaming_)
-        text += joinText(" ", bytesText(done_), " of ", bytesText(total_), " (", std::to_string(percent_), "%)");
+    if (streaming_) {
+        // The widest the bytes sent can be while this stream lasts: its total's text, or
+        // "1023.9 KiB" on the way to a total of a MiB or more.
+        const std::string totalText = bytesText(total_);
+        const std::size_t doneWidth = total_ >= 1024 * 1024 ? std::max<std::size_t>(10, totalText.size())
+                                                             : totalText.size();
+        const std::string doneText = widest ? std::string(doneWidth, '0') : bytesText(done_);
+        const std::string percentText = widest ? "100" : std::to_string(percent_);
+        text += joinText(" ", doneText, " of ", totalText, " (", percentText, "%)");
+    }
     return text;
 }
 
@@ -187,13 +195,17 @@ std::string ProgressDisplay::counter() const {
 
 void ProgressDisplay::draw() {
     // A narrow terminal loses the model name first, then the container's record number:
-    // the bytes and percent are the news.
-    std::string text = statusText(true, true);
-    if (text.size() >= columns_)
-        text = statusText(false, true);
-    if (text.size() >= columns_)
-        text = statusText(false, false);
-    setStatus(text);
+    // the bytes and percent are the news. The layout is chosen for the widest the line
+    // can grow during the step, so that it does not change as the bytes count up.
+    const auto fits = [this](bool withModel, bool withRecord) {
+        return statusText(withModel, withRecord, true).size() < columns_;
+    };
+    if (fits(true, true))
+        setStatus(statusText(true, true, false));
+    else if (fits(false, true))
+        setStatus(statusText(false, true, false));
+    else
+        setStatus(statusText(false, false, false));
 }
 
 void ProgressDisplay::adapterFinished(const std::vector<ComponentOutcome>& outcomes) {

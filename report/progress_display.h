@@ -52,7 +52,8 @@ class ProgressDisplay {
   private:
     void draw();
     void setStatus(std::string text);
-    std::string statusText(bool withModel, bool withRecord) const;
+    // widest: the bytes and percent of a stream at the widest they can be, to measure.
+    std::string statusText(bool withModel, bool withRecord, bool widest) const;
     std::string counter() const; // "[2/5] ": the adapter's place among the selected
 
     ProgressOutput out_;

@@ -101,6 +101,33 @@ TEST(ProgressDisplay, ANarrowTerminalKeepsTheProgressAndDropsTheModelThenTheReco
     EXPECT_EQ(screen.statuses.back(), "[1/1] 10000000DF410010 firmware: downloading 3.0 MiB of 6.0 MiB (50%)");
 }
 
+// A line that fits with the model at "1.0 MiB" but not at "978.0 KiB" is drawn without
+// it for the whole stream, so the line does not jump as the bytes count up.
+TEST(ProgressDisplay, AStreamKeepsOneLayoutWhileItsBytesCountUp) {
+    Screen screen;
+    ProgressDisplay display(screen.output(), 80);
+    const HbaEntry card = adapter("10000010DF720020", "TV-F21012");
+    display.updating(6);
+    display.componentStarts(card, false);
+    display.step("Writing Firmware Object");
+    const std::uint64_t total = 2883584; // 2.75 MiB
+    for (std::uint64_t done = 0; done < total;) {
+        done = std::min(total, done + 98 * 1024);
+        screen.clock += std::chrono::seconds(1);
+        display.progress(std::uint32_t(done * 100 / total), done, total);
+    }
+    std::size_t streamed = 0, withModel = 0;
+    for (const std::string& status : screen.statuses) {
+        EXPECT_LT(status.size(), 80u) << status;
+        if (status.find(" of 2.8 MiB (") == std::string::npos)
+            continue;
+        ++streamed;
+        withModel += status.find("TV-F21012") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(streamed, 29u);
+    EXPECT_EQ(withModel, 0u);
+}
+
 TEST(ProgressDisplay, TheTableGivesEachComponentBeforeAndAfterWithItsResult) {
     Screen screen;
     ProgressDisplay display(screen.output(), 120);
