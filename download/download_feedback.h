@@ -17,10 +17,10 @@ inline void reportStep(const StepTextCallback& stepText, const char* text) {
 
 // Hands a step's percent (and, for a streamed step, its bytes sent of total) to the
 // caller's callback, when there is one.
-inline void reportProgress(const ProgressCallback& progress, std::uint32_t percent, std::uint64_t done = 0,
+inline void reportProgress(const ProgressCallback& callback, std::uint32_t percent, std::uint64_t done = 0,
                            std::uint64_t total = 0) {
-    if (progress)
-        progress(percent, done, total);
+    if (callback)
+        callback(percent, done, total);
 }
 
 // True when the board's VPD marks it as an OEM board.
