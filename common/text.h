@@ -4,6 +4,7 @@
 #include "common/format_check.h"
 
 #include <cctype>
+#include <cstdarg>
 #include <string>
 #include <string_view>
 
@@ -37,3 +38,5 @@ template <typename... Parts> std::string joinText(const Parts&... parts) {
 
 // printf-style formatting into a string.
 std::string formatText(const char* format, ...) WM_PRINTF(1, 2);
+// The same with the arguments of a variadic caller, who ends the list (va_end) after.
+std::string formatTextList(const char* format, va_list args);

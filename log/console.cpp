@@ -1,6 +1,8 @@
 // The program's own lines on standard error and the status line (see console.h).
 #include "log/console.h"
 
+#include "common/text.h"
+
 #include <cstdarg>
 #include <cstdio>
 
@@ -31,18 +33,8 @@ void writeStandardErrorLine(const std::string& text) {
 void sayOnStandardError(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int length = std::vsnprintf(nullptr, 0, format, args);
+    const std::string text = "winmarlo: " + formatTextList(format, args);
     va_end(args);
-    std::string text = "winmarlo: ";
-    if (length > 0) {
-        std::string formatted(static_cast<std::size_t>(length) + 1, '\0');
-        std::vsnprintf(formatted.data(), formatted.size(), format, again);
-        formatted.resize(static_cast<std::size_t>(length));
-        text += formatted;
-    }
-    va_end(again);
     ++g_said;
     writeStandardErrorLine(text);
 }
