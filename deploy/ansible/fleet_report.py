@@ -36,7 +36,8 @@ def component_rows(host, summary):
     rows = []
     for adapter in summary.get("adapters", []):
         for c in adapter.get("components", []):
-            outcome = c.get("outcome", "")
+            # An inventory's components carry no outcome: they were only listed.
+            outcome = c.get("outcome", "inventory" if summary.get("mode") == "inventory" else "")
             before = version(c.get("installed"))
             # Packaged is what runs after a successful or pending update.
             after = version(c.get("packaged")) if outcome in ("success", "pending") else before

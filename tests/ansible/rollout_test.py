@@ -5,12 +5,13 @@ rows, the board files and the hosts' folders.
 
 Each host is this machine (ansible_connection=local) with its own copy of the demo
 boards, its own program-files folder (soft VPD files and run lock) and its own work
-folder. Three roll-outs:
+folder. Three roll-outs and an inventory:
   1. a clean roll-out over five hosts in batches [1, 2, 2]; one host's dual-port card
      needs a reboot to run its new firmware (the reboot command sets the board file's
      "reboot" flag), one host updates one port chosen by -wwn: every host changed;
   2. the same again: every host ok, every component current (the rebooted card runs
      the new firmware; without the reboot it would be skipped as awaiting one);
+     then an inventory of the same hosts: nothing changed, every row "inventory";
   3. fresh hosts whose canary's card refuses the firmware write: the canary fails
      with the program's messages and no other host is touched.
 
@@ -189,6 +190,22 @@ def first_and_second_rollout(fleet):
               "second roll-out: %s has its rows" % h)
         check("reboot" not in read_json(fleet.boards(h)), "second roll-out: %s was not rebooted again" % h)
 
+    # An inventory of the same fleet changes nothing; its rows say "inventory" and give
+    # the versions the components now hold.
+    status, output, recap, rows = fleet.rollout("inventory", "-e", "winmarlo_mode=inventory")
+    check(status == 0, "inventory roll-out: ansible-playbook exits 0, not %d" % status)
+    for h in HOSTS:
+        counts = recap.get(h, {})
+        check(counts.get("changed", 1) == 0 and counts.get("failed", 1) == 0,
+              "inventory roll-out: %s ok without changes in the recap, got %s" % (h, counts))
+        got = {(r["port_name"], r["component"]): (r["outcome"], r["before"], r["after"]) for r in rows_of(rows, h)}
+        # Every component is listed, those the package updates at the packaged version
+        # (the Ferrox cards' boot code too, which the package leaves as it is).
+        updated = {(E300_PORT, "firmware")} if h == WWN_HOST else set(VERSIONS)
+        check(updated <= set(got) and all(o == "inventory" and before == after for o, before, after in got.values())
+              and all(got[k][1] == VERSIONS[k][1] for k in updated),
+              "inventory roll-out: %s lists every component, at the packaged version where updated: %s" % (h, got))
+
 
 def failed_canary(fleet):
     # The canary's single-port card refuses every object write: its download fails (31).
@@ -222,7 +239,7 @@ def main():
                                        {WWN_HOST: {"winmarlo_wwn": "10:00:00:10:DF:73:00:30"}}))
         failed_canary(Fleet(os.path.join(root, "canary"), build))
         if failures:
-            for log in ("fleet/first.log", "fleet/second.log", "canary/canary.log"):
+            for log in ("fleet/first.log", "fleet/second.log", "fleet/inventory.log", "canary/canary.log"):
                 path = os.path.join(root, log)
                 if os.path.exists(path):
                     print("--- %s (end)" % log)
