@@ -58,13 +58,8 @@ std::uint32_t mapObjectResult(std::uint32_t result) {
     }
 }
 
-// The GRP route's step texts go to the caller only: the trace file keeps the PRG and
-// AIF steps it always had.
-void tellStep(const StepTextCallback& stepText, const char* text) {
-    if (stepText)
-        stepText(text);
-}
-
+// The GRP route's step texts go to the caller only (tellStep, not reportStep): the trace
+// file keeps the PRG and AIF steps it always had.
 std::uint32_t downloadGrp(std::uint32_t board, const std::string& path, DownloadRoute route,
                           const StepTextCallback& stepText, const ProgressCallback& progress) {
     if (route != DownloadRoute::Grp && route != DownloadRoute::GrpG6)

@@ -11,8 +11,7 @@
 // Traces the step and hands its text to the caller's callback, when there is one.
 inline void reportStep(const StepTextCallback& stepText, const char* text) {
     TraceMboxStep("%s", text);
-    if (stepText)
-        stepText(text);
+    tellStep(stepText, text);
 }
 
 // Hands a step's percent (and, for a streamed step, its bytes sent of total) to the

@@ -42,3 +42,9 @@ constexpr std::uint32_t DOWNLOAD_SIGNATURE_INVALID = 90;
 // bytes sent of the step's total; both are 0 where it does not (an erase).
 using StepTextCallback = std::function<void(const char* text)>;
 using ProgressCallback = std::function<void(std::uint32_t percent, std::uint64_t done, std::uint64_t total)>;
+
+// Hands a step's text to the callback, when there is one.
+inline void tellStep(const StepTextCallback& stepText, const char* text) {
+    if (stepText)
+        stepText(text);
+}

@@ -38,11 +38,7 @@ constexpr const char* kRecordStep = "Reading AIF Header #";
 constexpr const char* kResetStep = "Resetting Adapter";
 constexpr const char* kFamilyIdStep = "Writing Family ID";
 
-std::string portName(const HbaEntry& e) {
-    return std::string(e.hbaType == 2 || e.hbaType == 4 ? e.mac.view() : e.wwpn.view());
-}
-
-std::string adapterName(const HbaEntry& e) { return joinText(portName(e), " ", e.model.view()); }
+std::string adapterName(const HbaEntry& e) { return joinText(portNameOf(e), " ", e.model.view()); }
 
 const char* componentName(bool bootCode) { return bootCode ? "boot code" : "firmware"; }
 
@@ -134,7 +130,7 @@ void ProgressDisplay::updating(std::size_t adapters) {
 std::string ProgressDisplay::statusText(bool withModel, bool withRecord, bool widest) const {
     std::string text = counter();
     if (adapter_ != nullptr)
-        text += joinText(withModel ? adapterName(*adapter_) : portName(*adapter_), " ");
+        text += joinText(withModel ? adapterName(*adapter_) : portNameOf(*adapter_), " ");
     text += componentName(bootCode_);
     if (withRecord && !record_.empty())
         text += joinText(", ", record_);

@@ -13,12 +13,8 @@
 
 namespace {
 
-std::string portName(const HbaEntry& e) {
-    return std::string(e.hbaType == 2 || e.hbaType == 4 ? e.mac.view() : e.wwpn.view());
-}
-
 std::string adapterName(const HbaEntry& e) {
-    return joinText("adapter ", portName(e), " (", e.model.view(), ")");
+    return joinText("adapter ", portNameOf(e), " (", e.model.view(), ")");
 }
 
 // What to do about a component's failure, by its result code.

@@ -80,15 +80,10 @@ std::uint32_t download(const RunContext& run, const HbaEntry& e, const CluImage&
                                 run.devices.sleep);
 }
 
-// The update's own steps, for whoever watches the run; the debug log narrates them
-// in its own words.
-void tellStep(const RunContext& run, const char* text) {
-    if (run.observer.stepText)
-        run.observer.stepText(text);
-}
-
+// A reset is told to whoever watches the run as the update's own step; the debug log
+// narrates it in its own words.
 std::uint32_t resetAdapter(const RunContext& run, const HbaEntry& e, std::uint32_t mode) {
-    tellStep(run, "Resetting Adapter");
+    tellStep(run.observer.stepText, "Resetting Adapter");
     return dfc.DFC_ResetAdapter(e.adapterNumber, mode);
 }
 
@@ -122,8 +117,7 @@ std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload, const Ste
     // The card keeps 8 characters of the family ID.
     FixedText<9> ffv;
     ffv = entry.packagedFamilyId.view();
-    if (stepText)
-        stepText("Writing Family ID");
+    tellStep(stepText, "Writing Family ID");
     const std::uint32_t status = writeFFV(entry.adapterNumber, ffv.c_str(), 0);
     if (status != 0)
         report("Adapter FFV write failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(status));
