@@ -49,14 +49,9 @@ else
         echo "build/windows/UpdRollBack.exe is not a Windows program" >&2
         exit 1
     fi
-    # One wineserver for all the runs, as scripts/test.sh does, stopped at the end.
-    export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    mkdir -p "$WINEPREFIX"
-    wineserver -k >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-    wineserver -p
-    trap 'wineserver -k || true' EXIT
-    timeout 300 wine cmd /c exit >/dev/null 2>&1 || true
+    # One wineserver for all the runs, stopped at the end.
+    source scripts/wine_session.sh
+    start_wine_session
     # The program sees Windows paths: Wine's drive Z: is the Unix root.
     DFCSIM_BOARDS="Z:$(echo "$PWD/$run_dir/boards.json" | tr / '\\')"
     export DFCSIM_BOARDS

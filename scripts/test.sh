@@ -18,17 +18,9 @@ run_suite linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite asan -DCMAKE_BUILD_TYPE=Debug -DWINMARLO_SANITIZE=ON
 
-# Windows: one wineserver for the whole run keeps each process start fast; it is
-# stopped again when the tests end, so nothing outlives this script.
-export WINEPREFIX="$PWD/build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
-wineserver -p
-trap 'wineserver -k || true' EXIT
-# The first process of a fresh prefix sets it up; start one that does nothing, with a
-# time limit, so that no test program pays for it.
-timeout 300 wine cmd /c exit >/dev/null 2>&1 || true
+# Windows: one wineserver for the whole run, stopped when the tests end.
+source scripts/wine_session.sh
+start_wine_session
 # A Wine process can stall while the fresh prefix starts its services; such a test
 # program is stopped by the time-out and run once more.
 CTEST_TIMEOUT=300 CTEST_EXTRA="--repeat until-pass:2" \
