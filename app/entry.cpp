@@ -23,14 +23,19 @@
 #include <memory>
 #include <string>
 
-int checkArgumentLengths(int argc, char** argv, std::string& message) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strlen(argv[i]) >= 255) {
-            message = formatText("Invalid argument length:\n%s\n", argv[i]);
-            return 51;
-        }
-    }
+int firstOverlongArgument(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strlen(argv[i]) >= 255)
+            return i;
     return 0;
+}
+
+int checkArgumentLengths(int argc, char** argv, std::string& message) {
+    const int i = firstOverlongArgument(argc, argv);
+    if (i == 0)
+        return 0;
+    message = formatText("Invalid argument length:\n%s\n", argv[i]);
+    return 51;
 }
 
 int hasHelpOption(int argc, char** argv) {
@@ -108,13 +113,10 @@ int winmarloMain(int argc, char** argv, AdministratorTest isAdministrator) {
     // The run's data, built here and handed down.
     auto run = std::make_unique<RunContext>();
     if (const int status = checkArgumentLengths(argc, argv, run->message); status != 0) {
-        for (int i = 1; i < argc; ++i)
-            if (std::strlen(argv[i]) >= 255) {
-                sayOnStandardError("argument %d has %zu characters (it begins %.40s); every argument must be "
-                                   "shorter than 255 characters",
-                                   i, std::strlen(argv[i]), argv[i]);
-                break;
-            }
+        const int i = firstOverlongArgument(argc, argv);
+        sayOnStandardError("argument %d has %zu characters (it begins %.40s); every argument must be "
+                           "shorter than 255 characters",
+                           i, std::strlen(argv[i]), argv[i]);
         return status;
     }
     // The library and the trace files sit beside the program.

@@ -10,6 +10,8 @@
 // Returns 0 or 51 when an argument after the program name has 255 characters or more;
 // the message then names the argument.
 int checkArgumentLengths(int argc, char** argv, std::string& message);
+// The index of the first argument of 255 characters or more; 0 when there is none.
+int firstOverlongArgument(int argc, char** argv);
 
 // Shows the help text and returns 1 when an argument is exactly "-h" (any case) or
 // there is no argument at all; 0 otherwise.
