@@ -3,6 +3,7 @@
 // default name.
 #include "app/output_files.h"
 
+#include "common/result_codes.h"
 #include "common/text.h"
 #include "log/console.h"
 #include "log/debug_log.h"
@@ -150,24 +151,33 @@ int openFreshFile(const char* name, std::FILE*& slot) {
     if (const char* what = notOrdinaryFile(kind)) {
         debugPrint("Failed to remove output file! File = %s\n", name);
         sayOnStandardError("%s is %s, not an ordinary file; it is left alone", name, what);
-        return 14;
+        return codeNumber(ResultCode::OutputFileFailed);
     }
     if (kind != platform::FileKind::Missing) {
         if (!platform::removeFileName(name)) {
             debugPrint("Failed to remove output file! File = %s\n", name);
-            return 14;
+            return codeNumber(ResultCode::OutputFileFailed);
         }
         debugPrint("Removed output file. File = %s\n", name);
         slot = platform::createFileExclusive(name);
         if (slot == nullptr) {
             debugPrint("Failed to create output file! File = %s\n", name);
-            return 14;
+            return codeNumber(ResultCode::OutputFileFailed);
         }
         debugPrint("Successfully created output file! File = %s\n", name);
         return 0;
     }
     slot = platform::createFileExclusive(name);
     return slot == nullptr ? 18 : 0;
+}
+
+// Opens the XML document's file as openFreshFile does and hands it to the document.
+int openDocumentFile(const char* name, XmlDocument& document) {
+    std::FILE* file = nullptr;
+    const int status = openFreshFile(name, file);
+    if (status == 0)
+        document.attach(file);
+    return status;
 }
 
 namespace {
@@ -182,7 +192,7 @@ int openOutputFiles(RunOptions& options, XmlDocument& document) {
             if (equalsIgnoreCase(options.debugFile.c_str(), "debug.log")) {
                 debugPrint("Failed to create default debug file! File = %s\n", options.debugFile.c_str());
                 sayOnStandardError("the debug log %s cannot be created; %s", options.debugFile.c_str(), kWhatToCheck);
-                return 13;
+                return codeNumber(ResultCode::DebugFileFailed);
             }
             debugPrint("Failed to create user specified debug file! File = %s\n", options.debugFile.c_str());
             const std::string asked = options.debugFile.str();
@@ -191,7 +201,7 @@ int openOutputFiles(RunOptions& options, XmlDocument& document) {
                 debugPrint("Failed to create default debug file! File = %s\n", options.debugFile.c_str());
                 sayOnStandardError("the debug log %s cannot be created, nor %s in its place; %s", asked.c_str(),
                                    options.debugFile.c_str(), kWhatToCheck);
-                return 13;
+                return codeNumber(ResultCode::DebugFileFailed);
             }
             sayOnStandardError("the debug log %s cannot be created; it is written to %s instead", asked.c_str(),
                                options.debugFile.c_str());
@@ -200,20 +210,20 @@ int openOutputFiles(RunOptions& options, XmlDocument& document) {
     }
     if ((options.outputTargets & OUTPUT_TO_FILE) == 0)
         return 0;
-    if (openFreshFile(options.outputFile.c_str(), document.fileSlot()) != 0) {
+    if (openDocumentFile(options.outputFile.c_str(), document) != 0) {
         if (isDefaultOutputName(options)) {
             debugPrint("Failed to create default output file! File = %s\n", options.outputFile.c_str());
             sayOnStandardError("the XML document %s cannot be created; %s", options.outputFile.c_str(), kWhatToCheck);
-            return 14;
+            return codeNumber(ResultCode::OutputFileFailed);
         }
         debugPrint("Failed to create user specified output file! File = %s\n", options.outputFile.c_str());
         const std::string asked = options.outputFile.str();
         options.outputFile = options.mode == Execution ? "execution.xml" : "inventory.xml";
-        if (openFreshFile(options.outputFile.c_str(), document.fileSlot()) != 0) {
+        if (openDocumentFile(options.outputFile.c_str(), document) != 0) {
             debugPrint("Failed to create user specified output file! File = %s\n", options.outputFile.c_str());
             sayOnStandardError("the XML document %s cannot be created, nor %s in its place; %s", asked.c_str(),
                                options.outputFile.c_str(), kWhatToCheck);
-            return 14;
+            return codeNumber(ResultCode::OutputFileFailed);
         }
         sayOnStandardError("the XML document %s cannot be created; it is written to %s instead", asked.c_str(),
                            options.outputFile.c_str());

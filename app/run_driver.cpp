@@ -20,11 +20,12 @@
 #include "log/debug_log.h"
 #include "platform/platform.h"
 #include "report/json_summary.h"
-#include "report/result_codes.h"
+#include "common/result_codes.h"
 #include "report/text_report.h"
 #include "report/xml_writer.h"
 #include "update/execution.h"
 #include "update/rollback.h"
+#include "update/run_status.h"
 #include "update/update_adapter.h"
 
 #include <chrono>
@@ -34,61 +35,33 @@
 #include <string>
 #include <string_view>
 
-std::int32_t updateStatus(const RunContext& run) {
-    const RunTally& t = run.tally;
-    if (const std::int32_t precondition = preconditionStatus(t, !run.adapters.empty(), true); precondition != 0)
-        return precondition;
-    if (t.updateFailures > 0 && t.updateAttempts == t.updateFailures)
-        return 2;
-    if (t.selectionMissed)
-        return 2;
-    if (t.updateFailures > 0 && t.updateAttempts > t.updateFailures)
-        return 4;
-    if (t.updateAttempts > 0 && t.updateFailures == 0)
-        return 0;
-    if (t.updateAttempts == 0)
-        return 1;
-    return 0;
+RunOutcome discoveredOutcome(const RunContext& run) {
+    RunOutcome outcome;
+    outcome.execution = run.options.mode == Execution;
+    outcome.haveAdapters = !run.adapters.empty();
+    outcome.selected = selectedAdapters(run);
+    return outcome;
 }
 
-std::int32_t inventoryStatus(const RunContext& run) {
-    const RunTally& t = run.tally;
-    if (const std::int32_t precondition = preconditionStatus(t, !run.adapters.empty(), false); precondition != 0)
-        return precondition;
-    if (t.devicesIncomplete > 0 && t.devicesListed == t.devicesIncomplete)
-        return 3;
-    if (t.selectionMissed)
-        return 3;
-    if (t.devicesIncomplete > 0 && t.devicesListed > t.devicesIncomplete)
-        return 5;
-    return 0;
+void settleOutcome(const RunContext& run, RunOutcome& outcome) {
+    outcome.precondition = preconditionStatus(run.tally, outcome.haveAdapters, outcome.execution);
+    const bool proceeds = outcome.precondition == ResultCode::Success;
+    outcome.selectionMissed = !run.options.wwn.empty() && (!proceeds || outcome.selected.empty());
+    outcome.devicesIncomplete = 0;
+    if (proceeds && !outcome.execution)
+        for (const HbaEntry* e : outcome.selected)
+            outcome.devicesIncomplete += missingInventoryParts(*e).empty() ? 0u : 1u;
 }
 
-void writeInventory(RunContext& run, XmlDocument& document, JsonSummary* json) {
-    const std::int32_t precondition = preconditionStatus(run.tally, !run.adapters.empty(), false);
-    const std::vector<const HbaEntry*> selected = selectedAdapters(run);
-    writeInventoryDocument(document, run, precondition, selected);
-    // The adapters the document lists, in its order.
-    if (precondition == 0 && json != nullptr)
-        for (const HbaEntry* e : selected)
-            summaryAddInventory(*json, *e);
-}
-
-ExecutionSummary writeExecution(RunContext& run, XmlDocument& document, JsonSummary* json,
-                                const AdapterOutcomeSink& watcher) {
-    const std::int32_t precondition = preconditionStatus(run.tally, !run.adapters.empty(), true);
-    const bool opened = openExecutionDocument(document, run, precondition);
-    ExecutionSummary summary;
-    if (precondition == 0)
-        summary = runExecution(run, [&document, &json, &watcher](const std::vector<ComponentOutcome>& outcomes) {
+void writeExecution(RunContext& run, RunOutcome& outcome, XmlDocument& document, const AdapterOutcomeSink& watcher) {
+    const bool opened = openExecutionDocument(document, run, outcome);
+    if (outcome.precondition == ResultCode::Success)
+        runExecution(run, outcome, [&document, &watcher](const AdapterOutcome& adapter) {
             if (watcher)
-                watcher(outcomes);
-            writeExecutionDevice(document, outcomes);
-            if (json != nullptr)
-                summaryAddOutcomes(*json, outcomes);
+                watcher(adapter);
+            writeExecutionDevice(document, adapter);
         });
-    closeExecutionDocument(document, run, opened, summary.selectionMatched, summary.rebootRequired);
-    return summary;
+    closeExecutionDocument(document, run, outcome, opened);
 }
 
 void assignGroupNumbers(AdapterList& adapters) {
@@ -118,7 +91,7 @@ std::string exitUtility(RunContext& run, XmlDocument& document) {
         debugPrint("Freeing Config List\n");
         run.configs.clear();
     }
-    if (document.file() != nullptr) {
+    if (document.hasFile()) {
         debugPrint("Closing output file = %s\n", run.options.outputFile.c_str());
         documentFailure = document.close();
     }
@@ -140,17 +113,37 @@ std::string exitUtility(RunContext& run, XmlDocument& document) {
 namespace {
 
 // Closes the run (exitUtility) and gives its exit status: a document that did not
-// reach its file whole ends the run with the output-file status (14), whatever the
-// run's own result, so that a cut document is never taken for success. A debug log
-// that fails only says so on standard error: it narrates, the document and the status
-// are the outcome.
+// reach its file whole ends the run with the output-file status, whatever the run's
+// own result, so that a cut document is never taken for success. A debug log that
+// fails only says so on standard error: it narrates, the document and the status are
+// the outcome.
 int closeRun(RunContext& run, XmlDocument& document, int result) {
     const std::string documentFailure = exitUtility(run, document);
     if (documentFailure.empty())
         return result;
-    sayOnStandardError("the XML document %s could not be written completely (%s); exit status 14",
-                       run.options.outputFile.c_str(), documentFailure.c_str());
-    return 14;
+    RunOutcome cut;
+    cut.documentIncomplete = true;
+    const int status = exitStatus(cut);
+    sayOnStandardError("the XML document %s could not be written completely (%s); exit status %d",
+                       run.options.outputFile.c_str(), documentFailure.c_str(), status);
+    return status;
+}
+
+// The JSON summary of the run's outcome: the inventory's Devices, or the execution's
+// updated adapters.
+JsonSummary summaryOf(const RunOutcome& outcome, std::chrono::system_clock::time_point started) {
+    JsonSummary json;
+    json.execution = outcome.execution;
+    json.started = started;
+    json.programVersion = formatText("%d.%d.%d.%d", kVersionMajor, kVersionMinor, kVersionRelease, kVersionBuild);
+    if (outcome.execution) {
+        for (const AdapterOutcome& adapter : outcome.updated)
+            summaryAddOutcomes(json, adapter);
+    } else if (outcome.precondition == ResultCode::Success) {
+        for (const HbaEntry* e : outcome.selected)
+            summaryAddInventory(json, *e);
+    }
+    return json;
 }
 
 // Writes the JSON summary when -json asked for one, with the run's final status. A
@@ -173,19 +166,19 @@ int runImageQuery(RunContext& run, XmlDocument& document) {
     std::uint32_t extType = 0;
     if (isValidFileExtension(options.imageFile.c_str(), &extType, EXT_MODE_ANY) != 0) {
         debugPrint("OPEN_FILE_ERROR - Invalid extension. Image file = %s, Status = %d\n",
-                   options.imageFile.c_str(), 18);
-        return 18;
+                   options.imageFile.c_str(), codeNumber(ResultCode::InvalidExtension));
+        return codeNumber(ResultCode::InvalidExtension);
     }
     CluImage record{};
     record.extType = extType;
     if (verifyFwFile(options.imageFile.c_str(), &record) != 0) {
         debugPrint("ERROR - Image decode failed. Image file = %s, Status = %d\n",
-                   options.imageFile.c_str(), 19);
-        return 19;
+                   options.imageFile.c_str(), codeNumber(ResultCode::ImageDecodeFailed));
+        return codeNumber(ResultCode::ImageDecodeFailed);
     }
     std::printf("%s\n", record.decodedVersion.c_str());
     std::fflush(stdout);
-    return closeRun(run, document, 0);
+    return closeRun(run, document, codeNumber(ResultCode::Success));
 }
 
 // The discovery phase shared by inventory and execution, in its fixed order: the soft
@@ -194,12 +187,16 @@ int runImageQuery(RunContext& run, XmlDocument& document) {
 void discoverAndSelect(RunContext& run) {
     createCNAVpdList(run.softVpd);
     makeFamilyIdTable(run.families);
-    makeHbaList(run);
+    const std::uint32_t listStatus = makeHbaList(run);
+    // An adapter whose names are zero or could not be read is listed without them (its
+    // inventory Device says so); the log keeps the status for support staff.
+    if (listStatus != 0 && listStatus != INVENTORY_NO_ADAPTERS)
+        debugPrint("Adapter names missing or unreadable. Stat %08lX\n", static_cast<unsigned long>(listStatus));
     assignGroupNumbers(run.adapters);
-    int listStatus = 0;
+    int folderStatus = 0;
     const std::vector<std::string> names =
-        makeFileNameList(run.paths.configDir.c_str(), &listStatus, FILE_LIST_CONFIG);
-    if (listStatus == 0) {
+        makeFileNameList(run.paths.configDir.c_str(), &folderStatus, FILE_LIST_CONFIG);
+    if (folderStatus == 0) {
         int readStatus = 0;
         readConfigFiles(run.paths.configDir.c_str(), names, &readStatus, run.configs, run.tally);
         // What was taken from the package, for support staff reading why an adapter
@@ -235,27 +232,27 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
         displayHelp();
         return closeRun(run, document, 0);
     }
-    JsonSummary json;
-    json.execution = options.mode == Execution;
-    json.started = std::chrono::system_clock::now();
-    json.programVersion = formatText("%d.%d.%d.%d", kVersionMajor, kVersionMinor, kVersionRelease, kVersionBuild);
+    const auto started = std::chrono::system_clock::now();
     RunFeedback feedback(run);
     if (status != 0 || fileStatus != 0) {
         const int result = status != 0 ? status : fileStatus;
         writeFailureDocument(document, MESSAGE_KIND_INVENTORY, result);
-        feedback.finish(result);
+        feedback.finish(result, RunOutcome{});
         const int final = closeRun(run, document, result);
-        if (options.mode == Inventory || options.mode == Execution)
-            writeSummaryFile(options, json, final, false);
+        if (options.mode == Inventory || options.mode == Execution) {
+            RunOutcome refused;
+            refused.execution = options.mode == Execution;
+            writeSummaryFile(options, summaryOf(refused, started), final, false);
+        }
         return final;
     }
     if (options.mode == Version) {
         displayVersion();
-        return closeRun(run, document, 0);
+        return closeRun(run, document, codeNumber(ResultCode::Success));
     }
     if (options.mode == ImageQuery) {
         const int result = runImageQuery(run, document);
-        feedback.finish(result);
+        feedback.finish(result, RunOutcome{});
         return result;
     }
 
@@ -265,53 +262,45 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
         platform::installStopHandler();
     feedback.discovering();
     discoverAndSelect(run);
-    feedback.discovered();
-    std::int32_t result = 0;
-    bool rebootRequired = false;
-    if (options.mode == Inventory) {
-        writeInventory(run, document, &json);
-        result = inventoryStatus(run);
-    } else {
+    RunOutcome outcome = discoveredOutcome(run);
+    feedback.discovered(outcome);
+    if (outcome.execution) {
         feedback.readingPackage();
-        int listStatus = 0;
+        int folderStatus = 0;
         const std::vector<std::string> names =
-            makeFileNameList(run.paths.payloadDir.c_str(), &listStatus, FILE_LIST_PAYLOAD);
-        if (listStatus == 0) {
+            makeFileNameList(run.paths.payloadDir.c_str(), &folderStatus, FILE_LIST_PAYLOAD);
+        if (folderStatus == 0) {
             int payloadStatus = 0;
             makePayloadList(run.paths.payloadDir.c_str(), names, &payloadStatus, run.payloads, run.tally);
         }
+    }
+    settleOutcome(run, outcome);
+    if (!outcome.execution) {
+        writeInventoryDocument(document, run, outcome);
+    } else {
         // Nothing is downloaded that the soft VPD files could not record.
         run.softVpdWriteBlocked = checkCNAVPDFilesReplaceable(run.softVpd) != 0;
-        feedback.updating();
-        const ExecutionSummary executed =
-            writeExecution(run, document, &json, [&feedback](const std::vector<ComponentOutcome>& outcomes) {
-                feedback.adapterFinished(outcomes);
-            });
-        const std::uint32_t untouched = executed.untouched;
-        rebootRequired = executed.rebootRequired;
+        feedback.updating(outcome);
+        writeExecution(run, outcome, document,
+                       [&feedback](const AdapterOutcome& adapter) { feedback.adapterFinished(adapter); });
         printResultReport(run.adapters);
-        result = updateStatus(run);
-        if (untouched > 0) {
-            // Adapters left as they were are updates not done.
-            result = run.tally.updateAttempts > run.tally.updateFailures ? 4 : 2;
+        if (outcome.untouched > 0)
             sayOnStandardError("stopped on request after the adapter in progress; %u adapter(s) not updated",
-                               static_cast<unsigned>(untouched));
-        }
-        // A family that was not recorded is an update not done: the next run would
-        // flash the card again. Nothing changed in the list when the files were blocked.
-        if (!run.softVpdWriteBlocked && updateCNAVPDFile(run.softVpd) != 0 && (result == 0 || result == 1))
-            result = result == 0 ? 4 : 2;
-        updateRollBack(run);
+                               static_cast<unsigned>(outcome.untouched));
+        // Nothing changed in the list when the files were blocked.
+        outcome.softVpdNotWritten = !run.softVpdWriteBlocked && updateCNAVPDFile(run.softVpd) != 0;
+        updateRollBack(run, outcome.anyDownloadSucceeded());
     }
     if (!document.flush()) {
         debugPrint("ERROR - The XML document could not be written completely. File = %s\n",
                    options.outputFile.c_str());
-        result = 14;
+        outcome.documentIncomplete = true;
     }
-    feedback.finish(result);
+    const int result = exitStatus(outcome);
+    feedback.finish(result, outcome);
     debugPrint("\n[Return Code]\n");
     debugPrint("Return Status = %d\n", result);
     const int final = closeRun(run, document, result);
-    writeSummaryFile(options, json, final, rebootRequired);
+    writeSummaryFile(options, summaryOf(outcome, started), final, outcome.rebootRequired);
     return final;
 }

@@ -15,17 +15,16 @@
 // opens the files, discovers, runs; returns the result code.
 int runUtility(RunContext& run, int parseStatus, int argc, char** argv);
 
-// Result codes of an execution and of an inventory run, from the run counters.
-std::int32_t updateStatus(const RunContext& run);
-std::int32_t inventoryStatus(const RunContext& run);
-
-// Writes the inventory document of the run's adapters.
-void writeInventory(RunContext& run, XmlDocument& document, JsonSummary* json = nullptr);
-// Runs the execution and writes its document, each Device as its adapter finishes
-// (after the watcher, when there is one, has seen the adapter's outcomes); returns the
-// run-level results.
-ExecutionSummary writeExecution(RunContext& run, XmlDocument& document, JsonSummary* json = nullptr,
-                                const AdapterOutcomeSink& watcher = {});
+// The outcome of a discovered run before anything else: its mode and selected adapters.
+RunOutcome discoveredOutcome(const RunContext& run);
+// Settles what the run may do once its configuration (and, for an execution, its
+// payloads) is read: the precondition, an unmatched -wwn selection, and an
+// inventory's incomplete Devices.
+void settleOutcome(const RunContext& run, RunOutcome& outcome);
+// Runs the execution of a settled outcome and writes its document, each Device as its
+// adapter finishes (after the watcher, when there is one, has seen its outcomes).
+void writeExecution(RunContext& run, RunOutcome& outcome, XmlDocument& document,
+                    const AdapterOutcomeSink& watcher = {});
 
 // Numbers the adapters that share one physical card (same serial number, bus and
 // domain) with one group number, 0, 1, 2 ... in list order.

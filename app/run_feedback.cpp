@@ -5,9 +5,8 @@
 #include "adapter/dfc_library.h"
 #include "log/console.h"
 #include "platform/platform.h"
-#include "report/result_codes.h"
+#include "common/result_codes.h"
 #include "report/run_reasons.h"
-#include "update/execution.h"
 
 RunFeedback::RunFeedback(RunContext& run) : run_(run) {
     const platform::TerminalInfo terminal = platform::standardErrorTerminal();
@@ -40,9 +39,9 @@ void RunFeedback::discovering() {
         display_->discovering();
 }
 
-void RunFeedback::discovered() {
+void RunFeedback::discovered(const RunOutcome& outcome) {
     if (display_)
-        display_->discovered(run_.adapters.size(), run_.tally.adaptersSupported, selectedAdapters(run_).size());
+        display_->discovered(run_.adapters.size(), run_.tally.adaptersSupported, outcome.selected.size());
 }
 
 void RunFeedback::readingPackage() {
@@ -50,12 +49,12 @@ void RunFeedback::readingPackage() {
         display_->readingPackage();
 }
 
-void RunFeedback::updating() {
+void RunFeedback::updating(const RunOutcome& outcome) {
     if (display_)
-        display_->updating(selectedAdapters(run_).size());
+        display_->updating(outcome.selected.size());
 }
 
-void RunFeedback::adapterFinished(const std::vector<ComponentOutcome>& outcomes) {
+void RunFeedback::adapterFinished(const AdapterOutcome& outcomes) {
     if (display_)
         display_->adapterFinished(outcomes);
     for (const ComponentOutcome& o : outcomes) {
@@ -65,7 +64,7 @@ void RunFeedback::adapterFinished(const std::vector<ComponentOutcome>& outcomes)
     }
 }
 
-void RunFeedback::finish(int status) {
+void RunFeedback::finish(int status, const RunOutcome& outcome) {
     if (display_)
         display_->finish();
     if (status == 0)
@@ -77,7 +76,8 @@ void RunFeedback::finish(int status) {
     facts.adapterMessage = adapterEnv.message;
     facts.configFolderExists = platform::fileExists(run_.paths.configDir.str());
     facts.payloadFolderExists = platform::fileExists(run_.paths.payloadDir.str());
-    facts.selected = selectedAdapters(run_);
+    facts.selected = outcome.selected;
+    facts.selectionMissed = outcome.selectionMissed;
     facts.imageFileExists = platform::fileExists(run_.options.imageFile.str());
     facts.imageFileIsOrdinary = !facts.imageFileExists || platform::isRegularFile(run_.options.imageFile.str());
     const std::string reason = runEndReason(run_, status, facts);
@@ -88,7 +88,8 @@ void RunFeedback::finish(int status) {
     // Every nonzero status gets a line: when nothing said during the run tells why,
     // the status's own message does. (The output files' 13 and 14 are said where they
     // happen, the document that could not be written whole only when it is closed.)
-    if (standardErrorLinesSaid() == 0 && status != 13 && status != 14) {
+    if (standardErrorLinesSaid() == 0 && status != codeNumber(ResultCode::DebugFileFailed) &&
+        status != codeNumber(ResultCode::OutputFileFailed)) {
         char message[256];
         messageForCode(run_.options.mode == Execution ? MESSAGE_KIND_EXECUTION : MESSAGE_KIND_INVENTORY, status,
                        message, sizeof message);

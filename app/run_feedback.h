@@ -7,7 +7,7 @@
 
 #include "report/progress_display.h"
 #include "run/run_context.h"
-#include "update/outcome.h"
+#include "run/run_outcome.h"
 
 #include <memory>
 #include <vector>
@@ -21,14 +21,14 @@ class RunFeedback {
     RunFeedback& operator=(const RunFeedback&) = delete;
 
     void discovering();
-    void discovered();
+    void discovered(const RunOutcome& outcome);
     void readingPackage();
-    void updating();
+    void updating(const RunOutcome& outcome);
     // A finished adapter: the display's lines, and a line for each failed component.
-    void adapterFinished(const std::vector<ComponentOutcome>& outcomes);
+    void adapterFinished(const AdapterOutcome& outcomes);
     // The run ends with `status`: the display's table, then the closing line when the
     // status is not 0 (a generic one when nothing said during the run tells why).
-    void finish(int status);
+    void finish(int status, const RunOutcome& outcome);
 
   private:
     RunContext& run_;

@@ -45,18 +45,14 @@ struct RunOptions {
     FixedText<254> jsonFile;   // -json: the JSON summary's file name; empty: none
 };
 
+// What discovery and the package reading counted; the run's preconditions are decided
+// from them.
 struct RunTally {
     std::uint32_t configFilesRead = 0;
     std::uint32_t configEntriesValid = 0;
     std::uint32_t payloadFilesFound = 0;
     std::uint32_t payloadEntriesValid = 0;
     std::uint32_t adaptersSupported = 0;
-    std::uint32_t devicesListed = 0;
-    std::uint32_t devicesIncomplete = 0;
-    std::uint32_t updateAttempts = 0;
-    std::uint32_t updateFailures = 0;
-    bool selectionMissed = false;
-    bool anyDownloadSucceeded = false;
 };
 
 // The folders and files of a run, each folder text ending in the platform's path

@@ -3,7 +3,7 @@
 #include "report/json_summary.h"
 
 #include "common/utc_time.h"
-#include "report/result_codes.h"
+#include "common/result_codes.h"
 
 #include <nlohmann/json.hpp>
 
@@ -105,7 +105,7 @@ void summaryAddOutcomes(JsonSummary& summary, const std::vector<ComponentOutcome
         c.installed = {o.installedVersion, o.installedFamily};
         if (o.packagedVersion != "NONE")
             c.packaged = SummaryVersion{o.packagedVersion, o.packagedFamily};
-        c.resultCode = o.result;
+        c.resultCode = codeNumber(o.result);
         c.seconds = o.seconds;
         a.components.push_back(std::move(c));
     }
@@ -113,9 +113,9 @@ void summaryAddOutcomes(JsonSummary& summary, const std::vector<ComponentOutcome
 }
 
 const char* outcomeWord(std::int32_t resultCode) {
-    if (resultCode == 34)
+    if (resultCode == codeNumber(ResultCode::Current))
         return "current";
-    const ResultCode* row = findResultCode(resultCode);
+    const ResultCodeRow* row = findResultCode(resultCode);
     if (row == nullptr)
         return "failed";
     switch (row->outcome) {
@@ -127,16 +127,16 @@ const char* outcomeWord(std::int32_t resultCode) {
 }
 
 std::string exitMeaning(bool execution, int exitStatus) {
-    switch (exitStatus) {
-    case 0: return execution ? "Updated; no update failed." : "Inventory complete.";
-    case 1: return "Nothing needed updating.";
-    case 2: return "Every update failed, or the -wwn selection matched no adapter.";
-    case 3: return "Every device is incomplete, or the -wwn selection matched no adapter.";
-    case 4: return "Some updates failed.";
-    case 5: return "Some devices are incomplete.";
+    switch (static_cast<ResultCode>(exitStatus)) {
+    case ResultCode::Success: return execution ? "Updated; no update failed." : "Inventory complete.";
+    case ResultCode::NothingUpdated: return "Nothing needed updating.";
+    case ResultCode::UpdatesFailed: return "Every update failed, or the -wwn selection matched no adapter.";
+    case ResultCode::DevicesIncomplete: return "Every device is incomplete, or the -wwn selection matched no adapter.";
+    case ResultCode::SomeUpdatesFailed: return "Some updates failed.";
+    case ResultCode::SomeDevicesIncomplete: return "Some devices are incomplete.";
     default: break;
     }
-    const ResultCode* row = findResultCode(exitStatus);
+    const ResultCodeRow* row = findResultCode(exitStatus);
     if (row != nullptr && row->text != nullptr)
         return row->text;
     return execution ? "Update failed." : "Inventory failed.";

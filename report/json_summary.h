@@ -6,7 +6,7 @@
 #pragma once
 
 #include "adapter/hba_entry.h"
-#include "update/outcome.h"
+#include "run/run_outcome.h"
 
 #include <chrono>
 #include <cstdint>

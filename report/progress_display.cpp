@@ -3,7 +3,7 @@
 
 #include "adapter/hba_entry.h"
 #include "common/text.h"
-#include "report/result_codes.h"
+#include "common/result_codes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -45,23 +45,23 @@ const char* componentName(bool bootCode) { return bootCode ? "boot code" : "firm
 // The result of a component in a few words; a failure with the document's message.
 std::string resultWords(const ComponentOutcome& o) {
     switch (o.result) {
-    case 0: return "updated";
-    case 34: return "already current";
-    case 35: return "skipped until the system is rebooted";
-    case 37: return "updated; reboot to complete";
-    case 38: return "updated once; reboot and update again";
+    case ResultCode::Success: return "updated";
+    case ResultCode::Current: return "already current";
+    case ResultCode::RebootPending: return "skipped until the system is rebooted";
+    case ResultCode::RebootRequired: return "updated; reboot to complete";
+    case ResultCode::SpecialRelease: return "updated once; reboot and update again";
     default: break;
     }
     char message[160];
-    componentStatus(o.result, o.bootCode, message, sizeof message);
-    return joinText("failed (", std::to_string(o.result), ": ", message, ")");
+    componentStatus(codeNumber(o.result), o.bootCode, message, sizeof message);
+    return joinText("failed (", std::to_string(codeNumber(o.result)), ": ", message, ")");
 }
 
 // The version the component holds after its update: the package's when it reached it
 // (now or after the reboot), else the one it had.
 const std::string& versionAfter(const ComponentOutcome& o) {
     char ignored[160];
-    return componentStatus(o.result, o.bootCode, ignored, sizeof ignored) ? o.packagedVersion : o.installedVersion;
+    return componentStatus(codeNumber(o.result), o.bootCode, ignored, sizeof ignored) ? o.packagedVersion : o.installedVersion;
 }
 
 std::string padded(const std::string& text, std::size_t width) {

@@ -7,7 +7,7 @@
 // terminal.
 #pragma once
 
-#include "update/outcome.h"
+#include "run/run_outcome.h"
 
 #include <chrono>
 #include <cstddef>

@@ -3,7 +3,7 @@
 
 #include "adapter/hba_entry.h"
 #include "common/text.h"
-#include "report/result_codes.h"
+#include "common/result_codes.h"
 #include "report/xml_writer.h"
 #include "platform/platform.h"
 
@@ -20,22 +20,22 @@ std::string adapterName(const HbaEntry& e) {
 // What to do about a component's failure, by its result code.
 std::string whatToDo(const ComponentOutcome& o) {
     switch (o.result) {
-    case 20:
+    case ResultCode::UnknownFamily:
         return "the family-ID table has no family " + o.packagedFamily +
                " for this model; check the family_id of its configuration record";
-    case 30:
+    case ResultCode::InvalidBoard:
         return "the adapter is no longer where discovery found it; run the program again";
-    case 32:
+    case ResultCode::PayloadNotFound:
         return "no payload file holds version " + o.packagedVersion +
                "; add that image to the payload folder (a skipped file is reported above)";
-    case 33:
+    case ResultCode::ResetFailed:
         return "reboot the system, then run the program again";
-    case 36:
+    case ResultCode::FfvFailed:
         return "the family ID could not be recorded (see above, or the debug log written with -g)";
-    case 39:
+    case ResultCode::UnsupportedFirmware:
         return "this firmware must be updated with the Solvane Flash ISO";
-    case 41:
-    case 42:
+    case ResultCode::SignatureMissing:
+    case ResultCode::SignatureInvalid:
         return "use the firmware file as its maker signed it";
     default:
         return "the debug log written with -g shows the adapter's answers; run the program again";
@@ -45,11 +45,11 @@ std::string whatToDo(const ComponentOutcome& o) {
 // "Update failed. The firmware download failed." and the like; a boot-code component
 // says "boot code" where its table row has its own words.
 std::string resultText(const ComponentOutcome& o) {
-    const ResultCode* row = findResultCode(o.result);
+    const ResultCodeRow* row = findResultCode(codeNumber(o.result));
     if (o.bootCode && row != nullptr && row->bootCodeText != nullptr)
         return row->bootCodeText;
     char message[256];
-    messageForCode(MESSAGE_KIND_EXECUTION, o.result, message, sizeof message);
+    messageForCode(MESSAGE_KIND_EXECUTION, codeNumber(o.result), message, sizeof message);
     return message;
 }
 
@@ -125,52 +125,52 @@ std::string incompleteDevices(const std::vector<const HbaEntry*>& selected) {
 } // namespace
 
 std::string componentFailureReason(const ComponentOutcome& o) {
-    const ResultCode* row = findResultCode(o.result);
+    const ResultCodeRow* row = findResultCode(codeNumber(o.result));
     if (o.adapter == nullptr || row == nullptr || row->outcome != CodeOutcome::Failed)
         return {};
     return joinText(adapterName(*o.adapter), ", ", o.bootCode ? "boot code" : "firmware", ": ", resultText(o),
-                    " (result ", std::to_string(o.result), "); ", whatToDo(o));
+                    " (result ", std::to_string(codeNumber(o.result)), "); ", whatToDo(o));
 }
 
 std::string runEndReason(const RunContext& run, int status, const RunEndFacts& facts) {
     const std::string configDir(run.paths.configDir.view());
     const std::string payloadDir(run.paths.payloadDir.view());
     const bool execution = run.options.mode == Execution;
-    switch (status) {
-    case 1:
+    switch (static_cast<ResultCode>(status)) {
+    case ResultCode::NothingUpdated:
         return execution ? nothingUpdated(facts.selected) : std::string();
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-        if (run.tally.selectionMissed)
+    case ResultCode::UpdatesFailed:
+    case ResultCode::DevicesIncomplete:
+    case ResultCode::SomeUpdatesFailed:
+    case ResultCode::SomeDevicesIncomplete:
+        if (facts.selectionMissed)
             return joinText("no supported adapter has the port name ", run.options.wwn.view(),
                             " given with -wwn; winmarlo -inv lists the adapters' port names");
         return execution ? std::string() : incompleteDevices(facts.selected);
-    case 6:
+    case ResultCode::NoSupportedAdapters:
         return noSupportedAdapters(run);
-    case 9:
+    case ResultCode::NoConfigFiles:
         return folderProblem("configuration", configDir, facts.configFolderExists, "names containing .ini", "-c");
-    case 10:
+    case ResultCode::NoConfigEntries:
         return "no valid configuration record in the configuration files of " + configDir +
                " (each rejected line is reported above); a record is five lines: pci_id, vendor_id, subsys_id, "
                "subven_id and family_id";
-    case 11:
+    case ResultCode::NoPayloadFiles:
         return folderProblem("payload", payloadDir, facts.payloadFolderExists, "names containing .grp, .prg or .all",
                              "-p");
-    case 12:
+    case ResultCode::NoPayloadEntries:
         return "no payload file in " + payloadDir + " could be read (each is reported above)";
-    case 16:
-    case 21:
-    case 22:
+    case ResultCode::UnknownArgument:
+    case ResultCode::ArgumentLength:
+    case ResultCode::InvalidArgument:
         return (facts.argumentProblem.empty() ? std::string("the command line is not valid") : facts.argumentProblem) +
                "; winmarlo -h lists the options";
-    case 17:
+    case ResultCode::NoAdapters:
         return noAdapters(facts);
-    case 18:
+    case ResultCode::InvalidExtension:
         return std::string(run.options.imageFile.view()) +
                " is no image file name: it must contain .ALL, .GRP or .PRG (in either case)";
-    case 19:
+    case ResultCode::ImageDecodeFailed:
         if (!facts.imageFileIsOrdinary)
             return {};
         return joinText("the version of ", run.options.imageFile.view(), " could not be decoded: ",
@@ -182,19 +182,19 @@ std::string runEndReason(const RunContext& run, int status, const RunEndFacts& f
 }
 
 std::string startFailureReason(int status) {
-    switch (status) {
-    case 15:
+    switch (static_cast<ResultCode>(status)) {
+    case ResultCode::NotAdministrator:
         return platform::kIsWindows
                    ? "this program changes adapter firmware and must run as an administrator; run it again from "
                      "an elevated prompt"
                    : "this program changes adapter firmware and must run as root; run it again as root";
-    case 27:
+    case ResultCode::TooManyArguments:
         return "more than 19 arguments follow the program's name; give at most 19";
-    case 62:
+    case ResultCode::OutOfMemory:
         return "memory could not be had at start-up; close other programs and run it again";
-    case 63:
+    case ResultCode::EnumerationInconsistent:
         return "the adapter access library answered the adapter enumeration inconsistently; run the program again";
-    case 64:
+    case ResultCode::PciHeaderUnreadable:
         return "the PCI configuration header of an adapter could not be read; check the adapters' driver";
     default:
         return {};

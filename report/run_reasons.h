@@ -5,7 +5,7 @@
 #pragma once
 
 #include "run/run_context.h"
-#include "update/outcome.h"
+#include "run/run_outcome.h"
 
 #include <string>
 #include <vector>
@@ -21,6 +21,7 @@ struct RunEndFacts {
     bool imageFileExists = true;       // the -e file
     bool imageFileIsOrdinary = true;   // (one that is not was refused with a line of its own)
     std::vector<const HbaEntry*> selected; // the adapters the run worked on
+    bool selectionMissed = false;          // a -wwn selection matched no adapter
 };
 
 // The line of a component that failed: adapter, component, the result code's text and

@@ -3,7 +3,7 @@
 
 #include "adapter/hba_entry.h"
 #include "log/debug_log.h"
-#include "report/result_codes.h"
+#include "common/result_codes.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -86,10 +86,10 @@ void indent(XmlDocument& out, int level) {
         out.print("    ");
 }
 
-void statusForCode(XmlDocument& out, int kind, std::int32_t code) {
+void statusForCode(XmlDocument& out, int kind, ResultCode code) {
     char message[kStatusMessageSize];
-    messageForCode(kind, code, message, sizeof message);
-    xmlStatus(out, "false", message, static_cast<std::uint32_t>(code), 1, 2);
+    messageForCode(kind, codeNumber(code), message, sizeof message);
+    xmlStatus(out, "false", message, static_cast<std::uint32_t>(codeNumber(code)), 1, 2);
 }
 
 // Opens the root, or writes it empty when nothing will go inside. Returns whether the
@@ -106,11 +106,9 @@ bool openDocumentRoot(XmlDocument& out, const char* name, bool haveList, bool se
     return false;
 }
 
-void reportSelectionMiss(XmlDocument& out, RunTally& tally, int kind, const RunOptions& options, bool matched) {
-    if (options.wwn.empty() || matched)
-        return;
-    tally.selectionMissed = true;
-    statusForCode(out, kind, 40);
+void reportSelectionMiss(XmlDocument& out, int kind, const RunOutcome& outcome) {
+    if (outcome.selectionMissed)
+        statusForCode(out, kind, ResultCode::AdapterNotFound);
 }
 
 bool isNicOrIscsi(const HbaEntry& e) { return e.hbaType == 2 || e.hbaType == 4; }
@@ -129,8 +127,6 @@ void writeDeviceStart(XmlDocument& out, const HbaEntry& e) {
                  xmlText(e.wwpn.view()).c_str(), xmlText(e.modelDesc.view()).c_str());
 }
 
-bool isCompleteDevice(const HbaEntry& e) { return missingInventoryParts(e).empty(); }
-
 void writeExecutionApplication(XmlDocument& out, const ComponentOutcome& o) {
     const HbaEntry& e = *o.adapter;
     xmlElementStart(out, "Application", 2);
@@ -143,14 +139,13 @@ void writeExecutionApplication(XmlDocument& out, const ComponentOutcome& o) {
                  xmlText(o.installedFamily).c_str(), xmlText(o.installedVersion).c_str(),
                  xmlText(e.modelDesc.view()).c_str());
     char message[kStatusMessageSize];
-    const bool reached = componentStatus(o.result, o.bootCode, message, sizeof message);
+    const bool reached = componentStatus(codeNumber(o.result), o.bootCode, message, sizeof message);
     xmlPackage(out, o.packagedFamily.c_str(), o.packagedVersion.c_str(), 3, o.bootCode);
-    xmlStatus(out, reached ? "true" : "false", message, static_cast<std::uint32_t>(o.result), 3, 4);
+    xmlStatus(out, reached ? "true" : "false", message, static_cast<std::uint32_t>(codeNumber(o.result)), 3, 4);
     xmlClose(out, "Application", 2);
 }
 
-void writeInventoryDevice(XmlDocument& out, RunTally& tally, const HbaEntry& e) {
-    tally.devicesListed += 1;
+void writeInventoryDevice(XmlDocument& out, const HbaEntry& e) {
     writeDeviceStart(out, e);
     if (isNicOrIscsi(e))
         debugPrint("display=%s; vendorID=%X; deviceID=%X; subDeviceID=%X; subVendorID=%X; bus=%X; device=%X; "
@@ -171,8 +166,6 @@ void writeInventoryDevice(XmlDocument& out, RunTally& tally, const HbaEntry& e) 
              xmlText(e.inventoryBcVersion.view()).c_str(), xmlText(e.bcVersion.view()).c_str(),
              xmlText(e.modelDesc.view()).c_str());
     xmlClose(out, "Device", 1);
-    if (!isCompleteDevice(e))
-        tally.devicesIncomplete += 1;
 }
 
 // Whether the run has supported adapters: only then do the documents carry a
@@ -329,38 +322,35 @@ void writeFailureDocument(XmlDocument& out, int kind, std::int32_t code) {
     out.print("\n");
 }
 
-void writeInventoryDocument(XmlDocument& out, RunContext& run, std::int32_t precondition,
-                            const std::vector<const HbaEntry*>& selected) {
+void writeInventoryDocument(XmlDocument& out, const RunContext& run, const RunOutcome& outcome) {
     debugPrint("\n[Inventory Mode]\n");
     xmlDeclaration(out);
     const bool opened = openDocumentRoot(out, "SVMInventory", !run.adapters.empty(), !run.options.wwn.empty());
-    bool matched = false;
     if (!anySupported(run)) {
         // nothing more: the status is 17 or 6, or the one the ladder finds first
-    } else if (precondition != 0) {
-        statusForCode(out, MESSAGE_KIND_INVENTORY, precondition);
+    } else if (outcome.precondition != ResultCode::Success) {
+        statusForCode(out, MESSAGE_KIND_INVENTORY, outcome.precondition);
     } else {
-        for (const HbaEntry* e : selected)
-            writeInventoryDevice(out, run.tally, *e);
-        matched = !selected.empty();
+        for (const HbaEntry* e : outcome.selected)
+            writeInventoryDevice(out, *e);
     }
-    reportSelectionMiss(out, run.tally, MESSAGE_KIND_INVENTORY, run.options, matched);
+    reportSelectionMiss(out, MESSAGE_KIND_INVENTORY, outcome);
     // The root is closed whenever it was opened, also when no adapter is supported,
     // so that every document written is well-formed.
     if (opened)
         xmlClose(out, "SVMInventory", 0);
 }
 
-bool openExecutionDocument(XmlDocument& out, const RunContext& run, std::int32_t precondition) {
+bool openExecutionDocument(XmlDocument& out, const RunContext& run, const RunOutcome& outcome) {
     debugPrint("\n[Execution Mode]\n");
     xmlDeclaration(out);
     const bool opened = openDocumentRoot(out, "SVMExecution", !run.adapters.empty(), !run.options.wwn.empty());
-    if (anySupported(run) && precondition != 0)
-        statusForCode(out, MESSAGE_KIND_EXECUTION, precondition);
+    if (anySupported(run) && outcome.precondition != ResultCode::Success)
+        statusForCode(out, MESSAGE_KIND_EXECUTION, outcome.precondition);
     return opened;
 }
 
-void writeExecutionDevice(XmlDocument& out, const std::vector<ComponentOutcome>& outcomes) {
+void writeExecutionDevice(XmlDocument& out, const AdapterOutcome& outcomes) {
     if (outcomes.empty())
         return;
     writeDeviceStart(out, *outcomes.front().adapter);
@@ -372,11 +362,11 @@ void writeExecutionDevice(XmlDocument& out, const std::vector<ComponentOutcome>&
     out.flush();
 }
 
-void closeExecutionDocument(XmlDocument& out, RunContext& run, bool opened, bool selectionMatched, bool rebootRequired) {
-    reportSelectionMiss(out, run.tally, MESSAGE_KIND_EXECUTION, run.options, selectionMatched);
+void closeExecutionDocument(XmlDocument& out, const RunContext& run, const RunOutcome& outcome, bool opened) {
+    reportSelectionMiss(out, MESSAGE_KIND_EXECUTION, outcome);
     if (opened) {
         if (anySupported(run))
-            xmlReboot(out, rebootRequired, 1);
+            xmlReboot(out, outcome.rebootRequired, 1);
         xmlClose(out, "SVMExecution", 0);
     }
 }

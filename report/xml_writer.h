@@ -8,7 +8,7 @@
 #include "common/format_check.h"
 #include "common/run_state.h"
 #include "run/run_context.h"
-#include "update/outcome.h"
+#include "run/run_outcome.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -25,9 +25,9 @@ class XmlDocument {
     XmlDocument& operator=(const XmlDocument&) = delete;
     ~XmlDocument();
 
-    // The open output file, or null; the slot the output-file opener fills.
-    std::FILE* file() const { return file_; }
-    std::FILE*& fileSlot() { return file_; }
+    // Whether the output file is open.
+    bool hasFile() const { return file_ != nullptr; }
+    // Takes the opened output file; the document closes it.
     void attach(std::FILE* file);
     // Echo on standard output: the run's output targets (-s, -o bits); 1 or 3 echo.
     void setEcho(std::uint32_t outputTargets) { echo_ = outputTargets; }
@@ -69,19 +69,18 @@ std::string missingInventoryParts(const HbaEntry& e);
 // Failure document for an argument or output-file error (always SVMInventory form).
 void writeFailureDocument(XmlDocument& out, int kind, std::int32_t code);
 
-// The inventory document: the Device elements of the selected adapters, or the status
-// that stopped the run (precondition: the run's precondition status, 0 when it may go
-// on). A document without any supported adapter carries no precondition status: its
-// empty root says it.
-void writeInventoryDocument(XmlDocument& out, RunContext& run, std::int32_t precondition,
-                            const std::vector<const HbaEntry*>& selected);
+// The inventory document of the run's outcome: the Device elements of the selected
+// adapters, or the precondition status that stopped the run, and the not-found status
+// of an unmatched -wwn selection. A document without any supported adapter carries no
+// precondition status: its empty root says it.
+void writeInventoryDocument(XmlDocument& out, const RunContext& run, const RunOutcome& outcome);
 
 // The execution document, in three steps so that each Device reaches the file as its
 // adapter finishes. Opening writes the root and the precondition status (as for the
 // inventory); returns whether the root was opened and must be closed.
-bool openExecutionDocument(XmlDocument& out, const RunContext& run, std::int32_t precondition);
+bool openExecutionDocument(XmlDocument& out, const RunContext& run, const RunOutcome& outcome);
 // One finished adapter: its Device element with an Application per outcome, flushed.
-void writeExecutionDevice(XmlDocument& out, const std::vector<ComponentOutcome>& outcomes);
+void writeExecutionDevice(XmlDocument& out, const AdapterOutcome& outcomes);
 // The not-found status of an unmatched -wwn selection, RebootRequired (when the run
 // has supported adapters) and the end of the root.
-void closeExecutionDocument(XmlDocument& out, RunContext& run, bool opened, bool selectionMatched, bool rebootRequired);
+void closeExecutionDocument(XmlDocument& out, const RunContext& run, const RunOutcome& outcome, bool opened);

@@ -24,22 +24,18 @@ ComponentOutcome updateComponent(RunContext& run, HbaEntry& e, std::uint32_t com
     o.installedVersion = o.bootCode ? e.bcVersion.str() : e.fwVersion.str();
     if (run.observer.componentStarts)
         run.observer.componentStarts(e, o.bootCode);
-    if (o.bootCode) {
-        debugPrint("\n[Executing boot code download]\n");
-        o.result = updateAdapter(run, e, component, &o.rebootNeeded, &o.payloadPath);
-        e.bcDownloadStatus = static_cast<std::uint32_t>(o.result);
+    debugPrint(o.bootCode ? "\n[Executing boot code download]\n" : "\n[Executing firmware download]\n");
+    if (!o.bootCode && e.adapterInRebootState != 0) {
+        // An adapter that waits for a reboot is left alone; the run still asks for one.
+        // Its boot code (a legacy card's) is still attempted.
+        o.rebootNeeded = true;
+        o.result = ResultCode::RebootPending;
+        debugPrint("Adapter skipped failed. Adapter is in a reboot required state = %d\n\n", codeNumber(o.result));
     } else {
-        debugPrint("\n[Executing firmware download]\n");
-        if (e.adapterInRebootState != 0) {
-            // An adapter that waits for a reboot is left alone; the run still asks for one.
-            o.rebootNeeded = true;
-            o.result = 35;
-            debugPrint("Adapter skipped failed. Adapter is in a reboot required state = %d\n\n", 35);
-        } else {
-            o.result = updateAdapter(run, e, component, &o.rebootNeeded, &o.payloadPath);
-        }
-        e.fwDownloadStatus = static_cast<std::uint32_t>(o.result);
+        o.decided = true;
+        o.result = updateAdapter(run, e, component, &o.rebootNeeded, &o.payloadPath);
     }
+    (o.bootCode ? e.bcDownloadStatus : e.fwDownloadStatus) = static_cast<std::uint32_t>(codeNumber(o.result));
     o.packagedFamily = e.packagedFamilyId.str();
     o.packagedVersion = o.bootCode ? e.packagedBcVersion.str() : e.packagedFwVersion.str();
     o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -87,45 +83,42 @@ std::vector<const HbaEntry*> selectedAdapters(const RunContext& run) {
     return selected;
 }
 
-ExecutionSummary runExecution(RunContext& run, const AdapterOutcomeSink& sink) {
-    ExecutionSummary summary;
+void runExecution(RunContext& run, RunOutcome& outcome, const AdapterOutcomeSink& sink) {
     bool historyFailed = false;
-    for (HbaEntry& each : run.adapters) {
-        HbaEntry* e = &each;
-        if (!isSelected(*e, run.options))
+    for (HbaEntry& e : run.adapters) {
+        if (!isSelected(e, run.options))
             continue;
-        summary.selectionMatched = true;
         if (platform::stopRequested()) {
-            if (summary.untouched++ == 0)
+            if (outcome.untouched++ == 0)
                 debugPrint("\n[Stop requested]\n");
-            debugPrint("Adapter %lu not updated: stop requested\n", static_cast<unsigned long>(e->adapterNumber) + 1);
+            debugPrint("Adapter %lu not updated: stop requested\n", static_cast<unsigned long>(e.adapterNumber) + 1);
             continue;
         }
-        std::vector<ComponentOutcome> outcomes;
-        outcomes.push_back(updateComponent(run, *e, firmwareComponentOf(*e)));
-        if (isLegacyEntry(*e))
-            outcomes.push_back(updateComponent(run, *e, PRGext));
+        AdapterOutcome outcomes;
+        outcomes.push_back(updateComponent(run, e, firmwareComponentOf(e)));
+        if (isLegacyEntry(e))
+            outcomes.push_back(updateComponent(run, e, PRGext));
         for (const ComponentOutcome& o : outcomes)
-            summary.rebootRequired = summary.rebootRequired || o.rebootNeeded;
+            outcome.rebootRequired = outcome.rebootRequired || o.rebootNeeded;
         recordHistory(run, outcomes, historyFailed);
+        outcome.updated.push_back(std::move(outcomes));
         if (sink)
-            sink(outcomes);
+            sink(outcome.updated.back());
     }
-    return summary;
 }
 
-std::int32_t preconditionStatus(const RunTally& tally, bool haveAdapters, bool execution) {
+ResultCode preconditionStatus(const RunTally& tally, bool haveAdapters, bool execution) {
     if (!haveAdapters)
-        return 17;
+        return ResultCode::NoAdapters;
     if (tally.configFilesRead == 0)
-        return 9;
+        return ResultCode::NoConfigFiles;
     if (tally.configEntriesValid == 0)
-        return 10;
+        return ResultCode::NoConfigEntries;
     if (execution && tally.payloadFilesFound == 0)
-        return 11;
+        return ResultCode::NoPayloadFiles;
     if (execution && tally.payloadEntriesValid == 0)
-        return 12;
+        return ResultCode::NoPayloadEntries;
     if (tally.adaptersSupported == 0)
-        return 6;
-    return 0;
+        return ResultCode::NoSupportedAdapters;
+    return ResultCode::Success;
 }

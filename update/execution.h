@@ -7,20 +7,14 @@
 
 #include "common/run_state.h"
 #include "run/run_context.h"
-#include "update/outcome.h"
+#include "run/run_outcome.h"
 
 #include <cstdint>
 #include <functional>
 #include <vector>
 
-// The outcomes of one adapter, firmware first.
-using AdapterOutcomeSink = std::function<void(const std::vector<ComponentOutcome>&)>;
-
-struct ExecutionSummary {
-    bool rebootRequired = false;   // some component asked for a reboot, or was skipped for one
-    std::uint32_t untouched = 0;   // selected adapters left as they were by a stop request
-    bool selectionMatched = false; // some adapter was selected
-};
+// Takes the outcomes of one adapter, firmware first, as soon as it is finished.
+using AdapterOutcomeSink = std::function<void(const AdapterOutcome&)>;
 
 // Whether the run works on this adapter: it is supported, and it is the -wwn one when
 // a selection was given.
@@ -29,13 +23,14 @@ bool isSelected(const HbaEntry& entry, const RunOptions& options);
 // The selected adapters, in list order.
 std::vector<const HbaEntry*> selectedAdapters(const RunContext& run);
 
-// Updates every selected adapter. A stop request is honoured only between adapters:
+// Updates every selected adapter into outcome (its updated adapters, the reboot, the
+// adapters a stop left untouched). A stop request is honoured only between adapters:
 // once there is one, no further adapter is touched. Each finished adapter's outcomes go
 // to the sink before the next adapter starts.
-ExecutionSummary runExecution(RunContext& run, const AdapterOutcomeSink& sink);
+void runExecution(RunContext& run, RunOutcome& outcome, const AdapterOutcomeSink& sink);
 
 // The run's preconditions, in the order they are checked: no adapters 17, no
 // configuration files 9, no valid configuration entries 10, then for an execution no
 // payload files 11 and no valid payload entries 12, and no supported adapters 6.
-// Returns 0 when they all hold.
-std::int32_t preconditionStatus(const RunTally& tally, bool haveAdapters, bool execution);
+// Returns Success when they all hold.
+ResultCode preconditionStatus(const RunTally& tally, bool haveAdapters, bool execution);

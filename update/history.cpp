@@ -49,7 +49,7 @@ std::string historyLine(const ComponentOutcome& o, std::chrono::system_clock::ti
     j["from"] = Json{{"version", o.installedVersion}, {"family", o.installedFamily}};
     j["to"] = Json{{"version", o.packagedVersion}, {"family", o.packagedFamily}};
     j["payload"] = Json{{"file", fileNameOf(o.payloadPath)}, {"sha256", payloadSha256}};
-    j["resultCode"] = o.result;
+    j["resultCode"] = codeNumber(o.result);
     j["rebootNeeded"] = o.rebootNeeded;
     j["seconds"] = static_cast<double>(static_cast<long long>(o.seconds * 1000 + 0.5)) / 1000;
     return j.dump(-1, ' ', false, Json::error_handler_t::replace);

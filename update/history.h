@@ -5,7 +5,7 @@
 // fails a run.
 #pragma once
 
-#include "update/outcome.h"
+#include "run/run_outcome.h"
 
 #include <chrono>
 #include <string>

@@ -1,6 +1,7 @@
 // Starts the rollback companion after a run with a successful download (see rollback.h).
 #include "update/rollback.h"
 
+#include "log/console.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
@@ -8,9 +9,9 @@
 #include <new>
 #include <string>
 
-void updateRollBack(const RunContext& run) {
+void updateRollBack(const RunContext& run, bool anyDownloadSucceeded) {
     debugPrint("\n[updateRollBack]\n");
-    if (!run.tally.anyDownloadSucceeded) {
+    if (!anyDownloadSucceeded) {
         debugPrint("updateRollBack is not needed\n");
         return;
     }
@@ -35,6 +36,9 @@ void updateRollBack(const RunContext& run) {
         // its output is discarded all the same.
         const int status = platform::runProcess({program}, "", platform::kNullDevice);
         debugPrint("Rollback status = %d\n", status);
+        if (status != 0)
+            sayOnStandardError("the rollback companion %s ended with status %d (the updates themselves are done)",
+                               program.c_str(), status);
     }
     delete[] path;
 }

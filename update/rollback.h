@@ -4,5 +4,6 @@
 #include "run/run_context.h"
 
 // Runs the companion "UpdRollBack.exe" from the run's payload directory, output discarded,
-// when any download of the run succeeded; logs its exit value.
-void updateRollBack(const RunContext& run);
+// when any download of the run succeeded; logs its exit value, and says a failing one
+// on standard error.
+void updateRollBack(const RunContext& run, bool anyDownloadSucceeded);

@@ -87,6 +87,308 @@ std::uint32_t resetAdapter(const RunContext& run, const HbaEntry& e, std::uint32
     return dfc.DFC_ResetAdapter(e.adapterNumber, mode);
 }
 
+
+// What a port does when another port of its card already has a download state in
+// this run: its result, and whether its soft VPD line is written (with the family
+// cleared, after a special release).
+struct SiblingRow {
+    std::uint32_t downloadStat;
+    ResultCode result;
+    bool recordsSoftVpd;
+    bool clearsFamily;
+};
+
+constexpr SiblingRow kSiblingRows[] = {
+    {DOWNLOAD_STAT_SUCCEEDED, ResultCode::Success, true, false},
+    {DOWNLOAD_STAT_FAILED, ResultCode::DownloadFailed, false, false},
+    {DOWNLOAD_STAT_REBOOT_REQUIRED, ResultCode::RebootRequired, true, false},
+    {DOWNLOAD_STAT_SPECIAL_RELEASE, ResultCode::SpecialRelease, true, true},
+    {DOWNLOAD_STAT_UNSUPPORTED_FW, ResultCode::UnsupportedFirmware, false, false},
+};
+
+// Which adapters a row of the download table applies to.
+enum class Applies { Any, Legacy, NotLegacy, FerroxFC };
+
+// The reset a completed download asks for: none; the FerroxFC reset (mode 3) before the
+// family is recorded; the legacy reset (mode 1) after it. Each waits 40 ms first.
+enum class ResetStep { None, BeforeRecords, AfterRecords };
+
+// What a completed download leads to: the reset, the records written (the family in
+// the card's FFV and in the soft VPD list, cleared first for a special release), the
+// state the card's other ports take, the reboot, the result, and the debug line that
+// says so (its text before "Adapter %lu Stat %08lX").
+struct DownloadOutcomeRow {
+    std::uint32_t downloadStatus;
+    Applies applies;
+    ResetStep reset;
+    bool clearsFamily;
+    bool rebootNeeded;
+    std::uint32_t cardState; // DOWNLOAD_STAT_NONE: the port keeps no state (legacy ports share nothing)
+    ResultCode result;
+    const char* line;
+    bool lineShowsFfv; // the line's status is the FFV write's (else 0)
+    bool specialReleaseText;
+};
+
+constexpr DownloadOutcomeRow kDownloadOutcomes[] = {
+    {0, Applies::Legacy, ResetStep::AfterRecords, false, false, DOWNLOAD_STAT_NONE, ResultCode::Success,
+     "Adapter download succeeded. ", false, false},
+    {0, Applies::NotLegacy, ResetStep::None, false, false, DOWNLOAD_STAT_SUCCEEDED, ResultCode::Success,
+     "Adapter download succeeded. ", true, false},
+    {DOWNLOAD_REBOOT_REQUIRED, Applies::NotLegacy, ResetStep::None, false, true, DOWNLOAD_STAT_REBOOT_REQUIRED,
+     ResultCode::RebootRequired, "Adapter download succeeded. Please reboot the system to activate new firmware. ",
+     true, false},
+    {DOWNLOAD_SPECIAL_RELEASE, Applies::Any, ResetStep::None, true, true, DOWNLOAD_STAT_SPECIAL_RELEASE,
+     ResultCode::SpecialRelease, "Adapter download succeeded. Please reboot the system to activate new firmware. ",
+     true, true},
+    {DOWNLOAD_RESET_REQUIRED, Applies::FerroxFC, ResetStep::BeforeRecords, false, false, DOWNLOAD_STAT_SUCCEEDED,
+     ResultCode::Success, "Adapter download and reset succeeded. ", true, false},
+};
+
+// Every other download status is a failure: its result and the words of its line.
+struct DownloadFailureRow {
+    std::uint32_t downloadStatus;
+    ResultCode result;
+    const char* line;
+};
+
+constexpr DownloadFailureRow kDownloadFailures[] = {
+    {DOWNLOAD_SIGNATURE_MISSING, ResultCode::SignatureMissing, "Adapter download failed. Secure hardware error. "},
+    {DOWNLOAD_SIGNATURE_INVALID, ResultCode::SignatureInvalid,
+     "Adapter download failed. Invalid digital signature error. "},
+};
+
+// One component of one adapter, as the update works on it.
+struct Component {
+    RunContext& run;
+    HbaEntry& entry;
+    std::uint32_t target;
+    bool firmwareStep;
+    bool ferroxFC;
+    bool legacy;
+    bool* rebootNeeded;
+    std::string* payloadPath;
+
+    int bootCodeFlag() const { return firmwareStep ? 0 : 1; }
+    bool rowApplies(Applies applies) const {
+        switch (applies) {
+        case Applies::Any: return true;
+        case Applies::Legacy: return legacy;
+        case Applies::NotLegacy: return !legacy;
+        case Applies::FerroxFC: return ferroxFC;
+        }
+        return false;
+    }
+    void setCardState(std::uint32_t value) const { updateCNAdownloadStatus(run.adapters, entry, value); }
+    void recordSoftVpd() const { updateCNA_VPD_Data(run.softVpd, &entry, bootCodeFlag()); }
+};
+
+// What the update decided for a component before anything reaches the card.
+struct Decision {
+    bool download = false;            // false: the component ends with `result`
+    ResultCode result = ResultCode::Success;
+    const CluImage* payload = nullptr;
+    const CluImage* interim = nullptr; // the interim image the FerroxFC card takes first
+};
+
+Decision done(ResultCode result) { return Decision{false, result, nullptr, nullptr}; }
+
+ResultCode applySiblingState(const Component& c, std::uint32_t downloadStat) {
+    for (const SiblingRow& row : kSiblingRows) {
+        if (row.downloadStat != downloadStat)
+            continue;
+        if (row.clearsFamily)
+            c.entry.packagedFamilyId = "00.00.00";
+        if (row.recordsSoftVpd)
+            c.recordSoftVpd();
+        return row.result;
+    }
+    return ResultCode::Success; // not reached: a processed sibling has one of the states above
+}
+
+// The update decision, in its documented order: the soft VPD files, the board, a port
+// of the same card already done, the running firmware, the payload, the family, and
+// the interim image of a FerroxFC card on 1.1.21.4.
+Decision decide(const Component& c) {
+    RunContext& run = c.run;
+    HbaEntry& entry = c.entry;
+    debugPrint("\n[Opening Adapter]\n");
+    debugPrint("HBA number = %d\n", entry.adapterNumber);
+    if (run.softVpdWriteBlocked) {
+        debugPrint("The soft VPD files cannot be replaced; the adapter is left as it is\n");
+        return done(reportDownloadFailure(run, entry, ResultCode::FfvFailed));
+    }
+
+    bool onVersion4 = false;
+    if (c.ferroxFC) {
+        debugPrint("Found a FerroxFC. Check if current firmware version is 1.1.21.4\n");
+        onVersion4 = isFerroxMissingObjsFWVersion(entry.cnaFwVersion) != 0;
+    }
+    const bool unsupported = runsUnsupportedFirmware(entry);
+
+    if (!isValidBoard(entry.adapterNumber)) {
+        report("Invalid HBA number = %d\n", entry.adapterNumber);
+        return done(ResultCode::InvalidBoard);
+    }
+
+    if (!c.legacy) {
+        if (const HbaEntry* sibling = processedSibling(run.adapters, entry))
+            return done(applySiblingState(c, sibling->downloadStat));
+    }
+
+    const std::uint32_t imageType = imageTypeFor(entry, c.target, c.firmwareStep);
+
+    if (unsupported) {
+        debugPrint("Unsuported fw version %d.%d.%d.%d\n", static_cast<int>(entry.cnaFwVersion.major),
+                   static_cast<int>(entry.cnaFwVersion.minor), static_cast<int>(entry.cnaFwVersion.release),
+                   static_cast<int>(entry.cnaFwVersion.build));
+        c.setCardState(DOWNLOAD_STAT_UNSUPPORTED_FW);
+        return done(ResultCode::UnsupportedFirmware);
+    }
+
+    const CluImage* payload = findPayload(run.payloads, entry, imageType, c.target);
+    if (payload == nullptr) {
+        const char* packaged = c.firmwareStep ? entry.packagedFwVersion.c_str() : entry.packagedBcVersion.c_str();
+        ResultCode code = ResultCode::PayloadNotFound;
+        if (std::strcmp(packaged, "NONE") == 0) {
+            code = ResultCode::UnknownFamily;
+            report("Unknown family ID specified. FamilyId %s Adapter %lu Stat %08lX \n",
+                   entry.packagedFamilyId.c_str(), board(entry), static_cast<unsigned long>(codeNumber(code)));
+        } else {
+            report("Unable to open image file. FamilyId %s Adapter %lu Stat %08lX \n",
+                   entry.packagedFamilyId.c_str(), board(entry), static_cast<unsigned long>(codeNumber(code)));
+        }
+        if (c.firmwareStep)
+            c.setCardState(DOWNLOAD_STAT_FAILED);
+        return done(code);
+    }
+
+    const int familyStatus = compareFamilyIDs(entry.packagedFamilyId.c_str(), entry.familyId.c_str());
+    debugPrint("Family ID status = %d\n", familyStatus);
+    if (run.options.updatePolicy != Always) {
+        const char* currentFamily =
+            c.firmwareStep ? entry.inventoryFwVersion.c_str() : entry.inventoryBcVersion.c_str();
+        if (std::strcmp(currentFamily, "00.00.00") == 0) {
+            debugPrint("Null familyID! Force a download!\n");
+        } else if (familyStatus < 1) {
+            report("Update not needed. Adapter %lu Stat %08lX New %s Old %s \n", board(entry),
+                   static_cast<unsigned long>(codeNumber(ResultCode::Current)), entry.packagedFamilyId.c_str(),
+                   entry.familyId.c_str());
+            return done(ResultCode::Current);
+        }
+    }
+
+    Decision decision;
+    decision.download = true;
+    decision.payload = payload;
+    bool interimNeeded = false;
+    if (c.ferroxFC && onVersion4) {
+        debugPrint("Found a FerroxFC running 1.1.21.4. Check if new firmware version is greater than 1.1.21.4\n");
+        interimNeeded = requiresInterimFerroxDownload(payloadVersion(*payload)) != 0;
+    }
+    if (c.ferroxFC && interimNeeded) {
+        debugPrint("Found a FerroxFC and an interim download is required. Searching for the interim image "
+                   "1.1.21.300\n");
+        decision.interim = findInterimPayload(run.payloads, imageType, c.target);
+        if (decision.interim == nullptr) {
+            debugPrint("Unable to open image file. Adapter %lu Stat %08lX\n", board(entry),
+                       static_cast<unsigned long>(codeNumber(ResultCode::PayloadNotFound)));
+            c.setCardState(DOWNLOAD_STAT_FAILED);
+            return done(ResultCode::PayloadNotFound);
+        }
+        debugPrint("Found the interim image 1.1.21.300\n");
+    }
+    return decision;
+}
+
+// The interim download of a FerroxFC card, and its reset when it asks for one; Success
+// when the main download may follow.
+ResultCode runInterim(const Component& c, const CluImage& interim) {
+    RunContext& run = c.run;
+    HbaEntry& entry = c.entry;
+    debugPrint("Beginning interim adapter download. Adapter %lu\n", board(entry));
+    const std::uint32_t st = download(run, entry, interim, c.payloadPath);
+    debugPrint("UpdateTindleFirmwareWithFeedback interim download complete. Adapter %lu Stat %08lX\n",
+               board(entry), static_cast<unsigned long>(st));
+    if (st == 0) {
+        debugPrint("Interim adapter download succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
+        return ResultCode::Success;
+    }
+    if (st == DOWNLOAD_RESET_REQUIRED) {
+        debugPrint("Adapter reset required. Sleeping for 3000ms.\n");
+        run.devices.sleep(3000);
+        if (resetAdapter(run, entry, 3) != 0) {
+            debugPrint("Interim adapter reset failed. Adapter %lu Stat %08lX\n", board(entry),
+                       static_cast<unsigned long>(codeNumber(ResultCode::ResetFailed)));
+            c.setCardState(DOWNLOAD_STAT_FAILED);
+            return ResultCode::ResetFailed;
+        }
+        debugPrint("Interim adapter download and reset succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
+        return ResultCode::Success;
+    }
+    debugPrint("Interim adapter download failed. Adapter %lu Stat %08lX\n", board(entry),
+               static_cast<unsigned long>(codeNumber(ResultCode::DownloadFailed)));
+    c.setCardState(DOWNLOAD_STAT_FAILED);
+    return ResultCode::DownloadFailed;
+}
+
+// A reset after a download that failed: the card's ports take the failed state.
+ResultCode resetFailed(const Component& c, std::uint32_t status) {
+    report("Adapter reset failed. Adapter %lu Stat %08lX\n", board(c.entry), static_cast<unsigned long>(status));
+    c.setCardState(DOWNLOAD_STAT_FAILED);
+    return ResultCode::ResetFailed;
+}
+
+// Carries out the row of a completed download: reset, records, reboot, line, state.
+ResultCode completeDownload(const Component& c, const CluImage& payload, const DownloadOutcomeRow& row) {
+    RunContext& run = c.run;
+    HbaEntry& entry = c.entry;
+    const std::uint32_t resetMode = row.reset == ResetStep::BeforeRecords ? 3 : 1;
+    if (row.reset == ResetStep::BeforeRecords) {
+        run.devices.sleep(40);
+        if (const std::uint32_t reset = resetAdapter(run, entry, resetMode); reset != 0)
+            return resetFailed(c, reset);
+    }
+    if (row.clearsFamily)
+        entry.packagedFamilyId = "00.00.00"; // so that "00.00.00" is what the card and the soft VPD keep
+    const FfvWrite ffv = updateFlashFFV(entry, payload, run.observer.stepText);
+    if (ffv.failed())
+        return reportDownloadFailure(run, entry, ResultCode::FfvFailed);
+    c.recordSoftVpd();
+    if (row.reset == ResetStep::AfterRecords) {
+        run.devices.sleep(40);
+        if (const std::uint32_t reset = resetAdapter(run, entry, resetMode); reset != 0)
+            return resetFailed(c, reset);
+    }
+    if (row.rebootNeeded && c.rebootNeeded != nullptr)
+        *c.rebootNeeded = true;
+    const unsigned long shown = row.lineShowsFfv ? static_cast<unsigned long>(ffv.logged()) : 0ul;
+    if (row.specialReleaseText) {
+        debugPrint("%sAdapter %lu Stat %08lX\n", row.line, board(entry), shown);
+        debugPrint("This special firmware release requires the firmware download process to be performed twice. "
+                   "You must reboot the system and download the same firmware file again to complete the "
+                   "download process.\n");
+    } else {
+        report("%sAdapter %lu Stat %08lX\n", row.line, board(entry), shown);
+    }
+    if (row.cardState != DOWNLOAD_STAT_NONE)
+        c.setCardState(row.cardState);
+    return row.result;
+}
+
+ResultCode downloadFailed(const Component& c, std::uint32_t st) {
+    ResultCode code = ResultCode::DownloadFailed;
+    const char* line = "Adapter download failed. ";
+    for (const DownloadFailureRow& row : kDownloadFailures)
+        if (row.downloadStatus == st) {
+            code = row.result;
+            line = row.line;
+        }
+    report("%sAdapter %lu Stat %08lX\n", line, board(c.entry), static_cast<unsigned long>(st));
+    c.setCardState(DOWNLOAD_STAT_FAILED);
+    return code;
+}
+
 } // namespace
 
 const CluImage* findPayload(const PayloadList& payloads, const HbaEntry& entry, std::uint32_t imageType,
@@ -103,15 +405,15 @@ const CluImage* findInterimPayload(const PayloadList& payloads, std::uint32_t im
     return nullptr;
 }
 
-std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload, const StepTextCallback& stepText) {
+FfvWrite updateFlashFFV(HbaEntry& entry, const CluImage& payload, const StepTextCallback& stepText) {
     debugPrint("\n[updateFlashFFV]\n");
     if (entry.ffvSupported == 0) {
         debugPrint("This adapter does not support FFV in flash.\n");
-        return 2;
+        return FfvWrite::notApplicable();
     }
     if (isFerroxFC(entry) && !isFFVSupportedFW(payloadVersion(payload))) {
         debugPrint("This firmware does not support FFV in flash.\n");
-        return 2;
+        return FfvWrite::notApplicable();
     }
     debugPrint("New FW supports FFV in flash and this adapter is running FW that supports FFV in flash.\n");
     // The card keeps 8 characters of the family ID.
@@ -123,7 +425,7 @@ std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload, const Ste
         report("Adapter FFV write failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(status));
     else
         report("Adapter FFV write succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
-    return status;
+    return FfvWrite{true, status};
 }
 
 void updateCNAdownloadStatus(AdapterList& adapters, HbaEntry& entry, std::uint32_t value) {
@@ -152,244 +454,31 @@ void updateCNAdownloadStatus(AdapterList& adapters, HbaEntry& entry, std::uint32
     }
 }
 
-int reportDownloadFailure(RunContext& run, HbaEntry& entry, int code) {
-    run.tally.updateFailures += 1;
-    report("Adapter download failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(code));
+ResultCode reportDownloadFailure(RunContext& run, HbaEntry& entry, ResultCode code) {
+    report("Adapter download failed. Adapter %lu Stat %08lX\n", board(entry),
+           static_cast<unsigned long>(codeNumber(code)));
     updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
     return code;
 }
 
-int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded,
-                  std::string* payloadPath) {
-    const std::uint32_t target = component;
-    const bool firmwareStep = target == ALLext || target == UFIext || target == GRPext;
-    const bool ferroxFC = isFerroxFC(entry);
-    const bool legacy = isLegacyEntry(entry);
-    const char* currentFamily = firmwareStep ? entry.inventoryFwVersion.c_str() : entry.inventoryBcVersion.c_str();
-    const int isBootCode = firmwareStep ? 0 : 1;
-
-    run.tally.updateAttempts += 1;
-    debugPrint("\n[Opening Adapter]\n");
-    debugPrint("HBA number = %d\n", entry.adapterNumber);
-    if (run.softVpdWriteBlocked) {
-        debugPrint("The soft VPD files cannot be replaced; the adapter is left as it is\n");
-        return reportDownloadFailure(run, entry, 36);
-    }
-
-    bool onVersion4 = false;
-    if (ferroxFC) {
-        debugPrint("Found a FerroxFC. Check if current firmware version is 1.1.21.4\n");
-        onVersion4 = isFerroxMissingObjsFWVersion(entry.cnaFwVersion) != 0;
-    }
-    const bool unsupported = runsUnsupportedFirmware(entry);
-
-    if (!isValidBoard(entry.adapterNumber)) {
-        run.tally.updateFailures += 1;
-        report("Invalid HBA number = %d\n", entry.adapterNumber);
-        return 30;
-    }
-
-    if (!legacy) {
-        if (const HbaEntry* sibling = processedSibling(run.adapters, entry)) {
-            switch (sibling->downloadStat) {
-            case DOWNLOAD_STAT_SUCCEEDED:
-                updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
-                return 0;
-            case DOWNLOAD_STAT_FAILED:
-                run.tally.updateFailures += 1;
-                return 31;
-            case DOWNLOAD_STAT_REBOOT_REQUIRED:
-                updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
-                return 37;
-            case DOWNLOAD_STAT_SPECIAL_RELEASE:
-                entry.packagedFamilyId = "00.00.00";
-                updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
-                return 38;
-            case DOWNLOAD_STAT_UNSUPPORTED_FW:
-                run.tally.updateFailures += 1;
-                return 39;
-            default:
-                break;
-            }
-        }
-    }
-
-    const std::uint32_t imageType = imageTypeFor(entry, target, firmwareStep);
-
-    if (unsupported) {
-        run.tally.updateFailures += 1;
-        debugPrint("Unsuported fw version %d.%d.%d.%d\n", static_cast<int>(entry.cnaFwVersion.major),
-                   static_cast<int>(entry.cnaFwVersion.minor), static_cast<int>(entry.cnaFwVersion.release),
-                   static_cast<int>(entry.cnaFwVersion.build));
-        updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_UNSUPPORTED_FW);
-        return 39;
-    }
-
-    const CluImage* payload = findPayload(run.payloads, entry, imageType, target);
-    if (payload == nullptr) {
-        run.tally.updateFailures += 1;
-        const char* packaged = firmwareStep ? entry.packagedFwVersion.c_str() : entry.packagedBcVersion.c_str();
-        int code = 0;
-        if (std::strcmp(packaged, "NONE") == 0) {
-            report("Unknown family ID specified. FamilyId %s Adapter %lu Stat %08lX \n",
-                   entry.packagedFamilyId.c_str(), board(entry), 20ul);
-            code = 20;
-        } else {
-            report("Unable to open image file. FamilyId %s Adapter %lu Stat %08lX \n",
-                   entry.packagedFamilyId.c_str(), board(entry), 32ul);
-            code = 32;
-        }
-        if (firmwareStep)
-            updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
-        return code;
-    }
-
-    const int familyStatus = compareFamilyIDs(entry.packagedFamilyId.c_str(), entry.familyId.c_str());
-    debugPrint("Family ID status = %d\n", familyStatus);
-    if (run.options.updatePolicy != Always) {
-        if (std::strcmp(currentFamily, "00.00.00") == 0) {
-            debugPrint("Null familyID! Force a download!\n");
-        } else if (familyStatus < 1) {
-            run.tally.updateAttempts -= 1;
-            report("Update not needed. Adapter %lu Stat %08lX New %s Old %s \n", board(entry), 34ul,
-                   entry.packagedFamilyId.c_str(), entry.familyId.c_str());
-            return 34;
-        }
-    }
-
-    bool interimNeeded = false;
-    if (ferroxFC && onVersion4) {
-        debugPrint("Found a FerroxFC running 1.1.21.4. Check if new firmware version is greater than 1.1.21.4\n");
-        interimNeeded = requiresInterimFerroxDownload(payloadVersion(*payload)) != 0;
-    }
-
-    if (ferroxFC && interimNeeded) {
-        debugPrint("Found a FerroxFC and an interim download is required. Searching for the interim image "
-                   "1.1.21.300\n");
-        const CluImage* interim = findInterimPayload(run.payloads, imageType, target);
-        if (interim == nullptr) {
-            run.tally.updateFailures += 1;
-            debugPrint("Unable to open image file. Adapter %lu Stat %08lX\n", board(entry), 32ul);
-            updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
-            return 32;
-        }
-        debugPrint("Found the interim image 1.1.21.300\n");
-        debugPrint("Beginning interim adapter download. Adapter %lu\n", board(entry));
-        const std::uint32_t st = download(run, entry, *interim, payloadPath);
-        debugPrint("UpdateTindleFirmwareWithFeedback interim download complete. Adapter %lu Stat %08lX\n",
-                   board(entry), static_cast<unsigned long>(st));
-        if (st == 0) {
-            debugPrint("Interim adapter download succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
-        } else if (st == DOWNLOAD_RESET_REQUIRED) {
-            debugPrint("Adapter reset required. Sleeping for 3000ms.\n");
-            run.devices.sleep(3000);
-            if (resetAdapter(run, entry, 3) != 0) {
-                // A card whose reset failed is not updated: count it, so that the run's
-                // status never reports success for it.
-                run.tally.updateFailures += 1;
-                debugPrint("Interim adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), 33ul);
-                updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
-                return 33;
-            }
-            debugPrint("Interim adapter download and reset succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
-        } else {
-            run.tally.updateFailures += 1;
-            debugPrint("Interim adapter download failed. Adapter %lu Stat %08lX\n", board(entry), 31ul);
-            updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
-            return 31;
-        }
-    }
+ResultCode updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded,
+                         std::string* payloadPath) {
+    const bool firmwareStep = component == ALLext || component == UFIext || component == GRPext;
+    const Component c{run, entry, component, firmwareStep, isFerroxFC(entry), isLegacyEntry(entry), rebootNeeded,
+                      payloadPath};
+    const Decision decision = decide(c);
+    if (!decision.download)
+        return decision.result;
+    if (decision.interim != nullptr)
+        if (const ResultCode interim = runInterim(c, *decision.interim); interim != ResultCode::Success)
+            return interim;
 
     debugPrint("Beginning adapter download. Adapter %lu\n", board(entry));
-    const std::uint32_t st = download(run, entry, *payload, payloadPath);
+    const std::uint32_t st = download(run, entry, *decision.payload, payloadPath);
     debugPrint("UpdateTindleFirmwareWithFeedback download complete. Adapter %lu Stat %08lX\n", board(entry),
                static_cast<unsigned long>(st));
-
-    if (st == 0) {
-        const std::uint32_t ffv = updateFlashFFV(entry, *payload, run.observer.stepText);
-        if (ffv != 0 && ffv != 2)
-            return reportDownloadFailure(run, entry, 36);
-        updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
-        if (legacy) {
-            run.devices.sleep(40);
-            const std::uint32_t reset = resetAdapter(run, entry, 1);
-            if (reset != 0) {
-                run.tally.updateFailures += 1;
-                report("Adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(reset));
-                return 33;
-            }
-            report("Adapter download succeeded. Adapter %lu Stat %08lX\n", board(entry), 0ul);
-            run.tally.anyDownloadSucceeded = true;
-            return 0;
-        }
-        report("Adapter download succeeded. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(ffv));
-        updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_SUCCEEDED);
-        run.tally.anyDownloadSucceeded = true;
-        return 0;
-    }
-    if (st == DOWNLOAD_REBOOT_REQUIRED && !legacy) {
-        const std::uint32_t ffv = updateFlashFFV(entry, *payload, run.observer.stepText);
-        if (ffv != 0 && ffv != 2)
-            return reportDownloadFailure(run, entry, 36);
-        updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
-        if (rebootNeeded != nullptr)
-            *rebootNeeded = true;
-        report("Adapter download succeeded. Please reboot the system to activate new firmware. Adapter %lu "
-               "Stat %08lX\n",
-               board(entry), static_cast<unsigned long>(ffv));
-        updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_REBOOT_REQUIRED);
-        run.tally.anyDownloadSucceeded = true;
-        return 37;
-    }
-    if (st == DOWNLOAD_SPECIAL_RELEASE) {
-        entry.packagedFamilyId = "00.00.00";
-        const std::uint32_t ffv = updateFlashFFV(entry, *payload, run.observer.stepText);
-        if (ffv != 0 && ffv != 2)
-            return reportDownloadFailure(run, entry, 36);
-        updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
-        if (rebootNeeded != nullptr)
-            *rebootNeeded = true;
-        debugPrint("Adapter download succeeded. Please reboot the system to activate new firmware. Adapter %lu "
-                   "Stat %08lX\n",
-                   board(entry), static_cast<unsigned long>(ffv));
-        debugPrint("This special firmware release requires the firmware download process to be performed twice. "
-                   "You must reboot the system and download the same firmware file again to complete the "
-                   "download process.\n");
-        updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_SPECIAL_RELEASE);
-        run.tally.anyDownloadSucceeded = true;
-        return 38;
-    }
-    if (st == DOWNLOAD_RESET_REQUIRED && ferroxFC) {
-        run.devices.sleep(40);
-        const std::uint32_t reset = resetAdapter(run, entry, 3);
-        if (reset != 0) {
-            run.tally.updateFailures += 1; // counted as for every other failed update
-            report("Adapter reset failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(reset));
-            updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
-            return 33;
-        }
-        const std::uint32_t ffv = updateFlashFFV(entry, *payload, run.observer.stepText);
-        if (ffv != 0 && ffv != 2)
-            return reportDownloadFailure(run, entry, 36);
-        updateCNA_VPD_Data(run.softVpd, &entry, isBootCode);
-        report("Adapter download and reset succeeded. Adapter %lu Stat %08lX\n", board(entry),
-               static_cast<unsigned long>(ffv));
-        updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_SUCCEEDED);
-        run.tally.anyDownloadSucceeded = true;
-        return 0;
-    }
-    run.tally.updateFailures += 1;
-    int code = 31;
-    if (st == DOWNLOAD_SIGNATURE_MISSING) {
-        report("Adapter download failed. Secure hardware error. Adapter %lu Stat %08lX\n", board(entry), 89ul);
-        code = 41;
-    } else if (st == DOWNLOAD_SIGNATURE_INVALID) {
-        report("Adapter download failed. Invalid digital signature error. Adapter %lu Stat %08lX\n", board(entry),
-               90ul);
-        code = 42;
-    } else {
-        report("Adapter download failed. Adapter %lu Stat %08lX\n", board(entry), static_cast<unsigned long>(st));
-    }
-    updateCNAdownloadStatus(run.adapters, entry, DOWNLOAD_STAT_FAILED);
-    return code;
+    for (const DownloadOutcomeRow& row : kDownloadOutcomes)
+        if (row.downloadStatus == st && c.rowApplies(row.applies))
+            return completeDownload(c, *decision.payload, row);
+    return downloadFailed(c, st);
 }

@@ -3,6 +3,7 @@
 // the family written to the card and to the soft VPD list, and the result code.
 #pragma once
 
+#include "common/result_codes.h"
 #include "download/download_status.h"
 #include "image/clu_image.h"
 #include "run/run_context.h"
@@ -23,25 +24,39 @@ constexpr std::uint32_t DOWNLOAD_STAT_UNSUPPORTED_FW = 6;
 constexpr std::uint32_t DOWNLOAD_SPECIAL_RELEASE = 87;
 
 // Runs the update of one component of the adapter, named by its payload extension kind
-// (ALLext, UFIext or GRPext: firmware; PRGext: boot code); returns a result code (0,
-// 20, 30, 31, 32, 33, 34, 36, 37, 38, 39, 41, 42). *rebootNeeded (when given) is set
+// (ALLext, UFIext or GRPext: firmware; PRGext: boot code): the decision (whether it is
+// needed, which payload), the download, then the table row of the download's outcome
+// (reset, records, the state of the card's other ports); returns the component's
+// result (0, 20, 30, 31, 32, 33, 34, 36, 37, 38, 39, 41, 42). *rebootNeeded (when given) is set
 // when this download asks for a reboot of the system, and left alone otherwise. When the
 // run's soft VPD files cannot be replaced, every component ends with 36 before its
 // adapter is touched, because a card whose new family could not be recorded would be
 // flashed again, as if new, by every later run. *payloadPath (when given) gets the
 // path of each payload a download is started with.
-int updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded = nullptr,
-                  std::string* payloadPath = nullptr);
+ResultCode updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded = nullptr,
+                         std::string* payloadPath = nullptr);
 
 // The payload whose version is the adapter's package version for that component.
 const CluImage* findPayload(const PayloadList& payloads, const HbaEntry& entry, std::uint32_t imageType,
                             std::uint32_t extType);
 // The first payload of these types that holds the interim firmware 1.1.21.300.
 const CluImage* findInterimPayload(const PayloadList& payloads, std::uint32_t imageType, std::uint32_t extType);
-// Writes the package family into the card's flash (telling stepText when it does): 0
-// written, 2 not applicable, else the failing status of the write.
-std::uint32_t updateFlashFFV(HbaEntry& entry, const CluImage& payload, const StepTextCallback& stepText = {});
+// The FFV write of an update: not applicable (the card or the new firmware keeps no
+// FFV), or written with the write's status (0 when it succeeded).
+struct FfvWrite {
+    bool applicable = false;
+    std::uint32_t status = 0;
+
+    static FfvWrite notApplicable() { return FfvWrite{}; }
+    bool failed() const { return applicable && status != 0; }
+    // The number the debug log shows for it: the write's status, or 2 where the FFV
+    // is not applicable.
+    std::uint32_t logged() const { return applicable ? status : 2; }
+};
+
+// Writes the package family into the card's flash (telling stepText when it does).
+FfvWrite updateFlashFFV(HbaEntry& entry, const CluImage& payload, const StepTextCallback& stepText = {});
 // Sets the download state of the adapter and of the other ports of its card.
 void updateCNAdownloadStatus(AdapterList& adapters, HbaEntry& entry, std::uint32_t value);
-// Counts and reports a failed download; returns the code.
-int reportDownloadFailure(RunContext& run, HbaEntry& entry, int code);
+// Reports a failed download and gives the card's ports the failed state; returns the code.
+ResultCode reportDownloadFailure(RunContext& run, HbaEntry& entry, ResultCode code);

@@ -139,7 +139,7 @@ TEST(ProgressDisplay, TheTableGivesEachComponentBeforeAndAfterWithItsResult) {
         o.bootCode = bootCode;
         o.installedVersion = before;
         o.packagedVersion = after;
-        o.result = result;
+        o.result = static_cast<ResultCode>(result);
         return o;
     };
     display.updating(2);

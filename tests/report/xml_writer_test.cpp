@@ -2,12 +2,13 @@
 // driver writes them, and the text report.
 #include "adapter/hba_entry.h"
 #include "app/run_driver.h"
+#include "update/run_status.h"
 #include "common/run_state.h"
 #include "log/debug_log.h"
 #include "report/text_report.h"
-#include "report/result_codes.h"
+#include "common/result_codes.h"
 #include "report/xml_writer.h"
-#include "update/outcome.h"
+#include "run/run_outcome.h"
 #include "tests/testkit/testkit.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,19 @@
 #include <sstream>
 
 namespace {
+
+// Renders the run's document as the run driver does (the outcome settled from the
+// run's counters, then the document) and gives the outcome.
+RunOutcome render(RunContext& run, XmlDocument& out, bool execution) {
+    run.options.mode = execution ? Execution : Inventory;
+    RunOutcome outcome = discoveredOutcome(run);
+    settleOutcome(run, outcome);
+    if (execution)
+        writeExecution(run, outcome, out);
+    else
+        writeInventoryDocument(out, run, outcome);
+    return outcome;
+}
 
 struct MessageCase {
     int kind;
@@ -77,10 +91,10 @@ TEST(MessageForCode, CutToTheCallersSize) {
 // The table in code order, each code once, so that no row hides behind another.
 TEST(ResultCodeTable, CodesAscendOnce) {
     std::size_t size = 0;
-    const ResultCode* table = resultCodeTable(&size);
+    const ResultCodeRow* table = resultCodeTable(&size);
     ASSERT_GT(size, 0u);
     for (std::size_t i = 1; i < size; ++i)
-        EXPECT_LT(table[i - 1].code, table[i].code) << table[i].code;
+        EXPECT_LT(table[i - 1].code, table[i].code) << codeNumber(table[i].code);
 }
 
 // README.md's "Exit statuses" table renders the result-code table: the same codes, and
@@ -116,11 +130,11 @@ TEST(ResultCodeTable, ReadmeExitStatusesMatch) {
     ASSERT_FALSE(readme.empty());
 
     std::size_t size = 0;
-    const ResultCode* table = resultCodeTable(&size);
+    const ResultCodeRow* table = resultCodeTable(&size);
     for (std::size_t i = 0; i < size; ++i) {
-        const ResultCode& row = table[i];
-        SCOPED_TRACE(row.code);
-        const auto found = readme.find(row.code);
+        const ResultCodeRow& row = table[i];
+        SCOPED_TRACE(codeNumber(row.code));
+        const auto found = readme.find(codeNumber(row.code));
         ASSERT_NE(found, readme.end()) << "missing from README.md";
         const Row& r = found->second;
         if (row.text == nullptr) {
@@ -269,7 +283,7 @@ TEST(ExecutionDevice, RendersOutcomeRecords) {
         o.installedVersion = "2.00A1";
         o.packagedFamily = "00.00.00";
         o.packagedVersion = "2.10A5";
-        o.result = c.code;
+        o.result = static_cast<ResultCode>(c.code);
         const std::string text = written([&o](XmlDocument& out) { writeExecutionDevice(out, {o}); });
         auto device = testkit::parseXml(text);
         ASSERT_NE(device, nullptr) << text;
@@ -320,15 +334,16 @@ TEST_P(NoAdapterDocumentTest, WritesEmptyRootOrSelectionStatus) {
     const NoAdapterCase& c = GetParam();
     RunContext run;
     run.options.wwn = c.wwn;
+    RunOutcome outcome;
     const std::string text = written([&](XmlDocument& out) {
         if (c.execution)
-            writeExecution(run, out);
+            outcome = render(run, out, true);
         else
-            writeInventory(run, out);
+            outcome = render(run, out, false);
     });
     EXPECT_EQ(text, c.document);
     EXPECT_NE(testkit::parseXml(text), nullptr);
-    EXPECT_EQ(run.tally.selectionMissed, c.selectionMissed);
+    EXPECT_EQ(outcome.selectionMissed, c.selectionMissed);
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, NoAdapterDocumentTest, ::testing::ValuesIn(kNoAdapterCases));
@@ -365,7 +380,8 @@ class DocumentWithAdaptersTest : public ::testing::Test {
 };
 
 TEST_F(DocumentWithAdaptersTest, InventoryListsSupportedAdaptersEscaped) {
-    const std::string text = written([&](XmlDocument& out) { writeInventory(run, out); });
+    RunOutcome outcome;
+    const std::string text = written([&](XmlDocument& out) { outcome = render(run, out, false); });
     std::string error;
     auto root = testkit::parseXml(text, &error);
     ASSERT_NE(root, nullptr) << error << "\n" << text;
@@ -379,8 +395,9 @@ TEST_F(DocumentWithAdaptersTest, InventoryListsSupportedAdaptersEscaped) {
     EXPECT_EQ(apps[0]->attributes.at("tavFwVer"), "2.10A5");
     EXPECT_EQ(apps[1]->attributes.at("tavBcVer"), "1.20A3");
     EXPECT_EQ(root->child("SPStatus"), nullptr);
-    EXPECT_EQ(run.tally.devicesListed, 2u);
-    EXPECT_EQ(run.tally.devicesIncomplete, 0u);
+    EXPECT_EQ(outcome.selected.size(), 2u);
+    EXPECT_EQ(outcome.devicesIncomplete, 0u);
+    EXPECT_EQ(exitStatus(outcome), 0);
 }
 
 struct SelectionCase {
@@ -400,19 +417,18 @@ const SelectionCase kSelectionCases[] = {
 TEST_F(DocumentWithAdaptersTest, WwnSelection) {
     for (const SelectionCase& c : kSelectionCases) {
         SCOPED_TRACE(c.wwn);
-        run.tally.selectionMissed = false;
         run.tally.payloadFilesFound = run.tally.payloadEntriesValid = 1;
         run.options.wwn = c.wwn;
-        const std::string text = written([&](XmlDocument& out) {
-            if (c.execution)
-                writeExecution(run, out);
-            else
-                writeInventory(run, out);
-        });
+        RunOutcome outcome;
+        const std::string text = written([&](XmlDocument& out) { outcome = render(run, out, c.execution); });
         auto root = testkit::parseXml(text);
         ASSERT_NE(root, nullptr) << text;
         EXPECT_EQ(root->all("Device").size(), c.devices);
-        EXPECT_EQ(run.tally.selectionMissed, c.missed);
+        EXPECT_EQ(outcome.selectionMissed, c.missed);
+        // An unmatched selection fails the run: 2 for an execution, 3 for an inventory.
+        if (c.missed) {
+            EXPECT_EQ(exitStatus(outcome), c.execution ? 2 : 3);
+        }
         const auto* status = root->child("SPStatus");
         EXPECT_EQ(status != nullptr, c.missed);
         if (status != nullptr) {
@@ -424,9 +440,15 @@ TEST_F(DocumentWithAdaptersTest, WwnSelection) {
 TEST_F(DocumentWithAdaptersTest, IncompleteDevicesAreCounted) {
     run.adapters[0].wwpn = "0000000000000000"; // FC adapter without a port name
     run.adapters[1].subVendorId = 0;             // missing PCI id
-    written([&](XmlDocument& out) { writeInventory(run, out); });
-    EXPECT_EQ(run.tally.devicesListed, 2u);
-    EXPECT_EQ(run.tally.devicesIncomplete, 2u);
+    RunOutcome outcome;
+    written([&](XmlDocument& out) { outcome = render(run, out, false); });
+    EXPECT_EQ(outcome.selected.size(), 2u);
+    EXPECT_EQ(outcome.devicesIncomplete, 2u);
+    EXPECT_EQ(exitStatus(outcome), 3);
+    run.adapters[1].subVendorId = 0x10DF;
+    written([&](XmlDocument& out) { outcome = render(run, out, false); });
+    EXPECT_EQ(outcome.devicesIncomplete, 1u);
+    EXPECT_EQ(exitStatus(outcome), 5);
 }
 
 struct EarlyStatusCase {
@@ -437,23 +459,22 @@ struct EarlyStatusCase {
 
 TEST_F(DocumentWithAdaptersTest, CounterStatusesKeepTheDocumentWellFormed) {
     const EarlyStatusCase cases[] = {
-        {false, {1, 1, 0, 0, 0, 0, 0, 0, 0, false, false}, 0}, // nothing supported: root closed empty
-        {false, {0, 0, 0, 0, 2, 0, 0, 0, 0, false, false}, 9},
-        {false, {1, 0, 0, 0, 2, 0, 0, 0, 0, false, false}, 10},
-        {true, {1, 1, 0, 0, 2, 0, 0, 0, 0, false, false}, 11},
-        {true, {1, 1, 1, 0, 2, 0, 0, 0, 0, false, false}, 12},
+        {false, {1, 1, 0, 0, 0}, 0}, // nothing supported: root closed empty
+        {false, {0, 0, 0, 0, 2}, 9},
+        {false, {1, 0, 0, 0, 2}, 10},
+        {true, {1, 1, 0, 0, 2}, 11},
+        {true, {1, 1, 1, 0, 2}, 12},
     };
     for (const EarlyStatusCase& c : cases) {
         run.tally = c.tally;
+        RunOutcome outcome;
         const std::string text = written([&](XmlDocument& out) {
-            if (c.execution)
-                writeExecution(run, out);
-            else
-                writeInventory(run, out);
+            outcome = render(run, out, c.execution);
         });
         auto root = testkit::parseXml(text);
         ASSERT_NE(root, nullptr) << text;
         EXPECT_TRUE(root->all("Device").empty());
+        EXPECT_EQ(exitStatus(outcome), c.code != 0 ? c.code : 6);
         const auto* status = root->child("SPStatus");
         ASSERT_EQ(status != nullptr, c.code != 0) << text;
         if (status != nullptr) {

@@ -7,6 +7,7 @@
 #include "common/run_state.h"
 #include "tests/adapter/sim_fixture.h"
 #include "update/execution.h"
+#include "update/run_status.h"
 #include "update/update_adapter.h"
 
 #include <gtest/gtest.h>
@@ -126,11 +127,16 @@ TEST_F(UpdateAdapterTest, LegacyFibreChannelFirmwareStep) {
         e.packagedFwVersion = c.packagedFw;
         g_answers.assign(c.answers.begin(), c.answers.end());
         run.options.updatePolicy = c.policy;
-        EXPECT_EQ(updateAdapter(run, e, ALLext), c.result);
-        EXPECT_EQ(run.tally.updateAttempts, c.attempts);
-        EXPECT_EQ(run.tally.updateFailures, c.failures);
+        // The run counts what the outcome says: an attempt, a failure, a download that
+        // makes the rollback companion run.
+        ComponentOutcome o;
+        o.decided = true;
+        o.result = updateAdapter(run, e, ALLext, &o.rebootNeeded, &o.payloadPath);
+        EXPECT_EQ(codeNumber(o.result), c.result);
+        EXPECT_EQ(o.attempted() ? 1u : 0u, c.attempts);
+        EXPECT_EQ(o.failed() ? 1u : 0u, c.failures);
         EXPECT_EQ(!g_downloaded.empty(), c.downloaded);
-        EXPECT_EQ(run.tally.anyDownloadSucceeded, c.succeeded);
+        EXPECT_EQ(o.downloadSucceeded(), c.succeeded);
         if (c.downloaded) {
             EXPECT_NE(g_downloaded.front().find("fw.all"), std::string::npos);
         }
@@ -140,8 +146,11 @@ TEST_F(UpdateAdapterTest, LegacyFibreChannelFirmwareStep) {
 TEST_F(UpdateAdapterTest, InvalidBoardNumber) {
     ASSERT_EQ(useBoards(kLegacyBoard), 1u);
     HbaEntry& e = entry(5, 0xF100);
-    EXPECT_EQ(updateAdapter(run, e, ALLext), 30);
-    EXPECT_EQ(run.tally.updateFailures, 1u);
+    ComponentOutcome o;
+    o.decided = true;
+    o.result = updateAdapter(run, e, ALLext);
+    EXPECT_EQ(codeNumber(o.result), 30);
+    EXPECT_TRUE(o.failed());
 }
 
 const char* kFerroxPorts = R"({"pci": {"deviceId": "0xE200", "function": 0}, "driver": {"interfaceLevel": 4}},
@@ -158,10 +167,10 @@ TEST_F(UpdateAdapterTest, SecondPortReusesTheCardsOutcome) {
         e->packagedFwVersion = "11.2.216.9";
     g_answers = {80};
     bool rebootNeeded = false;
-    EXPECT_EQ(updateAdapter(run, first, GRPext, &rebootNeeded), 37);
+    EXPECT_EQ(codeNumber(updateAdapter(run, first, GRPext, &rebootNeeded)), 37);
     EXPECT_TRUE(rebootNeeded);
     EXPECT_EQ(second.downloadStat, DOWNLOAD_STAT_REBOOT_REQUIRED);
-    EXPECT_EQ(updateAdapter(run, second, GRPext), 37);
+    EXPECT_EQ(codeNumber(updateAdapter(run, second, GRPext)), 37);
     EXPECT_EQ(g_downloaded.size(), 1u); // one download per card
 }
 
@@ -182,14 +191,14 @@ TEST_F(UpdateAdapterTest, FerroxOn1_1_21_4GetsTheInterimImageFirst) {
         e.cnaFwVersion = CnaVersion{1, 1, 21, 4};
         g_answers = {14, 0};
         if (interimPresent) {
-            EXPECT_EQ(updateAdapter(run, e, GRPext), 0);
+            EXPECT_EQ(codeNumber(updateAdapter(run, e, GRPext)), 0);
             ASSERT_EQ(g_downloaded.size(), 2u);
             EXPECT_NE(g_downloaded[0].find("interim.grp"), std::string::npos);
             EXPECT_NE(g_downloaded[1].find("main.grp"), std::string::npos);
             ASSERT_FALSE(g_sleeps.empty());
             EXPECT_EQ(g_sleeps.front(), 3000u);
         } else {
-            EXPECT_EQ(updateAdapter(run, e, GRPext), 32);
+            EXPECT_EQ(codeNumber(updateAdapter(run, e, GRPext)), 32);
             EXPECT_TRUE(g_downloaded.empty()); // the main image is never tried
         }
     }
@@ -235,7 +244,7 @@ TEST_F(UpdateAdapterTest, ResetModeFollowsTheCardAndTheDownloadsAnswer) {
         e.packagedFwVersion = c.ferrox ? "1.1.22.0" : "UD202A3";
         e.cnaFwVersion = c.running;
         g_answers.assign(c.answers.begin(), c.answers.end());
-        EXPECT_EQ(updateAdapter(run, e, c.ferrox ? GRPext : ALLext), c.result);
+        EXPECT_EQ(codeNumber(updateAdapter(run, e, c.ferrox ? GRPext : ALLext)), c.result);
         EXPECT_EQ(g_downloaded.size(), c.answers.size());
         EXPECT_EQ(testkit::journalRequests(journal, {"DFC_ResetAdapter"}), c.resets);
     }
@@ -256,7 +265,7 @@ TEST_F(UpdateAdapterTest, Vx4FirmwareTooOldToUpdate) {
         ASSERT_EQ(useBoards(R"({"pci": {"deviceId": "0x0724"}})", records), 1u);
         HbaEntry& e = entry(0, 0x0724, 8);
         e.cnaFwVersion = c.running;
-        const int result = updateAdapter(run, e, UFIext);
+        const int result = codeNumber(updateAdapter(run, e, UFIext));
         EXPECT_EQ(result == 39, c.unsupported) << result;
         if (c.unsupported) {
             EXPECT_EQ(e.downloadStat, DOWNLOAD_STAT_UNSUPPORTED_FW);
@@ -295,9 +304,9 @@ TEST_F(UpdateAdapterTest, ExecutionPicksComponentsAndHandsOverEachAdapterWhenDon
         std::size_t downloadsSoFar;
     };
     std::vector<Handed> handed;
-    const ExecutionSummary summary = runExecution(run, [&handed](const std::vector<ComponentOutcome>& o) {
-        handed.push_back({o, g_downloaded.size()});
-    });
+    RunOutcome summary;
+    summary.selected = {&legacy, &ferrox};
+    runExecution(run, summary, [&handed](const AdapterOutcome& o) { handed.push_back({o, g_downloaded.size()}); });
     ASSERT_EQ(handed.size(), 2u);
     const std::vector<ComponentOutcome>& first = handed[0].outcomes;
     ASSERT_EQ(first.size(), 2u);
@@ -305,14 +314,14 @@ TEST_F(UpdateAdapterTest, ExecutionPicksComponentsAndHandsOverEachAdapterWhenDon
     EXPECT_EQ(first[0].adapter, &legacy);
     EXPECT_EQ(first[0].component, ALLext);
     EXPECT_FALSE(first[0].bootCode);
-    EXPECT_EQ(first[0].result, 0);
+    EXPECT_EQ(codeNumber(first[0].result), 0);
     EXPECT_EQ(first[0].installedFamily, "02.00.01");
     EXPECT_EQ(first[0].installedVersion, "2.00A1");
     EXPECT_EQ(first[0].packagedFamily, "02.01.01");
     EXPECT_EQ(first[0].packagedVersion, "UD202A3");
     EXPECT_EQ(first[1].component, PRGext);
     EXPECT_TRUE(first[1].bootCode);
-    EXPECT_EQ(first[1].result, 0);
+    EXPECT_EQ(codeNumber(first[1].result), 0);
     EXPECT_EQ(first[1].installedVersion, "1.00A1");
     EXPECT_EQ(first[1].packagedVersion, "BC202A1");
     EXPECT_EQ(legacy.fwDownloadStatus, 0u);
@@ -322,13 +331,19 @@ TEST_F(UpdateAdapterTest, ExecutionPicksComponentsAndHandsOverEachAdapterWhenDon
     ASSERT_EQ(second.size(), 1u);
     EXPECT_EQ(second[0].adapter, &ferrox);
     EXPECT_EQ(second[0].component, GRPext);
-    EXPECT_EQ(second[0].result, 37);
+    EXPECT_EQ(codeNumber(second[0].result), 37);
     EXPECT_TRUE(second[0].rebootNeeded);
     EXPECT_EQ(ferrox.fwDownloadStatus, 37u);
 
     EXPECT_TRUE(summary.rebootRequired);
-    EXPECT_TRUE(summary.selectionMatched);
     EXPECT_EQ(summary.untouched, 0u);
+    ASSERT_EQ(summary.updated.size(), 2u);
+    // The run's counts come from the outcomes: three attempts, none failed, a download
+    // that succeeded (the rollback companion runs); exit status 0.
+    EXPECT_EQ(summary.attempts(), 3u);
+    EXPECT_EQ(summary.failures(), 0u);
+    EXPECT_TRUE(summary.anyDownloadSucceeded());
+    EXPECT_EQ(exitStatus(summary), 0);
 }
 
 // An adapter waiting for a reboot has its firmware skipped with 35 (the run then asks
@@ -345,21 +360,28 @@ TEST_F(UpdateAdapterTest, ExecutionSkipsAdapterInRebootStateAndHonoursTheSelecti
 
     run.options.wwn = "10000000C9FFFFFF";
     int calls = 0;
-    const auto count = [&calls](const std::vector<ComponentOutcome>&) { ++calls; };
-    ExecutionSummary summary = runExecution(run, count);
-    EXPECT_FALSE(summary.selectionMatched);
+    const auto count = [&calls](const AdapterOutcome&) { ++calls; };
+    RunOutcome summary;
+    summary.execution = true;
+    runExecution(run, summary, count);
+    EXPECT_TRUE(summary.updated.empty());
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(g_downloaded.empty());
 
     run.options.wwn = "10000000C9000001";
     std::vector<ComponentOutcome> outcomes;
-    summary = runExecution(run, [&outcomes](const std::vector<ComponentOutcome>& o) { outcomes = o; });
-    EXPECT_TRUE(summary.selectionMatched);
+    summary = RunOutcome{};
+    summary.execution = true;
+    runExecution(run, summary, [&outcomes](const AdapterOutcome& o) { outcomes = o; });
+    EXPECT_EQ(summary.updated.size(), 1u);
     EXPECT_TRUE(summary.rebootRequired);
+    // The skipped firmware is no attempt; the boot code's update is: the run succeeds.
+    EXPECT_EQ(summary.attempts(), 1u);
+    EXPECT_EQ(exitStatus(summary), 0);
     ASSERT_EQ(outcomes.size(), 2u);
-    EXPECT_EQ(outcomes[0].result, 35);
+    EXPECT_EQ(codeNumber(outcomes[0].result), 35);
     EXPECT_TRUE(outcomes[0].rebootNeeded);
-    EXPECT_EQ(outcomes[1].result, 0);
+    EXPECT_EQ(codeNumber(outcomes[1].result), 0);
     ASSERT_EQ(g_downloaded.size(), 1u); // the boot code only
     EXPECT_NE(g_downloaded[0].find("boot.prg"), std::string::npos);
 }
@@ -385,9 +407,82 @@ TEST(PreconditionStatus, ChecksInOrder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(preconditionStatus(c.tally, c.haveAdapters, false), c.inventory);
-        EXPECT_EQ(preconditionStatus(c.tally, c.haveAdapters, true), c.execution);
+        EXPECT_EQ(codeNumber(preconditionStatus(c.tally, c.haveAdapters, false)), c.inventory);
+        EXPECT_EQ(codeNumber(preconditionStatus(c.tally, c.haveAdapters, true)), c.execution);
     }
+}
+
+} // namespace
+
+namespace {
+
+// One outcome per component result: decided (35 is not), with a payload when sent.
+ComponentOutcome componentWith(int result, bool downloaded = false) {
+    ComponentOutcome o;
+    o.result = static_cast<ResultCode>(result);
+    o.decided = o.result != ResultCode::RebootPending;
+    if (downloaded)
+        o.payloadPath = "/pkg/fw.grp";
+    return o;
+}
+
+struct StatusCase {
+    const char* name;
+    bool execution;
+    std::vector<int> results; // one adapter each
+    std::uint32_t untouched;
+    bool softVpdNotWritten;
+    bool selectionMissed;
+    std::uint32_t devicesIncomplete; // of two Devices (inventory)
+    int status;
+};
+
+// Every rule of the run's exit status, from outcomes alone.
+TEST(RunStatus, ExitStatusFollowsTheOutcome) {
+    const StatusCase cases[] = {
+        {"all updated", true, {0, 37, 38}, 0, false, false, 0, 0},
+        {"all current", true, {34, 34}, 0, false, false, 0, 1},
+        {"a reboot-pending skip is no attempt", true, {35}, 0, false, false, 0, 1},
+        {"every attempt failed", true, {31, 34, 32}, 0, false, false, 0, 2},
+        {"some failed", true, {0, 33}, 0, false, false, 0, 4},
+        {"unmatched selection", true, {}, 0, false, true, 0, 2},
+        {"a stop after an update", true, {0}, 2, false, false, 0, 4},
+        {"a stop before any update", true, {}, 3, false, false, 0, 2},
+        {"soft VPD lost after success", true, {0}, 0, true, false, 0, 4},
+        {"soft VPD lost with nothing to do", true, {34}, 0, true, false, 0, 2},
+        {"inventory complete", false, {}, 0, false, false, 0, 0},
+        {"inventory one incomplete", false, {}, 0, false, false, 1, 5},
+        {"inventory all incomplete", false, {}, 0, false, false, 2, 3},
+        {"inventory unmatched selection", false, {}, 0, false, true, 0, 3},
+    };
+    HbaEntry one, two;
+    for (const StatusCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunOutcome o;
+        o.execution = c.execution;
+        o.haveAdapters = true;
+        if (!c.execution && !c.selectionMissed)
+            o.selected = {&one, &two};
+        for (int result : c.results)
+            o.updated.push_back({componentWith(result, result == 0 || result == 33)});
+        o.untouched = c.untouched;
+        o.softVpdNotWritten = c.softVpdNotWritten;
+        o.selectionMissed = c.selectionMissed;
+        o.devicesIncomplete = c.devicesIncomplete;
+        EXPECT_EQ(exitStatus(o), c.status);
+        // A cut document outranks every other rule; a failed precondition every rule
+        // of the run's adapters.
+        o.precondition = ResultCode::NoPayloadFiles;
+        EXPECT_EQ(exitStatus(o), 11);
+        o.documentIncomplete = true;
+        EXPECT_EQ(exitStatus(o), 14);
+    }
+    // The rollback companion runs after a completed download only.
+    RunOutcome o;
+    o.updated.push_back({componentWith(33, true), componentWith(34)});
+    EXPECT_FALSE(o.anyDownloadSucceeded());
+    o.updated.push_back({componentWith(37, true)});
+    EXPECT_TRUE(o.anyDownloadSucceeded());
 }
 
 } // namespace

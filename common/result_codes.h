@@ -13,8 +13,59 @@ constexpr int MESSAGE_KIND_EXECUTION = 2;
 
 enum class CodeOutcome { Success, Pending, Failed };
 
-struct ResultCode {
-    std::int32_t code;
+// The codes of the table below, by what they mean. One value serves as exit status,
+// XML message id and per-component result.
+enum class ResultCode : std::int32_t {
+    Success = 0,
+    NothingUpdated = 1,
+    UpdatesFailed = 2,         // every update failed, or -wwn matched nothing (execution)
+    DevicesIncomplete = 3,     // every Device incomplete, or -wwn matched nothing (inventory)
+    SomeUpdatesFailed = 4,
+    SomeDevicesIncomplete = 5,
+    NoSupportedAdapters = 6,
+    NoConfigFiles = 9,
+    NoConfigEntries = 10,
+    NoPayloadFiles = 11,
+    NoPayloadEntries = 12,
+    DebugFileFailed = 13,
+    OutputFileFailed = 14,
+    NotAdministrator = 15,
+    UnknownArgument = 16,
+    NoAdapters = 17,
+    InvalidExtension = 18,
+    ImageDecodeFailed = 19,
+    UnknownFamily = 20,
+    ArgumentLength = 21,
+    InvalidArgument = 22,
+    UnsupportedSystem = 23,
+    UnsupportedArchitecture = 24,
+    MissingModule = 25,
+    MissingDependency = 26,
+    TooManyArguments = 27,
+    InvalidBoard = 30,
+    DownloadFailed = 31,
+    PayloadNotFound = 32,
+    ResetFailed = 33,
+    Current = 34,
+    RebootPending = 35,        // skipped: the adapter waits for a reboot
+    FfvFailed = 36,
+    RebootRequired = 37,
+    SpecialRelease = 38,
+    UnsupportedFirmware = 39,
+    AdapterNotFound = 40,
+    SignatureMissing = 41,
+    SignatureInvalid = 42,
+    ArgumentTooLong = 51,
+    OutOfMemory = 62,
+    EnumerationInconsistent = 63,
+    PciHeaderUnreadable = 64,
+};
+
+// The number a code carries in documents, logs and the exit status.
+constexpr std::int32_t codeNumber(ResultCode code) { return static_cast<std::int32_t>(code); }
+
+struct ResultCodeRow {
+    ResultCode code;
     CodeOutcome outcome;
     // The message after the execution prefix; null: the code has no message of its
     // own (its documents say only "Update failed." or "Inventory failed.").
@@ -29,10 +80,10 @@ struct ResultCode {
 };
 
 // Every row, in code order; count in *size.
-const ResultCode* resultCodeTable(std::size_t* size);
+const ResultCodeRow* resultCodeTable(std::size_t* size);
 
 // The row of a code, or null.
-const ResultCode* findResultCode(std::int32_t code);
+const ResultCodeRow* findResultCode(std::int32_t code);
 
 // The execution prefix of an outcome, without its trailing blank ("Update failed.").
 const char* outcomePrefix(CodeOutcome outcome);
