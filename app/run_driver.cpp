@@ -187,11 +187,7 @@ int runImageQuery(RunContext& run, XmlDocument& document) {
 void discoverAndSelect(RunContext& run) {
     createCNAVpdList(run.softVpd);
     makeFamilyIdTable(run.families);
-    const std::uint32_t listStatus = makeHbaList(run);
-    // An adapter whose names are zero or could not be read is listed without them (its
-    // inventory Device says so); the log keeps the status for support staff.
-    if (listStatus != 0 && listStatus != INVENTORY_NO_ADAPTERS)
-        debugPrint("Adapter names missing or unreadable. Stat %08lX\n", static_cast<unsigned long>(listStatus));
+    makeHbaList(run);
     assignGroupNumbers(run.adapters);
     int folderStatus = 0;
     const std::vector<std::string> names =
