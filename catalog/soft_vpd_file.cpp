@@ -169,6 +169,17 @@ void updateVPDEntry(HbaEntry* adapter, int isBootCode) {
     entry->updated = 1;
 }
 
+bool clearCNA_VPD_Family(SoftVpd& vpd, HbaEntry* adapter) {
+    if (adapter->familyEntry == nullptr && findVPDEntry(vpd, adapter) == 0)
+        return false;
+    VPDEntry* entry = adapter->familyEntry;
+    if (entry == nullptr || entry->fid_ver == "00.00.00")
+        return false;
+    entry->fid_ver = "00.00.00";
+    entry->updated = 1;
+    return true;
+}
+
 int updateCNA_VPD_Data(SoftVpd& vpd, HbaEntry* adapter, int isBootCode) {
     debugPrint("\n[updateCNA_VPD_Data]\n");
     if (adapter->familyEntry != nullptr || findVPDEntry(vpd, adapter) != 0) {

@@ -52,6 +52,10 @@ int findVPDEntry(SoftVpd& vpd, HbaEntry* adapter);
 // Records a successful download (isBootCode 1: boot code, 0: firmware) in the adapter's
 // entry, or in a new primary entry. Returns 0, or 1 when no entry could be made.
 int updateCNA_VPD_Data(SoftVpd& vpd, HbaEntry* adapter, int isBootCode);
+// Sets the family the adapter's soft VPD line records to the null family "00.00.00",
+// before its flash is rewritten; returns whether a line changed (an adapter without a
+// line has nothing that claims a family).
+bool clearCNA_VPD_Family(SoftVpd& vpd, HbaEntry* adapter);
 
 // Copies the adapter's package versions and family into its entry and marks it updated.
 void updateVPDEntry(HbaEntry* adapter, int isBootCode);

@@ -51,6 +51,8 @@ Json componentJson(const SummaryComponent& c) {
         j["outcome"] = outcomeWord(*c.resultCode);
         j["message"] = message;
         j["seconds"] = static_cast<double>(static_cast<long long>(c.seconds * 1000 + 0.5)) / 1000;
+        if (c.flashIncomplete)
+            j["flashIncomplete"] = true;
     }
     return j;
 }
@@ -107,6 +109,8 @@ void summaryAddOutcomes(JsonSummary& summary, const std::vector<ComponentOutcome
             c.packaged = SummaryVersion{o.packagedVersion, o.packagedFamily};
         c.resultCode = codeNumber(o.result);
         c.seconds = o.seconds;
+        c.flashIncomplete = o.flashIncomplete;
+        summary.flashIncomplete = summary.flashIncomplete || o.flashIncomplete;
         a.components.push_back(std::move(c));
     }
     summary.adapters.push_back(std::move(a));
@@ -153,6 +157,8 @@ std::string renderSummary(const JsonSummary& summary, int exitStatus, bool reboo
     j["exitStatus"] = exitStatus;
     j["exitMessage"] = exitMeaning(summary.execution, exitStatus);
     j["rebootRequired"] = rebootRequired;
+    if (summary.execution)
+        j["flashIncomplete"] = summary.flashIncomplete;
     Json adapters = Json::array();
     for (const SummaryAdapter& a : summary.adapters)
         adapters.push_back(adapterJson(a));

@@ -25,6 +25,7 @@ struct SummaryComponent {
     std::optional<SummaryVersion> packaged; // none: the package has nothing for it
     std::optional<std::int32_t> resultCode; // executions only
     double seconds = 0;
+    bool flashIncomplete = false; // executions only
 };
 
 struct SummaryAdapter {
@@ -39,6 +40,7 @@ struct JsonSummary {
     std::string programVersion;
     std::chrono::system_clock::time_point started;
     std::vector<SummaryAdapter> adapters;
+    bool flashIncomplete = false; // some card's flash was left incomplete (executions)
 };
 
 // Adds an inventoried adapter: firmware and boot code as installed and as packaged.

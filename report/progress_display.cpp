@@ -54,14 +54,21 @@ std::string resultWords(const ComponentOutcome& o) {
     }
     char message[160];
     componentStatus(codeNumber(o.result), o.bootCode, message, sizeof message);
-    return joinText("failed (", std::to_string(codeNumber(o.result)), ": ", message, ")");
+    const std::string failed = joinText("failed (", std::to_string(codeNumber(o.result)), ": ", message, ")");
+    return o.flashIncomplete ? failed + "; flash incomplete, run again before rebooting" : failed;
 }
+
+// What a component whose flash was left incomplete holds: no whole version.
+const std::string kIncompleteVersion = "incomplete";
 
 // The version the component holds after its update: the package's when it reached it
 // (now or after the reboot), else the one it had.
 const std::string& versionAfter(const ComponentOutcome& o) {
     char ignored[160];
-    return componentStatus(codeNumber(o.result), o.bootCode, ignored, sizeof ignored) ? o.packagedVersion : o.installedVersion;
+    if (o.flashIncomplete)
+        return kIncompleteVersion;
+    return componentStatus(codeNumber(o.result), o.bootCode, ignored, sizeof ignored) ? o.packagedVersion
+                                                                                       : o.installedVersion;
 }
 
 std::string padded(const std::string& text, std::size_t width) {

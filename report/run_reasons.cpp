@@ -128,6 +128,11 @@ std::string componentFailureReason(const ComponentOutcome& o) {
     const ResultCodeRow* row = findResultCode(codeNumber(o.result));
     if (o.adapter == nullptr || row == nullptr || row->outcome != CodeOutcome::Failed)
         return {};
+    if (o.flashIncomplete)
+        return joinText(adapterName(*o.adapter), ", ", o.bootCode ? "boot code" : "firmware", ": ", resultText(o),
+                        " (result ", std::to_string(codeNumber(o.result)),
+                        "); the card's flash was left incomplete: run the update again before the host is "
+                        "rebooted");
     return joinText(adapterName(*o.adapter), ", ", o.bootCode ? "boot code" : "firmware", ": ", resultText(o),
                     " (result ", std::to_string(codeNumber(o.result)), "); ", whatToDo(o));
 }

@@ -26,6 +26,9 @@ struct ComponentOutcome {
     // skipped before any decision); a component found current is no attempt either.
     bool decided = false;
     bool rebootNeeded = false;
+    // The download failed after it had begun to rewrite the card's flash: the card holds
+    // no whole image of this component until the update is run again.
+    bool flashIncomplete = false;
     // The payload file a download was started with (the last one, after an interim
     // image); empty when nothing was sent to the card.
     std::string payloadPath;
@@ -42,6 +45,7 @@ struct ComponentOutcome {
     // A download reached the card and the update completed (the rollback companion runs
     // after any).
     bool downloadSucceeded() const { return !payloadPath.empty() && attempted() && !failed(); }
+    bool isFlashIncomplete() const { return flashIncomplete; }
 };
 
 // The components of one adapter, firmware first.
@@ -71,6 +75,9 @@ struct RunOutcome {
     std::uint32_t attempts() const { return count(&ComponentOutcome::attempted); }
     std::uint32_t failures() const { return count(&ComponentOutcome::failed); }
     bool anyDownloadSucceeded() const { return count(&ComponentOutcome::downloadSucceeded) > 0; }
+    // Some card's flash was left incomplete: the update must run again before the host
+    // is rebooted.
+    bool anyFlashIncomplete() const { return count(&ComponentOutcome::isFlashIncomplete) > 0; }
 
   private:
     std::uint32_t count(bool (ComponentOutcome::*holds)() const) const {

@@ -33,7 +33,7 @@ ComponentOutcome updateComponent(RunContext& run, HbaEntry& e, std::uint32_t com
         debugPrint("Adapter skipped failed. Adapter is in a reboot required state = %d\n\n", codeNumber(o.result));
     } else {
         o.decided = true;
-        o.result = updateAdapter(run, e, component, &o.rebootNeeded, &o.payloadPath);
+        o.result = updateAdapter(run, e, component, &o.rebootNeeded, &o.payloadPath, &o.flashIncomplete);
     }
     (o.bootCode ? e.bcDownloadStatus : e.fwDownloadStatus) = static_cast<std::uint32_t>(codeNumber(o.result));
     o.packagedFamily = e.packagedFamilyId.str();

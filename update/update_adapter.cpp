@@ -3,6 +3,7 @@
 
 #include "adapter/board_family.h"
 #include "adapter/dfc_library.h"
+#include "adapter/ffv_access.h"
 #include "adapter/hba_entry.h"
 #include "catalog/family_ffv.h"
 #include "catalog/payload_catalog.h"
@@ -39,14 +40,19 @@ void report(const char* format, ...) {
 bool isFerroxFC(const HbaEntry& e) { return isFerroxFCBoard(e.adapterNumber); }
 
 
+// Whether two ports sit on the same physical card: the same serial number (letters in
+// either case), bus and domain.
+bool sameCard(const HbaEntry& a, const HbaEntry& b) {
+    return a.busNumber == b.busNumber && a.domain == b.domain &&
+           equalsIgnoreCase(a.serialNumber.view(), b.serialNumber.view());
+}
+
 // The first port of the same physical card (other than this one) that already has a
 // download state in this run.
 const HbaEntry* processedSibling(const AdapterList& adapters, const HbaEntry& e) {
-    for (const HbaEntry& other : adapters) {
-        if (&other != &e && other.downloadStat != DOWNLOAD_STAT_NONE && other.busNumber == e.busNumber &&
-            other.domain == e.domain && equalsIgnoreCase(other.serialNumber.view(), e.serialNumber.view()))
+    for (const HbaEntry& other : adapters)
+        if (&other != &e && other.downloadStat != DOWNLOAD_STAT_NONE && sameCard(other, e))
             return &other;
-    }
     return nullptr;
 }
 
@@ -70,14 +76,32 @@ CnaVersion payloadVersion(const CluImage& payload) {
     return CnaVersion{payload.CNAMajorVer, payload.CNAMinorVer, payload.CNAReleaseVer, payload.CNABuildVer};
 }
 
-std::uint32_t download(const RunContext& run, const HbaEntry& e, const CluImage& payload,
-                       std::string* payloadPath) {
+// The steps after which the card's flash no longer holds its old image: the erase of
+// a region, or the first write of the firmware object.
+bool rewritesFlash(const char* step) {
+    static constexpr std::string_view kSteps[] = {"Erasing Sector(s) In Flash ROM", "Erasing Flash ROM Sectors",
+                                                  "Writing Firmware Object"};
+    for (std::string_view s : kSteps)
+        if (s == step)
+            return true;
+    return false;
+}
+
+// Downloads the payload, telling the run's observer each step; *flashRewritten is set
+// once a step has begun to rewrite the card's flash.
+std::uint32_t download(const RunContext& run, const HbaEntry& e, const CluImage& payload, std::string* payloadPath,
+                       bool* flashRewritten) {
     if (payloadPath != nullptr)
         *payloadPath = payload.path;
     if (run.devices.download == nullptr)
         return 1;
-    return run.devices.download(e.adapterNumber, payload, run.observer.stepText, run.observer.progress,
-                                run.devices.sleep);
+    const StepTextCallback& observer = run.observer.stepText;
+    const StepTextCallback watch = [&observer, flashRewritten](const char* step) {
+        if (flashRewritten != nullptr && rewritesFlash(step))
+            *flashRewritten = true;
+        tellStep(observer, step);
+    };
+    return run.devices.download(e.adapterNumber, payload, watch, run.observer.progress, run.devices.sleep);
 }
 
 // A reset is told to whoever watches the run as the update's own step; the debug log
@@ -168,6 +192,11 @@ struct Component {
     bool legacy;
     bool* rebootNeeded;
     std::string* payloadPath;
+    bool* flashRewritten;
+    bool* imageComplete; // the card took the whole image (whatever followed)
+    // The boot code of a card whose firmware failed in this run: the family the soft VPD
+    // line and the FFV keep covers both, so it is not recorded.
+    bool familyHeldBack;
 
     int bootCodeFlag() const { return firmwareStep ? 0 : 1; }
     bool rowApplies(Applies applies) const {
@@ -301,13 +330,45 @@ Decision decide(const Component& c) {
     return decision;
 }
 
+// Before the first erase nothing may keep saying that the card holds a family: the soft
+// VPD lines of its ports and the FFV this port writes after the download read the null
+// family, and the soft VPD files are written at once, so that a download cut short, a
+// kill or a failed one is downloaded again by the next run. Returns Success, or
+// FfvFailed when a record could not be cleared (nothing is then downloaded).
+ResultCode clearFamilyRecords(const Component& c) {
+    RunContext& run = c.run;
+    HbaEntry& entry = c.entry;
+    bool linesChanged = false;
+    for (HbaEntry& port : run.adapters)
+        if (&port == &entry || (!c.legacy && sameCard(port, entry)))
+            linesChanged = clearCNA_VPD_Family(run.softVpd, &port) || linesChanged;
+    if (entry.ffvSupported != 0 && !entry.ffv.empty() && !(entry.ffv == "00.00.00")) {
+        const std::uint32_t status = writeFFV(entry.adapterNumber, "00.00.00", 0);
+        // A converged function keeps no FFV it could write; its family is recorded in
+        // the soft VPD line alone.
+        if (status != 0 && status != FFV_NOT_WRITABLE) {
+            report("Adapter FFV could not be cleared before the download. Adapter %lu Stat %08lX\n", board(entry),
+                   static_cast<unsigned long>(status));
+            return reportDownloadFailure(run, entry, ResultCode::FfvFailed);
+        }
+        if (status == 0)
+            entry.ffv = "00.00.00";
+    }
+    if (linesChanged && updateCNAVPDFile(run.softVpd) != 0) {
+        debugPrint("The soft VPD files could not be written before the download; the adapter is left as it is\n");
+        return reportDownloadFailure(run, entry, ResultCode::FfvFailed);
+    }
+    debugPrint("Family records cleared before the download. Adapter %lu\n", board(entry));
+    return ResultCode::Success;
+}
+
 // The interim download of a FerroxFC card, and its reset when it asks for one; Success
 // when the main download may follow.
 ResultCode runInterim(const Component& c, const CluImage& interim) {
     RunContext& run = c.run;
     HbaEntry& entry = c.entry;
     debugPrint("Beginning interim adapter download. Adapter %lu\n", board(entry));
-    const std::uint32_t st = download(run, entry, interim, c.payloadPath);
+    const std::uint32_t st = download(run, entry, interim, c.payloadPath, c.flashRewritten);
     debugPrint("UpdateTindleFirmwareWithFeedback interim download complete. Adapter %lu Stat %08lX\n",
                board(entry), static_cast<unsigned long>(st));
     if (st == 0) {
@@ -351,10 +412,17 @@ ResultCode completeDownload(const Component& c, const CluImage& payload, const D
     }
     if (row.clearsFamily)
         entry.packagedFamilyId = "00.00.00"; // so that "00.00.00" is what the card and the soft VPD keep
-    const FfvWrite ffv = updateFlashFFV(entry, payload, run.observer.stepText);
-    if (ffv.failed())
-        return reportDownloadFailure(run, entry, ResultCode::FfvFailed);
-    c.recordSoftVpd();
+    FfvWrite ffv = FfvWrite::notApplicable();
+    if (c.familyHeldBack) {
+        debugPrint("The family is not recorded: the adapter's firmware was not updated. Adapter %lu\n", board(entry));
+        c.recordSoftVpd();
+        clearCNA_VPD_Family(run.softVpd, &entry);
+    } else {
+        ffv = updateFlashFFV(entry, payload, run.observer.stepText);
+        if (ffv.failed())
+            return reportDownloadFailure(run, entry, ResultCode::FfvFailed);
+        c.recordSoftVpd();
+    }
     if (row.reset == ResetStep::AfterRecords) {
         run.devices.sleep(40);
         if (const std::uint32_t reset = resetAdapter(run, entry, resetMode); reset != 0)
@@ -441,8 +509,7 @@ void updateCNAdownloadStatus(AdapterList& adapters, HbaEntry& entry, std::uint32
         return;
     for (HbaEntry& each : adapters) {
         HbaEntry* other = &each;
-        if (other->busNumber != entry.busNumber || other->domain != entry.domain ||
-            !equalsIgnoreCase(other->serialNumber.view(), entry.serialNumber.view()))
+        if (!sameCard(*other, entry))
             continue;
         other->downloadStat = value;
         debugPrint("updatedHba adapterNumber = %d\n", other->adapterNumber);
@@ -461,24 +528,72 @@ ResultCode reportDownloadFailure(RunContext& run, HbaEntry& entry, ResultCode co
     return code;
 }
 
+namespace {
+ResultCode downloadAndComplete(const Component& c, const Decision& decision);
+
+// Whether the firmware result recorded for the adapter in this run is a failure (a
+// firmware skipped until a reboot is not: it was downloaded by an earlier run).
+bool firmwareFailed(std::uint32_t fwDownloadStatus) {
+    switch (static_cast<ResultCode>(fwDownloadStatus)) {
+    case ResultCode::Success:
+    case ResultCode::Current:
+    case ResultCode::RebootPending:
+    case ResultCode::RebootRequired:
+    case ResultCode::SpecialRelease:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// A component result that leaves the card without the package's image.
+bool isFailure(ResultCode result) {
+    return result != ResultCode::Success && result != ResultCode::RebootRequired &&
+           result != ResultCode::SpecialRelease && result != ResultCode::Current;
+}
+} // namespace
+
 ResultCode updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded,
-                         std::string* payloadPath) {
+                         std::string* payloadPath, bool* flashIncomplete) {
     const bool firmwareStep = component == ALLext || component == UFIext || component == GRPext;
-    const Component c{run, entry, component, firmwareStep, isFerroxFC(entry), isLegacyEntry(entry), rebootNeeded,
-                      payloadPath};
+    bool flashRewritten = false;
+    bool imageComplete = false;
+    const bool familyHeldBack = !firmwareStep && firmwareFailed(entry.fwDownloadStatus);
+    const Component c{run,         entry,           component,      firmwareStep,  isFerroxFC(entry),
+                      isLegacyEntry(entry), rebootNeeded, payloadPath, &flashRewritten, &imageComplete,
+                      familyHeldBack};
     const Decision decision = decide(c);
     if (!decision.download)
         return decision.result;
+    if (const ResultCode cleared = clearFamilyRecords(c); cleared != ResultCode::Success)
+        return cleared;
+    const ResultCode result = downloadAndComplete(c, decision);
+    // A download that failed once the flash was being rewritten leaves the card without
+    // a whole image of this component until it is downloaded again.
+    if (flashIncomplete != nullptr)
+        *flashIncomplete = flashRewritten && !imageComplete && isFailure(result);
+    return result;
+}
+
+namespace {
+
+ResultCode downloadAndComplete(const Component& c, const Decision& decision) {
+    RunContext& run = c.run;
+    HbaEntry& entry = c.entry;
     if (decision.interim != nullptr)
         if (const ResultCode interim = runInterim(c, *decision.interim); interim != ResultCode::Success)
             return interim;
 
     debugPrint("Beginning adapter download. Adapter %lu\n", board(entry));
-    const std::uint32_t st = download(run, entry, *decision.payload, payloadPath);
+    const std::uint32_t st = download(run, entry, *decision.payload, c.payloadPath, c.flashRewritten);
     debugPrint("UpdateTindleFirmwareWithFeedback download complete. Adapter %lu Stat %08lX\n", board(entry),
                static_cast<unsigned long>(st));
     for (const DownloadOutcomeRow& row : kDownloadOutcomes)
-        if (row.downloadStatus == st && c.rowApplies(row.applies))
+        if (row.downloadStatus == st && c.rowApplies(row.applies)) {
+            *c.imageComplete = true;
             return completeDownload(c, *decision.payload, row);
+        }
     return downloadFailed(c, st);
 }
+
+} // namespace

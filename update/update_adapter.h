@@ -33,8 +33,13 @@ constexpr std::uint32_t DOWNLOAD_SPECIAL_RELEASE = 87;
 // adapter is touched, because a card whose new family could not be recorded would be
 // flashed again, as if new, by every later run. *payloadPath (when given) gets the
 // path of each payload a download is started with.
+// Before the first erase the records a later run decides from (the soft VPD lines of
+// the card's ports, this port's FFV) are set to the null family and the soft VPD files
+// written, so that a download that fails or is cut short is downloaded again by the
+// next run; *flashIncomplete (when given) is set when the download failed after it
+// had begun to rewrite the card's flash.
 ResultCode updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded = nullptr,
-                         std::string* payloadPath = nullptr);
+                         std::string* payloadPath = nullptr, bool* flashIncomplete = nullptr);
 
 // The payload whose version is the adapter's package version for that component.
 const CluImage* findPayload(const PayloadList& payloads, const HbaEntry& entry, std::uint32_t imageType,
