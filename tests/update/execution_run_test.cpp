@@ -495,6 +495,9 @@ TEST(ExecutionRun, DebugLogSectionsInOrder) {
         // legacy port: firmware, then boot code
         "[Executing firmware download]", "[Opening Adapter]", "[compareFamilyIDs]", "[updateFlashFFV]",
         "[updateCNA_VPD_Data]", "[Executing boot code download]", "[Opening Adapter]", "[compareFamilyIDs]",
+        // the family its firmware step recorded is cleared in the files before the boot
+        // code is written
+        "[updateCNAVPDFile]", "[updateSoftwareCNAVPDFile]", "[updateSoftwareCNAVPDFile]",
         "[ReadPRGImageHeader]", "[updateFlashFFV]", "[updateCNA_VPD_Data]",
         // FerroxFC port
         "[Executing firmware download]", "[Opening Adapter]", "[isFerroxMissingObjsFWVersion]",
