@@ -4,6 +4,7 @@
 
 #include "adapter/adapter_family.h"
 #include "adapter/board_family.h"
+#include "adapter/device_table.h"
 #include "adapter/dfc_library.h"
 #include "adapter/mailbox_layouts.h"
 #include "common/bytes.h"
@@ -30,7 +31,6 @@ constexpr std::uint8_t LNK_DOWN = 1;
 constexpr std::uint8_t LNK_DOWN_PERSIST = 7;
 constexpr std::uint32_t LOOPBACK_FAILED = 200;
 constexpr int kSignatureRetries = 3;
-constexpr std::uint32_t kSecureFamily = 0xF180;
 
 // Closes the image file on every way out.
 struct OpenImage {
@@ -228,7 +228,7 @@ std::uint32_t downloadPayload(std::uint32_t board, const CluImage& payload, Step
     case KEK_FAILURE:
         return DOWNLOAD_KEY_FAILED;
     case 0:
-        return family == kSecureFamily ? ZeroizeSecurityData(board) : 0;
+        return familyRowOf(family).secure ? ZeroizeSecurityData(board) : 0;
     default:
         return result;
     }

@@ -6,6 +6,7 @@
 #include "adapter/adapter_family.h"
 #include "adapter/adapter_vpd.h"
 #include "adapter/board_family.h"
+#include "adapter/device_table.h"
 #include "adapter/hba_entry.h"
 #include "adapter/mailbox.h"
 #include "adapter/model_catalog.h"
@@ -197,8 +198,7 @@ void makeEntry(RunContext& run, std::uint32_t a, std::uint32_t& lastStatus) {
     e.domain = 0;
     e.serialNumber = r.serialNumber.view();
 
-    const std::uint32_t family = GetAdapterFamily(a);
-    const std::uint32_t dist = family == 0xF98D || family == 0xF980
+    const std::uint32_t dist = familyRowOf(GetAdapterFamily(a)).distributed
                                    ? 1
                                    : ((r.flags & ADAPTER_FLAG_MULTI_FUNCTION) != 0 ? 1 : 0);
     e.LegacyVersionWord = setBits(e.LegacyVersionWord, 4, 2, dist);
@@ -307,7 +307,7 @@ void getWWN(HbaEntry* entry, std::uint32_t& lastStatus, std::string& message) {
 void formatBootCodeVersion(std::uint32_t word, std::uint32_t deviceId, FixedText<32>& out) {
     const std::uint32_t t = legacyImageId(word);
     std::string text = t >= 1 && t <= 247 ? bootCodeTypeCode(t) : "XX";
-    if (deviceId == 0xF180 && !text.empty())
+    if (deviceRowOf(deviceId).secure && !text.empty())
         text[0] = 'F';
     text += std::to_string(legacyVersionNumber(word)) + ".";
     text += std::to_string(legacyRevision(word)) + std::to_string(legacyFixlevel(word));
