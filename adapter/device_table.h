@@ -23,6 +23,8 @@ enum class DeviceFamily : std::uint8_t {
     VX4,
 };
 
+// What a PCI function is; the inventory record keeps it as its hbaType number
+// (hbaTypeOf, adapter/hba_entry.h).
 enum class FunctionKind : std::uint8_t { FC, FCoE, NIC, iSCSI };
 
 // Where the card keeps its FFV (the family value in its own flash).

@@ -87,7 +87,7 @@ void readFirmwareVersion(std::uint32_t a, HbaEntry& e) {
 }
 
 void readBootCodeVersion(std::uint32_t a, HbaEntry& e) {
-    const char* fallback = e.hbaType != 0 ? kCnaDefaultVersion : kFcDefaultVersion;
+    const char* fallback = isConvergedEntry(e) ? kCnaDefaultVersion : kFcDefaultVersion;
     if (isFerroxFCBoard(a)) {
         e.bcVersion = fallback;
         CntlAddlAttributes attributes;
@@ -171,7 +171,7 @@ void makeEntry(RunContext& run, std::uint32_t a, std::uint32_t& lastStatus) {
         e.model = q.model.view();
         debugPrint("Adapter VPD call failed.\n");
     }
-    e.hbaType = isFCoEFunction(a) ? 8 : isiSCSIFunction(a) ? 4 : isNICFunction(a) ? 2 : 0;
+    e.hbaType = hbaTypeOf(boardFunctionKind(a));
     debugPrint("isHBATypeVexil %d\n", isHBATypeVexil(a) ? 1 : 0);
     debugPrint("gKOVA %d\n", 0); // the management library is never loaded
     debugPrint("HBAType %X\n", unsigned(r.HBAType));

@@ -113,7 +113,7 @@ void reportSelectionMiss(XmlDocument& out, RunTally& tally, int kind, const RunO
     statusForCode(out, kind, 40);
 }
 
-bool isNicOrIscsi(const HbaEntry& e) { return e.hbaType == 2 || e.hbaType == 4; }
+bool isNicOrIscsi(const HbaEntry& e) { return isNicOrIscsiEntry(e); }
 
 void writeDeviceStart(XmlDocument& out, const HbaEntry& e) {
     xmlElementStart(out, "Device", 1);
