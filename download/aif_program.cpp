@@ -444,10 +444,12 @@ std::uint32_t CheckAifRecord(std::uint32_t board, std::FILE* file, const std::ui
     return checkRecord(board, file, header, std::uint64_t(here) - AIF_HEADER_SIZE);
 }
 
-std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32_t containerState,
-                            std::FILE* file, std::uint64_t recordOffset, std::uint32_t aifFlag,
-                            WakeupRecord& wakeupRecord, std::uint32_t& keyFlag,
-                            StepTextCallback stepText, ProgressCallback progress) {
+std::uint32_t LoadAifRecord(std::uint32_t board, std::FILE* file, std::uint64_t recordOffset,
+                            const AifLoad& load, WakeupRecord& wakeupRecord,
+                            std::uint32_t& keyFlag) {
+    const std::uint32_t kind = load.kind, aifFlag = load.aifFlag;
+    const StepTextCallback& stepText = load.stepText;
+    const ProgressCallback& progress = load.progress;
     std::uint32_t header[AIF_HEADER_WORDS] = {};
     if (!seekTo(file, recordOffset))
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
@@ -517,8 +519,8 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
         WakeupRecord fresh;
         if (ReadWakeupParameters(board, fresh) != 0)
             return MAILBOX_ERROR;
-        adjustAfterDwc(board, kind, containerState, recordPrgImages(file, recordOffset, recordEnd),
-                       fresh);
+        adjustAfterDwc(board, kind, load.containerState,
+                       recordPrgImages(file, recordOffset, recordEnd), fresh);
         wakeupRecord = fresh;
     } else if (kindWord == BWC_IMAGE) {
         adjustAfterBwc(board, kind, header[AIF_VERSION_WORD], wakeupRecord);
@@ -565,7 +567,7 @@ std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE*
     if (status != 0)
         return status;
     const std::vector<std::uint64_t>& records = plan.records;
-    const std::uint32_t containerState = plan.containerState;
+    const AifLoad load = {kind, plan.containerState, aifFlag, stepText, progress};
 
     std::clearerr(file);
     seekTo(file, 0);
@@ -585,8 +587,7 @@ std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE*
         else
             std::snprintf(text, sizeof text, "Reading AIF Header");
         reportStep(stepText, text);
-        status = LoadAifRecord(board, kind, containerState, file, records[n], aifFlag, record,
-                               keyFlag, stepText, progress);
+        status = LoadAifRecord(board, file, records[n], load, record, keyFlag);
         if (status != 0)
             return status;
     }

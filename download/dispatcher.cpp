@@ -191,7 +191,7 @@ std::uint32_t downloadPayload(std::uint32_t board, const CluImage& payload, Step
     std::uint32_t keyFlag = 0;
     std::uint32_t result = 0;
     if (firstWord != NOP_IMAGE_TYPE) {
-        result = ProgramPrgImage(board, file, wakeup, keyFlag, stepText, progress);
+        result = ProgramPrgImage(board, file, keyFlag, stepText, progress);
         for (int retry = 0; retry < kSignatureRetries && result == MBX_STATUS_SIGNATURE_FAILED;
              ++retry) {
             seekTo(file, 0);
@@ -202,7 +202,7 @@ std::uint32_t downloadPayload(std::uint32_t board, const CluImage& payload, Step
             }
             seekTo(file, 0);
             DeleteLoadEntries(board, legacyImageType(header[prg_layout::kProgramIdWord]));
-            result = ProgramPrgImage(board, file, wakeup, keyFlag, stepText, progress);
+            result = ProgramPrgImage(board, file, keyFlag, stepText, progress);
         }
     } else {
         result =

@@ -20,7 +20,6 @@
 
 namespace {
 
-
 // The length check: the image ends exactly where word 0 says.
 std::uint32_t checkLength(std::FILE* file, std::uint32_t length) {
     if (length == 0 || !seekTo(file, std::uint64_t(length) - 1))
@@ -54,10 +53,8 @@ std::uint32_t checkImageForBoard(std::uint32_t board, std::uint32_t family,
     return checkBuiltInCompat(family, isOemBoard(board), programIdWord);
 }
 
-std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord& wakeupRecord,
-                              std::uint32_t& keyFlag, StepTextCallback stepText,
-                              ProgressCallback progress) {
-    (void)wakeupRecord; // the slot update reads the record afresh
+std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, std::uint32_t& keyFlag,
+                              StepTextCallback stepText, ProgressCallback progress) {
     if (file == nullptr)
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     reportStep(stepText, "Reading Header");
