@@ -517,7 +517,7 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::FILE* file, std::uint64_t 
 
     if (kindWord == DWC_IMAGE) {
         WakeupRecord fresh;
-        if (ReadWakeupParameters(board, fresh) != 0)
+        if (readWakeupForDownload(board, fresh) != 0)
             return MAILBOX_ERROR;
         adjustAfterDwc(board, kind, load.containerState,
                        recordPrgImages(file, recordOffset, recordEnd), fresh);
@@ -572,7 +572,7 @@ std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE*
     std::clearerr(file);
     seekTo(file, 0);
     WakeupRecord record;
-    if (ReadWakeupParameters(board, record) != 0)
+    if (readWakeupForDownload(board, record) != 0)
         return MAILBOX_ERROR;
     const WakeupRecord original = record;
     if (familyRowOf(GetAdapterFamily(board)).secure && (kind == 1 || kind == 2))

@@ -156,6 +156,9 @@ void makeEntry(RunContext& run, std::uint32_t a, std::uint32_t& lastStatus) {
     try {
         run.adapters.emplace_back();
     } catch (const std::bad_alloc&) {
+        // The other adapters are still listed.
+        debugPrint("Adapter not listed: no memory for its record. Adapter %lu\n",
+                   static_cast<unsigned long>(a));
         return;
     }
     HbaEntry& e = run.adapters.back();
