@@ -96,6 +96,14 @@ bool isiSCSIFunction(std::uint32_t board) {
     return r != nullptr && (r->HBAType & 0x24) == 0x24;
 }
 
+// Tried in the order FCoE, iSCSI, NIC: a type with the bits of several is the first.
+FunctionKind boardFunctionKind(std::uint32_t board) {
+    return isFCoEFunction(board)    ? FunctionKind::FCoE
+           : isiSCSIFunction(board) ? FunctionKind::iSCSI
+           : isNICFunction(board)   ? FunctionKind::NIC
+                                    : FunctionKind::FC;
+}
+
 bool isConvergedVpdBoard(std::uint32_t board) {
     const AdapterRecord* r = recordOf(board);
     return r != nullptr && (isVXFCoEDevice(r->deviceId) || isVXNICDevice(kManagementDeviceId) ||

@@ -38,6 +38,8 @@ bool isHBATypeVexil(std::uint32_t board); // converged-adapter function
 bool isFCoEFunction(std::uint32_t board);
 bool isNICFunction(std::uint32_t board);
 bool isiSCSIFunction(std::uint32_t board);
+// The function kind the library reports of the board (FC for a board outside the table).
+FunctionKind boardFunctionKind(std::uint32_t board);
 bool isConvergedVpdBoard(std::uint32_t board);
 bool isFerroxBoard(std::uint32_t board);
 bool isFerroxConvergedBoard(std::uint32_t board);

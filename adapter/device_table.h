@@ -2,12 +2,15 @@
 // the adapter is (family, function kind) and how it is updated (image type, payload
 // kind, boot code, where it keeps its FFV, download route). Discovery, the update
 // decision, the component choice and the download dispatcher read the row; a device
-// id the table does not list is an older FC adapter (the legacy row). Adding an
-// adapter is one row.
+// id the table does not list is an older FC adapter (the legacy row). Beside it the
+// family-code table: one row per adapter family code (what GetAdapterFamily answers),
+// saying how the boards of that code are programmed and recorded. Adding an adapter
+// is one row in each.
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 enum class DeviceFamily : std::uint8_t {
     Legacy,          // older FC adapters: any device id the table does not list
@@ -20,6 +23,8 @@ enum class DeviceFamily : std::uint8_t {
     VX4,
 };
 
+// What a PCI function is; the inventory record keeps it as its hbaType number
+// (hbaTypeOf, adapter/hba_entry.h).
 enum class FunctionKind : std::uint8_t { FC, FCoE, NIC, iSCSI };
 
 // Where the card keeps its FFV (the family value in its own flash).
@@ -47,6 +52,9 @@ struct DeviceRow {
     bool sharedDownload;           // one download serves every port of the card
     FfvPlace ffv;
     DownloadRoute route;
+    bool secure;            // the secure board: its boot-code version reads "F..."; only its
+                            // boot images may name it (its family code is its device id)
+    bool olderRevisionWord; // its revision answer carries the hardware id in word 3 only
 };
 
 // Every listed row, in table order.
@@ -63,3 +71,34 @@ const DeviceRow& legacyDeviceRow();
 
 // True for the hardware ids that reach adapter memory with 29-bit addresses.
 bool isWideAddressHardware(std::uint32_t hardwareId);
+
+// One adapter family code and how its boards are handled.
+struct FamilyCodeRow {
+    std::uint16_t family;
+    bool newer;          // programmed the newer way: loopback while the link is down, the
+                         // staged boot-slot update, signature retries of AIF files
+    bool configTriple;   // keeps the configuration triple (parameter region 0x1040)
+    bool bootChecked;    // its boot images carry a device check
+    bool secure;         // signed images and download keys; zeroized after a download
+    bool distributed;    // always recorded as a multi-function adapter (dist_type 1)
+    bool refusesPrg;     // takes no standalone PRG image
+    bool operationalCap; // refuses operational images (types 2, 6, 7) of version digit 3
+                         // or more and revision digit 8 or more as the wrong version
+};
+
+// Every listed family code, in table order.
+std::span<const FamilyCodeRow> familyCodeTable();
+
+// The row of a listed family code, or null.
+const FamilyCodeRow* findFamilyCodeRow(std::uint32_t family);
+
+// The row of a family code: its listed row, or a row with every column false (an
+// unknown family, 0xFFF20000, among them).
+const FamilyCodeRow& familyRowOf(std::uint32_t family);
+
+// Older FC adapters no package updates, by the two-letter adapter code their firmware
+// version begins with.
+std::span<const std::string_view> unsupportedAdapterCodes();
+
+// True when a firmware version text begins with an unsupported adapter code.
+bool isUnsupportedAdapterFirmware(std::string_view fwVersion);

@@ -7,6 +7,7 @@
 #include "image/cna_version.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@ struct VPDEntry; // soft VPD list entry, owned by the soft VPD list
 struct HbaEntry {
     std::uint32_t LegacyVersionWord = 0; // only dist_type filled: 1 for a multi-function adapter
     std::uint16_t adapterNumber = 0;     // index into the adapter table
-    std::uint16_t hbaType = 0;           // 0 FC, 8 FCoE, 4 iSCSI, 2 NIC
+    std::uint16_t hbaType = 0;           // hbaTypeOf its FunctionKind: 0 FC, 8 FCoE, 4 iSCSI, 2 NIC
     std::uint16_t supported = 0;
     std::uint16_t ffvSupported = 0;
     FixedText<32> packagedFwVersion{"NONE"};
@@ -58,10 +59,32 @@ constexpr std::uint32_t HBA_GROUP_NONE = 1024;
 // The adapter inventory of a run, in board order.
 using AdapterList = std::vector<HbaEntry>;
 
-// Record tests.
-inline bool isConvergedEntry(const HbaEntry& e) {
-    return e.hbaType == 2 || e.hbaType == 4 || e.hbaType == 8;
+// The record's hbaType number of a function kind (0 FC, 8 FCoE, 4 iSCSI, 2 NIC).
+constexpr std::uint16_t hbaTypeOf(FunctionKind kind) {
+    switch (kind) {
+    case FunctionKind::FCoE:
+        return 8;
+    case FunctionKind::iSCSI:
+        return 4;
+    case FunctionKind::NIC:
+        return 2;
+    case FunctionKind::FC:
+        break;
+    }
+    return 0;
 }
+
+// The function kind the adapter's hbaType number stands for; a number no kind has
+// reads as FC.
+inline FunctionKind functionKindOf(const HbaEntry& e) {
+    for (FunctionKind kind : {FunctionKind::FCoE, FunctionKind::iSCSI, FunctionKind::NIC})
+        if (e.hbaType == hbaTypeOf(kind))
+            return kind;
+    return FunctionKind::FC;
+}
+
+// Record tests.
+inline bool isConvergedEntry(const HbaEntry& e) { return functionKindOf(e) != FunctionKind::FC; }
 // The family-table row of the adapter's device id.
 inline const DeviceRow& rowOf(const HbaEntry& e) { return deviceRowOf(e.deviceId); }
 // How an adapter is updated: whether a function is converged is what the library
@@ -78,11 +101,13 @@ inline bool isLegacyEntry(const HbaEntry& e) {
 inline std::uint32_t firmwareComponentOf(const HbaEntry& e) {
     return isConvergedEntry(e) ? UFIext : isLegacyEntry(e) ? ALLext : rowOf(e).firmwarePayload;
 }
-inline bool isNicEntry(const HbaEntry& e) { return e.hbaType == 2; }
-inline bool isIscsiEntry(const HbaEntry& e) { return e.hbaType == 4; }
+inline bool isNicEntry(const HbaEntry& e) { return functionKindOf(e) == FunctionKind::NIC; }
+inline bool isIscsiEntry(const HbaEntry& e) { return functionKindOf(e) == FunctionKind::iSCSI; }
+// True for a NIC or iSCSI function: it has no WWPN and is named by its MAC address.
+inline bool isNicOrIscsiEntry(const HbaEntry& e) { return isNicEntry(e) || isIscsiEntry(e); }
 
 // The name that tells the port apart from every other: its WWPN, or for a NIC or
 // iSCSI function (which has none) its MAC address.
 inline std::string portNameOf(const HbaEntry& e) {
-    return e.hbaType == 2 || e.hbaType == 4 ? e.mac.str() : e.wwpn.str();
+    return isNicOrIscsiEntry(e) ? e.mac.str() : e.wwpn.str();
 }

@@ -48,8 +48,9 @@ std::uint16_t readHardwareId(std::uint32_t board) {
     const std::uint32_t word2 = mailboxWord(m, mbx::kHardwareId.word);
     if (level4)
         return word2 > 15 ? std::uint16_t(mailboxField(m, mbx::kHardwareId)) : 0;
-    // Some older boards answer in word 3 only; the 0xF700 board's word 2 is not used.
-    if ((word2 & ~0xFu) != 0 && adapterEnv.table[board].deviceId != 0xF700)
+    // Some older boards answer in word 3 only; on some (their row says so) word 2 is not
+    // used whatever it holds.
+    if ((word2 & ~0xFu) != 0 && !boardRow(board).olderRevisionWord)
         return std::uint16_t(mailboxField(m, mbx::kHardwareId));
     return std::uint16_t(mailboxField(m, mbx::kHardwareIdOlder));
 }

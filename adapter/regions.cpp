@@ -5,6 +5,7 @@
 
 #include "adapter/adapter_environment.h"
 #include "adapter/adapter_family.h"
+#include "adapter/device_table.h"
 #include "adapter/dfc_library.h"
 #include "adapter/mailbox.h"
 
@@ -133,13 +134,8 @@ std::uint32_t readConfigRegion20(std::uint32_t board, std::uint8_t (&out)[kRegio
 }
 
 std::uint32_t ReadConfigTriple(std::uint32_t board, std::uint32_t& value) {
-    static constexpr std::uint32_t kFamiliesWithTriple[] = {
-        0xF100, 0xF011, 0xF015, 0xF104, 0xF112, 0xF111, 0xFC40, 0xF10B, 0x338F,
-        0xF10A, 0xF180, 0xE10A, 0xE10C, 0xFC50, 0xE100, 0xE131, 0xE200};
     value = 0;
-    const std::uint32_t family = GetAdapterFamily(board);
-    if (std::find(std::begin(kFamiliesWithTriple), std::end(kFamiliesWithTriple), family) ==
-        std::end(kFamiliesWithTriple))
+    if (!familyRowOf(GetAdapterFamily(board)).configTriple)
         return 0;
 
     MailboxImage m;

@@ -11,7 +11,6 @@
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
-#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -69,7 +68,8 @@ int assignConfigEntries(AdapterList& adapters, const ConfigList& configs,
     int matched = 0;
     for (HbaEntry& each : adapters) {
         HbaEntry* adapter = &each;
-        if (!isConvergedEntry(*adapter) && std::strncmp(adapter->fwVersion.c_str(), "ZD", 2) == 0) {
+        if (!isConvergedEntry(*adapter) &&
+            isUnsupportedAdapterFirmware(adapter->fwVersion.view())) {
             adapter->supported = 0;
             continue;
         }

@@ -7,6 +7,7 @@
 #include "adapter/adapter_environment.h"
 #include "adapter/adapter_family.h"
 #include "adapter/adapter_memory.h"
+#include "adapter/device_table.h"
 #include "adapter/mailbox.h"
 #include "common/bytes.h"
 #include "download/compat_tables.h"
@@ -28,7 +29,6 @@
 
 namespace {
 
-constexpr std::uint32_t kSecureFamily = 0xF180;
 constexpr std::uint32_t kFlashVersionAddress = 0x1F0;
 using aif_layout::kAwcIdOffset;
 using aif_layout::kRecordPrgOffset;
@@ -106,6 +106,7 @@ std::uint32_t requireSignedBody(std::FILE* file) {
 std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint32_t* header,
                           std::uint64_t recordOffset) {
     const std::uint32_t family = GetAdapterFamily(board);
+    const bool secure = familyRowOf(family).secure;
     const std::string v3Text = readVpdCompatList(board);
     const char* v3 = v3Text.c_str();
     const bool hasV3 = v3[0] != '\0';
@@ -120,7 +121,7 @@ std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint3
         const std::uint32_t needed = awcFamilyForBoard(family);
         if (needed == 0 || awcImageFamily(idWord) != needed)
             return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
-        return family == kSecureFamily ? requireSignedBody(file) : 0;
+        return secure ? requireSignedBody(file) : 0;
     }
     if (kindWord != DWC_IMAGE && kindWord != BWC_IMAGE && kindWord != FWC_IMAGE)
         return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
@@ -132,8 +133,7 @@ std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint3
             return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
     }
     if (kindWord == FWC_IMAGE)
-        return family == kSecureFamily ? requireSignedBody(file)
-                                       : INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
+        return secure ? requireSignedBody(file) : INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
     return checkBuiltInCompat(family, isOemBoard(board), version);
 }
 
@@ -158,7 +158,7 @@ bool keyNameKnownAt(std::FILE* file, std::uint64_t offset) {
 std::uint32_t checkKeyBlock(std::uint32_t board, std::FILE* file, const std::uint32_t* header,
                             std::uint64_t recordOffset) {
     const std::uint32_t kindWord = header[AIF_KIND_WORD];
-    const bool awc = kindWord == AWC_IMAGE && GetAdapterFamily(board) == kSecureFamily;
+    const bool awc = kindWord == AWC_IMAGE && familyRowOf(GetAdapterFamily(board)).secure;
     if (!awc && kindWord != FWC_IMAGE)
         return 0;
     const std::uint64_t body = recordOffset + AIF_HEADER_SIZE;
@@ -444,10 +444,12 @@ std::uint32_t CheckAifRecord(std::uint32_t board, std::FILE* file, const std::ui
     return checkRecord(board, file, header, std::uint64_t(here) - AIF_HEADER_SIZE);
 }
 
-std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32_t containerState,
-                            std::FILE* file, std::uint64_t recordOffset, std::uint32_t aifFlag,
-                            WakeupRecord& wakeupRecord, std::uint32_t& keyFlag,
-                            StepTextCallback stepText, ProgressCallback progress) {
+std::uint32_t LoadAifRecord(std::uint32_t board, std::FILE* file, std::uint64_t recordOffset,
+                            const AifLoad& load, WakeupRecord& wakeupRecord,
+                            std::uint32_t& keyFlag) {
+    const std::uint32_t kind = load.kind, aifFlag = load.aifFlag;
+    const StepTextCallback& stepText = load.stepText;
+    const ProgressCallback& progress = load.progress;
     std::uint32_t header[AIF_HEADER_WORDS] = {};
     if (!seekTo(file, recordOffset))
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
@@ -460,10 +462,11 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
 
     const std::uint32_t family = GetAdapterFamily(board);
+    const bool secure = familyRowOf(family).secure;
     const std::uint32_t kindWord = header[AIF_KIND_WORD];
     const std::uint64_t recordEnd = recordOffset + size;
     if (kindWord == AWC_IMAGE) {
-        if (family == kSecureFamily) {
+        if (secure) {
             status = AuthenticateAWC(board, file, header, keyFlag);
             if (status != 0)
                 return status;
@@ -479,7 +482,7 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
                 return 0; // the adapter already runs this AWC image
         }
     } else if (kindWord == DWC_IMAGE) {
-        if (family == kSecureFamily)
+        if (secure)
             AuthenticateDWC(board, recordOffset, file,
                             keyFlag); // its outcome does not stop the load
     } else if (kindWord == FWC_IMAGE) {
@@ -514,10 +517,10 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32
 
     if (kindWord == DWC_IMAGE) {
         WakeupRecord fresh;
-        if (ReadWakeupParameters(board, fresh) != 0)
+        if (readWakeupForDownload(board, fresh) != 0)
             return MAILBOX_ERROR;
-        adjustAfterDwc(board, kind, containerState, recordPrgImages(file, recordOffset, recordEnd),
-                       fresh);
+        adjustAfterDwc(board, kind, load.containerState,
+                       recordPrgImages(file, recordOffset, recordEnd), fresh);
         wakeupRecord = fresh;
     } else if (kindWord == BWC_IMAGE) {
         adjustAfterBwc(board, kind, header[AIF_VERSION_WORD], wakeupRecord);
@@ -564,15 +567,15 @@ std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE*
     if (status != 0)
         return status;
     const std::vector<std::uint64_t>& records = plan.records;
-    const std::uint32_t containerState = plan.containerState;
+    const AifLoad load = {kind, plan.containerState, aifFlag, stepText, progress};
 
     std::clearerr(file);
     seekTo(file, 0);
     WakeupRecord record;
-    if (ReadWakeupParameters(board, record) != 0)
+    if (readWakeupForDownload(board, record) != 0)
         return MAILBOX_ERROR;
     const WakeupRecord original = record;
-    if (GetAdapterFamily(board) == kSecureFamily && (kind == 1 || kind == 2))
+    if (familyRowOf(GetAdapterFamily(board)).secure && (kind == 1 || kind == 2))
         for (std::size_t i = 0; i < kWakeupBytes; ++i)
             if (!((i >= 12 && i < 20) || i >= kWakeupBootCopyOffset))
                 record.bytes[i] = 0;
@@ -584,8 +587,7 @@ std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE*
         else
             std::snprintf(text, sizeof text, "Reading AIF Header");
         reportStep(stepText, text);
-        status = LoadAifRecord(board, kind, containerState, file, records[n], aifFlag, record,
-                               keyFlag, stepText, progress);
+        status = LoadAifRecord(board, file, records[n], load, record, keyFlag);
         if (status != 0)
             return status;
     }

@@ -38,10 +38,18 @@ std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE*
 // AUTHENTICATION_ERROR or a read status.
 std::uint32_t CheckAifRecord(std::uint32_t board, std::FILE* file, const std::uint32_t* header);
 
+// What the loads of one file's records share.
+struct AifLoad {
+    std::uint32_t kind;           // the file kind (1 = .all)
+    std::uint32_t containerState; // 2 when the file holds a BWC record, else 1
+    std::uint32_t aifFlag;        // 1: records end in a check word; 2: they do not
+    StepTextCallback stepText;
+    ProgressCallback progress;
+};
+
 // Loads the record at recordOffset of a file that ValidateAifFile accepted: its key
-// step, then erase, load and slot adjustments. containerState: 2 when the file holds
-// a BWC record, else 1. Returns 0 (also for a skipped AWC record) or a failure.
-std::uint32_t LoadAifRecord(std::uint32_t board, std::uint32_t kind, std::uint32_t containerState,
-                            std::FILE* file, std::uint64_t recordOffset, std::uint32_t aifFlag,
-                            WakeupRecord& wakeupRecord, std::uint32_t& keyFlag,
-                            StepTextCallback stepText, ProgressCallback progress);
+// step, then erase, load and slot adjustments (into wakeupRecord). Returns 0 (also for
+// a skipped AWC record) or a failure.
+std::uint32_t LoadAifRecord(std::uint32_t board, std::FILE* file, std::uint64_t recordOffset,
+                            const AifLoad& load, WakeupRecord& wakeupRecord,
+                            std::uint32_t& keyFlag);

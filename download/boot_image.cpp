@@ -3,24 +3,11 @@
 // device id with the board family.
 #include "download/boot_image.h"
 
+#include "adapter/device_table.h"
 #include "common/bytes.h"
 #include "download/file_words.h"
 #include "image/image_status.h"
 #include "log/debug_log.h"
-
-namespace {
-
-const std::uint32_t kBootCheckedFamilies[] = {0xF100, 0xF10B, 0x338F, 0xF104,
-                                              0xF112, 0xF111, 0xF180};
-
-} // namespace
-
-bool isBootCheckedFamily(std::uint32_t family) {
-    for (std::uint32_t f : kBootCheckedFamilies)
-        if (f == family)
-            return true;
-    return false;
-}
 
 std::uint32_t ReadBootImagePciHeader(std::FILE* file, std::uint8_t* header28) {
     const long start = std::ftell(file);
@@ -65,7 +52,8 @@ std::uint32_t ReadBootImagePciHeader(std::FILE* file, std::uint8_t* header28) {
 }
 
 std::uint32_t ValidateArvoOrMistleBootProgId(std::FILE* file, std::uint32_t family) {
-    if (!isBootCheckedFamily(family))
+    const FamilyCodeRow& row = familyRowOf(family);
+    if (!row.bootChecked)
         return 0;
     const long here = std::ftell(file);
     if (here < 0)
@@ -78,7 +66,9 @@ std::uint32_t ValidateArvoOrMistleBootProgId(std::FILE* file, std::uint32_t fami
     if (status != 0)
         return status;
     const std::uint32_t deviceId = layout::at(header, pcir_layout::kDeviceId);
-    const bool ok = family == 0xF180 ? deviceId == 0xF180 : deviceId != 0xF180;
+    // A secure board takes only boot images naming the secure device; the others take
+    // none of those.
+    const bool ok = row.secure == deviceRowOf(deviceId).secure;
     if (ok)
         return 0;
     debugPrint("[ValidateArvoOrMistleBootProgId] adapterFamily: 0x%x != PciHeader.DevId: 0x%x. "

@@ -1,5 +1,5 @@
 // The PCI expansion-ROM header of boot-code images, and the check that a boot image
-// for the secure board families names the right device.
+// for the boot-checked families names the right device.
 // The ROM's fields are declared in image/image_layouts.h.
 #pragma once
 
@@ -16,11 +16,8 @@ constexpr std::size_t kBootPciHeaderBytes = pcir_layout::kSize;
 // | ERROR_READING_FILE. The position is left where reading stopped.
 std::uint32_t ReadBootImagePciHeader(std::FILE* file, std::uint8_t* header28);
 
-// For families 0xF100, 0xF10B, 0x338F, 0xF104, 0xF112, 0xF111 and 0xF180 (others
-// pass): the boot image at the current position must name device 0xF180 on family
-// 0xF180 and any other device on the rest. Returns 0, INCOMPAT_IMAGE_ERROR |
-// INCORRECT_ADPT or the read's failure; restores the position.
+// For the boot-checked families of the family-code table (others pass): the boot
+// image at the current position must name the secure device on the secure family and
+// any other device on the rest. Returns 0, INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT or
+// the read's failure; restores the position.
 std::uint32_t ValidateArvoOrMistleBootProgId(std::FILE* file, std::uint32_t family);
-
-// True for the families whose boot images carry a device check.
-bool isBootCheckedFamily(std::uint32_t family);

@@ -2,6 +2,7 @@
 // with the helpers of image/version_forms.h.
 #include "download/compat_tables.h"
 
+#include "adapter/device_table.h"
 #include "common/bytes.h"
 #include "image/image_status.h"
 #include "image/version_forms.h"
@@ -140,8 +141,9 @@ std::uint32_t checkBuiltInCompat(std::uint32_t family, bool oemVpd, std::uint32_
     const CompatTable* table = compatTableFor(type);
     if (table == nullptr)
         return 0;
-    // Older operational images of this family cannot run on its later boards.
-    if (family == 0xF800 && (type == 2 || type == 6 || type == 7) &&
+    // A capped family's boards refuse operational images whose version digit is 3 or
+    // more and whose revision digit is 8 or more.
+    if (familyRowOf(family).operationalCap && (type == 2 || type == 6 || type == 7) &&
         legacyVersionNumber(programIdWord) >= 3 && legacyRevision(programIdWord) >= 8)
         return INCOMPAT_IMAGE_ERROR | INCORRECT_VERSION;
     for (std::size_t i = 0; i < table->rowCount; ++i) {

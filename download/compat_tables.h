@@ -53,7 +53,7 @@ const CompatTable* compatTableFor(std::uint32_t imageType);
 
 // The built-in check of a standalone image (type and id from program-id word 0) on a
 // board. Returns 0, INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT (no row for the family, or
-// the id is not in its list) or | INCORRECT_VERSION (the family-0xF800 version rule).
+// the id is not in its list) or | INCORRECT_VERSION (the version cap of its family-code row).
 std::uint32_t checkBuiltInCompat(std::uint32_t family, bool oemVpd, std::uint32_t programIdWord);
 
 // 0 when the family's boot-id list holds the id, else INCOMPAT_IMAGE_ERROR |

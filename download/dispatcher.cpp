@@ -4,6 +4,7 @@
 
 #include "adapter/adapter_family.h"
 #include "adapter/board_family.h"
+#include "adapter/device_table.h"
 #include "adapter/dfc_library.h"
 #include "adapter/mailbox_layouts.h"
 #include "common/bytes.h"
@@ -30,7 +31,6 @@ constexpr std::uint8_t LNK_DOWN = 1;
 constexpr std::uint8_t LNK_DOWN_PERSIST = 7;
 constexpr std::uint32_t LOOPBACK_FAILED = 200;
 constexpr int kSignatureRetries = 3;
-constexpr std::uint32_t kSecureFamily = 0xF180;
 
 // Closes the image file on every way out.
 struct OpenImage {
@@ -83,6 +83,63 @@ std::uint32_t downloadGrp(std::uint32_t board, const std::string& path, Download
     return mapped;
 }
 
+// Programs a PRG image; a signature the adapter refuses is tried up to 3 more times,
+// each after the load-list entries of the image's type are deleted.
+std::uint32_t programPrg(std::uint32_t board, std::FILE* file, const StepTextCallback& stepText,
+                         const ProgressCallback& progress) {
+    std::uint32_t keyFlag = 0;
+    std::uint32_t result = ProgramPrgImage(board, file, keyFlag, stepText, progress);
+    for (int retry = 0; retry < kSignatureRetries && result == MBX_STATUS_SIGNATURE_FAILED;
+         ++retry) {
+        seekTo(file, 0);
+        std::uint32_t header[prg_layout::kProgramId2Word + 1] = {};
+        if (readFileWords(file, header, prg_layout::kProgramId2Word + 1) != 0)
+            return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
+        seekTo(file, 0);
+        DeleteLoadEntries(board, legacyImageType(header[prg_layout::kProgramIdWord]));
+        result = ProgramPrgImage(board, file, keyFlag, stepText, progress);
+    }
+    return result;
+}
+
+// Programs a file of AIF records; on a newer-family board a refused signature is tried
+// up to 3 more times.
+std::uint32_t programAif(std::uint32_t board, std::FILE* file, const CluImage& payload, bool newer,
+                         const StepTextCallback& stepText, const ProgressCallback& progress) {
+    std::uint32_t keyFlag = 0;
+    const std::uint32_t kind = payload.fileKind, aifFlag = payload.aifFlag;
+    std::uint32_t result = ProgramAifFile(board, kind, file, aifFlag, keyFlag, stepText, progress);
+    if (!newer)
+        return result;
+    if (result == MBX_STATUS_AUTHENTICATION)
+        debugPrint("SEC_AUTHENTICATION_ERROR!!!");
+    for (int retry = 0; retry < kSignatureRetries && result == MBX_STATUS_SIGNATURE_FAILED;
+         ++retry) {
+        debugPrint("SEC_DIGITAL_SIGNATURE_CHECK_FAILED!!!");
+        seekTo(file, 0);
+        result = ProgramAifFile(board, kind, file, aifFlag, keyFlag, stepText, progress);
+    }
+    return result;
+}
+
+// The download's result from the programming's: adapter statuses the update knows by
+// other numbers are mapped; a secure board is zeroized after a success.
+std::uint32_t finishDownload(std::uint32_t board, std::uint32_t result, bool secure) {
+    switch (result) {
+    case MBX_STATUS_NO_FLASH:
+        return NO_FLASH_ERROR;
+    case MBX_STATUS_SIGNATURE_FAILED:
+    case MBX_STATUS_AUTHENTICATION:
+        return SECURITY_ERROR;
+    case KEK_FAILURE:
+        return DOWNLOAD_KEY_FAILED;
+    case 0:
+        return secure ? ZeroizeSecurityData(board) : 0;
+    default:
+        return result;
+    }
+}
+
 } // namespace
 
 std::uint32_t GetDriverType(std::uint32_t board, std::uint32_t& type) {
@@ -124,6 +181,12 @@ std::uint32_t SetLoopbackIfLinkDown(std::uint32_t board, std::uint32_t& done, Do
     if (sleep != nullptr)
         sleep(500);
     return 0;
+}
+
+std::uint32_t ClearLoopback(std::uint32_t board) {
+    if (dfc.DFC_ConfigLoopback == nullptr)
+        return LOOPBACK_FAILED;
+    return dfc.DFC_ConfigLoopback(board, 0, 15);
 }
 
 std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* path,
@@ -169,67 +232,39 @@ std::uint32_t downloadPayload(std::uint32_t board, const CluImage& payload, Step
     if (image.file == nullptr)
         return OPEN_FILE_ERROR;
     std::FILE* file = image.file;
-    const std::uint32_t aifFlag = payload.aifFlag;
 
     std::uint32_t firstWord = 0;
     if (readFileWords(file, &firstWord, 1) != 0)
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     seekTo(file, 0);
 
+    // The adapter must answer its wakeup parameters before anything is programmed; the
+    // programming reads them afresh.
     WakeupRecord wakeup;
-    if (ReadWakeupParameters(board, wakeup) != 0)
+    if (readWakeupForDownload(board, wakeup) != 0)
         return MAILBOX_ERROR;
-    const std::uint32_t family = GetAdapterFamily(board);
-    const bool newer = isNewerFamily(family);
+    const FamilyCodeRow& family = familyRowOf(GetAdapterFamily(board));
     std::uint32_t driverType = 0;
     GetDriverType(board, driverType);
-    if (newer && driverType != 0) {
-        std::uint32_t loopback = 0;
-        SetLoopbackIfLinkDown(board, loopback, sleep);
+    std::uint32_t loopback = 0; // 1 once this download has set loopback
+    if (family.newer && driverType != 0) {
+        const std::uint32_t status = SetLoopbackIfLinkDown(board, loopback, sleep);
+        if (status != 0)
+            debugPrint("Loopback for the download not set (link state unread or loopback refused). "
+                       "Adapter %lu Stat %08lX\n",
+                       static_cast<unsigned long>(board), static_cast<unsigned long>(status));
     }
-
-    std::uint32_t keyFlag = 0;
-    std::uint32_t result = 0;
-    if (firstWord != NOP_IMAGE_TYPE) {
-        result = ProgramPrgImage(board, file, wakeup, keyFlag, stepText, progress);
-        for (int retry = 0; retry < kSignatureRetries && result == MBX_STATUS_SIGNATURE_FAILED;
-             ++retry) {
-            seekTo(file, 0);
-            std::uint32_t header[prg_layout::kProgramId2Word + 1] = {};
-            if (readFileWords(file, header, prg_layout::kProgramId2Word + 1) != 0) {
-                result = INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-                break;
-            }
-            seekTo(file, 0);
-            DeleteLoadEntries(board, legacyImageType(header[prg_layout::kProgramIdWord]));
-            result = ProgramPrgImage(board, file, wakeup, keyFlag, stepText, progress);
-        }
-    } else {
-        result =
-            ProgramAifFile(board, kind, file, aifFlag, keyFlag, stepText, progress);
-        if (newer) {
-            if (result == MBX_STATUS_AUTHENTICATION)
-                debugPrint("SEC_AUTHENTICATION_ERROR!!!");
-            for (int retry = 0; retry < kSignatureRetries && result == MBX_STATUS_SIGNATURE_FAILED;
-                 ++retry) {
-                debugPrint("SEC_DIGITAL_SIGNATURE_CHECK_FAILED!!!");
-                seekTo(file, 0);
-                result = ProgramAifFile(board, kind, file, aifFlag, keyFlag, stepText, progress);
-            }
-        }
+    const std::uint32_t programmed =
+        firstWord != NOP_IMAGE_TYPE
+            ? programPrg(board, file, stepText, progress)
+            : programAif(board, file, payload, family.newer, stepText, progress);
+    const std::uint32_t result = finishDownload(board, programmed, family.secure);
+    // Whatever the download gave, the board leaves the loopback it set.
+    if (loopback != 0) {
+        const std::uint32_t status = ClearLoopback(board);
+        if (status != 0)
+            debugPrint("Loopback set for the download not cleared. Adapter %lu Stat %08lX\n",
+                       static_cast<unsigned long>(board), static_cast<unsigned long>(status));
     }
-
-    switch (result) {
-    case MBX_STATUS_NO_FLASH:
-        return NO_FLASH_ERROR;
-    case MBX_STATUS_SIGNATURE_FAILED:
-    case MBX_STATUS_AUTHENTICATION:
-        return SECURITY_ERROR;
-    case KEK_FAILURE:
-        return DOWNLOAD_KEY_FAILED;
-    case 0:
-        return family == kSecureFamily ? ZeroizeSecurityData(board) : 0;
-    default:
-        return result;
-    }
+    return result;
 }

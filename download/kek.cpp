@@ -71,8 +71,8 @@ std::uint32_t readKeyNameAt(std::FILE* file, std::int64_t offset, char* name, st
 }
 
 // The walk after the key name is known; 2 from the adapter counts as done.
-std::uint32_t processName(std::uint32_t board, const char* name, std::uint32_t length) {
-    const std::uint32_t status = ProcessKEK(board, name, length);
+std::uint32_t processName(std::uint32_t board, const char* name) {
+    const std::uint32_t status = ProcessKEK(board, name);
     return status == KEK_NOT_SUPPORTED ? 0 : status;
 }
 
@@ -163,8 +163,7 @@ std::uint32_t SetKEK(std::uint32_t board, std::size_t entry) {
     return status == kStatusNotSupported ? KEK_NOT_SUPPORTED : KEK_FAILURE;
 }
 
-std::uint32_t ProcessKEK(std::uint32_t board, const char* targetName, std::uint32_t length) {
-    (void)length;
+std::uint32_t ProcessKEK(std::uint32_t board, const char* targetName) {
     if (targetName == nullptr)
         return KEK_MISSING_ARGUMENT;
     int target = -1;
@@ -271,7 +270,7 @@ std::uint32_t AuthenticateAWC(std::uint32_t board, std::FILE* file,
         debugPrint("[AuthenticateAWC] Failed reading KEK from AWC image\n");
         return status;
     }
-    return processName(board, name, length);
+    return processName(board, name);
 }
 
 std::uint32_t AuthenticatePrg(std::uint32_t board, std::FILE* file, const std::uint32_t* prgHeader,
@@ -285,7 +284,7 @@ std::uint32_t AuthenticatePrg(std::uint32_t board, std::FILE* file, const std::u
     std::uint32_t length = sizeof name;
     const std::uint32_t status =
         readKeyNameAt(file, std::int64_t(keyWord) - key_block::kBackFromPrgWord, name, length, keyFlag);
-    return status != 0 ? status : processName(board, name, length);
+    return status != 0 ? status : processName(board, name);
 }
 
 std::uint32_t AuthenticateFWC(std::uint32_t board, std::FILE* file, std::uint32_t& keyFlag) {
@@ -304,7 +303,7 @@ std::uint32_t AuthenticateFWC(std::uint32_t board, std::FILE* file, std::uint32_
         std::uint32_t length = sizeof name;
         status = readKeyNameAt(file, std::int64_t(keyWord) - key_block::kBackFromFwcWord, name, length, keyFlag);
         if (status == 0)
-            status = processName(board, name, length);
+            status = processName(board, name);
     }
     std::clearerr(file);
     std::fseek(file, here, SEEK_SET);

@@ -44,9 +44,9 @@ std::uint32_t GetKEK_ID(std::uint32_t board, char* nameOut, std::uint32_t& lengt
 // Sets a table entry's key on the adapter. Returns 0, 2 (not supported) or 93.
 std::uint32_t SetKEK(std::uint32_t board, std::size_t entry);
 
-// Brings the adapter to the key named targetName along the chain. Returns 0, 2 (no key
-// commands; callers take it as done) or 93.
-std::uint32_t ProcessKEK(std::uint32_t board, const char* targetName, std::uint32_t length);
+// Brings the adapter to the key named targetName (NUL-terminated) along the chain.
+// Returns 0, 2 (no key commands; callers take it as done), 4 without a name, or 93.
+std::uint32_t ProcessKEK(std::uint32_t board, const char* targetName);
 
 // Key steps of the record kinds and of standalone PRG images; 0 when the adapter holds
 // (or now holds) the image's key. They restore the file position.

@@ -5,6 +5,7 @@
 
 #include "adapter/adapter_environment.h"
 #include "adapter/adapter_family.h"
+#include "adapter/device_table.h"
 #include "adapter/mailbox.h"
 #include "common/bytes.h"
 #include "download/boot_image.h"
@@ -18,10 +19,6 @@
 #include "image/version_forms.h"
 
 namespace {
-
-constexpr std::uint32_t kFamilyNoPrg = 0xF300;
-constexpr std::uint32_t kSecureFamily = 0xF180;
-
 
 // The length check: the image ends exactly where word 0 says.
 std::uint32_t checkLength(std::FILE* file, std::uint32_t length) {
@@ -56,10 +53,8 @@ std::uint32_t checkImageForBoard(std::uint32_t board, std::uint32_t family,
     return checkBuiltInCompat(family, isOemBoard(board), programIdWord);
 }
 
-std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord& wakeupRecord,
-                              std::uint32_t& keyFlag, StepTextCallback stepText,
-                              ProgressCallback progress) {
-    (void)wakeupRecord; // the slot update reads the record afresh
+std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, std::uint32_t& keyFlag,
+                              StepTextCallback stepText, ProgressCallback progress) {
     if (file == nullptr)
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     reportStep(stepText, "Reading Header");
@@ -70,19 +65,20 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, WakeupRecord
     if (prgHeaderFold(header) != 0)
         return BAD_CHECKSUM_ERROR;
     const std::uint32_t family = GetAdapterFamily(board);
-    if (family == kFamilyNoPrg)
+    const FamilyCodeRow& familyRow = familyRowOf(family);
+    if (familyRow.refusesPrg)
         return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
     namespace h = prg_layout;
     status = checkImageForBoard(board, family, header[h::kProgramIdWord]);
     if (status != 0)
         return status;
     const std::uint32_t type = legacyImageType(header[h::kProgramIdWord]);
-    if (type == 3 && isBootCheckedFamily(family)) {
+    if (type == 3 && familyRow.bootChecked) {
         status = ValidateArvoOrMistleBootProgId(file, family);
         if (status != 0)
             return status;
     }
-    if (family == kSecureFamily && type != 3) {
+    if (familyRow.secure && type != 3) {
         status = AuthenticatePrg(board, file, header, keyFlag);
         if (status != 0)
             return status;

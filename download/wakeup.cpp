@@ -8,6 +8,7 @@
 #include "common/bytes.h"
 #include "download/download_status.h"
 #include "image/version_forms.h"
+#include "log/debug_log.h"
 
 #include <cstring>
 
@@ -74,6 +75,15 @@ std::uint32_t ReadWakeupParameters(std::uint32_t board, WakeupRecord& record) {
     return status;
 }
 
+std::uint32_t readWakeupForDownload(std::uint32_t board, WakeupRecord& record) {
+    const std::uint32_t status = ReadWakeupParameters(board, record);
+    if (status == 0)
+        return 0;
+    debugPrint("Reading the wakeup parameters failed. Adapter %lu Stat %08lX\n",
+               static_cast<unsigned long>(board), static_cast<unsigned long>(status));
+    return MAILBOX_ERROR;
+}
+
 std::uint32_t WriteWakeupParameters(std::uint32_t board, const WakeupRecord& record) {
     MailboxImage m;
     setMailboxCommand(m, UPDATE_REGION);
@@ -113,7 +123,7 @@ std::uint32_t StagedWakeupUpdate(std::uint32_t board, const WakeupRecord& record
 
 std::uint32_t UpdateWakeupSlot(std::uint32_t board, const std::uint32_t programId[2]) {
     WakeupRecord record;
-    if (ReadWakeupParameters(board, record) != 0)
+    if (readWakeupForDownload(board, record) != 0)
         return MAILBOX_ERROR;
     const std::uint32_t type = legacyImageType(programId[0]);
     const int offset = wakeupSlotOffset(type);

@@ -25,6 +25,11 @@ bool wakeupSlotSet(const WakeupRecord& record, std::size_t offset);
 // Reads the record (region 4, 60 bytes, from offset 0). Returns 0 or the read's status.
 std::uint32_t ReadWakeupParameters(std::uint32_t board, WakeupRecord& record);
 
+// Reads the record for a download step. A failed read is told in the debug log with
+// the board and the read's own status; the step reports it as MAILBOX_ERROR. Returns
+// 0 or MAILBOX_ERROR.
+std::uint32_t readWakeupForDownload(std::uint32_t board, WakeupRecord& record);
+
 // UPDATE_REGION of region 4 with the record. Returns 0 or MAILBOX_ERROR.
 std::uint32_t WriteWakeupParameters(std::uint32_t board, const WakeupRecord& record);
 

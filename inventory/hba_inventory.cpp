@@ -6,6 +6,7 @@
 #include "adapter/adapter_family.h"
 #include "adapter/adapter_vpd.h"
 #include "adapter/board_family.h"
+#include "adapter/device_table.h"
 #include "adapter/hba_entry.h"
 #include "adapter/mailbox.h"
 #include "adapter/model_catalog.h"
@@ -86,7 +87,7 @@ void readFirmwareVersion(std::uint32_t a, HbaEntry& e) {
 }
 
 void readBootCodeVersion(std::uint32_t a, HbaEntry& e) {
-    const char* fallback = e.hbaType != 0 ? kCnaDefaultVersion : kFcDefaultVersion;
+    const char* fallback = isConvergedEntry(e) ? kCnaDefaultVersion : kFcDefaultVersion;
     if (isFerroxFCBoard(a)) {
         e.bcVersion = fallback;
         CntlAddlAttributes attributes;
@@ -155,6 +156,9 @@ void makeEntry(RunContext& run, std::uint32_t a, std::uint32_t& lastStatus) {
     try {
         run.adapters.emplace_back();
     } catch (const std::bad_alloc&) {
+        // The other adapters are still listed.
+        debugPrint("Adapter not listed: no memory for its record. Adapter %lu\n",
+                   static_cast<unsigned long>(a));
         return;
     }
     HbaEntry& e = run.adapters.back();
@@ -170,7 +174,7 @@ void makeEntry(RunContext& run, std::uint32_t a, std::uint32_t& lastStatus) {
         e.model = q.model.view();
         debugPrint("Adapter VPD call failed.\n");
     }
-    e.hbaType = isFCoEFunction(a) ? 8 : isiSCSIFunction(a) ? 4 : isNICFunction(a) ? 2 : 0;
+    e.hbaType = hbaTypeOf(boardFunctionKind(a));
     debugPrint("isHBATypeVexil %d\n", isHBATypeVexil(a) ? 1 : 0);
     debugPrint("gKOVA %d\n", 0); // the management library is never loaded
     debugPrint("HBAType %X\n", unsigned(r.HBAType));
@@ -197,8 +201,7 @@ void makeEntry(RunContext& run, std::uint32_t a, std::uint32_t& lastStatus) {
     e.domain = 0;
     e.serialNumber = r.serialNumber.view();
 
-    const std::uint32_t family = GetAdapterFamily(a);
-    const std::uint32_t dist = family == 0xF98D || family == 0xF980
+    const std::uint32_t dist = familyRowOf(GetAdapterFamily(a)).distributed
                                    ? 1
                                    : ((r.flags & ADAPTER_FLAG_MULTI_FUNCTION) != 0 ? 1 : 0);
     e.LegacyVersionWord = setBits(e.LegacyVersionWord, 4, 2, dist);
@@ -307,7 +310,7 @@ void getWWN(HbaEntry* entry, std::uint32_t& lastStatus, std::string& message) {
 void formatBootCodeVersion(std::uint32_t word, std::uint32_t deviceId, FixedText<32>& out) {
     const std::uint32_t t = legacyImageId(word);
     std::string text = t >= 1 && t <= 247 ? bootCodeTypeCode(t) : "XX";
-    if (deviceId == 0xF180 && !text.empty())
+    if (deviceRowOf(deviceId).secure && !text.empty())
         text[0] = 'F';
     text += std::to_string(legacyVersionNumber(word)) + ".";
     text += std::to_string(legacyRevision(word)) + std::to_string(legacyFixlevel(word));

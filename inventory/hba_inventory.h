@@ -55,7 +55,7 @@ std::uint32_t SC_PerformCommonProbe(std::uint32_t board);
 std::uint32_t SC_PerformCommonGetCntlAddlAttributes(std::uint32_t board, CntlAddlAttributes* out);
 
 // Formats a boot-code version word ("SB2.100A5"); the first letter becomes "F" on
-// a board of device 0xF180.
+// the secure board (its device row says so).
 void formatBootCodeVersion(std::uint32_t word, std::uint32_t deviceId, FixedText<32>& out);
 
 // 1 when both texts split into four dotted decimal numbers and any of them differs.

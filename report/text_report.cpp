@@ -4,19 +4,13 @@
 #include "adapter/hba_entry.h"
 #include "log/debug_log.h"
 
-namespace {
-
-bool isNicOrIscsi(const HbaEntry& e) { return e.hbaType == 2 || e.hbaType == 4; }
-
-} // namespace
-
 void printHbaReport(const AdapterList& adapters, const char* heading) {
     debugPrint("%s", heading);
     for (const HbaEntry& entry : adapters) {
         const HbaEntry* e = &entry;
         debugPrint("HBA=%d; MODEL=%s; MODEL_DESC=%s; FAMILY_ID=%s; SUPPORTED=%d; ", e->adapterNumber,
                    e->model.c_str(), e->modelDesc.c_str(), e->familyId.c_str(), e->supported);
-        if (isNicOrIscsi(*e))
+        if (isNicOrIscsiEntry(*e))
             debugPrint("MAC=%s; ", e->mac.c_str());
         else
             debugPrint("WWPN=%s; ", e->wwpn.c_str());

@@ -111,7 +111,7 @@ void reportSelectionMiss(XmlDocument& out, int kind, const RunOutcome& outcome) 
         statusForCode(out, kind, ResultCode::AdapterNotFound);
 }
 
-bool isNicOrIscsi(const HbaEntry& e) { return e.hbaType == 2 || e.hbaType == 4; }
+bool isNicOrIscsi(const HbaEntry& e) { return isNicOrIscsiEntry(e); }
 
 void writeDeviceStart(XmlDocument& out, const HbaEntry& e) {
     xmlElementStart(out, "Device", 1);

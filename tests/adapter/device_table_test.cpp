@@ -1,11 +1,15 @@
 // The family table walked once for its invariants: every device id the model catalogue
 // knows has a row of the catalogue's family, and each row's route and image type agree
 // with the reader that route uses. Rows offered UFI payloads (the converged functions)
-// get no reader of this engine: their downloads are refused.
+// get no reader of this engine: their downloads are refused. The family-code table
+// beside it: every code the hardware table answers is a row, and its columns agree
+// with each other and with the device rows.
+#include "adapter/adapter_family.h"
 #include "adapter/device_table.h"
 #include "adapter/model_catalog.h"
 #include "common/run_state.h"
 #include "image/clu_image.h"
+#include "image/code_tables.h"
 
 #include <gtest/gtest.h>
 
@@ -80,6 +84,104 @@ TEST(DeviceTable, RouteAndImageTypeAgreeInEveryRow) {
                     row.firmwarePayload == GRPext);
         EXPECT_EQ(row.ffv == FfvPlace::Region20, row.family == DeviceFamily::Arvo);
     }
+}
+
+// A listed older FC adapter is there for a quirk of its own: in every other column it
+// is the row an unlisted id gets.
+TEST(DeviceTable, ListedOlderAdaptersDifferFromTheLegacyRowOnlyByTheirQuirk) {
+    const DeviceRow& legacy = legacyDeviceRow();
+    EXPECT_FALSE(legacy.secure);
+    EXPECT_FALSE(legacy.olderRevisionWord);
+    for (const DeviceRow& row : deviceTable()) {
+        if (row.family != DeviceFamily::Legacy)
+            continue;
+        SCOPED_TRACE("device id " + std::to_string(row.deviceId));
+        EXPECT_EQ(row.function, legacy.function);
+        EXPECT_EQ(row.imageType, legacy.imageType);
+        EXPECT_EQ(row.firmwarePayload, legacy.firmwarePayload);
+        EXPECT_EQ(row.bootCode, legacy.bootCode);
+        EXPECT_EQ(row.sharedDownload, legacy.sharedDownload);
+        EXPECT_EQ(row.ffv, legacy.ffv);
+        EXPECT_EQ(row.route, legacy.route);
+        EXPECT_FALSE(row.secure);
+        EXPECT_TRUE(row.olderRevisionWord) << "a listed older adapter without a quirk";
+    }
+}
+
+TEST(FamilyCodeTable, EveryCodeTheHardwareTableAnswersIsOneRow) {
+    std::set<std::uint32_t> rows;
+    for (const FamilyCodeRow& row : familyCodeTable())
+        EXPECT_TRUE(rows.insert(row.family).second) << std::hex << row.family << " listed twice";
+
+    std::set<std::uint32_t> answered;
+    for (const HardwareFamilyRow& row : hardwareFamilyTable()) {
+        if (row.family == FAMILY_IS_DEVICE_ID) {
+            EXPECT_FALSE(row.devices.empty()) << "hardware id " << row.hardwareId;
+            answered.insert(row.devices.begin(), row.devices.end());
+        } else {
+            answered.insert(row.family);
+        }
+    }
+    for (std::uint32_t family : answered)
+        EXPECT_NE(findFamilyCodeRow(family), nullptr) << std::hex << family << " has no row";
+    // A code no board answers is listed only for a rule that names it.
+    for (const FamilyCodeRow& row : familyCodeTable()) {
+        const bool named = row.newer || row.configTriple || row.bootChecked || row.secure ||
+                           row.distributed || row.refusesPrg || row.operationalCap;
+        EXPECT_TRUE(answered.count(row.family) == 1 || named) << std::hex << row.family;
+    }
+
+    const FamilyCodeRow& unknown = familyRowOf(ADAPTER_FAMILY_UNKNOWN);
+    EXPECT_EQ(findFamilyCodeRow(ADAPTER_FAMILY_UNKNOWN), nullptr);
+    EXPECT_FALSE(unknown.newer || unknown.configTriple || unknown.bootChecked || unknown.secure ||
+                 unknown.distributed || unknown.refusesPrg || unknown.operationalCap);
+}
+
+TEST(FamilyCodeTable, ColumnsAgreeWithEachOtherAndWithTheDeviceRows) {
+    std::set<std::uint32_t> secureFamilies, secureDevices;
+    for (const FamilyCodeRow& row : familyCodeTable()) {
+        SCOPED_TRACE(testing::Message() << std::hex << row.family);
+        // Boot images are checked on Arvo boards, which keep the configuration triple
+        // and are programmed the newer way; the secure family is one of them.
+        if (row.bootChecked) {
+            EXPECT_TRUE(row.newer);
+            EXPECT_TRUE(row.configTriple);
+        }
+        if (row.secure) {
+            EXPECT_TRUE(row.bootChecked);
+            secureFamilies.insert(row.family);
+        }
+        if (row.distributed) {
+            EXPECT_TRUE(row.newer);
+        }
+    }
+    for (const DeviceRow& row : deviceTable()) {
+        if (row.secure) {
+            EXPECT_EQ(row.family, DeviceFamily::Arvo) << std::hex << row.deviceId;
+            secureDevices.insert(row.deviceId);
+        }
+    }
+    // The boot-image check compares the image's device id with the board's family:
+    // the secure family's code is its device's id.
+    EXPECT_FALSE(secureFamilies.empty());
+    EXPECT_EQ(secureFamilies, secureDevices);
+}
+
+TEST(FamilyCodeTable, UnsupportedAdapterCodesAreCodesAdaptersCarry) {
+    std::set<std::string> codes;
+    char code[16];
+    for (std::uint32_t device = 1; device <= 0xFFFF; ++device)
+        for (std::uint32_t dist : {0u, 1u})
+            if (getLegacyFwType(code, sizeof code, device, 0x10DF, 1, 0x10DF, dist) == 0 &&
+                code[0] != '\0')
+                codes.insert(code);
+    EXPECT_FALSE(unsupportedAdapterCodes().empty());
+    for (std::string_view unsupported : unsupportedAdapterCodes()) {
+        EXPECT_EQ(codes.count(std::string(unsupported)), 1u) << unsupported;
+        EXPECT_TRUE(isUnsupportedAdapterFirmware(std::string(unsupported) + "282A4"));
+    }
+    for (const char* supported : {"ZF282A4", "Z", "", "zd282A4", "UD201A12"})
+        EXPECT_FALSE(isUnsupportedAdapterFirmware(supported)) << supported;
 }
 
 } // namespace

@@ -2,8 +2,11 @@
 // signature retries and the final mapping.
 #include "download/dispatcher.h"
 
+#include "download/wakeup.h"
 #include "image/all_image.h"
 #include "tests/download/flash_fixture.h"
+
+#include <cstdio>
 
 namespace {
 
@@ -94,22 +97,82 @@ TEST_F(FlashTest, NoFlashBecomesTheNoFlashError) {
     EXPECT_EQ(UpdateTindleFirmwareWithFeedback(0, path.c_str(), nullptr, nullptr), NO_FLASH_ERROR);
 }
 
-TEST_F(FlashTest, ANewerBoardWithItsLinkDownGoesToLoopbackFirst) {
-    for (const int link : {1, 7, 2}) {
-        SCOPED_TRACE(link);
+// Loopback set for a download is cleared after it, whatever the download gave; a
+// loopback that cannot be set or cleared is told in the debug log with its status.
+TEST_F(FlashTest, LoopbackSetForADownloadIsClearedAfterItWhateverItGave) {
+    const std::string set = "DFC_ConfigLoopback enable=1 kind=15";
+    const std::string clear = "DFC_ConfigLoopback enable=0 kind=15";
+    const std::string notSet = "Loopback for the download not set (link state unread or loopback "
+                               "refused). Adapter 0 Stat 000000C8\n";
+    const std::string notCleared =
+        "Loopback set for the download not cleared. Adapter 0 Stat 00000006\n";
+    const std::string noFlash = R"("link": 7, "flash": {"noFlash": true})";
+    const std::string linkUnread = R"("faults": [{"call": "DFC_GetLinkInfo", "result": 1}])";
+    const std::string setRefused = R"("faults": [{"call": "DFC_ConfigLoopback", "result": 5}])";
+    const std::string clearRefused =
+        R"("faults": [{"call": "DFC_ConfigLoopback", "from": 2, "result": 6}])";
+    struct Case {
+        const char* what;
+        std::string more;
+        std::uint32_t result;
+        bool setSent, clearSent;
+        std::vector<unsigned> sleeps;
+        std::string line; // the debug line it gives, or empty
+    } cases[] = {
+        {"link down", R"("link": 1)", 0, true, true, {500}, ""},
+        {"down persistently, failing", noFlash, NO_FLASH_ERROR, true, true, {500}, ""},
+        {"link up", R"("link": 2)", 0, false, false, {}, ""},
+        {"link state unread", R"("link": 1, )" + linkUnread, 0, false, false, {}, notSet},
+        {"loopback refused", R"("link": 1, )" + setRefused, 0, true, false, {}, notSet},
+        {"clearing refused", R"("link": 1, )" + clearRefused, 0, true, true, {500}, notCleared},
+    };
+    PrgImageLayout layout;
+    layout.versionWord = programWord(2, 0x63);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::remove(journal.c_str());
         sleeps.clear();
-        useBoard(board(56, "\"link\": " + std::to_string(link)), record(56));
-        PrgImageLayout layout;
-        layout.versionWord = programWord(2, 0x63);
+        useBoard(board(56, c.more), record(56));
         const std::string path = image("fw.prg", buildPrgImage(layout));
-        const int before = sent("DFC_ConfigLoopback");
-        EXPECT_EQ(download(path, stepText, progress), 0u);
-        const bool down = link != 2;
-        EXPECT_EQ(sent("DFC_ConfigLoopback") - before, down ? 1 : 0);
-        EXPECT_EQ(sleeps, down ? std::vector<unsigned>{500} : std::vector<unsigned>{});
+        const std::size_t logged = debugText().size();
+        EXPECT_EQ(download(path, stepText, progress), c.result);
+        // The loopback calls bracket every DOWN_LOAD command of the download.
+        std::vector<std::string> wanted = testkit::journalRequests(journal, {"0x1C"});
+        EXPECT_FALSE(wanted.empty());
+        if (c.setSent)
+            wanted.insert(wanted.begin(), set);
+        if (c.clearSent)
+            wanted.push_back(clear);
+        EXPECT_EQ(testkit::journalRequests(journal, {"DFC_ConfigLoopback", "0x1C"}), wanted);
+        EXPECT_EQ(sleeps, c.sleeps);
+        const std::string log = debugText().substr(logged);
+        if (c.line.empty()) {
+            EXPECT_EQ(log.find("Loopback"), std::string::npos) << log;
+        } else {
+            EXPECT_NE(log.find(c.line), std::string::npos) << log;
+        }
     }
     EXPECT_EQ(steps.front(), "Opening File");
-    EXPECT_EQ(steps.back(), "Image Successfully Downloaded");
+}
+
+// The wakeup parameters are read before anything is programmed: a read that fails
+// ends the download with MAILBOX_ERROR, and the debug log keeps the read's own status.
+TEST_F(FlashTest, AFailedWakeupReadIsToldWithItsOwnStatus) {
+    useBoard(R"({"revision": {"hardwareId": 32, "firmware": "1.00A0"},
+                 "regions": {"4": {"refused": true, "status": "0xFFF7"}}})",
+             record(32));
+    WakeupRecord record;
+    const std::uint32_t readStatus = ReadWakeupParameters(0, record);
+    ASSERT_NE(readStatus, 0u);
+    ASSERT_NE(readStatus, MAILBOX_ERROR);
+    PrgImageLayout layout;
+    layout.versionWord = programWord(2, 0x11);
+    EXPECT_EQ(download(image("fw.prg", buildPrgImage(layout))), MAILBOX_ERROR);
+    EXPECT_EQ(sent("command=0x1C"), 0);
+    char line[96];
+    std::snprintf(line, sizeof line, "Reading the wakeup parameters failed. Adapter 0 Stat %08lX\n",
+                  static_cast<unsigned long>(readStatus));
+    EXPECT_NE(debugText().find(line), std::string::npos) << debugText();
 }
 
 } // namespace

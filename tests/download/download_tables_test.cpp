@@ -1,4 +1,5 @@
 // The download engine's constant tables, walked once for their invariants.
+#include "adapter/device_table.h"
 #include "download/compat_tables.h"
 #include "download/kek.h"
 #include "download/wakeup.h"
@@ -66,6 +67,25 @@ TEST(DownloadTables, BootAndAwcTables) {
     }
     EXPECT_EQ(awcImageFamily(0x0A0A0000), 0x1AE5u);
     EXPECT_EQ(awcImageFamily(0x0AEE0000), 0x0AEE0000u);
+}
+
+// A family these tables name is a family the program knows: a row of the family-code
+// table.
+TEST(DownloadTables, EveryFamilyNamedIsAFamilyCodeRow) {
+    std::set<std::uint32_t> named;
+    for (const CompatTable& table : kCompatTables)
+        for (std::size_t i = 0; i < table.rowCount; ++i)
+            named.insert(table.rows[i].family);
+    for (std::size_t i = 0; i < kBootIdListCount; ++i)
+        named.insert(kBootIdLists[i].family);
+    for (std::size_t i = 0; i < kAwcFamilyCount; ++i)
+        named.insert(kAwcFamilies[i].family);
+    for (std::size_t i = 0; i < kAwcBoardFamilyCount; ++i) {
+        named.insert(kAwcBoardFamilies[i].boardFamily);
+        named.insert(kAwcBoardFamilies[i].awcFamily);
+    }
+    for (std::uint32_t family : named)
+        EXPECT_NE(findFamilyCodeRow(family), nullptr) << std::hex << family;
 }
 
 TEST(DownloadTables, KeyChain) {

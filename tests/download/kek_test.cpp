@@ -50,7 +50,7 @@ TEST_F(FlashTest, TheWalkSetsEveryKeyBetweenTheBoardsAndTheTarget) {
         SCOPED_TRACE(c.held + std::string(" -> ") + c.target);
         useBoard(secureBoard(std::string(R"({"kek": ")") + c.held + "\"}"), record(0x1004, 0xF180));
         const int before = sent("command=0xF9");
-        EXPECT_EQ(ProcessKEK(0, c.target.c_str(), std::uint32_t(c.target.size())), c.status);
+        EXPECT_EQ(ProcessKEK(0, c.target.c_str()), c.status);
         EXPECT_EQ(sent("command=0xF9") - before, c.commands);
         char name[kKekNameBuffer] = {};
         std::uint32_t length = sizeof name;
@@ -61,7 +61,7 @@ TEST_F(FlashTest, TheWalkSetsEveryKeyBetweenTheBoardsAndTheTarget) {
 
 TEST_F(FlashTest, ABoardWithoutKeyCommandsCountsAsDone) {
     useBoard(secureBoard(R"({"keySupport": false})"), record(0x1004, 0xF180));
-    EXPECT_EQ(ProcessKEK(0, kKek2, 21), KEK_NOT_SUPPORTED);
+    EXPECT_EQ(ProcessKEK(0, kKek2), KEK_NOT_SUPPORTED);
     EXPECT_NE(debugText().find("[ProcessKEK] ERROR: GetDownloadKekId command not supported.\n"),
               std::string::npos);
 }
@@ -74,7 +74,7 @@ TEST_F(FlashTest, AKeyNameLongerThanTheAnswerIsRefusedNotCopied) {
     EXPECT_EQ(GetKEK_ID(0, name, length), KEK_FAILURE);
     for (std::size_t i = 0; i < sizeof name; ++i)
         ASSERT_EQ(name[i], 'z') << i;
-    EXPECT_EQ(ProcessKEK(0, kKek1, 21), KEK_FAILURE);
+    EXPECT_EQ(ProcessKEK(0, kKek1), KEK_FAILURE);
 }
 
 TEST_F(FlashTest, PathAndStepLinesFollowTheKeyTraceFlag) {
@@ -84,7 +84,7 @@ TEST_F(FlashTest, PathAndStepLinesFollowTheKeyTraceFlag) {
         SCOPED_TRACE(flag);
         traceSettings.LOG_MODE = flag;
         useBoard(secureBoard(R"({"kek": "TAVREL DOWNLOAD KEK 2"})"), record(0x1004, 0xF180));
-        EXPECT_EQ(ProcessKEK(0, kKek1, 21), KEK_FAILURE);
+        EXPECT_EQ(ProcessKEK(0, kKek1), KEK_FAILURE);
         const std::string text = debugText();
         EXPECT_EQ(text.find(noPath) != std::string::npos, flag != 0);
         EXPECT_EQ(text.find("[ProcessKEK] TARGET KEK FOUND\n") != std::string::npos, flag != 0);

@@ -24,9 +24,8 @@ struct File {
 
 std::uint32_t program(const std::string& path) {
     File file(path);
-    WakeupRecord record;
     std::uint32_t keyFlag = 0;
-    return ProgramPrgImage(0, file.f, record, keyFlag, FlashTest::stepText, FlashTest::progress);
+    return ProgramPrgImage(0, file.f, keyFlag, FlashTest::stepText, FlashTest::progress);
 }
 
 TEST_F(FlashTest, GoodImageIsProgrammedInChunksAndPointedToAndRunsAfterReset) {
@@ -178,9 +177,8 @@ TEST_F(FlashTest, NoFlashAnswerIsPassedOnAndTheFileRewound) {
     PrgImageLayout layout;
     layout.versionWord = programWord(2, 0x11);
     File file(image("nf.prg", buildPrgImage(layout)));
-    WakeupRecord record;
     std::uint32_t keyFlag = 0;
-    EXPECT_EQ(ProgramPrgImage(0, file.f, record, keyFlag, nullptr, nullptr), 241u);
+    EXPECT_EQ(ProgramPrgImage(0, file.f, keyFlag, nullptr, nullptr), 241u);
     EXPECT_EQ(std::ftell(file.f), 0);
 }
 
