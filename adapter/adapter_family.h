@@ -15,7 +15,7 @@ std::uint32_t GetAdapterFamily(std::uint32_t board);
 // True for the families programmed the newer way (their family-code row says so).
 bool isNewerFamily(std::uint32_t family);
 
-// What else than the hardware id a row of the hardware table asks of the board.
+// What a row of the hardware table asks of the board besides its hardware id.
 enum class FamilyCondition {
     None,
     MemoryMarker,  // the adapter memory word at 0x788 is 0x7FFFC

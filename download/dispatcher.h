@@ -26,9 +26,9 @@ std::uint32_t SetLoopbackIfLinkDown(std::uint32_t board, std::uint32_t& done, Do
 std::uint32_t ClearLoopback(std::uint32_t board);
 
 // Downloads one file to one board; loopback it sets is cleared again, whatever the
-// outcome. Returns 0, a download outcome the update procedure
-// knows (1, 7, 14, 70, 71, 80, 89, 90), an RM_STATUS code or a status passed on. The
-// file's kind and AIF flag come from its name (payloadForPath); waits are real.
+// outcome. Returns 0, a download outcome the update procedure knows (1, 7, 14, 70, 71,
+// 80, 89, 90), an RM_STATUS code or a status passed on. The file's kind and AIF flag
+// come from its name (payloadForPath); waits are real.
 std::uint32_t UpdateTindleFirmwareWithFeedback(std::uint32_t board, const char* path,
                                                StepTextCallback stepText,
                                                ProgressCallback progress);
