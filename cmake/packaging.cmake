@@ -175,6 +175,7 @@ else()
   # notes (.comment) are taken out, as Debian's own stripping does.
   set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
   set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_binaries.cmake)
+  set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_debug_symbols.cmake)
   # Purging the program's package removes the state the program keeps.
   set(CPACK_DEBIAN_WINMARLO_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/debian/postrm)
 endif()
