@@ -55,31 +55,40 @@ void defineTempFile(RunPaths& paths) {
 
 namespace {
 
-// "<base>/Tavrel/marlo", cut to its field; empty without a base.
-FixedText<254> marloFolderUnder(const std::optional<std::string>& base) {
-    FixedText<254> directory;
+// The folder of a soft VPD file: "<base>/Tavrel/marlo" under the named program-files
+// folder, cut to its field. Without ProgramFiles the primary folder is the system's
+// state folder for the program; none when there is neither.
+std::optional<FixedText<254>> marloFolder(bool primary) {
+    const std::optional<std::string> base =
+        primary ? platform::programFilesDir() : platform::secondaryProgramFilesDir();
+    std::optional<std::string> folder;
     if (base)
-        directory = *base + kSeparator + "Tavrel" + kSeparator + "marlo";
-    return directory;
+        folder = *base + kSeparator + "Tavrel" + kSeparator + "marlo";
+    else if (primary)
+        folder = platform::defaultStateDir();
+    if (!folder)
+        return std::nullopt;
+    return FixedText<254>(*folder);
 }
 
 } // namespace
 
-std::string primaryMarloFolder() { return marloFolderUnder(platform::programFilesDir()).str(); }
+std::string primaryMarloFolder() {
+    const std::optional<FixedText<254>> folder = marloFolder(true);
+    return folder ? folder->str() : std::string();
+}
 
 std::string createMARLODir(const char* variable, bool create) {
     debugPrint("\n[createMARLODir]\n");
-    const std::optional<std::string> base = std::strcmp(variable, "ProgramFiles") == 0
-                                                ? platform::programFilesDir()
-                                                : platform::secondaryProgramFilesDir();
-    const FixedText<254> directory = marloFolderUnder(base);
+    const std::optional<FixedText<254>> folder = marloFolder(std::strcmp(variable, "ProgramFiles") == 0);
+    const FixedText<254> directory = folder.value_or(FixedText<254>());
     debugPrint("marlo dir = %s\n", directory.c_str());
     if (create) {
         debugPrint("Attemping to create the marlo dir\n");
-        // Without the variable there is no usable directory; never create one at the
+        // Without a folder there is no usable directory; never create one at the
         // root of the current drive instead.
-        const int result = base ? platform::createDirectoryWithParents(directory.str())
-                                : platform::ERROR_BAD_PATHNAME_CODE;
+        const int result = folder ? platform::createDirectoryWithParents(directory.str())
+                                  : platform::ERROR_BAD_PATHNAME_CODE;
         switch (result) {
         case platform::ERROR_OK:
             debugPrint("The marlo dir was successfully created\n");
@@ -102,7 +111,7 @@ std::string createMARLODir(const char* variable, bool create) {
             break;
         }
     }
-    if (!base)
+    if (!folder)
         return {};
     FixedText<254> path;
     path = directory.str() + kSeparator + "tavCNAFID.cfg";

@@ -18,11 +18,13 @@ void defineTempFile(RunPaths& paths);
 // utility's directory under the program-files directory when it is missing (only runs
 // that use the soft VPD files ask for that).
 void tavCNAFIDLogPaths(SoftVpd& vpd, bool createDir = true);
-// "<program-files folder>/Tavrel/marlo": the soft VPD folder, which also holds the run
-// lock; empty when the system names no program-files folder.
+// "<program-files folder>/Tavrel/marlo", or without ProgramFiles the system's state
+// folder for the program (POSIX /var/lib/winmarlo): the soft VPD folder, which also
+// holds the run lock and the history; empty when there is neither.
 std::string primaryMarloFolder();
-// Forms "<value of variable>/Tavrel/marlo/tavCNAFID.cfg" into resultPath; creates the
-// directory when asked. Returns the formed path.
+// Forms "<value of variable>/Tavrel/marlo/tavCNAFID.cfg" (the primary without
+// ProgramFiles: in the system's state folder) into resultPath; creates the directory
+// when asked. Returns the formed path.
 std::string createMARLODir(const char* variable, bool create);
 
 // Opens the debug file and the run's XML output file with their fallbacks; returns 0,

@@ -57,8 +57,12 @@ std::optional<std::string> getEnv(const std::string& name);
 void setEnv(const std::string& name, const std::string& value);
 void unsetEnv(const std::string& name);
 
-// The program-files directory: the ProgramFiles value; on POSIX "/var/opt" when unset.
+// The program-files directory: the ProgramFiles value, or none.
 std::optional<std::string> programFilesDir();
+// Where the program keeps its state (soft VPD files, run lock, history) when no
+// ProgramFiles is set: POSIX "/var/lib/winmarlo", the system's own place for a
+// package's variable state; Windows none.
+std::optional<std::string> defaultStateDir();
 // The secondary program-files directory: PROGRAMFILES(x86) when set, else none.
 std::optional<std::string> secondaryProgramFilesDir();
 

@@ -122,11 +122,9 @@ void setEnv(const std::string& name, const std::string& value) {
 
 void unsetEnv(const std::string& name) { ::unsetenv(name.c_str()); }
 
-std::optional<std::string> programFilesDir() {
-    if (auto value = getEnv("ProgramFiles"))
-        return value;
-    return std::string("/var/opt");
-}
+std::optional<std::string> programFilesDir() { return getEnv("ProgramFiles"); }
+
+std::optional<std::string> defaultStateDir() { return std::string("/var/lib/winmarlo"); }
 
 std::optional<std::string> secondaryProgramFilesDir() { return getEnv("PROGRAMFILES(x86)"); }
 

@@ -89,6 +89,8 @@ void unsetEnv(const std::string& name) { SetEnvironmentVariableA(name.c_str(), n
 
 std::optional<std::string> programFilesDir() { return getEnv("ProgramFiles"); }
 
+std::optional<std::string> defaultStateDir() { return std::nullopt; }
+
 std::optional<std::string> secondaryProgramFilesDir() { return getEnv("PROGRAMFILES(x86)"); }
 
 LocalTime localTime() {

@@ -138,4 +138,21 @@ TEST_F(OutputFilesTest, SoftVpdLogPaths) {
     EXPECT_EQ(vpd.secondaryPath.str(), secondary + marlo + sep + "tavCNAFID.cfg");
     platform::unsetEnv("PROGRAMFILES(x86)");
 }
+
+// Without ProgramFiles, a POSIX build keeps its state where the system keeps a
+// package's variable state; Windows names no folder then, and nothing is created.
+TEST_F(OutputFilesTest, SoftVpdFolderWithoutProgramFiles) {
+    const std::optional<std::string> programFiles = platform::getEnv("ProgramFiles");
+    platform::unsetEnv("ProgramFiles");
+    platform::unsetEnv("PROGRAMFILES(x86)");
+    SoftVpd vpd;
+    tavCNAFIDLogPaths(vpd, false);
+    const std::string folder = primaryMarloFolder();
+    if (programFiles)
+        platform::setEnv("ProgramFiles", *programFiles);
+    const bool windows = platform::kPathSeparator == '\\';
+    EXPECT_EQ(folder, windows ? "" : "/var/lib/winmarlo");
+    EXPECT_EQ(vpd.primaryPath.str(), windows ? "" : "/var/lib/winmarlo/tavCNAFID.cfg");
+    EXPECT_TRUE(vpd.secondaryPath.empty());
+}
 } // namespace
