@@ -3,7 +3,10 @@
 # simulated adapters and the demo package: the help text, the version, an inventory,
 # an update (-u) that downloads to every supported adapter, the same update again
 # (nothing left to do), and a last inventory that shows the new versions. Each run's
-# exit status is printed, and at the end what the update changed.
+# exit status is printed, and at the end what the update changed and the demo's own
+# timing summary (also kept in timing-summary.txt in the run folder): where the first
+# update's time went by the boards' timing model, how long it and the whole demo took
+# on this machine, and what the simulator keeps on disk after it.
 #
 # scripts/demo.sh windows: the same with the Windows build (build/windows, mingw-w64)
 # under Wine, in build/demo-run-windows: winmarlo.exe, libdfc.dll and the rollback
@@ -61,7 +64,12 @@ else
     rm -rf "$marlo" "$WINEPREFIX/drive_c/Program Files (x86)/Tavrel/marlo"
 fi
 cd "$run_dir"
+demo_started=$(date +%s.%N)
 
+echo "--- the package's payload files (bytes):"
+for f in common/*; do
+    printf '  %10d  %s\n' "$(stat -c %s "$f")" "${f#common/}"
+done
 echo "--- winmarlo -h"
 "${program[@]}" -h
 echo "--- winmarlo -v"
@@ -88,21 +96,20 @@ if [ "$target" = windows ]; then
     report="Z:$(echo "$report" | tr / '\\')"
 fi
 started=$(date +%s.%N)
-DFCSIM_TIMING_REPORT="$report" run -u -o -s -g -c config -p common
+DFCSIM_TIMING_REPORT="$report" run -u -o -s -g -json -c config -p common
 finished=$(date +%s.%N)
 cp execution.xml execution-first.xml
+cp execution.json execution-first.json
+# What the simulator keeps after the update: the board file and the flash contents in
+# binary files beside it.
+board_bytes=$(stat -c %s boards.json)
+flash_bytes=$(cat ./*.bin 2>/dev/null | wc -c)
 run -u -o -g -c config -p common
 echo "--- messages of the second update (execution.xml):"
 grep -o '<Message id="[0-9]*">[^<]*' execution.xml | sed 's/<Message //'
 run -inv -o -g -c config -p common
 versions >versions-after.txt
 
-if [ -f timing-report.txt ]; then
-    echo "--- where the first update's time went (the boards' timing model, seconds):"
-    awk -v started="$started" -v finished="$finished" '
-        { printf "  %-12s %6.2f\n", $1, $2 / 1e6 }
-        END { printf "  the update took %.2f seconds\n", finished - started }' timing-report.txt
-fi
 echo "--- what the update changed (before | after: family ID and version of each component):"
 paste -d'|' versions-before.txt versions-after.txt | sed 's/|/  |  /'
 echo "--- soft VPD file ($marlo/tavCNAFID.cfg):"
@@ -124,4 +131,18 @@ if [ "$target" = windows ] && [ -f ../demo-run/exit-statuses.txt ]; then
         diff ../demo-run/versions-after.txt versions-after.txt || true
     fi
 fi
-echo "--- documents and debug.log in $PWD (execution-first.xml: the first update)"
+# The demo's timing summary: figures of this run on this machine.
+{
+    echo "--- timing summary of this demo ($(date -u +%Y-%m-%d), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)):"
+    if [ -f timing-report.txt ]; then
+        echo "  where the first update's time went (the boards' timing model, seconds):"
+        awk '{ printf "    %-12s %6.2f\n", $1, $2 / 1e6 }' timing-report.txt
+    fi
+    awk -v started="$started" -v finished="$finished" -v demo="$demo_started" -v now="$(date +%s.%N)" \
+        'BEGIN { printf "  the first update took %.2f seconds, the whole demo %.2f seconds (after the build)\n",
+                        finished - started, now - demo }'
+    awk -v board="$board_bytes" -v flash="$flash_bytes" \
+        'BEGIN { printf "  after it the board file held %.1f KiB, the flash files beside it %.1f MiB\n",
+                        board / 1024, flash / 1048576 }'
+} | tee timing-summary.txt
+echo "--- documents and debug.log in $PWD (execution-first.xml and .json: the first update)"
