@@ -212,14 +212,14 @@ void discoverAndSelect(RunContext& run) {
 
 } // namespace
 
-int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
+int runUtility(RunContext& run, const CommandLine& commandLine) {
     RunOptions& options = run.options;
-    const int status = parseStatus;
+    const int status = commandLine.parseStatus;
     XmlDocument document;
     document.setEcho(options.outputTargets);
     const int fileStatus = openOutputFiles(options, document);
 
-    echoCommandLine(argc, argv);
+    echoCommandLine(commandLine.arguments);
     displayTime();
     displayUtilityName();
     displayUtilityVersion();
@@ -231,10 +231,6 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
     if (!dfcLoadProblem().empty())
         debugPrint("%s; running as on a system without adapters\n", dfcLoadProblem().c_str());
 
-    if (options.mode == Help) {
-        displayHelp();
-        return closeRun(run, document, 0);
-    }
     JsonSummary json;
     json.execution = options.mode == Execution;
     json.started = std::chrono::system_clock::now();
