@@ -96,20 +96,10 @@ int readPciIdentity(std::uint32_t board, AdapterRecord& r) {
     return 0;
 }
 
-int initAdapterEnvironmentImpl(int argc, char** argv) {
-    if (argc > 20) {
-        adapterEnv.message = "Invalid number of arguments";
-        return 27;
-    }
-    adapterEnv.commandLine.clear();
-    for (int i = 1; i < argc; ++i) {
-        if (i > 1)
-            adapterEnv.commandLine += ' ';
-        adapterEnv.commandLine += argv[i];
-    }
-    adapterEnv.noKova = adapterEnv.commandLine.find("/nokova") != std::string::npos;
+int initAdapterEnvironmentImpl(const std::string& commandLine) {
+    adapterEnv.noKova = commandLine.find("/nokova") != std::string::npos;
     // Also found inside a longer argument, such as a path that contains "/c".
-    adapterEnv.noVpdModelNames = adapterEnv.commandLine.find("/c") != std::string::npos;
+    adapterEnv.noVpdModelNames = commandLine.find("/c") != std::string::npos;
 
     std::uint32_t n = 0;
     if (dfcLibraryLoaded()) {
@@ -153,9 +143,9 @@ int initAdapterEnvironmentImpl(int argc, char** argv) {
 
 } // namespace
 
-int initAdapterEnvironment(int argc, char** argv) {
+int initAdapterEnvironment(const std::string& commandLine) {
     try {
-        return initAdapterEnvironmentImpl(argc, argv);
+        return initAdapterEnvironmentImpl(commandLine);
     } catch (const std::bad_alloc&) {
         adapterEnv.message = "Unable to allocate memory";
         return 62;
@@ -166,7 +156,6 @@ void releaseAdapterEnvironment() {
     adapterEnv.table.clear();
     adapterEnv.table.shrink_to_fit();
     adapterEnv.enumeration.clear();
-    adapterEnv.commandLine.clear();
     adapterEnv.boardCount = 0;
     adapterEnv.totalCount = 0;
     adapterEnv.message.clear();

@@ -1,5 +1,5 @@
-// The adapter access environment: this file owns the command-line switches, the board
-// enumeration and the adapter table built at start-up. It reports what it found and
+// The adapter access environment: this file owns the legacy command-line switches, the
+// board enumeration and the adapter table built at start-up. It reports what it found and
 // leaves the decision of what runs next to its caller.
 #pragma once
 
@@ -36,7 +36,6 @@ constexpr std::uint32_t ADAPTER_FLAG_MODEL_FROM_VPD = 0x20000000;
 constexpr std::size_t kDiagEnvEntrySize = 108;
 
 struct AdapterEnvironment {
-    std::string commandLine;       // arguments 1..argc-1 joined with single blanks
     bool noKova = false;           // "/nokova" anywhere in the command line
     bool noVpdModelNames = false;  // "/c" anywhere in the command line
     std::uint32_t boardCount = 0;  // n, as the library reports it
@@ -52,11 +51,11 @@ extern AdapterEnvironment adapterEnv;
 // table is empty and the adapter identification has nothing to do.
 constexpr int ADAPTER_ENV_NO_BOARDS = -1;
 
-// Checks the argument count, joins the command line, applies the legacy switches,
-// enumerates the boards and fills the adapter table. Returns 0 when the table is
-// ready, ADAPTER_ENV_NO_BOARDS when there is no board, or the exit status (27, 62, 63,
-// 64).
-int initAdapterEnvironment(int argc, char** argv);
+// Applies the legacy switches found in the command line (its arguments after the
+// program's name joined with single blanks), enumerates the boards and fills the
+// adapter table. Returns 0 when the table is ready, ADAPTER_ENV_NO_BOARDS when there is
+// no board, or the exit status (62, 63, 64).
+int initAdapterEnvironment(const std::string& commandLine);
 
-// Releases the adapter table and the command-line text.
+// Releases the adapter table.
 void releaseAdapterEnvironment();

@@ -1,5 +1,6 @@
-// The process entry: start-up checks, the run lock, the adapter library and its
-// environment, the adapter identification, then the run driver (see entry.h).
+// The process entry: the command line, start-up checks, the run lock, the adapter
+// library and its environment, the adapter identification, then the run driver (see
+// entry.h).
 #include "app/entry.h"
 
 #include "adapter/adapter_environment.h"
@@ -17,64 +18,43 @@
 #include "platform/platform.h"
 #include "report/run_reasons.h"
 
-#include <cctype>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
-int firstOverlongArgument(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::strlen(argv[i]) >= 255)
-            return i;
-    return 0;
-}
-
-int checkArgumentLengths(int argc, char** argv, std::string& message) {
-    const int i = firstOverlongArgument(argc, argv);
-    if (i == 0)
+int checkArgumentLengths(const CommandLine& commandLine, std::string& message) {
+    if (commandLine.overlongArgument == 0)
         return 0;
-    message = formatText("Invalid argument length:\n%s\n", argv[i]);
+    message = formatText("Invalid argument length:\n%s\n", commandLine.arguments[commandLine.overlongArgument].c_str());
     return 51;
-}
-
-int hasHelpOption(int argc, char** argv) {
-    bool help = argc <= 1;
-    for (int i = 1; i < argc && !help; ++i)
-        help = std::strlen(argv[i]) == 2 && argv[i][0] == '-' &&
-               std::tolower(static_cast<unsigned char>(argv[i][1])) == 'h';
-    if (help)
-        displayHelp();
-    return help ? 1 : 0;
 }
 
 namespace {
 
-// Whether -s is among the options, matched as the parser matches it (whole argument,
-// any case). With -s standard output carries the XML document alone.
-bool documentOnStandardOutput(int argc, char** argv) {
-    const auto isOption = [](const char* argument, char name) {
-        return std::strlen(argument) == 2 && argument[0] == '-' &&
-               std::tolower(static_cast<unsigned char>(argument[1])) == name;
-    };
-    for (int i = 1; i < argc; ++i) {
-        if (isOption(argv[i], 'e'))
-            ++i; // -e takes the next argument as its file, whatever it looks like
-        else if (isOption(argv[i], 's'))
-            return true;
-    }
-    return false;
-}
+// The program's name and at most 19 arguments.
+constexpr std::size_t kMostArguments = 20;
 
+// Ends a run that started the adapter library: the adapter table, the library, then
+// the run lock when the run took it.
 void cleanUp() {
     releaseAdapterEnvironment();
     unloadDfcLibrary();
+    platform::releaseRunLock();
 }
 
 // Whether the run is an inventory or an execution whose arguments passed the parser:
-// the runs that start the adapter library.
-bool runUsesAdapters(const RunOptions& options, int parseStatus) {
-    return parseStatus == 0 && (options.mode == Inventory || options.mode == Execution);
+// the runs that take the run lock and use the adapters.
+bool runUsesAdapters(const CommandLine& commandLine) {
+    return commandLine.parseStatus == 0 &&
+           (commandLine.options.mode == Inventory || commandLine.options.mode == Execution);
+}
+
+// Whether the run starts the adapter library: the runs that use the adapters, and a
+// command line that begins with "@", which ends once the adapters are identified (on
+// a system without any board the run driver takes it instead and refuses it). Help,
+// the version, the image query and runs whose arguments were refused never load it.
+bool runStartsAdapterLibrary(const CommandLine& commandLine) {
+    return runUsesAdapters(commandLine) || commandLine.joined.starts_with('@');
 }
 
 void sayRunLockWait(const std::string& what) {
@@ -90,7 +70,7 @@ int endsAtStart(int status) {
 }
 
 // One inventory or execution at a time on this host, from before the adapter library
-// starts (it reads the adapters' state) until the process ends. The lock file lives in
+// starts (it reads the adapters' state) until the run ends (cleanUp). The lock file lives in
 // the soft VPD folder. A lock that cannot be had is reported and the run goes on: an
 // execution then still downloads nothing unless its soft VPD files can be written.
 void takeRunLock() {
@@ -103,8 +83,10 @@ void takeRunLock() {
 } // namespace
 
 int winmarloMain(int argc, char** argv, AdministratorTest isAdministrator) {
-    // Decided before anything is printed: the settings file is read before the options.
-    sendNoticesToStandardError(documentOnStandardOutput(argc, argv));
+    const CommandLine commandLine = readCommandLine(argc, argv);
+    // With -s standard output carries the document alone; decided before anything is
+    // printed.
+    sendNoticesToStandardError(commandLine.documentOnStandardOutput);
     if (!isAdministrator()) {
         std::fprintf(noticeStream(), "Not an Administrative user! Exiting...\n");
         std::fflush(noticeStream());
@@ -112,15 +94,16 @@ int winmarloMain(int argc, char** argv, AdministratorTest isAdministrator) {
     }
     // The run's data, built here and handed down.
     auto run = std::make_unique<RunContext>();
-    if (const int status = checkArgumentLengths(argc, argv, run->message); status != 0) {
-        const int i = firstOverlongArgument(argc, argv);
+    if (const int status = checkArgumentLengths(commandLine, run->message); status != 0) {
+        const std::string& argument = commandLine.arguments[commandLine.overlongArgument];
         sayOnStandardError("argument %d has %zu characters (it begins %.40s); every argument must be "
                            "shorter than 255 characters",
-                           i, std::strlen(argv[i]), argv[i]);
+                           commandLine.overlongArgument, argument.size(), argument.c_str());
         return status;
     }
     // The library and the trace files sit beside the program.
-    const FixedText<221> programDir = deriveBinaryDir(argv[0], 220);
+    const FixedText<221> programDir =
+        deriveBinaryDir(commandLine.arguments.empty() ? nullptr : commandLine.arguments[0].c_str(), 220);
     setTraceFolder(programDir.str());
 
     const std::string tracePath = programDir.str() + kTraceFileName;
@@ -131,17 +114,27 @@ int winmarloMain(int argc, char** argv, AdministratorTest isAdministrator) {
     }
     traceLine(nullptr, "########started execution of Pardo########");
 
-    if (hasHelpOption(argc, argv))
+    if (commandLine.helpAsked) {
+        displayHelp();
         return 0;
+    }
+    if (commandLine.arguments.size() > kMostArguments) {
+        run->message = "Invalid number of arguments";
+        return endsAtStart(27);
+    }
+    run->options = commandLine.options;
+    run->paths = commandLine.paths;
+    run->argumentProblem = commandLine.argumentProblem;
+    if (!runStartsAdapterLibrary(commandLine))
+        return runUtility(*run, commandLine);
 
-    const int parseStatus = parseOptions(run->options, run->paths, argc, argv, &run->argumentProblem);
-    if (runUsesAdapters(run->options, parseStatus))
+    if (runUsesAdapters(commandLine))
         takeRunLock();
     loadDfcLibrary(programDir.str());
-    const int status = initAdapterEnvironment(argc, argv);
+    const int status = initAdapterEnvironment(commandLine.joined);
     // Without any board there is nothing to identify: the run goes on at once.
     if (status == ADAPTER_ENV_NO_BOARDS) {
-        const int result = runUtility(*run, parseStatus, argc, argv);
+        const int result = runUtility(*run, commandLine);
         cleanUp();
         return result;
     }
@@ -155,11 +148,11 @@ int winmarloMain(int argc, char** argv, AdministratorTest isAdministrator) {
     identifyAdapters(lastVpd);
     markFerroxMultiFunction(lastVpd);
     matchKovaConvergedFunctions();
-    if (!adapterEnv.commandLine.empty() && adapterEnv.commandLine[0] == '@') {
+    if (commandLine.joined.starts_with('@')) {
         cleanUp();
         return 0;
     }
-    const int result = runUtility(*run, parseStatus, argc, argv);
+    const int result = runUtility(*run, commandLine);
     cleanUp();
     return result;
 }

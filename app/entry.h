@@ -1,21 +1,17 @@
-// The process entry: the start-up checks (administrator, argument lengths), the help
-// request, the trace settings, the run lock, the adapter library and its environment,
-// then the run driver. winmarloMain is the whole program.
+// The process entry: the command line read once, the start-up checks (administrator,
+// argument lengths and count), the trace settings, the help request, then for the runs
+// that use adapters the run lock, the adapter library and its environment, and the run
+// driver. winmarloMain is the whole program.
 #pragma once
 
+#include "app/options.h"
 #include "platform/platform.h"
 
 #include <string>
 
-// Returns 0 or 51 when an argument after the program name has 255 characters or more;
-// the message then names the argument.
-int checkArgumentLengths(int argc, char** argv, std::string& message);
-// The index of the first argument of 255 characters or more; 0 when there is none.
-int firstOverlongArgument(int argc, char** argv);
-
-// Shows the help text and returns 1 when an argument is exactly "-h" (any case) or
-// there is no argument at all; 0 otherwise.
-int hasHelpOption(int argc, char** argv);
+// Returns 0, or 51 when an argument after the program name has 255 characters or
+// more; the message then names the argument.
+int checkArgumentLengths(const CommandLine& commandLine, std::string& message);
 
 // Whether the process runs with administrator rights (1) or not (0).
 using AdministratorTest = int (*)();

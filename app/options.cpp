@@ -6,6 +6,7 @@
 #include "log/debug_log.h"
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -82,6 +83,196 @@ std::string shown(const char* argument) {
     return text.size() <= 40 ? text : text.substr(0, 40) + "...";
 }
 
+// What the walk over the arguments asked for; the mode is chosen from it afterwards.
+struct Wanted {
+    bool image = false, inventory = false, execution = false, help = false, version = false;
+    bool standardOutput = false, outputFile = false, defaultOutputName = false, always = false,
+         defaultJsonName = false;
+};
+
+// The parser's errors: the status is the last error's code, the problem said the
+// first error's words.
+struct ArgumentErrors {
+    std::string* problem = nullptr;
+    int status = 0;
+    bool any = false;
+
+    void fail(int code, const std::string& why) {
+        status = code;
+        if (!any && problem != nullptr)
+            *problem = why;
+        any = true;
+    }
+};
+
+// The walk's place in the arguments: the option at `at` and the argument after it,
+// which a value-taking option consumes.
+struct ArgumentWalk {
+    int argc;
+    char** argv;
+    int at = 1;
+
+    const char* argument() const { return argv[at]; }
+    const char* next() const { return at + 1 < argc ? argv[at + 1] : nullptr; }
+    // An option's value is the next argument unless that begins with "-".
+    bool nextIsValue() const { return next() != nullptr && next()[0] != '-'; }
+    void consume() { ++at; }
+};
+
+// The file name after -o, -g or -json (`option`), taken into `field` and consumed when
+// it has fewer than 253 characters. False when no value follows: the option then
+// stands for its default name.
+bool takeFileName(ArgumentWalk& walk, const char* option, FixedText<254>& field, ArgumentErrors& errors) {
+    if (!walk.nextIsValue())
+        return false;
+    if (std::strlen(walk.next()) >= 253) {
+        errors.fail(21, joinText("the file name after ", option, " has 253 characters or more"));
+    } else {
+        field = walk.next();
+        walk.consume();
+    }
+    return true;
+}
+
+// The folder after -c or -p; required.
+void takeFolder(ArgumentWalk& walk, FixedText<211>& folder, ArgumentErrors& errors) {
+    const std::string option = walk.argument();
+    if (!walk.nextIsValue()) {
+        errors.fail(22, option + " needs a folder");
+    } else if (std::strlen(walk.next()) >= 210) {
+        errors.fail(21, "the folder after " + option + " has 210 characters or more");
+    } else {
+        folder = walk.next();
+        walk.consume();
+    }
+}
+
+// The port name after -wwn; required. A valid value is taken, but an earlier argument
+// error still stands.
+void takeWwn(ArgumentWalk& walk, RunOptions& options, ArgumentErrors& errors) {
+    if (!walk.nextIsValue()) {
+        errors.fail(22, "-wwn needs a port name");
+        return;
+    }
+    std::string value = walk.next();
+    if (!isValidWwn(value)) {
+        errors.fail(22, joinText("-wwn needs 16 hexadecimal digits or eight colon-separated pairs, not ",
+                                 shown(walk.next())));
+        return;
+    }
+    options.wwn = value;
+    walk.consume();
+}
+
+// Reads the argument at the walk's place, and the value it consumes.
+void readArgument(ArgumentWalk& walk, RunOptions& options, RunPaths& paths, Wanted& wanted, ArgumentErrors& errors) {
+    const char* argument = walk.argument();
+    if (argument[0] != '-') {
+        errors.fail(16, joinText("the argument ", shown(argument), " is no option (options begin with -)"));
+        return;
+    }
+    switch (matchOption(argument)) {
+    case Option::e:
+        if (walk.next() == nullptr) {
+            errors.fail(22, "-e needs the name of an image file");
+        } else {
+            options.imageFile = walk.next(); // cut to 253 characters
+            wanted.image = true;
+            walk.consume();
+        }
+        break;
+    case Option::inv:
+        options.mode = Inventory;
+        wanted.inventory = true;
+        break;
+    case Option::u:
+        options.updatePolicy = IfNewer;
+        wanted.execution = true;
+        break;
+    case Option::f:
+        wanted.execution = true;
+        wanted.always = true;
+        break;
+    case Option::wwn:
+        takeWwn(walk, options, errors);
+        break;
+    case Option::h:
+        wanted.help = true;
+        break;
+    case Option::v:
+        wanted.version = true;
+        break;
+    case Option::s:
+        wanted.standardOutput = true;
+        break;
+    case Option::o:
+        wanted.outputFile = true;
+        if (!takeFileName(walk, "-o", options.outputFile, errors))
+            wanted.defaultOutputName = true;
+        break;
+    case Option::g:
+        if (!takeFileName(walk, "-g", options.debugFile, errors))
+            options.debugFile = "debug.log";
+        break;
+    case Option::json:
+        // Like -o: a file name, or the mode's default name.
+        if (!takeFileName(walk, "-json", options.jsonFile, errors))
+            wanted.defaultJsonName = true;
+        break;
+    case Option::c:
+        takeFolder(walk, paths.configDir, errors);
+        break;
+    case Option::p:
+        takeFolder(walk, paths.payloadDir, errors);
+        break;
+    case Option::unknown:
+        errors.fail(16, joinText("unknown option ", shown(argument)));
+        break;
+    }
+}
+
+// The one mode the arguments select, by priority: help, version, image query,
+// execution, inventory. A conflict leaves no mode.
+void chooseMode(const Wanted& wanted, RunOptions& options, ArgumentErrors& errors) {
+    if (wanted.help) {
+        options.mode = Help;
+    } else if (wanted.version) {
+        options.mode = Version;
+        if (wanted.inventory || wanted.execution || wanted.image) {
+            errors.fail(22, "-v cannot be combined with -inv, -u, -f or -e");
+            options.mode = RUN_MODE_NONE;
+        }
+    } else if (wanted.image) {
+        options.mode = ImageQuery;
+        if (wanted.inventory || wanted.execution) {
+            errors.fail(22, "-e cannot be combined with -inv, -u or -f");
+            options.mode = RUN_MODE_NONE;
+        }
+    } else if (wanted.execution) {
+        options.mode = Execution;
+        if (wanted.defaultOutputName)
+            options.outputFile = "execution.xml";
+        if (wanted.always)
+            options.updatePolicy = Always;
+        if (wanted.inventory) {
+            errors.fail(22, "-inv cannot be combined with -u or -f");
+            options.mode = RUN_MODE_NONE;
+        }
+    } else if (wanted.inventory) {
+        options.mode = Inventory;
+        if (wanted.defaultOutputName)
+            options.outputFile = "inventory.xml";
+    } else {
+        errors.fail(22, "no mode given: one of -inv, -u, -f, -e, -v or -h");
+        options.mode = RUN_MODE_NONE;
+    }
+}
+
+// Whether an argument is a help request: exactly "-h", in any case.
+bool isHelpArgument(const std::string& argument) {
+    return argument.size() == 2 && argument[0] == '-' && std::tolower(static_cast<unsigned char>(argument[1])) == 'h';
+}
+
 } // namespace
 
 int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv, std::string* problem) {
@@ -90,167 +281,43 @@ int parseOptions(RunOptions& options, RunPaths& paths, int argc, char** argv, st
     paths.payloadDir.clear();
     paths.binaryDir = deriveBinaryDir(argc > 0 ? argv[0] : nullptr, 210);
 
-    int status = 0;
-    bool anyError = false;
-    // The status is the last error's; the problem said is the first one's.
-    auto fail = [&](int code, const std::string& why) {
-        status = code;
-        if (!anyError && problem != nullptr)
-            *problem = why;
-        anyError = true;
-    };
-    bool wantImage = false, wantInventory = false, wantExecution = false, wantHelp = false,
-         wantVersion = false, wantStdout = false, wantOutput = false, wantDefaultOutput = false,
-         always = false, wantDefaultJson = false;
+    ArgumentErrors errors{problem};
+    Wanted wanted;
+    // Errors do not stop the walk.
+    for (ArgumentWalk walk{argc, argv}; walk.at < argc; ++walk.at)
+        readArgument(walk, options, paths, wanted, errors);
+    chooseMode(wanted, options, errors);
 
-    for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (argument[0] != '-') {
-            fail(16, joinText("the argument ", shown(argument), " is no option (options begin with -)"));
-            continue;
-        }
-        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
-        const bool nextIsValue = next != nullptr && next[0] != '-';
-        switch (matchOption(argument)) {
-        case Option::e:
-            if (next == nullptr) {
-                fail(22, "-e needs the name of an image file");
-            } else {
-                options.imageFile = next; // cut to 253 characters
-                wantImage = true;
-                ++i;
-            }
-            break;
-        case Option::inv:
-            options.mode = Inventory;
-            wantInventory = true;
-            break;
-        case Option::u:
-            options.updatePolicy = IfNewer;
-            wantExecution = true;
-            break;
-        case Option::f:
-            wantExecution = true;
-            always = true;
-            break;
-        case Option::wwn: {
-            if (!nextIsValue) {
-                fail(22, "-wwn needs a port name");
-                break;
-            }
-            std::string value = next;
-            if (isValidWwn(value)) {
-                // A valid value is taken, but an earlier argument error still stands.
-                options.wwn = value;
-                ++i;
-            } else {
-                fail(22, joinText("-wwn needs 16 hexadecimal digits or eight colon-separated pairs, not ", shown(next)));
-            }
-            break;
-        }
-        case Option::h:
-            wantHelp = true;
-            break;
-        case Option::v:
-            wantVersion = true;
-            break;
-        case Option::s:
-            wantStdout = true;
-            break;
-        case Option::o:
-            wantOutput = true;
-            if (!nextIsValue) {
-                wantDefaultOutput = true;
-            } else if (std::strlen(next) >= 253) {
-                fail(21, "the file name after -o has 253 characters or more");
-            } else {
-                options.outputFile = next;
-                ++i;
-            }
-            break;
-        case Option::g:
-            if (!nextIsValue) {
-                options.debugFile = "debug.log";
-            } else if (std::strlen(next) >= 253) {
-                fail(21, "the file name after -g has 253 characters or more");
-            } else {
-                options.debugFile = next;
-                ++i;
-            }
-            break;
-        case Option::json:
-            // Like -o: a file name, or the mode's default name.
-            if (!nextIsValue) {
-                wantDefaultJson = true;
-            } else if (std::strlen(next) >= 253) {
-                fail(21, "the file name after -json has 253 characters or more");
-            } else {
-                options.jsonFile = next;
-                ++i;
-            }
-            break;
-        case Option::c:
-        case Option::p: {
-            if (!nextIsValue) {
-                fail(22, std::string(argument) + " needs a folder");
-            } else if (std::strlen(next) >= 210) {
-                fail(21, std::string("the folder after ") + argument + " has 210 characters or more");
-            } else {
-                (matchOption(argument) == Option::c ? paths.configDir : paths.payloadDir) = next;
-                ++i;
-            }
-            break;
-        }
-        case Option::unknown:
-            fail(16, joinText("unknown option ", shown(argument)));
-            break;
-        }
-    }
-
-    if (wantHelp) {
-        options.mode = Help;
-    } else if (wantVersion) {
-        options.mode = Version;
-        if (wantInventory || wantExecution || wantImage) {
-            fail(22, "-v cannot be combined with -inv, -u, -f or -e");
-            options.mode = RUN_MODE_NONE;
-        }
-    } else if (wantImage) {
-        options.mode = ImageQuery;
-        if (wantInventory || wantExecution) {
-            fail(22, "-e cannot be combined with -inv, -u or -f");
-            options.mode = RUN_MODE_NONE;
-        }
-    } else if (wantExecution) {
-        options.mode = Execution;
-        if (wantDefaultOutput)
-            options.outputFile = "execution.xml";
-        if (always)
-            options.updatePolicy = Always;
-        if (wantInventory) {
-            fail(22, "-inv cannot be combined with -u or -f");
-            options.mode = RUN_MODE_NONE;
-        }
-    } else if (wantInventory) {
-        options.mode = Inventory;
-        if (wantDefaultOutput)
-            options.outputFile = "inventory.xml";
-    } else {
-        fail(22, "no mode given: one of -inv, -u, -f, -e, -v or -h");
-        options.mode = RUN_MODE_NONE;
-    }
-
-    options.outputTargets = (wantOutput ? OUTPUT_TO_FILE : 0) | (wantStdout ? OUTPUT_TO_STDOUT : 0);
-    if (wantDefaultJson)
-        options.jsonFile = options.mode == Execution && !anyError ? "execution.json" : "inventory.json";
-
-    if (anyError) {
+    options.outputTargets =
+        (wanted.outputFile ? OUTPUT_TO_FILE : 0) | (wanted.standardOutput ? OUTPUT_TO_STDOUT : 0);
+    if (wanted.defaultJsonName)
+        options.jsonFile = options.mode == Execution && !errors.any ? "execution.json" : "inventory.json";
+    // An argument error turns an execution into an inventory, which only reports.
+    if (errors.any) {
         if (options.mode == Execution)
             options.mode = Inventory;
-        if (wantDefaultOutput)
+        if (wanted.defaultOutputName)
             options.outputFile = "inventory.xml";
     }
-    return status;
+    return errors.status;
+}
+
+CommandLine readCommandLine(int argc, char** argv) {
+    CommandLine line;
+    line.arguments.assign(argv, argv + (argc > 0 ? argc : 0));
+    for (int i = 1; i < argc && line.overlongArgument == 0; ++i)
+        if (line.arguments[i].size() >= 255)
+            line.overlongArgument = i;
+    // Help wins wherever -h stands, even where an option would take it as its value.
+    line.helpAsked = argc <= 1 || std::any_of(line.arguments.begin() + 1, line.arguments.end(), isHelpArgument);
+    line.parseStatus = parseOptions(line.options, line.paths, argc, argv, &line.argumentProblem);
+    line.documentOnStandardOutput = (line.options.outputTargets & OUTPUT_TO_STDOUT) != 0;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1)
+            line.joined += ' ';
+        line.joined += line.arguments[i];
+    }
+    return line;
 }
 
 void displayHelp() {
@@ -288,9 +355,9 @@ void displayUtilityVersion() {
                kVersionBuild);
 }
 
-void echoCommandLine(int argc, char** argv) {
+void echoCommandLine(const std::vector<std::string>& arguments) {
     debugPrint("\n[Command Line Options]\n");
-    for (int i = 0; i < argc; ++i)
-        debugPrint("%s ", argv[i]);
+    for (const std::string& argument : arguments)
+        debugPrint("%s ", argument.c_str());
     debugPrint("\n\n");
 }

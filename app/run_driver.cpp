@@ -205,14 +205,14 @@ void discoverAndSelect(RunContext& run) {
 
 } // namespace
 
-int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
+int runUtility(RunContext& run, const CommandLine& commandLine) {
     RunOptions& options = run.options;
-    const int status = parseStatus;
+    const int status = commandLine.parseStatus;
     XmlDocument document;
     document.setEcho(options.outputTargets);
     const int fileStatus = openOutputFiles(options, document);
 
-    echoCommandLine(argc, argv);
+    echoCommandLine(commandLine.arguments);
     displayTime();
     displayUtilityName();
     displayUtilityVersion();
@@ -224,10 +224,6 @@ int runUtility(RunContext& run, int parseStatus, int argc, char** argv) {
     if (!dfcLoadProblem().empty())
         debugPrint("%s; running as on a system without adapters\n", dfcLoadProblem().c_str());
 
-    if (options.mode == Help) {
-        displayHelp();
-        return closeRun(run, document, 0);
-    }
     const auto started = std::chrono::system_clock::now();
     RunFeedback feedback(run);
     if (status != 0 || fileStatus != 0) {

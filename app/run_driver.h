@@ -11,9 +11,12 @@
 
 #include <string>
 
-// Runs the mode the parsed options ask for (parseStatus: what the parser returned):
-// opens the files, discovers, runs; returns the result code.
-int runUtility(RunContext& run, int parseStatus, int argc, char** argv);
+struct CommandLine;
+
+// Runs the mode the parsed options ask for (run.options, from the command line; its
+// parse status says whether they passed the parser): opens the files, discovers, runs;
+// returns the result code. Never called for a help request: the entry answers it.
+int runUtility(RunContext& run, const CommandLine& commandLine);
 
 // The outcome of a discovered run before anything else: its mode and selected adapters.
 RunOutcome discoveredOutcome(const RunContext& run);

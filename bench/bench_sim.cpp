@@ -2,6 +2,7 @@
 
 #include "adapter/dfc_library.h"
 #include "platform/platform.h"
+#include "platform/process_control.h"
 #include "tests/testkit/adapter_table.h"
 
 #include <cstdio>

@@ -14,6 +14,7 @@
 #include "image/all_image.h"
 #include "image/file_checksum.h"
 #include "platform/platform.h"
+#include "platform/process_control.h"
 #include "tests/testkit/adapter_table.h"
 
 #include <cstdio>

@@ -1,6 +1,9 @@
 // The operating-system boundary. Everything the program asks of the system goes
 // through here; platform_posix.cpp and platform_win32.cpp implement it and the build
 // picks one. Result codes that reach messages keep the Windows numbering everywhere.
+// What only the tests, benchmarks and fuzz targets ask of the system (changing the
+// environment, starting programs without waiting, ending them, a shell) is declared in
+// process_control.h, a library of its own that the program does not link.
 #pragma once
 
 #include <cstdint>
@@ -53,10 +56,6 @@ std::string absolutePath(const std::string& path);
 // 3 (path not found), 161 (relative path), 206 (name too long) or another code.
 int createDirectoryWithParents(const std::string& path);
 
-std::optional<std::string> getEnv(const std::string& name);
-void setEnv(const std::string& name, const std::string& value);
-void unsetEnv(const std::string& name);
-
 // The program-files directory: the ProgramFiles value, or none.
 std::optional<std::string> programFilesDir();
 // Where the program keeps its state (soft VPD files, run lock, history) when no
@@ -75,11 +74,6 @@ LocalTime localTime();
 int processId();
 
 void sleepMs(unsigned milliseconds);
-
-// Runs a command line through the system's command interpreter (Windows: COMSPEC or
-// "cmd.exe" with "/c"; POSIX: /bin/sh -c), waits, and returns its exit value, or -1
-// when it could not be started.
-int runShellCommand(const std::string& commandLine);
 
 // Starts a program with arguments (argv[0] is the program path), in a working
 // directory, with standard output and standard error sent to a file; waits and
@@ -101,27 +95,7 @@ using MappedBytesVisitor = void (*)(const std::uint8_t* bytes, std::size_t count
 std::int64_t visitMappedFile(std::FILE* file, std::uint64_t offset, std::uint64_t length,
                              MappedBytesVisitor visit, void* context);
 
-// A program started without waiting for it, so that it can be ended from outside.
-struct StartedProcess {
-    std::int64_t id = -1;    // process id
-    void* handle = nullptr; // Windows process handle
-};
-// Starts a program as runProcess does, without waiting; false when it could not be
-// started. With an errorPath, standard error goes to that file instead.
-bool startProcess(const std::vector<std::string>& argv, const std::string& workingDir,
-                  const std::string& outputPath, StartedProcess* process, const std::string& errorPath = "");
-// Ends a started program at once, as a power cut would (POSIX SIGKILL, Windows
-// TerminateProcess): it runs no more of its own code.
-void killProcess(const StartedProcess& process);
-// Waits for a started program to end and returns its exit value; -1 when it ended
-// through a signal or cannot be waited for.
-int waitProcess(StartedProcess* process);
-// Whether a started program has ended, without waiting; when it has, its exit value
-// (as waitProcess gives it) is stored and the process is done with.
-bool tryWaitProcess(StartedProcess* process, int* exitValue);
-
 // Shared libraries. The handle is opaque; null when loading failed.
-void* loadLibrary(const std::string& path);
 void* librarySymbol(void* library, const char* name);
 void freeLibrary(void* library);
 

@@ -1,6 +1,8 @@
 // POSIX implementation of the platform boundary.
 #include "platform/platform.h"
 
+#include "platform/child_process.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -109,24 +111,22 @@ int createDirectoryWithParents(const std::string& path) {
     return ERROR_OK;
 }
 
-std::optional<std::string> getEnv(const std::string& name) {
+namespace {
+
+std::optional<std::string> environmentValue(const std::string& name) {
     const char* value = std::getenv(name.c_str());
     if (value == nullptr)
         return std::nullopt;
     return std::string(value);
 }
 
-void setEnv(const std::string& name, const std::string& value) {
-    ::setenv(name.c_str(), value.c_str(), 1);
-}
+} // namespace
 
-void unsetEnv(const std::string& name) { ::unsetenv(name.c_str()); }
-
-std::optional<std::string> programFilesDir() { return getEnv("ProgramFiles"); }
+std::optional<std::string> programFilesDir() { return environmentValue("ProgramFiles"); }
 
 std::optional<std::string> defaultStateDir() { return std::string("/var/lib/winmarlo"); }
 
-std::optional<std::string> secondaryProgramFilesDir() { return getEnv("PROGRAMFILES(x86)"); }
+std::optional<std::string> secondaryProgramFilesDir() { return environmentValue("PROGRAMFILES(x86)"); }
 
 LocalTime localTime() {
     timeval tv {};
@@ -146,31 +146,11 @@ void sleepMs(unsigned milliseconds) {
     }
 }
 
-static int waitForChild(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR)
-            return -1;
-    }
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    return -1;
-}
+namespace detail {
 
-int runShellCommand(const std::string& commandLine) {
-    const pid_t pid = fork();
-    if (pid < 0)
-        return -1;
-    if (pid == 0) {
-        execl("/bin/sh", "sh", "-c", commandLine.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    return waitForChild(pid);
-}
-
-bool startProcess(const std::vector<std::string>& argv, const std::string& workingDir,
-                  const std::string& outputPath, StartedProcess* process, const std::string& errorPath) {
-    if (argv.empty() || process == nullptr)
+bool startChild(const std::vector<std::string>& argv, const std::string& workingDir, const std::string& outputPath,
+                const std::string& errorPath, Child* child) {
+    if (argv.empty() || child == nullptr)
         return false;
     std::vector<char*> args;
     for (const auto& a : argv)
@@ -205,45 +185,35 @@ bool startProcess(const std::vector<std::string>& argv, const std::string& worki
         execv(args[0], args.data());
         _exit(127);
     }
-    process->id = pid;
+    child->id = pid;
     return true;
 }
 
-void killProcess(const StartedProcess& process) {
-    if (process.id > 0)
-        kill(static_cast<pid_t>(process.id), SIGKILL);
-}
-
-int waitProcess(StartedProcess* process) {
-    if (process == nullptr || process->id <= 0)
+int waitChild(Child* child) {
+    if (child == nullptr || child->id <= 0)
         return -1;
-    const int result = waitForChild(static_cast<pid_t>(process->id));
-    process->id = -1;
+    int status = 0;
+    int result = -1;
+    while (waitpid(static_cast<pid_t>(child->id), &status, 0) < 0) {
+        if (errno != EINTR) {
+            child->id = -1;
+            return -1;
+        }
+    }
+    if (WIFEXITED(status))
+        result = WEXITSTATUS(status);
+    child->id = -1;
     return result;
 }
 
-bool tryWaitProcess(StartedProcess* process, int* exitValue) {
-    if (process == nullptr || process->id <= 0)
-        return true;
-    int status = 0;
-    pid_t ended = 0;
-    do {
-        ended = waitpid(static_cast<pid_t>(process->id), &status, WNOHANG);
-    } while (ended < 0 && errno == EINTR);
-    if (ended == 0)
-        return false;
-    process->id = -1;
-    if (exitValue != nullptr)
-        *exitValue = ended > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return true;
-}
+} // namespace detail
 
 int runProcess(const std::vector<std::string>& argv, const std::string& workingDir,
                const std::string& outputPath) {
-    StartedProcess process;
-    if (!startProcess(argv, workingDir, outputPath, &process))
+    detail::Child child;
+    if (!detail::startChild(argv, workingDir, outputPath, "", &child))
         return -1;
-    return waitProcess(&process);
+    return detail::waitChild(&child);
 }
 
 namespace {
@@ -314,8 +284,6 @@ std::int64_t visitMappedFile(std::FILE* file, std::uint64_t offset, std::uint64_
     sigaction(SIGBUS, &previous, nullptr);
     return result;
 }
-
-void* loadLibrary(const std::string& path) { return loadTrustedLibrary(path).handle; }
 
 void* librarySymbol(void* library, const char* name) {
     return library == nullptr ? nullptr : dlsym(library, name);
@@ -462,7 +430,7 @@ LibraryLoad loadTrustedLibrary(const std::string& pathOrName) {
         // A bare name: take the file the loader's own search would find first. An
         // empty or relative LD_LIBRARY_PATH element names the current folder (or one
         // below it) to the loader; a library found there is refused.
-        const std::string list = getEnv("LD_LIBRARY_PATH").value_or("");
+        const std::string list = environmentValue("LD_LIBRARY_PATH").value_or("");
         std::size_t start = 0;
         while (path == pathOrName && !list.empty() && start <= list.size()) {
             std::size_t end = list.find_first_of(":;", start);

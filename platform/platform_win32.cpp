@@ -1,6 +1,8 @@
 // Win32 implementation of the platform boundary.
 #include "platform/platform.h"
 
+#include "platform/child_process.h"
+
 #include <windows.h>
 #include <shlobj.h>
 
@@ -73,7 +75,9 @@ int createDirectoryWithParents(const std::string& path) {
     return result;
 }
 
-std::optional<std::string> getEnv(const std::string& name) {
+namespace {
+
+std::optional<std::string> environmentValue(const std::string& name) {
     char buffer[32768];
     const DWORD n = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
     if (n == 0 || n >= sizeof buffer)
@@ -81,17 +85,13 @@ std::optional<std::string> getEnv(const std::string& name) {
     return std::string(buffer, n);
 }
 
-void setEnv(const std::string& name, const std::string& value) {
-    SetEnvironmentVariableA(name.c_str(), value.c_str());
-}
+} // namespace
 
-void unsetEnv(const std::string& name) { SetEnvironmentVariableA(name.c_str(), nullptr); }
-
-std::optional<std::string> programFilesDir() { return getEnv("ProgramFiles"); }
+std::optional<std::string> programFilesDir() { return environmentValue("ProgramFiles"); }
 
 std::optional<std::string> defaultStateDir() { return std::nullopt; }
 
-std::optional<std::string> secondaryProgramFilesDir() { return getEnv("PROGRAMFILES(x86)"); }
+std::optional<std::string> secondaryProgramFilesDir() { return environmentValue("PROGRAMFILES(x86)"); }
 
 LocalTime localTime() {
     SYSTEMTIME st;
@@ -104,9 +104,11 @@ int processId() { return static_cast<int>(GetCurrentProcessId()); }
 
 void sleepMs(unsigned milliseconds) { Sleep(milliseconds); }
 
+namespace {
+
 // Starts a command line; the process handle is the caller's to close.
-static HANDLE startCommand(std::string commandLine, HANDLE output, const std::string& workingDir,
-                           DWORD* processIdOut, HANDLE error = nullptr) {
+HANDLE startCommand(std::string commandLine, HANDLE output, const std::string& workingDir, DWORD* processIdOut,
+                    HANDLE error) {
     STARTUPINFOA startup;
     ZeroMemory(&startup, sizeof startup);
     startup.cb = sizeof startup;
@@ -128,27 +130,8 @@ static HANDLE startCommand(std::string commandLine, HANDLE output, const std::st
     return process.hProcess;
 }
 
-// Waits for a started process, closes its handle and returns its exit code.
-static int waitAndClose(HANDLE process) {
-    WaitForSingleObject(process, INFINITE);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process, &exitCode);
-    CloseHandle(process);
-    return static_cast<int>(exitCode);
-}
-
-static int runAndWait(std::string commandLine, HANDLE output, const std::string& workingDir) {
-    const HANDLE process = startCommand(std::move(commandLine), output, workingDir, nullptr);
-    return process == nullptr ? -1 : waitAndClose(process);
-}
-
-int runShellCommand(const std::string& commandLine) {
-    const std::string shell = getEnv("COMSPEC").value_or("cmd.exe");
-    return runAndWait("\"" + shell + "\" /c " + commandLine, nullptr, {});
-}
-
 // Quotes one argument by the rules the C runtime uses to split a command line.
-static std::string quoteArgument(const std::string& argument) {
+std::string quoteArgument(const std::string& argument) {
     if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos)
         return argument;
     std::string quoted = "\"";
@@ -171,9 +154,13 @@ static std::string quoteArgument(const std::string& argument) {
     return quoted;
 }
 
-bool startProcess(const std::vector<std::string>& argv, const std::string& workingDir,
-                  const std::string& outputPath, StartedProcess* process, const std::string& errorPath) {
-    if (argv.empty() || process == nullptr)
+} // namespace
+
+namespace detail {
+
+bool startChild(const std::vector<std::string>& argv, const std::string& workingDir, const std::string& outputPath,
+                const std::string& errorPath, Child* child) {
+    if (argv.empty() || child == nullptr)
         return false;
     std::string commandLine;
     for (const auto& a : argv) {
@@ -206,42 +193,32 @@ bool startProcess(const std::vector<std::string>& argv, const std::string& worki
         CloseHandle(error);
     if (started == nullptr)
         return false;
-    process->id = id;
-    process->handle = started;
+    child->id = id;
+    child->handle = started;
     return true;
 }
 
-void killProcess(const StartedProcess& process) {
-    if (process.handle != nullptr)
-        TerminateProcess(static_cast<HANDLE>(process.handle), 137);
-}
-
-int waitProcess(StartedProcess* process) {
-    if (process == nullptr || process->handle == nullptr)
+int waitChild(Child* child) {
+    if (child == nullptr || child->handle == nullptr)
         return -1;
-    const int result = waitAndClose(static_cast<HANDLE>(process->handle));
-    process->handle = nullptr;
-    process->id = -1;
-    return result;
+    const HANDLE process = static_cast<HANDLE>(child->handle);
+    WaitForSingleObject(process, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process, &exitCode);
+    CloseHandle(process);
+    child->handle = nullptr;
+    child->id = -1;
+    return static_cast<int>(exitCode);
 }
 
-bool tryWaitProcess(StartedProcess* process, int* exitValue) {
-    if (process == nullptr || process->handle == nullptr)
-        return true;
-    if (WaitForSingleObject(static_cast<HANDLE>(process->handle), 0) == WAIT_TIMEOUT)
-        return false;
-    const int result = waitProcess(process);
-    if (exitValue != nullptr)
-        *exitValue = result;
-    return true;
-}
+} // namespace detail
 
 int runProcess(const std::vector<std::string>& argv, const std::string& workingDir,
                const std::string& outputPath) {
-    StartedProcess process;
-    if (!startProcess(argv, workingDir, outputPath, &process))
+    detail::Child child;
+    if (!detail::startChild(argv, workingDir, outputPath, "", &child))
         return -1;
-    return waitProcess(&process);
+    return detail::waitChild(&child);
 }
 
 // Windows refuses to shorten a file while a view of it is mapped, so a visit cannot
@@ -285,8 +262,6 @@ std::int64_t visitMappedFile(std::FILE* file, std::uint64_t offset, std::uint64_
     CloseHandle(mapping);
     return result;
 }
-
-void* loadLibrary(const std::string& path) { return loadTrustedLibrary(path).handle; }
 
 void* librarySymbol(void* library, const char* name) {
     if (library == nullptr)

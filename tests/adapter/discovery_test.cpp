@@ -30,12 +30,15 @@ class DiscoveryTest : public SimTest {
     // Runs start-up and, when it succeeds, the four table builders, as the entry does.
     int discover(const std::string& boards, std::vector<std::string> args = {"-inv"}) {
         writeBoardFile("{\"boards\": [" + boards + "]}");
+        std::string commandLine;
+        for (const std::string& a : args)
+            commandLine += (commandLine.empty() ? "" : " ") + a;
         args.insert(args.begin(), "winmarlo");
         std::vector<char*> argv;
         for (std::string& a : args)
             argv.push_back(a.data());
         g_driverRuns = 0;
-        int status = initAdapterEnvironment(int(argv.size()), argv.data());
+        int status = initAdapterEnvironment(commandLine);
         // Without boards the entry goes on to the run driver at once.
         if (status == ADAPTER_ENV_NO_BOARDS) {
             status = countingDriver(int(argv.size()), argv.data());
@@ -60,10 +63,6 @@ std::size_t count(const std::string& text, const std::string& what) {
 }
 
 TEST_F(DiscoveryTest, StartUpStatuses) {
-    const std::string journal = journalOn();
-    EXPECT_EQ(discover("{}", std::vector<std::string>(20, "-inv")), 27);
-    EXPECT_EQ(testkit::readText(journal), ""); // nothing was asked of the library
-
     EXPECT_EQ(discover(R"({}, {}, {"pci": {"result": 5}}, {})"), 64);
 
     EXPECT_EQ(discover(""), 17); // no boards: the run driver's status
@@ -349,9 +348,7 @@ TEST_F(DiscoveryTest, EnumerationThatChangesItsCountEndsStartUp) {
     calls = 0;
     const auto saved = dfc.DFC_InitDiagEnv;
     dfc.DFC_InitDiagEnv = [](void*, std::uint32_t) -> std::uint32_t { return ++calls <= 2 ? 3u : 2u; };
-    std::string name = "winmarlo", inv = "-inv";
-    char* argv[] = {name.data(), inv.data()};
-    const int status = initAdapterEnvironment(2, argv);
+    const int status = initAdapterEnvironment("-inv");
     dfc.DFC_InitDiagEnv = saved;
     EXPECT_EQ(status, 63);
     EXPECT_EQ(calls, 3);
@@ -387,10 +384,8 @@ TEST_F(DiscoveryTest, Discovers256Boards) {
 TEST_F(DiscoveryTest, DemoBoardsDiscoverWithSerialsAndNames) {
     platform::setEnv("DFCSIM_BOARDS", WINMARLO_SOURCE_DIR "/demo/boards.json");
     platform::setEnv("DFCSIM_TIMING", "off"); // the demo boards' latencies
-    std::string name = "winmarlo", inv = "-inv";
-    char* argv[] = {name.data(), inv.data()};
     ::testing::internal::CaptureStderr();
-    ASSERT_EQ(initAdapterEnvironment(2, argv), 0);
+    ASSERT_EQ(initAdapterEnvironment("-inv"), 0);
     AdapterVpd lastVpd;
     identifyAdapters(lastVpd);
     markFerroxMultiFunction(lastVpd);

@@ -102,6 +102,57 @@ TEST_P(OptionsTest, ParsesArgumentsIntoOptions) {
 
 INSTANTIATE_TEST_SUITE_P(Arguments, OptionsTest, ::testing::ValuesIn(kCases));
 
+struct CommandLineCase {
+    const char* name;
+    std::vector<std::string> args;
+    bool helpAsked;
+    bool documentOnStandardOutput;
+    int overlongArgument;
+    std::string joined;
+};
+
+const std::string k254(254, 'a');
+const std::string k255(255, 'b');
+
+const CommandLineCase kCommandLines[] = {
+    {"no argument asks for help", {}, true, false, 0, ""},
+    {"-H anywhere asks for help", {"-inv", "-H"}, true, false, 0, "-inv -H"},
+    {"-h taken as the image file still asks for help", {"-e", "-h"}, true, false, 0, "-e -h"},
+    {"a longer argument beginning with -h does not", {"-inv", "-hx"}, false, false, 0, "-inv -hx"},
+    {"-s in any case", {"-inv", "-S"}, false, true, 0, "-inv -S"},
+    {"-s taken as the image file is no option", {"-e", "-s"}, false, false, 0, "-e -s"},
+    {"the first argument of 255 characters", {"-inv", k254, k255, k255 + "c"}, false, false, 3,
+     "-inv " + k254 + " " + k255 + " " + k255 + "c"},
+    {"legacy switches stay in the joined text", {"-inv", "-c", "D:/conf", "/nokova"}, false, false, 0,
+     "-inv -c D:/conf /nokova"},
+};
+
+class CommandLineTest : public ::testing::TestWithParam<CommandLineCase> {};
+
+// One reading of the command line gives every start-up question its answer, and the
+// parser's own.
+TEST_P(CommandLineTest, ReadsTheCommandLineOnce) {
+    const CommandLineCase& c = GetParam();
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "winmarlo");
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    const CommandLine line = readCommandLine(static_cast<int>(argv.size()), argv.data());
+    EXPECT_EQ(line.arguments, args);
+    EXPECT_EQ(line.helpAsked, c.helpAsked);
+    EXPECT_EQ(line.documentOnStandardOutput, c.documentOnStandardOutput);
+    EXPECT_EQ(line.overlongArgument, c.overlongArgument);
+    EXPECT_EQ(line.joined, c.joined);
+    const Parsed p = parse(c.args);
+    EXPECT_EQ(line.parseStatus, p.status);
+    EXPECT_EQ(line.options.mode, p.options.mode);
+    EXPECT_EQ(line.argumentProblem.empty(), p.status == 0) << line.argumentProblem;
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest, ::testing::ValuesIn(kCommandLines),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
+
 TEST(Options, DirectoriesAndImageFile) {
     const std::string longImage(300, 'i');
     Parsed p = parse({"-c", "conf", "-p", "\"pay load\"", "-e", longImage});

@@ -2,6 +2,7 @@
 #include "common/run_state.h"
 #include "log/debug_log.h"
 #include "platform/platform.h"
+#include "platform/process_control.h"
 #include "report/xml_writer.h"
 #include "tests/testkit/testkit.h"
 

@@ -3,6 +3,7 @@
 // whole, keeps standard output for the document under -s, and leaves nothing behind in
 // the modes that only read.
 #include "platform/platform.h"
+#include "platform/process_control.h"
 #include "tests/testkit/demo_package.h"
 #include "tests/testkit/testkit.h"
 #include "tools/image_writer.h"

@@ -2,6 +2,7 @@
 // query on something that is no ordinary file, adapter and configuration texts that are
 // not UTF-8, and two configuration files that disagree about one adapter.
 #include "platform/platform.h"
+#include "platform/process_control.h"
 #include "tests/testkit/testkit.h"
 #include "tools/image_writer.h"
 

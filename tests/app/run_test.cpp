@@ -2,6 +2,7 @@
 // adapters: exit statuses, console output, documents and the debug file.
 #include "app/entry.h"
 #include "common/run_state.h"
+#include "tests/testkit/demo_package.h"
 #include "tests/testkit/testkit.h"
 #include "tools/image_writer.h"
 
@@ -231,6 +232,41 @@ TEST(ProgramRun, UnwritableDebugFileGives13) {
               std::string::npos);
 }
 
+struct LibraryUseCase {
+    const char* name;
+    std::vector<std::string> args;
+    int status;
+    bool asksLibrary;
+    bool writesInventory; // inventory.xml, the document or the failure document
+};
+
+// On the demo boards, only inventories and executions whose arguments passed, and a
+// command line that begins with "@", start the adapter library. Help, the version, the
+// image query and refused arguments end as before without asking it anything.
+TEST(Entry, OnlyRunsThatUseAdaptersStartTheLibrary) {
+    const LibraryUseCase cases[] = {
+        {"inventory", {"-inv", "-o", "-c", "config"}, 0, true, true},
+        {"@ ends once the adapters are identified", {"@answers", "-inv", "-o"}, 0, true, false},
+        {"help", {"-h", "-inv", "-o"}, 0, false, false},
+        {"version", {"-v"}, 0, false, false},
+        {"image query", {"-e", "missing.grp"}, 19, false, false},
+        {"refused inventory", {"-inv", "-o", "-zz"}, 16, false, true},
+        {"refused execution", {"-u", "-o", "-c", "config", "-x"}, 16, false, true},
+        {"twenty arguments", std::vector<std::string>(20, "-inv"), 27, false, false},
+    };
+    for (const LibraryUseCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        testkit::DemoPackage demo;
+        if (!demo.ready())
+            GTEST_SKIP() << "the build made no demo package";
+        const testkit::RunResult r = demo.run(c.args, "journal.txt");
+        EXPECT_EQ(r.status, c.status) << r.output;
+        const std::string journal = testkit::readText(demo.file("journal.txt"));
+        EXPECT_EQ(journal.find("DFC_InitDiagEnv") != std::string::npos, c.asksLibrary) << journal;
+        EXPECT_EQ(testkit::exists(demo.file("inventory.xml")), c.writesInventory);
+    }
+}
+
 TEST(Entry, RefusesWithoutAdministratorRightsEvenForHelp) {
     std::string name = "winmarlo", help = "-h";
     char* argv[] = {name.data(), help.data()};
@@ -246,7 +282,7 @@ TEST(Entry, OverLongArgumentIsRefusedSilently) {
     EXPECT_EQ(winmarloMain(3, argv), 51);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     std::string message;
-    EXPECT_EQ(checkArgumentLengths(3, argv, message), 51);
+    EXPECT_EQ(checkArgumentLengths(readCommandLine(3, argv), message), 51);
     EXPECT_NE(message.find("Invalid argument length:\n" + longArgument), std::string::npos);
 }
 

@@ -2,6 +2,7 @@
 // middle of a card's download, or killed outright. The files on disk tell what was
 // done: the finished Devices, a debug log of whole lines, the soft VPD lines.
 #include "platform/platform.h"
+#include "platform/process_control.h"
 #include "tests/testkit/demo_package.h"
 #include "tests/testkit/testkit.h"
 

@@ -2,6 +2,7 @@
 // quotes, shell metacharacters and non-ASCII letters, adapter texts full of XML
 // metacharacters, and option values and configuration values at their length limits.
 #include "platform/platform.h"
+#include "platform/process_control.h"
 #include "tests/testkit/testkit.h"
 #include "tools/image_writer.h"
 

@@ -36,9 +36,7 @@ class InventoryTest : public ObjectTest {
     // Start-up and identification as the entry runs them, then the inventory into run.
     std::uint32_t inventory(const std::string& boards) {
         writeBoardFile("{\"boards\": [" + boards + "]}");
-        std::string name = "winmarlo", inv = "-inv";
-        char* argv[] = {name.data(), inv.data()};
-        if (initAdapterEnvironment(2, argv) != 0)
+        if (initAdapterEnvironment("-inv") != 0)
             return 1000;
         AdapterVpd lastVpd;
         identifyAdapters(lastVpd);

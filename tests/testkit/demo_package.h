@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/process_control.h"
 #include "tests/testkit/testkit.h"
 
 #include <cstddef>

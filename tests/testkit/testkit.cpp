@@ -1,6 +1,7 @@
 #include "tests/testkit/testkit.h"
 
 #include "platform/platform.h"
+#include "platform/process_control.h"
 
 #include <atomic>
 #include <cctype>

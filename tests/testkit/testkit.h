@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "platform/process_control.h"
 
 #include <map>
 #include <memory>
