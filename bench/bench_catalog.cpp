@@ -4,6 +4,7 @@
 #include "catalog/config_files.h"
 #include "common/run_state.h"
 #include "catalog/soft_vpd_file.h"
+#include "tests/testkit/fixture_names.h"
 
 #include <benchmark/benchmark.h>
 
@@ -58,7 +59,7 @@ std::string vpdFile(int lines) {
         std::ofstream out(path);
         for (int i = 0; i < lines; ++i) {
             char wwpn[24];
-            std::snprintf(wwpn, sizeof wwpn, "10000000C9%06X", i);
+            std::snprintf(wwpn, sizeof wwpn, WM_WWPN_PREFIX "%06X", i);
             out << "WWPN=" << wwpn << ";FW=UD202A3;BC=UU700X1;FID=02.01.01\n";
         }
     }

@@ -4,6 +4,7 @@
 // crash inputs are hex text under fuzz/regressions/<target>/ and become files in
 // <output>/corpus/<target>/ (to fuzz onward from) and <output>/regressions/<target>/
 // (to replay).
+#include "tests/testkit/fixture_names.h"
 #include "tools/image_writer.h"
 
 #include <algorithm>
@@ -155,8 +156,9 @@ int main(int argc, char** argv) {
     seed("config_files", "odd", textBytes("pci_id = 0x1 ;c\r\nvendor_id=10DF\nsubsys_id=0x\nsubven_id=\n"
                                           "family_id=0123456789abcdefg\n[x]\nfamily_id=1\n"));
 
-    seed("soft_vpd_file", "two", textBytes("WWPN=10000000DF410010 FW=2.82A4 BC=5.12A0 FID=01.04.03\n"
-                                           "MAC=00-00-C9-11-22-33 FW=4.1.2.3 FID=02.01.01\r\n"));
+    seed("soft_vpd_file", "two",
+         textBytes("WWPN=10000000DF410010 FW=2.82A4 BC=5.12A0 FID=01.04.03\n"
+                   "MAC=" WM_MAC_PREFIX_DASHES "-11-22-33 FW=4.1.2.3 FID=02.01.01\r\n"));
     seed("trace_settings", "all", textBytes("DBG_MODE=1\nLOG_MODE=0x80000\nPARAM01 = 7\n//comment\n"
                                             "INSIZER=4\nOUTSIZEW=9\nFILLBYTE=0xA5\nBOGUS=1\n"));
 

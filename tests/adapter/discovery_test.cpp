@@ -8,6 +8,7 @@
 #include "adapter/regions.h"
 #include "common/run_state.h"
 #include "tests/adapter/sim_fixture.h"
+#include "tests/testkit/fixture_names.h"
 
 #include <algorithm>
 #include <sstream>
@@ -102,9 +103,9 @@ TEST_F(DiscoveryTest, PciIdentityAndFactoryAddress) {
     ASSERT_EQ(discover(R"(
         {"pci": {"bus": 5, "device": 35, "function": 1, "vendorId": "0x10DF", "deviceId": "0xFE00",
                  "subsystemVendorId": "0x103C", "subsystemId": "0xFE0A", "headerType": 128},
-         "regions": {"16": "10000000C9112233"}},
+         "regions": {"16": ")" WM_WWPN_PREFIX R"(112233"}},
         {"pci": {"deviceId": "0x0724"}, "driver": {"kind": 16, "interfaceLevel": 4},
-         "regions": {"16": "10000000332211C9"}},
+         "regions": {"16": "10000000332211)" WM_PREFIX_BYTE R"("}},
         {"pci": {"deviceId": "0xE268"}, "regions": {"16": "1000"}},
         {"pci": {"bus": 9, "deviceId": "0xE200"}})"),
               0);
@@ -116,10 +117,10 @@ TEST_F(DiscoveryTest, PciIdentityAndFactoryAddress) {
     EXPECT_EQ(at(0).subsystemId, 0xFE0A);
     EXPECT_NE(at(0).flags & ADAPTER_FLAG_MULTI_FUNCTION, 0u);
     EXPECT_EQ(at(0).factoryIeee[0], 0x10000000u);
-    EXPECT_EQ(at(0).factoryIeee[1], 0xC9112233u);
+    EXPECT_EQ(at(0).factoryIeee[1], (WM_PREFIX_BYTE_VALUE << 24) | 0x112233u);
     // A level-4 board's address arrives word-reversed and is turned round.
     EXPECT_EQ(at(1).factoryIeee[0], 0x00000010u);
-    EXPECT_EQ(at(1).factoryIeee[1], 0xC9112233u);
+    EXPECT_EQ(at(1).factoryIeee[1], (WM_PREFIX_BYTE_VALUE << 24) | 0x112233u);
     EXPECT_EQ(at(1).HBAType, 0x28u);
     EXPECT_EQ(at(2).HBAType, 0x28u);              // Ferrox FCoE device
     EXPECT_EQ(at(2).factoryIeee[0], 0x10000000u); // a short region gives what it has
@@ -361,7 +362,7 @@ TEST_F(DiscoveryTest, Discovers256Boards) {
         boards
             << (i == 0 ? "" : ",") << R"({"pci": {"bus": )" << i / 2 << R"(, "function": )" << i % 2
             << R"(, "deviceId": "0xFE00", "subsystemId": "0xFE00"}, "revision": {"hardwareId": "0x577"},
-               "regions": {"16": "10000000C9000)"
+               "regions": {"16": ")" WM_WWPN_PREFIX R"(000)"
             << std::hex << (0x100 + i) << std::dec << R"("},
                "vpd": {"fields": [["SN", "sn)"
             << i << R"("])" << (i % 2 == 0 ? R"(, ["V2", "TV-L7002"])" : "") << "]}}";
@@ -374,7 +375,7 @@ TEST_F(DiscoveryTest, Discovers256Boards) {
         SCOPED_TRACE(b);
         EXPECT_EQ(at(b).bus, b / 2);
         EXPECT_EQ(at(b).hardwareId, 0x577);
-        EXPECT_EQ(at(b).factoryIeee[1], 0xC9000100u + b);
+        EXPECT_EQ(at(b).factoryIeee[1], ((WM_PREFIX_BYTE_VALUE << 24) | 0x100u) + b);
         EXPECT_EQ(at(b).modelName, "TV-L7002"); // from the VPD, or by the partner function
         EXPECT_EQ(at(b).serialNumber, b % 2 == 0 ? "SN" + std::to_string(b) : std::string("N/A"));
     }

@@ -6,6 +6,7 @@
 #include "adapter/mailbox.h"
 #include "adapter/regions.h"
 #include "tests/adapter/sim_fixture.h"
+#include "tests/testkit/fixture_names.h"
 
 #include <set>
 
@@ -190,7 +191,7 @@ TEST_F(RegionTest, ReadRegionWordsReportsWhatArrived) {
 
 TEST_F(RegionTest, Level4FactoryAddressGoesByTheDumpCall) {
     const std::string journal = journalOn();
-    useBoards(R"({"driver": {"interfaceLevel": 4}, "regions": {"16": "1000000011223344"}})");
+    useBoards(R"({"driver": {"interfaceLevel": 4}, "regions": {"16": ")" WM_WWPN_PREFIX R"(223344"}})");
     std::uint8_t buffer[8] = {};
     std::uint32_t length = 8;
     ASSERT_EQ(readConfigRegion(0, 16, 0, length, buffer), 0u);

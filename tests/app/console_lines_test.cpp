@@ -4,6 +4,7 @@
 // failure and every warning, the exit statuses staying what they were.
 #include "platform/platform.h"
 #include "tests/testkit/demo_package.h"
+#include "tests/testkit/fixture_names.h"
 #include "tests/testkit/testkit.h"
 
 #include <gtest/gtest.h>
@@ -203,8 +204,8 @@ const ReasonCase kReasonCases[] = {
      {"winmarlo: no adapter found is listed in the configuration files of site" + kSep + " (found: ",
       " (pci_id=FE00 vendor_id=10DF subsys_id=FE00 subven_id=10DF)"}},
     {"a port name that selects nothing", [](testkit::DemoPackage&) {},
-     {"-u", "-wwn", "10:00:00:00:00:00:00:99", "-c", "config", "-p", "common"}, 2,
-     {"winmarlo: no supported adapter has the port name 1000000000000099 given with -wwn"}, "", true},
+     {"-u", "-wwn", WM_WWPN_PREFIX_COLONS ":00:00:99", "-c", "config", "-p", "common"}, 2,
+     {"winmarlo: no supported adapter has the port name " WM_WWPN_PREFIX "000099 given with -wwn"}, "", true},
 };
 
 class ReasonTest : public ::testing::TestWithParam<ReasonCase> {};

@@ -1,5 +1,6 @@
 #include "app/options.h"
 #include "common/run_state.h"
+#include "tests/testkit/fixture_names.h"
 
 #include <gtest/gtest.h>
 
@@ -68,18 +69,18 @@ const OptionCase kCases[] = {
     {{"-inv", "-g"}, 0, Inventory, UPDATE_POLICY_NONE, "", "debug.log", 0, ""},
     {{"-g", "-inv"}, 0, Inventory, UPDATE_POLICY_NONE, "", "debug.log", 0, ""},
     {{"-inv", "-g", "my.log"}, 0, Inventory, UPDATE_POLICY_NONE, "", "my.log", 0, ""},
-    {{"-inv", "-wwn", "10:00:00:00:c9:ab:cd:ef"}, 0, Inventory, UPDATE_POLICY_NONE, "", "", 0, "10000000C9ABCDEF"},
-    {{"-inv", "-wwn", "10000000c9abcdef"}, 0, Inventory, UPDATE_POLICY_NONE, "", "", 0, "10000000C9ABCDEF"},
+    {{"-inv", "-wwn", WM_WWPN_PREFIX_COLONS_LOWER ":ab:cd:ef"}, 0, Inventory, UPDATE_POLICY_NONE, "", "", 0, WM_WWPN_PREFIX "ABCDEF"},
+    {{"-inv", "-wwn", WM_WWPN_PREFIX_LOWER "abcdef"}, 0, Inventory, UPDATE_POLICY_NONE, "", "", 0, WM_WWPN_PREFIX "ABCDEF"},
     // 15 digits: 22, then the value is read as an argument itself, which gives 16.
-    {{"-inv", "-wwn", "10000000C9ABCDE"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
-    {{"-inv", "-wwn", "10:00:00:00:C9:AB:CD:EG"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
-    {{"-inv", "-wwn", "10-00-00-00-C9-AB-CD-EF"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
-    {{"-inv", "-wwn", "10000000C9ABCDEF0000000000"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-wwn", WM_WWPN_PREFIX "ABCDE"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-wwn", WM_WWPN_PREFIX_COLONS ":AB:CD:EG"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-wwn", WM_WWPN_PREFIX_DASHES "-AB-CD-EF"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
+    {{"-inv", "-wwn", WM_WWPN_PREFIX "ABCDEF0000000000"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
     // -wwn followed by an option: 22, and the option is still read.
     {{"-wwn", "-u"}, 22, Inventory, IfNewer, "", "", 0, ""},
     {{"-inv", "-wwn"}, 22, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
     // An earlier error stands even when a later -wwn value is valid.
-    {{"-inv", "-zz", "-wwn", "10000000C9ABCDEF"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, "10000000C9ABCDEF"},
+    {{"-inv", "-zz", "-wwn", WM_WWPN_PREFIX "ABCDEF"}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, WM_WWPN_PREFIX "ABCDEF"},
     {{"-inv", "-c", k209}, 0, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
     {{"-inv", "-c", k210}, 16, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},
     {{"-inv", "-c"}, 22, Inventory, UPDATE_POLICY_NONE, "", "", 0, ""},

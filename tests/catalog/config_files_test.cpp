@@ -1,6 +1,7 @@
 #include "tests/catalog/catalog_fixture.h"
 
 #include "platform/platform.h"
+#include "tests/testkit/fixture_names.h"
 
 #include <algorithm>
 #include <cctype>
@@ -317,8 +318,8 @@ TEST(ConfigValues, GetKeyValue) {
         {"", "pci_id", 1, "N/A"},
         // Keys that end in their delimiter, as the soft VPD lines use them; the BC inside
         // the address is not the BC= key.
-        {"WWPN=10000000C9BC0001;FW= UD202A3;BC=UU700X1", "BC=", 0, "UU700X1"},
-        {"WWPN=10000000C9BC0001;FW= UD202A3;BC=UU700X1", "FW=", 0, "UD202A3"},
+        {"WWPN=" WM_WWPN_PREFIX "BC0001;FW= UD202A3;BC=UU700X1", "BC=", 0, "UU700X1"},
+        {"WWPN=" WM_WWPN_PREFIX "BC0001;FW= UD202A3;BC=UU700X1", "FW=", 0, "UD202A3"},
     };
     for (const Case& c : cases) {
         std::string value = "stale";

@@ -5,6 +5,7 @@
 #include "catalog/family_id_table.h"
 #include "catalog/soft_vpd_file.h"
 #include "tests/adapter/object_fixture.h"
+#include "tests/testkit/fixture_names.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ class AssignTest : public ObjectTest {
         e.subDeviceId = 0xE209;
         e.subVendorId = 0x10DF;
         e.fwVersion = fw;
-        e.wwpn = "10:00:00:00:C9:00:00:01";
+        e.wwpn = WM_WWPN_PREFIX_COLONS ":00:00:01";
         e.ffvSupported = 1;
         return e;
     }
@@ -88,9 +89,9 @@ TEST_F(AssignTest, SecondaryEntryReplacesAnInvalidPrimaryOne) {
     records[0].deviceId = 0xE200;
     useBoards(ferrox(), records);
     HbaEntry e = ferroxEntry("10.2.315.26");
-    addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "01.04.03", VPD_PRIMARY);
+    addVpdEntry(WM_WWPN_PREFIX_COLONS ":00:00:01", "10.2.315.26", "01.04.03", VPD_PRIMARY);
     const VPDEntry* secondary =
-        addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "03.00.00", VPD_SECONDARY);
+        addVpdEntry(WM_WWPN_PREFIX_COLONS ":00:00:01", "10.2.315.26", "03.00.00", VPD_SECONDARY);
     assignFamilyID(families_, softVpd_, &e);
     EXPECT_EQ(e.familyId, "03.00.00");
     EXPECT_EQ(e.inventoryFwVersion, "03.00.00");
@@ -99,7 +100,7 @@ TEST_F(AssignTest, SecondaryEntryReplacesAnInvalidPrimaryOne) {
     // With no secondary entry the primary one stays pointed at, with the null family.
     softVpd_.entries.clear();
     const VPDEntry* primary =
-        addVpdEntry("10:00:00:00:C9:00:00:01", "10.2.315.26", "01.04.03", VPD_PRIMARY);
+        addVpdEntry(WM_WWPN_PREFIX_COLONS ":00:00:01", "10.2.315.26", "01.04.03", VPD_PRIMARY);
     HbaEntry f = ferroxEntry("10.2.315.26");
     assignFamilyID(families_, softVpd_, &f);
     EXPECT_EQ(f.familyId, "00.00.00");

@@ -2,6 +2,7 @@
 
 #include "adapter/hba_entry.h"
 #include "platform/platform.h"
+#include "tests/testkit/fixture_names.h"
 
 #include <filesystem>
 #include <iterator>
@@ -66,22 +67,22 @@ struct LineCase {
 };
 
 const LineCase kLineCases[] = {
-    {"MAC=00-90-FA-12-34-56;FW=10.2.315.45;FID=01.04.03",
-     "00-90-FA-12-34-56|10.2.315.45|N/A|01.04.03|2|0;"},
-    {"WWPN=10000000C9ABCDEF;FW= UD202A3;BC=UU700X1;FID=02.01.01",
-     "10000000C9ABCDEF|UD202A3|UU700X1|02.01.01|8|0;"},
-    {"FID=02.01.01;BC=UU700X1;FW=UD202A3;WWPN=10000000C9ABCDEF\r",
-     "10000000C9ABCDEF|UD202A3|UU700X1|02.01.01|8|0;"},
-    {"WWPN=10000000C9ABCDEF", "10000000C9ABCDEF|N/A|N/A|N/A|8|0;"},
+    {"MAC=" WM_MAC_PREFIX_DASHES "-12-34-56;FW=10.2.315.45;FID=01.04.03",
+     WM_MAC_PREFIX_DASHES "-12-34-56|10.2.315.45|N/A|01.04.03|2|0;"},
+    {"WWPN=" WM_WWPN_PREFIX "ABCDEF;FW= UD202A3;BC=UU700X1;FID=02.01.01",
+     WM_WWPN_PREFIX "ABCDEF|UD202A3|UU700X1|02.01.01|8|0;"},
+    {"FID=02.01.01;BC=UU700X1;FW=UD202A3;WWPN=" WM_WWPN_PREFIX "ABCDEF\r",
+     WM_WWPN_PREFIX "ABCDEF|UD202A3|UU700X1|02.01.01|8|0;"},
+    {"WWPN=" WM_WWPN_PREFIX "ABCDEF", WM_WWPN_PREFIX "ABCDEF|N/A|N/A|N/A|8|0;"},
     {"# MAC addresses of the lab", ""},
     {"FW=UD202A3;BC=UU700X1;FID=02.01.01", ""},
     {"", ""},
     // Field limits: a 23-character address and 31-character versions are kept; one
     // character more and the line is skipped, never cut.
-    {"WWPN=20:00:00:90:fa:00:00:01;FW=1234567890123456789012345678901;BC=N;FID=F",
-     "20:00:00:90:fa:00:00:01|1234567890123456789012345678901|N|F|8|0;"},
-    {"WWPN=20:00:00:90:fa:00:00:01x;FW=1;BC=2;FID=3", ""},
-    {"MAC=00-90-FA-12-34-56;FW=12345678901234567890123456789012;FID=3", ""},
+    {"WWPN=" WM_WWNN_PREFIX_COLONS_LOWER ":00:00:01;FW=1234567890123456789012345678901;BC=N;FID=F",
+     WM_WWNN_PREFIX_COLONS_LOWER ":00:00:01|1234567890123456789012345678901|N|F|8|0;"},
+    {"WWPN=" WM_WWNN_PREFIX_COLONS_LOWER ":00:00:01x;FW=1;BC=2;FID=3", ""},
+    {"MAC=" WM_MAC_PREFIX_DASHES "-12-34-56;FW=12345678901234567890123456789012;FID=3", ""},
     {"WWPN=1;FW=2;BC=3;FID=01.01.01.01.01.01.01.01.01.01.01", ""},
 };
 
@@ -93,7 +94,7 @@ TEST_F(SoftVpdTest, ReadsEntryLines) {
         EXPECT_EQ(listedEntries(softVpd_), c.entry) << c.line;
     }
     EXPECT_NE(debugText().find("\nProcessing " + primary() +
-                               "...\nMAC=00-90-FA-12-34-56;"
+                               "...\nMAC=" WM_MAC_PREFIX_DASHES "-12-34-56;"
                                "FW=10.2.315.45; BC=N/A; FID=01.04.03\n"),
               std::string::npos);
     EXPECT_NE(debugText().find("the WWPN value is longer than 23 characters"), std::string::npos);
@@ -101,17 +102,20 @@ TEST_F(SoftVpdTest, ReadsEntryLines) {
 
 TEST_F(SoftVpdTest, ReadsSecondaryFirstAndFindsTheFirstEntryForAnAddress) {
     softVpd_.secondaryPath = secondary();
-    testkit::writeText(secondary(), "WWPN=10000000C9000001;FW=UD202A3;BC=UU700X1;FID=02.01.01\n");
-    testkit::writeText(primary(), "WWPN=10000000C9000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n"
-                                  "MAC=00-90-FA-00-00-01;FW=11.2.216.9;FID=02.01.01\n");
+    testkit::writeText(secondary(),
+                       "WWPN=" WM_WWPN_PREFIX "000001;FW=UD202A3;BC=UU700X1;FID=02.01.01\n");
+    testkit::writeText(primary(),
+                       "WWPN=" WM_WWPN_PREFIX "000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n"
+                       "MAC=" WM_MAC_PREFIX_DASHES "-00-00-01;FW=11.2.216.9;FID=02.01.01\n");
     EXPECT_EQ(createCNAVpdList(softVpd_), 0);
-    EXPECT_EQ(listedEntries(softVpd_), "10000000C9000001|UD202A3|UU700X1|02.01.01|8|1;"
-                                       "10000000C9000001|UD202A1|UU700A0|02.00.01|8|0;"
-                                       "00-90-FA-00-00-01|11.2.216.9|N/A|02.01.01|2|0;");
-    EXPECT_NE(
-        debugText().find("\n[printCNAEntries]\naddress  = 10000000C9000001\nfw_ver   = UD202A3\n"
-                         "bc_ver   = UU700X1\nfid_ver  = 02.01.01\nlocation = 1\ncnaType  = 8\n\n"),
-        std::string::npos);
+    EXPECT_EQ(listedEntries(softVpd_),
+              WM_WWPN_PREFIX "000001|UD202A3|UU700X1|02.01.01|8|1;"
+              WM_WWPN_PREFIX "000001|UD202A1|UU700A0|02.00.01|8|0;"
+              WM_MAC_PREFIX_DASHES "-00-00-01|11.2.216.9|N/A|02.01.01|2|0;");
+    EXPECT_NE(debugText().find(
+                  "\n[printCNAEntries]\naddress  = " WM_WWPN_PREFIX "000001\nfw_ver   = UD202A3\n"
+                  "bc_ver   = UU700X1\nfid_ver  = 02.01.01\nlocation = 1\ncnaType  = 8\n\n"),
+              std::string::npos);
 
     // NIC and iSCSI functions are keyed by MAC address, every other kind by WWPN.
     struct Find {
@@ -122,11 +126,11 @@ TEST_F(SoftVpdTest, ReadsSecondaryFirstAndFindsTheFirstEntryForAnAddress) {
     const VPDEntry* secondaryEntry = &softVpd_.entries.front();
     const VPDEntry* macEntry = &*std::next(softVpd_.entries.begin(), 2);
     Find finds[] = {
-        {fcAdapter("10000000C9000001", "", "", ""), 1, secondaryEntry},
-        {nicAdapter(2, "00-90-FA-00-00-01", "", ""), 1, macEntry},
-        {nicAdapter(4, "00-90-FA-00-00-01", "", ""), 1, macEntry},
-        {nicAdapter(8, "00-90-FA-00-00-01", "", ""), 0, nullptr},
-        {fcAdapter("10000000C9000002", "", "", ""), 0, nullptr},
+        {fcAdapter(WM_WWPN_PREFIX "000001", "", "", ""), 1, secondaryEntry},
+        {nicAdapter(2, WM_MAC_PREFIX_DASHES "-00-00-01", "", ""), 1, macEntry},
+        {nicAdapter(4, WM_MAC_PREFIX_DASHES "-00-00-01", "", ""), 1, macEntry},
+        {nicAdapter(8, WM_MAC_PREFIX_DASHES "-00-00-01", "", ""), 0, nullptr},
+        {fcAdapter(WM_WWPN_PREFIX "000002", "", "", ""), 0, nullptr},
     };
     for (Find& f : finds) {
         EXPECT_EQ(findVPDEntry(softVpd_, &f.adapter), f.found) << f.adapter.hbaType;
@@ -148,22 +152,23 @@ TEST_F(SoftVpdTest, AbsentFilesAreReportedAndLeaveTheListEmpty) {
 
 TEST_F(SoftVpdTest, UpdateRunWritesBothFilesAndReadsBackTheSame) {
     softVpd_.secondaryPath = secondary();
-    testkit::writeText(secondary(), "WWPN=10000000C9000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n");
-    testkit::writeText(
-        primary(), "# kept by the field team\nMAC=00-90-FA-00-00-02;FW=11.0.270.18;FID=02.00.01\n");
+    testkit::writeText(secondary(),
+                       "WWPN=" WM_WWPN_PREFIX "000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n");
+    testkit::writeText(primary(), "# kept by the field team\n"
+                                  "MAC=" WM_MAC_PREFIX_DASHES "-00-00-02;FW=11.0.270.18;FID=02.00.01\n");
     createCNAVpdList(softVpd_);
 
     // An adapter whose entry came from the secondary file: firmware, then boot code.
-    HbaEntry fromSecondary = fcAdapter("10000000C9000001", "UD202A3", "UU700X1", "02.01.01");
+    HbaEntry fromSecondary = fcAdapter(WM_WWPN_PREFIX "000001", "UD202A3", "UU700X1", "02.01.01");
     EXPECT_EQ(updateCNA_VPD_Data(softVpd_, &fromSecondary, 0), 0);
     fromSecondary.packagedFamilyId = "99.99.99";
     EXPECT_EQ(updateCNA_VPD_Data(softVpd_, &fromSecondary, 1), 0);
     // Adapters without entries get new primary entries; the longest values all fit.
     HbaEntry newFc =
-        fcAdapter("20:00:00:90:fa:00:00:03", "1234567890123456789012345678901",
+        fcAdapter(WM_WWNN_PREFIX_COLONS_LOWER ":00:00:03", "1234567890123456789012345678901",
                   "ABCDEFGHIJABCDEFGHIJABCDEFGHIJA", "01.02.03.04.05.06.07.08.09.10.1");
     EXPECT_EQ(updateCNA_VPD_Data(softVpd_, &newFc, 0), 0);
-    HbaEntry newNic = nicAdapter(2, "00-90-FA-00-00-04", "11.2.216.9", "02.01.01");
+    HbaEntry newNic = nicAdapter(2, WM_MAC_PREFIX_DASHES "-00-00-04", "11.2.216.9", "02.01.01");
     EXPECT_EQ(updateCNA_VPD_Data(softVpd_, &newNic, 0), 0);
     const std::string log = debugText();
     EXPECT_NE(log.find("\n[updateCNA_VPD_Data]\nFound a match! Updating VPDEntry "
@@ -172,14 +177,15 @@ TEST_F(SoftVpdTest, UpdateRunWritesBothFilesAndReadsBackTheSame) {
 
     EXPECT_EQ(updateCNAVPDFile(softVpd_), 0);
     EXPECT_EQ(testkit::readText(secondary()),
-              "WWPN=10000000C9000001;FW=UD202A3;BC=UU700X1;FID=99.99.99\n");
+              "WWPN=" WM_WWPN_PREFIX "000001;FW=UD202A3;BC=UU700X1;FID=99.99.99\n");
     EXPECT_EQ(testkit::readText(primary()),
-              "WWPN=10000000C9000001;FW=UD202A3;BC=UU700X1;FID=99.99.99\n"
-              "MAC=00-90-FA-00-00-02;FW=11.0.270.18;FID=02.00.01\n"
-              "WWPN=20:00:00:90:fa:00:00:03;FW=1234567890123456789012345678901;"
+              "WWPN=" WM_WWPN_PREFIX "000001;FW=UD202A3;BC=UU700X1;FID=99.99.99\n"
+              "MAC=" WM_MAC_PREFIX_DASHES "-00-00-02;FW=11.0.270.18;FID=02.00.01\n"
+              "WWPN=" WM_WWNN_PREFIX_COLONS_LOWER ":00:00:03;FW=1234567890123456789012345678901;"
               "BC=ABCDEFGHIJABCDEFGHIJABCDEFGHIJA;FID=01.02.03.04.05.06.07.08.09.10.1\n"
-              "MAC=00-90-FA-00-00-04;FW=11.2.216.9;FID=02.01.01\n");
-    EXPECT_NE(debugText().find("Writing: MAC=00-90-FA-00-00-04;FW=11.2.216.9;FID=02.01.01\n"),
+              "MAC=" WM_MAC_PREFIX_DASHES "-00-00-04;FW=11.2.216.9;FID=02.01.01\n");
+    EXPECT_NE(debugText().find("Writing: MAC=" WM_MAC_PREFIX_DASHES
+                               "-00-00-04;FW=11.2.216.9;FID=02.01.01\n"),
               std::string::npos);
     // No temporary file is left behind.
     for (const char* folder : {"pri", "sec"})
@@ -191,19 +197,19 @@ TEST_F(SoftVpdTest, UpdateRunWritesBothFilesAndReadsBackTheSame) {
     softVpd_.entries.clear();
     createCNAVpdList(softVpd_);
     EXPECT_EQ(listedEntries(softVpd_),
-              "10000000C9000001|UD202A3|UU700X1|99.99.99|8|1;"
-              "10000000C9000001|UD202A3|UU700X1|99.99.99|8|0;"
-              "00-90-FA-00-00-02|11.0.270.18|N/A|02.00.01|2|0;"
-              "20:00:00:90:fa:00:00:03|1234567890123456789012345678901|"
+              WM_WWPN_PREFIX "000001|UD202A3|UU700X1|99.99.99|8|1;"
+              WM_WWPN_PREFIX "000001|UD202A3|UU700X1|99.99.99|8|0;"
+              WM_MAC_PREFIX_DASHES "-00-00-02|11.0.270.18|N/A|02.00.01|2|0;"
+              WM_WWNN_PREFIX_COLONS_LOWER ":00:00:03|1234567890123456789012345678901|"
               "ABCDEFGHIJABCDEFGHIJABCDEFGHIJA|01.02.03.04.05.06.07.08.09.10.1|8|0;"
-              "00-90-FA-00-00-04|11.2.216.9|N/A|02.01.01|2|0;");
+              WM_MAC_PREFIX_DASHES "-00-00-04|11.2.216.9|N/A|02.01.01|2|0;");
 }
 
 TEST_F(SoftVpdTest, AFailedWriteLeavesWhatStandsAtTheFilesPlace) {
-    const std::string old = "WWPN=10000000C9000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n";
+    const std::string old = "WWPN=" WM_WWPN_PREFIX "000001;FW=UD202A1;BC=UU700A0;FID=02.00.01\n";
     testkit::writeText(primary(), old);
     createCNAVpdList(softVpd_);
-    HbaEntry adapter = fcAdapter("10000000C9000001", "UD202A3", "UU700X1", "02.01.01");
+    HbaEntry adapter = fcAdapter(WM_WWPN_PREFIX "000001", "UD202A3", "UU700X1", "02.01.01");
     updateCNA_VPD_Data(softVpd_, &adapter, 0);
 
     // A folder where the file should be is left as it stands.
@@ -215,7 +221,7 @@ TEST_F(SoftVpdTest, AFailedWriteLeavesWhatStandsAtTheFilesPlace) {
     EXPECT_NE(log.find("Log path does not exist, exiting\n"),
               std::string::npos); // no secondary path
     EXPECT_NE(log.find("Log path: " + primary() +
-                       "\nWriting: WWPN=10000000C9000001;FW=UD202A3;"
+                       "\nWriting: WWPN=" WM_WWPN_PREFIX "000001;FW=UD202A3;"
                        "BC=UU700A0;FID=02.01.01\nWarning: Unable to create updated CNA file!\n"),
               std::string::npos);
     // No temporary file is left behind.
@@ -225,7 +231,7 @@ TEST_F(SoftVpdTest, AFailedWriteLeavesWhatStandsAtTheFilesPlace) {
     fs::remove_all(primary());
     EXPECT_EQ(updateCNAVPDFile(softVpd_), 0);
     EXPECT_EQ(testkit::readText(primary()),
-              "WWPN=10000000C9000001;FW=UD202A3;BC=UU700A0;FID=02.01.01\n");
+              "WWPN=" WM_WWPN_PREFIX "000001;FW=UD202A3;BC=UU700A0;FID=02.01.01\n");
 }
 
 // Links planted at names the program writes are never written through: not at the
@@ -241,7 +247,7 @@ TEST_F(SoftVpdTest, LinksPlantedAtItsNamesAreNeverWrittenThrough) {
     fs::create_symlink(victim, primary() + ".tmp");
     fs::create_symlink(other, primary());
     createCNAVpdList(softVpd_);
-    HbaEntry adapter = fcAdapter("10000000C9000001", "UD202A3", "UU700X1", "02.01.01");
+    HbaEntry adapter = fcAdapter(WM_WWPN_PREFIX "000001", "UD202A3", "UU700X1", "02.01.01");
     updateCNA_VPD_Data(softVpd_, &adapter, 0);
 
     EXPECT_EQ(updateCNAVPDFile(softVpd_), 0);
@@ -249,7 +255,7 @@ TEST_F(SoftVpdTest, LinksPlantedAtItsNamesAreNeverWrittenThrough) {
     EXPECT_EQ(testkit::readText(other), "other\n");
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(primary())));
     EXPECT_EQ(testkit::readText(primary()),
-              "WWPN=10000000C9000001;FW=UD202A3;BC=UU700X1;FID=02.01.01\n");
+              "WWPN=" WM_WWPN_PREFIX "000001;FW=UD202A3;BC=UU700X1;FID=02.01.01\n");
     EXPECT_TRUE(fs::is_symlink(fs::symlink_status(primary() + ".tmp")));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_.file("pri")), fs::directory_iterator()), 2);
 }
@@ -313,7 +319,8 @@ TEST_F(SoftVpdTest, TheReplaceableCheckRefusesWhatCouldNotBeRewritten) {
 }
 
 TEST_F(SoftVpdTest, AnAddressLongerThanTheFieldIsNeverRecorded) {
-    HbaEntry adapter = fcAdapter("20:00:00:90:fa:00:00:01:02", "UD202A3", "UU700X1", "02.01.01");
+    HbaEntry adapter =
+        fcAdapter(WM_WWNN_PREFIX_COLONS_LOWER ":00:00:01:02", "UD202A3", "UU700X1", "02.01.01");
     EXPECT_EQ(updateCNA_VPD_Data(softVpd_, &adapter, 0), 1);
     EXPECT_TRUE(softVpd_.entries.empty());
     EXPECT_EQ(adapter.familyEntry, nullptr);

@@ -1,5 +1,6 @@
 #include "log/debug_log.h"
 #include "log/trace.h"
+#include "tests/testkit/fixture_names.h"
 #include "tests/testkit/testkit.h"
 
 #include <gtest/gtest.h>
@@ -25,8 +26,8 @@ const SettingsCase kSettingsCases[] = {
     {"/LOG_MODE=5\n", 0, 0, 0, ""},
     {"FILLBYTE=0x1FF\n", 0, 0, 0xFF, ""},
     {"BOGUS=1\nPARAM01=3\n", 0, 3, 0, "Unkonw Token Found"},
-    {"REMOTE_HBA_WWPN=10:00:00:00:C9:12:34:56\n", 0, 0, 0, ""},
-    {"REMOTE_HBA_WWPN=10000000C9123456\n", 0, 0, 0, "Unkonw Token Found"},
+    {"REMOTE_HBA_WWPN=" WM_WWPN_PREFIX_COLONS ":12:34:56\n", 0, 0, 0, ""},
+    {"REMOTE_HBA_WWPN=" WM_WWPN_PREFIX "123456\n", 0, 0, 0, "Unkonw Token Found"},
     {"PARAM01=abc\n", 0, 0, 0, ""},
     {"=5\n\n  \nLOG_MODE==  12 trailing\n", 12, 0, 0, ""},
     {"LOG_MODE=4\r\nPARAM01=9\r\n", 4, 9, 0, ""},

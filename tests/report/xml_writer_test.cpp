@@ -9,6 +9,7 @@
 #include "common/result_codes.h"
 #include "report/xml_writer.h"
 #include "run/run_outcome.h"
+#include "tests/testkit/fixture_names.h"
 #include "tests/testkit/testkit.h"
 
 #include <gtest/gtest.h>
@@ -270,7 +271,7 @@ TEST(ExecutionDevice, RendersOutcomeRecords) {
         {true, 37, "false", "Update failed."},
     };
     HbaEntry adapter;
-    adapter.wwpn = "10000000C9000001";
+    adapter.wwpn = WM_WWPN_PREFIX "000001";
     adapter.modelDesc = "Port 1";
     adapter.fwVersion = "9.99A9"; // what the adapter says now is not what the record says
     for (const Case& c : cases) {
@@ -287,7 +288,7 @@ TEST(ExecutionDevice, RendersOutcomeRecords) {
         const std::string text = written([&o](XmlDocument& out) { writeExecutionDevice(out, {o}); });
         auto device = testkit::parseXml(text);
         ASSERT_NE(device, nullptr) << text;
-        EXPECT_EQ(device->attributes.at("wwpn"), "10000000C9000001");
+        EXPECT_EQ(device->attributes.at("wwpn"), WM_WWPN_PREFIX "000001");
         const auto* app = device->child("Application");
         ASSERT_NE(app, nullptr) << text;
         const char* versionName = c.bootCode ? "tavBcVer" : "tavFwVer";
@@ -316,12 +317,12 @@ const NoAdapterCase kNoAdapterCases[] = {
     {false, "", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SVMInventory lang=\"en\"/>\n", false},
     {true, "", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SVMExecution lang=\"en\"/>\n", false},
     // A selection on a system without adapters keeps its status inside the root.
-    {false, "10000000C9ABCDEF",
+    {false, WM_WWPN_PREFIX "ABCDEF",
      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SVMInventory lang=\"en\">\n"
      "    <SPStatus result=\"false\">\n        <Message id=\"40\"> Adapter not found. </Message>\n"
      "    </SPStatus>\n</SVMInventory>\n",
      true},
-    {true, "10000000C9ABCDEF",
+    {true, WM_WWPN_PREFIX "ABCDEF",
      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SVMExecution lang=\"en\">\n"
      "    <SPStatus result=\"false\">\n        <Message id=\"40\"> Update failed. Adapter not found. </Message>\n"
      "    </SPStatus>\n</SVMExecution>\n",
@@ -359,9 +360,9 @@ class DocumentWithAdaptersTest : public ::testing::Test {
         run.tally.configFilesRead = 1;
         run.tally.configEntriesValid = 1;
         run.tally.adaptersSupported = 2;
-        add("10000000C9000001", "Dual-port \"Tavrel\" 32G <FC> & more", 1);
-        add("10000000C9000002", "Second port", 1);
-        add("10000000C9000003", "Not in the package", 0);
+        add(WM_WWPN_PREFIX "000001", "Dual-port \"Tavrel\" 32G <FC> & more", 1);
+        add(WM_WWPN_PREFIX "000002", "Second port", 1);
+        add(WM_WWPN_PREFIX "000003", "Not in the package", 0);
     }
     void add(const char* wwpn, const char* desc, int supported) {
         HbaEntry& e = run.adapters.emplace_back();
@@ -387,7 +388,7 @@ TEST_F(DocumentWithAdaptersTest, InventoryListsSupportedAdaptersEscaped) {
     ASSERT_NE(root, nullptr) << error << "\n" << text;
     const auto devices = root->all("Device");
     ASSERT_EQ(devices.size(), 2u);
-    EXPECT_EQ(devices[0]->attributes.at("wwpn"), "10000000C9000001");
+    EXPECT_EQ(devices[0]->attributes.at("wwpn"), WM_WWPN_PREFIX "000001");
     EXPECT_NE(text.find("display=\"Dual-port &quot;Tavrel&quot; 32G &lt;FC&gt; &amp; more\">"), std::string::npos);
     const auto apps = devices[1]->all("Application");
     ASSERT_EQ(apps.size(), 2u);
@@ -408,10 +409,10 @@ struct SelectionCase {
 };
 
 const SelectionCase kSelectionCases[] = {
-    {"10000000C9000002", false, 1, false},
-    {"10000000C9000003", false, 0, true}, // present but not supported
-    {"10000000C9FFFFFF", true, 0, true},
-    {"10000000C9000001", true, 1, false},
+    {WM_WWPN_PREFIX "000002", false, 1, false},
+    {WM_WWPN_PREFIX "000003", false, 0, true}, // present but not supported
+    {WM_WWPN_PREFIX "FFFFFF", true, 0, true},
+    {WM_WWPN_PREFIX "000001", true, 1, false},
 };
 
 TEST_F(DocumentWithAdaptersTest, WwnSelection) {
@@ -492,10 +493,12 @@ TEST_F(DocumentWithAdaptersTest, TextReportLines) {
     closeDebugFile();
     const std::string log = testkit::readText(path);
     EXPECT_NE(log.find("\n[Resulting HBA Configuration]\nHBA=7; MODEL=; MODEL_DESC=Dual-port"), std::string::npos);
-    EXPECT_NE(log.find("; WWPN=10000000C9000001; FW=2.10A5; BC=1.20A3; DeviceID=F100; VendorID=10DF; "
-                       "SubDeviceID=F100; SubVendorID=10DF; Bus=0; Dev=0; Func=0; SN=; GROUP=0; FFV_SUP=0\n"),
-              std::string::npos);
-    EXPECT_NE(log.find("SUPPORTED=0; WWPN=10000000C9000003"), std::string::npos);
+    EXPECT_NE(
+        log.find(
+            "; WWPN=" WM_WWPN_PREFIX "000001; FW=2.10A5; BC=1.20A3; DeviceID=F100; VendorID=10DF; "
+            "SubDeviceID=F100; SubVendorID=10DF; Bus=0; Dev=0; Func=0; SN=; GROUP=0; FFV_SUP=0\n"),
+        std::string::npos);
+    EXPECT_NE(log.find("SUPPORTED=0; WWPN=" WM_WWPN_PREFIX "000003"), std::string::npos);
     // The comparison lists supported adapters only, with boot code for legacy FC ones.
     EXPECT_NE(log.find("\n[Comparison with Configuration File]\nModel     = \n"), std::string::npos);
     EXPECT_NE(log.find("initial  bc_version = 1.20A3\npackaged bc_version = NONE\nbc download status  = 0\n"),

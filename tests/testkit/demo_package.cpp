@@ -1,5 +1,6 @@
 // The demo package copy of the test kit (see demo_package.h).
 #include "tests/testkit/demo_package.h"
+#include "tests/testkit/fixture_names.h"
 
 #include <gtest/gtest.h>
 
@@ -112,7 +113,8 @@ std::string foreignSoftVpdLines(unsigned first, std::size_t bytes) {
     std::string text;
     char line[96];
     for (unsigned i = first; text.size() < bytes; ++i) {
-        std::snprintf(line, sizeof line, "WWPN=20000090FA%06X;FW=1.0.0.%u;BC=NONE;FID=09.09.%02u\n", i, i % 50,
+        std::snprintf(line, sizeof line,
+                      "WWPN=" WM_WWNN_PREFIX "%06X;FW=1.0.0.%u;BC=NONE;FID=09.09.%02u\n", i, i % 50,
                       i % 7);
         text += line;
     }

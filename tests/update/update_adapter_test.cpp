@@ -6,6 +6,7 @@
 #include "catalog/payload_catalog.h"
 #include "common/run_state.h"
 #include "tests/adapter/sim_fixture.h"
+#include "tests/testkit/fixture_names.h"
 #include "update/execution.h"
 #include "update/run_status.h"
 #include "update/update_adapter.h"
@@ -354,11 +355,11 @@ TEST_F(UpdateAdapterTest, ExecutionSkipsAdapterInRebootStateAndHonoursTheSelecti
     payload("boot.prg", FC_IMAGE, PRGext, "BC202A1");
     HbaEntry& e = entry(0, 0xF100);
     e.supported = 1;
-    e.wwpn = "10000000C9000001";
+    e.wwpn = WM_WWPN_PREFIX "000001";
     e.packagedBcVersion = "BC202A1";
     e.adapterInRebootState = 1;
 
-    run.options.wwn = "10000000C9FFFFFF";
+    run.options.wwn = WM_WWPN_PREFIX "FFFFFF";
     int calls = 0;
     const auto count = [&calls](const AdapterOutcome&) { ++calls; };
     RunOutcome summary;
@@ -368,7 +369,7 @@ TEST_F(UpdateAdapterTest, ExecutionSkipsAdapterInRebootStateAndHonoursTheSelecti
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(g_downloaded.empty());
 
-    run.options.wwn = "10000000C9000001";
+    run.options.wwn = WM_WWPN_PREFIX "000001";
     std::vector<ComponentOutcome> outcomes;
     summary = RunOutcome{};
     summary.execution = true;
