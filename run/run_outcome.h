@@ -45,7 +45,6 @@ struct ComponentOutcome {
     // A download reached the card and the update completed (the rollback companion runs
     // after any).
     bool downloadSucceeded() const { return !payloadPath.empty() && attempted() && !failed(); }
-    bool isFlashIncomplete() const { return flashIncomplete; }
 };
 
 // The components of one adapter, firmware first.
@@ -72,15 +71,12 @@ struct RunOutcome {
     // The XML document did not reach its file whole.
     bool documentIncomplete = false;
 
-    std::uint32_t attempts() const { return count(&ComponentOutcome::attempted); }
-    std::uint32_t failures() const { return count(&ComponentOutcome::failed); }
-    bool anyDownloadSucceeded() const { return count(&ComponentOutcome::downloadSucceeded) > 0; }
-    // Some card's flash was left incomplete: the update must run again before the host
-    // is rebooted.
-    bool anyFlashIncomplete() const { return count(&ComponentOutcome::isFlashIncomplete) > 0; }
+    std::uint32_t attempts() const { return countWhere(&ComponentOutcome::attempted); }
+    std::uint32_t failures() const { return countWhere(&ComponentOutcome::failed); }
+    bool anyDownloadSucceeded() const { return countWhere(&ComponentOutcome::downloadSucceeded) > 0; }
 
   private:
-    std::uint32_t count(bool (ComponentOutcome::*holds)() const) const {
+    std::uint32_t countWhere(bool (ComponentOutcome::*holds)() const) const {
         std::uint32_t n = 0;
         for (const AdapterOutcome& adapter : updated)
             for (const ComponentOutcome& o : adapter)
