@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace dfcsim {
@@ -83,16 +84,38 @@ void findMarks(ObjectStore& s, const std::uint8_t* piece, std::size_t count) {
     s.markTail = window.substr(window.size() > keep ? window.size() - keep : 0);
 }
 
-// A GRP image names its version at the start of its build string (byte 12).
-void takeFlashVersionFrom(MailboxCall& c, const std::vector<std::uint8_t>& image) {
-    if (image.size() < 140)
-        return;
-    const std::uint32_t magic = readBe32(image.data(), 4);
+// A GRP image names its version at the start of its build string (byte 12); none
+// when the bytes do not begin with a GRP header.
+std::optional<std::string> grpVersion(const std::uint8_t* image, std::size_t size) {
+    if (size < 140)
+        return std::nullopt;
+    const std::uint32_t magic = readBe32(image, 4);
     if (magic != 0xFEAA0001 && magic != 0xFEAA0003)
-        return;
+        return std::nullopt;
     std::string version;
     for (std::size_t i = 12; i < 140 && (std::isdigit(image[i]) || image[i] == '.'); ++i)
         version += char(image[i]);
+    return version;
+}
+
+// The version of the firmware the "/prg" object in flash holds: its GRP header's, or
+// the text the board file gives when the object is none.
+std::string flashFirmwareOf(const Board& board) {
+    const ObjectStore& s = board.objects;
+    const std::string given = s.firmwareGiven ? s.flashFirmware : board.firmwareVersion;
+    const auto prg = s.objects.find("/prg");
+    if (prg == s.objects.end())
+        return given;
+    std::uint8_t header[140];
+    const std::size_t n = readBlob(prg->second, 0, sizeof header, header);
+    return grpVersion(header, n).value_or(given);
+}
+
+void takeFlashVersionFrom(MailboxCall& c, const std::vector<std::uint8_t>& image) {
+    const std::optional<std::string> taken = grpVersion(image.data(), image.size());
+    if (!taken)
+        return;
+    const std::string& version = *taken;
     ObjectStore& s = c.board.objects;
     if (!s.firmwareGiven) {
         s.activeFirmware = c.board.firmwareVersion.substr(0, 32);
@@ -195,7 +218,7 @@ MailboxReply firmwareVersion(MailboxCall& c) {
         return badRequest(c);
     const ObjectStore& s = c.board.objects;
     putText(c, 16, s.firmwareGiven ? s.activeFirmware : c.board.firmwareVersion);
-    putText(c, 48, s.firmwareGiven ? s.flashFirmware : c.board.firmwareVersion);
+    putText(c, 48, flashFirmwareOf(c.board));
     return answer(c, 0, 0);
 }
 
