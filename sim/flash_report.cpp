@@ -7,7 +7,9 @@
 #include "sim/hex_text.h"
 
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dfcsim {
@@ -81,12 +83,36 @@ json areasOf(const FlashState& flash, bool bootCode) {
     return list;
 }
 
+// The wakeup-parameter record as the card reports it; none when the board has no region 4.
+std::optional<std::vector<std::uint8_t>> wakeupOf(const Board& b) {
+    const auto region = b.regions.find(kWakeupRegion);
+    if (region == b.regions.end() || region->second.absent || region->second.refused)
+        return std::nullopt;
+    std::vector<std::uint8_t> record(std::size_t(blobSize(region->second.bytes)));
+    readBlob(region->second.bytes, 0, record.size(), record.data());
+    wakeupAsReported(b, record);
+    return record;
+}
+
+std::string slotText(const std::vector<std::uint8_t>& record, std::size_t offset) {
+    return idText(readHost32(record.data(), offset), readHost32(record.data(), offset + 4));
+}
+
 json firmwareOf(const Board& b) {
     json j = {{"complete", !firmwareIncomplete(b.flash)},
               {"running", runningFirmware(b)},
               {"afterReset", firmwareAfterReset(b)},
               {"programs", programsOf(b.flash, false)},
               {"areas", areasOf(b.flash, false)}};
+    if (const auto record = wakeupOf(b)) {
+        // The slots of the types other than boot code, by type.
+        static constexpr std::pair<std::uint32_t, std::size_t> kSlots[] = {{2, 0}, {6, 20}, {7, 28}, {11, 36}, {14, 44}};
+        json slots = json::object();
+        for (const auto& [type, offset] : kSlots)
+            if (offset + 8 <= record->size())
+                slots[std::to_string(type)] = slotText(*record, offset);
+        j["wakeup"] = slots;
+    }
     const ObjectStore& s = b.objects;
     if (const auto prg = s.objects.find("/prg"); prg != s.objects.end()) {
         json object = json::object();
@@ -102,16 +128,11 @@ json bootCodeOf(const Board& b) {
     json j = {{"complete", !typeIncomplete(b.flash, kBootCodeType)},
               {"programs", programsOf(b.flash, true)},
               {"areas", areasOf(b.flash, true)}};
-    const auto region = b.regions.find(kWakeupRegion);
-    if (region != b.regions.end() && !region->second.absent && !region->second.refused) {
-        // The slots as the card reports them.
-        std::vector<std::uint8_t> record(std::size_t(blobSize(region->second.bytes)));
-        readBlob(region->second.bytes, 0, record.size(), record.data());
-        wakeupAsReported(b, record);
+    if (const auto record = wakeupOf(b)) {
         json wakeup = json::object();
         for (const auto& [name, offset] : {std::pair<const char*, std::size_t>{"slot", kBootSlot}, {"copy", kBootCopySlot}})
-            if (offset + 8 <= record.size())
-                wakeup[name] = idText(readHost32(record.data(), offset), readHost32(record.data(), offset + 4));
+            if (offset + 8 <= record->size())
+                wakeup[name] = slotText(*record, offset);
         wakeup["stagedBootId"] = hexWord(b.flash.stagedBootId);
         j["wakeup"] = wakeup;
     }
