@@ -222,7 +222,10 @@ bool typeIncomplete(const FlashState& flash, std::uint32_t type) {
     return false;
 }
 
-bool firmwareIncomplete(const FlashState& flash) {
+bool firmwareIncomplete(const Board& board) {
+    const FlashState& flash = board.flash;
+    if (board.objects.prgPartial)
+        return true;
     for (const auto& [type, p] : flash.programs)
         if (type != kBootCodeType && p.state != PartState::Whole)
             return true;
@@ -238,7 +241,7 @@ std::string runningFirmware(const Board& board) {
 
 std::string firmwareAfterReset(const Board& board) {
     const FlashState& flash = board.flash;
-    if (firmwareIncomplete(flash))
+    if (firmwareIncomplete(board))
         return flash.incompleteBoot == IncompleteBoot::Previous ? runningFirmware(board) : std::string();
     return flash.pendingFirmware.empty() ? runningFirmware(board) : flash.pendingFirmware;
 }
@@ -297,7 +300,8 @@ bool resetFlash(Board& board) {
     flash.stagedPhase = 0;
     flash.loopback = false;
     bool changed = false;
-    if (firmwareIncomplete(flash)) {
+    const bool incomplete = firmwareIncomplete(board);
+    if (incomplete) {
         // The card finds no whole firmware in flash: it starts none of it, or keeps the
         // firmware it ran (incompleteBoot "previous").
         if (flash.incompleteBoot == IncompleteBoot::None && !flash.noFirmware) {
@@ -313,14 +317,14 @@ bool resetFlash(Board& board) {
         flash.pendingFirmware.clear();
         changed = true;
     }
-    if (board.objects.prgChangeStatus != 1 && activateFlashFirmware(board))
+    if (!incomplete && board.objects.prgChangeStatus != 1 && activateFlashFirmware(board))
         changed = true;
     return changed;
 }
 
 bool rebootBoard(Board& board) {
     const bool reset = resetFlash(board);
-    return activateFlashFirmware(board) || reset;
+    return (!firmwareIncomplete(board) && activateFlashFirmware(board)) || reset;
 }
 
 std::string firmwareTextFor(const Board& board, std::uint32_t programId) {

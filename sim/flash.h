@@ -126,9 +126,9 @@ void writeFlashState(const Board& board, nlohmann::json& out, BlobSaving& saving
 // boot code, an area whose programs are not known), left unfinished.
 bool typeIncomplete(const FlashState& flash, std::uint32_t type);
 // Whether the flash holds its firmware only in part: an unfinished DOWN_LOAD of a
-// type other than boot code, or an unfinished LOAD_AREA area not known to hold boot
-// code only.
-bool firmwareIncomplete(const FlashState& flash);
+// type other than boot code, an unfinished LOAD_AREA area not known to hold boot code
+// only, or an unfinished in-place "/prg" write.
+bool firmwareIncomplete(const Board& board);
 // The firmware text the board runs ("" for none).
 std::string runningFirmware(const Board& board);
 // The firmware text a reset would start now: what the board runs, the image

@@ -4,6 +4,7 @@
 #include "sim/flash_report.h"
 
 #include "common/bytes.h"
+#include "sim/handlers_objects.h"
 #include "sim/hex_text.h"
 
 #include <cstdio>
@@ -99,7 +100,7 @@ std::string slotText(const std::vector<std::uint8_t>& record, std::size_t offset
 }
 
 json firmwareOf(const Board& b) {
-    json j = {{"complete", !firmwareIncomplete(b.flash)},
+    json j = {{"complete", !firmwareIncomplete(b)},
               {"running", runningFirmware(b)},
               {"afterReset", firmwareAfterReset(b)},
               {"programs", programsOf(b.flash, false)},
@@ -114,13 +115,15 @@ json firmwareOf(const Board& b) {
         j["wakeup"] = slots;
     }
     const ObjectStore& s = b.objects;
-    if (const auto prg = s.objects.find("/prg"); prg != s.objects.end()) {
-        json object = json::object();
+    if (s.prgPartial) {
+        j["prg"] = {{"state", "partial"}};
+    } else if (const auto prg = s.objects.find("/prg"); prg != s.objects.end()) {
+        json object = {{"state", "whole"}};
         addContents(object, prg->second);
         j["prg"] = object;
     }
-    if (s.firmwareGiven)
-        j["versions"] = {{"active", s.activeFirmware}, {"flash", s.flashFirmware}};
+    if (s.firmwareGiven || s.prgPartial || s.objects.count("/prg") != 0) // as the version request answers
+        j["versions"] = {{"active", activeFirmwareOf(b)}, {"flash", flashFirmwareOf(b)}};
     return j;
 }
 

@@ -2,6 +2,7 @@
 // program erased or partly written, and every answer that names the program (the
 // wakeup slots, the load list, the firmware a reset starts, dfcsim-flash) says so
 // until a download finishes it; a board file that records nothing reads as before.
+#include "adapter/object_reads.h"
 #include "download/load_list.h"
 #include "download/wakeup.h"
 #include "image/all_image.h"
@@ -203,6 +204,43 @@ TEST_F(FlashTruthTest, AResetWithIncompleteFirmwareStartsWhatTheBoardSays) {
             ASSERT_EQ(dfc.DFC_ResetAdapter(0, 1), 0u);
             EXPECT_EQ(component(true)["running"], "2.80A2");
         }
+    }
+}
+
+// A "/prg" write the card takes in place loses the old firmware at its first piece:
+// stopped halfway, the flash version is gone and a reset starts no firmware, until a
+// write finishes. A card that collects the pieces keeps its old image whole.
+TEST_F(FlashTruthTest, AFirmwareObjectWrittenInPlaceAndStoppedLeavesNoFirmwareToStart) {
+    GrpImageLayout grp;
+    grp.bodySize = 3000; // 3 pieces
+    for (const bool inPlace : {false, true}) {
+        SCOPED_TRACE(inPlace ? "in place" : "staged");
+        useBoard(ferrox(std::string(R"("prgChangeStatus": 2, "prgWrite": ")") + (inPlace ? "inPlace" : "staged") +
+                        R"(", "firmwareVersions": {"active": "10.2.315.26", "flash": "10.2.315.26"},
+                            "faults": [{"command": "0x9B", "opcode": "0xAC", "from": 2, "status": "0x0001"}])"),
+                 record(0, 0xE200));
+        const std::string path = image("fw.grp", buildGrpImage(grp));
+        EXPECT_NE(download(path), DOWNLOAD_RESET_REQUIRED);
+        startLibrary({record(0, 0xE200)});
+        json firmware = component(true);
+        EXPECT_EQ(firmware["complete"], !inPlace) << firmware;
+        FixedText<33> active, flash;
+        ASSERT_EQ(FFS_GetFwVersion(0, &active, &flash), 0u);
+        EXPECT_EQ(flash, inPlace ? "" : "10.2.315.26");
+        EXPECT_EQ(firmware["versions"]["flash"], flash.str());
+        ASSERT_EQ(dfc.DFC_ResetAdapter(0, 3), 0u);
+        ASSERT_EQ(FFS_GetFwVersion(0, &active, &flash), 0u);
+        EXPECT_EQ(active, inPlace ? "" : "10.2.315.26");
+        EXPECT_EQ(component(true)["running"], inPlace ? "" : "10.2.315.26");
+
+        dropFaults();
+        startLibrary({record(0, 0xE200)});
+        EXPECT_EQ(download(path), DOWNLOAD_RESET_REQUIRED);
+        ASSERT_EQ(dfc.DFC_ResetAdapter(0, 3), 0u);
+        firmware = component(true);
+        EXPECT_EQ(firmware["complete"], true) << firmware;
+        EXPECT_EQ(firmware["running"], "11.2.216.9");
+        EXPECT_EQ(firmware["prg"]["state"], "whole");
     }
 }
 
