@@ -46,6 +46,10 @@ void DemoPackage::addFaults(const std::string& rules, bool firstBoardOnly) {
 }
 
 void DemoPackage::addBoardFaults(std::size_t board, const std::string& rules) {
+    addBoardKeys(board, "\"faults\": [" + rules + "]");
+}
+
+void DemoPackage::addBoardKeys(std::size_t board, const std::string& keys) {
     // The board's own "pci" key, the board-th in the file, is where its keys begin.
     std::string text = readText(file("boards.json"));
     std::size_t at = std::string::npos;
@@ -55,7 +59,7 @@ void DemoPackage::addBoardFaults(std::size_t board, const std::string& rules) {
         ADD_FAILURE() << "the board file has no board " << board;
         return;
     }
-    text.insert(at, "\"faults\": [" + rules + "], ");
+    text.insert(at, keys + ", ");
     writeText(file("boards.json"), text);
 }
 

@@ -115,6 +115,7 @@ struct Plan {
     std::string killRule; // interrupted: the rule that killed the first -u
     std::string mode = "-u";
     std::map<int, std::vector<std::string>> faults;
+    bool prgInPlace = false; // the cards that take "/prg" write it in place (its first piece erases it)
 
     bool has(const char* key) const {
         for (const auto& [board, rules] : faults)
@@ -127,7 +128,7 @@ struct Plan {
         std::string t = "start " + start;
         if (start == "interrupted")
             t += " (board " + std::to_string(killBoard) + " " + killRule + ")";
-        t += ", " + mode;
+        t += std::string(prgInPlace ? ", \"/prg\" written in place" : "") + ", " + mode;
         for (const auto& [board, rules] : faults)
             for (const std::string& rule : rules)
                 t += "; board " + std::to_string(board) + " " + rule;
@@ -197,6 +198,7 @@ struct Baseline {
     std::map<std::string, int> boardOfPort; // port names of the inventory, to boards
     std::map<std::tuple<int, int, int>, int> boardAt; // PCI bus, device, function to boards
     std::set<std::string> families; // the family IDs the package gives (its soft VPD lines say)
+    std::vector<int> objectBoards;  // the boards whose firmware is the "/prg" object
     std::unique_ptr<testkit::DemoPackage> done; // the folder of the finished update
     bool ready = false;
 };
@@ -238,6 +240,8 @@ Baseline& baseline() {
     for (std::size_t i = 0; i < boards["boards"].size(); ++i) {
         const json& pci = boards["boards"][i]["pci"];
         b.boardAt[{pci.value("bus", 0), pci.value("device", 0), pci.value("function", 0)}] = int(i);
+        if (boards["boards"][i].contains("prgChangeStatus"))
+            b.objectBoards.push_back(int(i));
     }
     EXPECT_EQ(runMode(demo, "-u", "fresh.journal").status, 0);
     b.fresh = readPoints(demo.file("fresh.journal"));
@@ -284,6 +288,7 @@ Plan randomPlan(std::uint64_t seed, int run) {
         const auto [board, rule] = randomFault(r, points);
         plan.faults[board].push_back(rule);
     }
+    plan.prgInPlace = r.below(3) == 0;
     return plan;
 }
 
@@ -582,6 +587,9 @@ std::vector<std::string> runPlan(const Plan& plan) {
     testkit::DemoPackage demo;
     if (plan.start == "finished")
         copyFolder(b.done->path(), demo.path());
+    if (plan.prgInPlace)
+        for (const int board : b.objectBoards)
+            demo.addBoardKeys(std::size_t(board), R"("prgWrite": "inPlace")");
     if (plan.start == "interrupted") {
         demo.addBoardFaults(std::size_t(plan.killBoard), plan.killRule);
         check.documented(runMode(demo, "-u"), "the interrupted -u", {true, false});
@@ -663,8 +671,12 @@ Plan replay(const std::string& start, int board, const std::string& rule) {
 const std::map<int, const char*> kOpenRuns = {
     {5, "a killed boot-code download (Arvo): its soft VPD line keeps the package family"},
     {12, "-f, a failed firmware stream (legacy port 0): its soft VPD line keeps the package family"},
+    {15, "a \"/prg\" write killed in place, a reboot (no firmware): the next -u claims success without an FFV, "
+         "and every -u after it downloads again"},
     {16, "-f, a firmware stream refused at a stop request: the soft VPD line keeps the package family"},
     {17, "a failed firmware stream on legacy port 1: its soft VPD line says the package family"},
+    {46, "a \"/prg\" write failed in place, a reboot (no firmware): the next -u claims success without an FFV, "
+         "and every -u after it downloads again"},
     {47, "failed region reads (Arvo): a soft VPD line with the package family for code never downloaded"},
     {51, "a failed firmware stream (Arvo): the soft VPD line says the package family"},
     {67, "-f, a failed firmware stream (Arvo): the soft VPD line keeps the package family"},
