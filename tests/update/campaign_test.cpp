@@ -647,12 +647,13 @@ std::vector<std::string> runPlan(const Plan& plan) {
 }
 
 // The cases the test runs: replays of faults reported before the campaign, the first
-// kSeedRuns runs of the default seed, and runs of it beyond those that found a fault.
+// kSeedRuns runs of the default seed, and the runs of any seed that found a fault.
 // An `open` case breaks an invariant still (a fault of the program not yet mended); it
 // runs only with --open, and loses its mark once the fault is mended.
 struct FixedCase {
     std::string name;
-    std::optional<Plan> plan; // else run `run` of the default seed
+    std::optional<Plan> plan; // else run `run` of `seed`
+    std::uint64_t seed;
     int run;
     bool open;
 };
@@ -667,53 +668,64 @@ Plan replay(const std::string& start, int board, const std::string& rule) {
     return p;
 }
 
-// Runs of the default seed that break an invariant today, and what they found.
-const std::map<int, const char*> kOpenRuns = {
-    {5, "a killed boot-code download (Arvo): its soft VPD line keeps the package family"},
-    {12, "-f, a failed firmware stream (legacy port 0): its soft VPD line keeps the package family"},
-    {15, "a \"/prg\" write killed in place, a reboot (no firmware): the next -u claims success without an FFV, "
-         "and every -u after it downloads again"},
-    {16, "-f, a firmware stream refused at a stop request: the soft VPD line keeps the package family"},
-    {17, "a failed firmware stream on legacy port 1: its soft VPD line says the package family"},
-    {46, "a \"/prg\" write failed in place, a reboot (no firmware): the next -u claims success without an FFV, "
-         "and every -u after it downloads again"},
-    {47, "failed region reads (Arvo): a soft VPD line with the package family for code never downloaded"},
-    {51, "a failed firmware stream (Arvo): the soft VPD line says the package family"},
-    {67, "-f, a failed firmware stream (Arvo): the soft VPD line keeps the package family"},
+// Runs that break an invariant today, and what they found.
+struct OpenRun {
+    std::uint64_t seed;
+    int run;
+    const char* found;
+};
+const OpenRun kOpenRuns[] = {
+    {27, 5, "a killed boot-code download (Arvo): its soft VPD line keeps the package family"},
+    {27, 12, "-f, a failed firmware stream (legacy port 0): its soft VPD line keeps the package family"},
+    {27, 15, "a \"/prg\" write killed in place, a reboot (no firmware): the next -u claims success without an FFV, "
+             "and every -u after it downloads again"},
+    {27, 16, "-f, a firmware stream refused at a stop request: the soft VPD line keeps the package family"},
+    {27, 17, "a failed firmware stream on legacy port 1: its soft VPD line says the package family"},
+    {27, 46, "a \"/prg\" write failed in place, a reboot (no firmware): the next -u claims success without an FFV, "
+             "and every -u after it downloads again"},
+    {27, 47, "failed region reads (Arvo): a soft VPD line with the package family for code never downloaded"},
+    {27, 51, "a failed firmware stream (Arvo): the soft VPD line says the package family"},
+    {27, 67, "-f, a failed firmware stream (Arvo): the soft VPD line keeps the package family"},
+    {2027, 52, "a failed first revision read (Arvo): the staged boot id is skipped and the boot code claimed a success"},
+    {2027, 64, "a failed wakeup-parameter write after the boot code (Arvo): its soft VPD line says the package family"},
+    {2027, 74, "a failed wakeup-parameter read after the firmware stream (legacy port 1): the firmware slot stays "
+               "empty and every later run calls the firmware current"},
 };
 
 std::vector<FixedCase> fixedCases() {
     std::vector<FixedCase> cases = {
         {"replay: boot code erased, then its download fails",
          replay("finished", 0, R"({"call": "DFC_IssueMboxWithRetry", "command": "0x1C", "from": 100, "result": 2})"), 0,
-         true},
+         0, true},
         {"replay: firmware area erased, then its download fails",
          replay("finished", 0, R"({"call": "DFC_IssueMboxWithRetry", "command": "0x81", "from": 100, "result": 2})"), 0,
-         true},
-        {"replay: a failed identity read", replay("fresh", 4, R"({"call": "DFC_GetDrvInfo", "from": 1, "result": 1})"),
          0, true},
+        {"replay: a failed identity read", replay("fresh", 4, R"({"call": "DFC_GetDrvInfo", "from": 1, "result": 1})"),
+         0, 0, true},
         {"replay: a short wakeup-parameter answer",
-         replay("fresh", 0, R"({"call": "DFC_IssueMboxWithRetry", "command": "0x17", "from": 10, "length": 20})"), 0,
+         replay("fresh", 0, R"({"call": "DFC_IssueMboxWithRetry", "command": "0x17", "from": 10, "length": 20})"), 0, 0,
          true},
         {"replay: a failed revision read before the staged boot id",
          replay("fresh", 0, R"({"call": "DFC_IssueMboxWithRetry", "command": "0x11", "from": 1, "result": 4, "times": 2})"),
-         0, true},
+         0, 0, true},
         {"replay: a failed revision read before the FFV",
          replay("fresh", 4,
                 R"({"call": "DFC_IssueMboxWithRetryV2", "command": "0x11", "from": 1, "status": "0x0001", "times": 0})"),
-         0, true},
+         0, 0, true},
     };
-    const auto seedRun = [](int run) {
-        const auto open = kOpenRuns.find(run);
-        return FixedCase{"seed " + std::to_string(kDefaultSeed) + " run " + std::to_string(run) +
-                             (open != kOpenRuns.end() ? std::string(" (open: ") + open->second + ")" : ""),
-                         std::nullopt, run, open != kOpenRuns.end()};
+    const auto seedRun = [](std::uint64_t seed, int run) {
+        for (const OpenRun& open : kOpenRuns)
+            if (open.seed == seed && open.run == run)
+                return FixedCase{"seed " + std::to_string(seed) + " run " + std::to_string(run) + " (open: " +
+                                     open.found + ")",
+                                 std::nullopt, seed, run, true};
+        return FixedCase{"seed " + std::to_string(seed) + " run " + std::to_string(run), std::nullopt, seed, run, false};
     };
     for (int run = 0; run < kSeedRuns; ++run)
-        cases.push_back(seedRun(run));
-    for (const auto& open : kOpenRuns)
-        if (open.first >= kSeedRuns)
-            cases.push_back(seedRun(open.first));
+        cases.push_back(seedRun(kDefaultSeed, run));
+    for (const OpenRun& open : kOpenRuns)
+        if (open.seed != kDefaultSeed || open.run >= kSeedRuns)
+            cases.push_back(seedRun(open.seed, open.run));
     return cases;
 }
 
@@ -746,7 +758,7 @@ TEST(Campaign, FaultsKillsAndStopsLeaveTheCardsAsTheProgramSays) {
         for (const FixedCase& c : fixedCases()) {
             if (c.open && !g_options.open)
                 continue;
-            runAndReport(c.name, c.plan ? *c.plan : randomPlan(kDefaultSeed, c.run), failed);
+            runAndReport(c.name, c.plan ? *c.plan : randomPlan(c.seed, c.run), failed);
             ++runs;
         }
     } else {
