@@ -15,6 +15,8 @@ namespace dfcsim {
 
 namespace {
 
+constexpr std::uint32_t kWakeupRegion = 4;
+
 std::uint32_t word(const MailboxCall& c, std::size_t i) {
     return i * 4 + 4 <= c.mailbox.size() ? readHost32(c.mailbox.data(), i * 4) : 0;
 }
@@ -53,14 +55,14 @@ MailboxReply readNames(MailboxCall& c) {
 
 // 0x11: read revision. The hardware id sits in bits 12-27 of words 2 and 3; the
 // firmware version text from byte 36, 16 bytes, byte-reversed per word on adapters
-// below interface level 4.
+// below interface level 4; empty while the card runs no firmware.
 MailboxReply readRevision(MailboxCall& c) {
     const std::uint32_t hw = std::uint32_t(c.board.hardwareId) << 12;
     setWord(c, 2, hw);
     setWord(c, 3, hw);
     std::uint8_t text[16] = {};
-    std::memcpy(text, c.board.firmwareVersion.data(),
-                std::min<std::size_t>(16, c.board.firmwareVersion.size()));
+    const std::string running = runningFirmware(c.board);
+    std::memcpy(text, running.data(), std::min<std::size_t>(16, running.size()));
     if (!level4(c.board))
         for (std::size_t i = 0; i < 16; i += 4) {
             std::swap(text[i], text[i + 3]);
@@ -180,7 +182,18 @@ MailboxReply readRegionBytes(const Board& board, std::uint32_t region, std::uint
     const Region& r = it->second;
     if (r.refused)
         return {r.refusedStatus, r.refusedResult};
-    delivered = std::uint32_t(readBlob(r.bytes, offset, length, out));
+    if (region == kWakeupRegion) {
+        // The wakeup parameters as the card reports them: slots of programs the flash
+        // does not hold read as zeros.
+        std::vector<std::uint8_t> record(std::size_t(blobSize(r.bytes)));
+        readBlob(r.bytes, 0, record.size(), record.data());
+        wakeupAsReported(board, record);
+        const std::size_t from = std::min<std::size_t>(offset, record.size());
+        delivered = std::uint32_t(std::min<std::size_t>(length, record.size() - from));
+        std::copy_n(record.begin() + std::ptrdiff_t(from), delivered, out);
+    } else {
+        delivered = std::uint32_t(readBlob(r.bytes, offset, length, out));
+    }
     if (r.claimedLength)
         delivered = *r.claimedLength; // only claimed: nothing past `length` was written
     return {};

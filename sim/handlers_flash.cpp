@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 
 namespace dfcsim {
 
@@ -72,6 +73,34 @@ void recordLoad(Board& b, const std::uint32_t id[2]) {
         }
 }
 
+// An erase destroyed the program: its load-list entries are free again.
+void forgetLoad(Board& b, std::uint32_t id0, std::uint32_t id1) {
+    for (std::uint32_t entry : loadListEntries(b))
+        if (memoryWord(b, entry + 16) == id0 && memoryWord(b, entry + 20) == id1) {
+            b.memory[entry + 16] = 0xFFFFFFFF;
+            b.memory[entry + 20] = 0xFFFFFFFF;
+        }
+}
+
+// Records that the download of the program of this type got to `state`; returns
+// whether that changed the record.
+bool noteProgram(FlashState& f, std::uint32_t type, PartState state) {
+    FlashProgram& p = f.programs[type];
+    const bool changed = p.state != state || p.id[0] != f.pendingId[0] || p.id[1] != f.pendingId[1];
+    p.state = state;
+    p.id[0] = f.pendingId[0];
+    p.id[1] = f.pendingId[1];
+    return changed;
+}
+
+// The image types of the PRG headers at the start of a body being loaded.
+std::set<std::uint32_t> typesAtStart(const std::vector<std::uint8_t>& head) {
+    std::set<std::uint32_t> types;
+    for (const auto& id : programsInBody(makeBlob(head)))
+        types.insert(programType(id[0]));
+    return types;
+}
+
 } // namespace
 
 // 0x1C: word 1 bit 4 erases (length in word 3, program id in words 4-5); bits 1 and 3
@@ -91,15 +120,23 @@ MailboxReply downLoadCommand(MailboxCall& c) {
         f.pendingId[1] = word(c, 5);
         startBlob(f.pending, c.board.fileStem, blobField("flash-image"));
         f.pendingFold = {};
-        if (blobSize(f.image) != 0) { // the erase destroys what flash held
+        // The erase destroys the program of this type the flash held, and what
+        // pointed to it; the board file says so before anything else can happen.
+        const std::uint32_t type = programType(f.pendingId[0]);
+        if (const auto held = f.programs.find(type);
+            held != f.programs.end() && held->second.state == PartState::Whole)
+            forgetLoad(c.board, held->second.id[0], held->second.id[1]);
+        if (blobSize(f.image) != 0 && programType(f.programId[0]) == type) {
             f.image = {};
             f.programId[0] = f.programId[1] = 0;
-            c.changed = true;
         }
+        noteProgram(f, type, PartState::Erased);
+        c.changed = true;
         return {};
     }
     if ((w1 & 0x0A) != 0x0A || !f.erased)
         return {STATUS_FLASH_SEQUENCE, 0};
+    const std::uint32_t type = programType(f.pendingId[0]);
     if (!chunkFits(c) || f.pending.size + word(c, 3) > f.expectedLength) {
         f.erased = false;
         discardBlob(f.pending);
@@ -108,20 +145,27 @@ MailboxReply downLoadCommand(MailboxCall& c) {
     takeChunk(c, f.pending);
     foldBytes(f.pendingFold, c.mailbox.data() + kChunkOffset, word(c, 3));
     modelWait(c.board.timing, WaitKind::Chunk);
-    if (getBits(w1, 0, 1) == 0)
+    if (getBits(w1, 0, 1) == 0) {
+        if (noteProgram(f, type, PartState::Partial)) // the first chunk
+            c.changed = true;
         return {};
+    }
     f.erased = false;
     const std::vector<std::uint8_t>& head = f.pending.head;
     if (f.signatureStatus != 0 || f.pending.size != f.expectedLength || foldValue(f.pendingFold) != 0 ||
         readBe32(head.data(), 4) != f.pendingId[0] || readBe32(head.data(), 8) != f.pendingId[1]) {
         discardBlob(f.pending);
+        // A refused signature programs nothing; a bad image was written all the same.
+        if (noteProgram(f, type, f.signatureStatus != 0 ? PartState::Erased : PartState::Partial))
+            c.changed = true;
         return {f.signatureStatus != 0 ? f.signatureStatus : STATUS_FLASH_BAD_IMAGE, 0};
     }
     f.image = finishBlob(f.pending);
     f.programId[0] = f.pendingId[0];
     f.programId[1] = f.pendingId[1];
+    noteProgram(f, type, PartState::Whole);
     // Boot code (program type 3) is not the firmware that runs after a reset.
-    if (getBits(f.pendingId[0], 24, 8) != 3)
+    if (type != kBootCodeType)
         f.pendingFirmware = firmwareTextFor(c.board, f.pendingId[0]);
     recordLoad(c.board, f.programId);
     c.changed = true;
@@ -162,8 +206,18 @@ MailboxReply loadAreaCommand(MailboxCall& c) {
             f.eraseLeft = word(c, 3);
             startBlob(f.areaPending, c.board.fileStem, blobField("area", hexWord(f.areaStart)));
             f.areaChunks = 0;
-            if (f.areas.erase(f.areaStart) != 0)
-                c.changed = true;
+            // The erase destroys the programs the area held: the area is unfinished
+            // (and the board file says so) until its last chunk has come.
+            UnfinishedArea& unfinished = f.unfinishedAreas[f.areaStart];
+            unfinished.state = PartState::Erased;
+            if (const auto old = f.areas.find(f.areaStart); old != f.areas.end()) {
+                for (const auto& id : programsInBody(old->second)) {
+                    unfinished.types.insert(programType(id[0]));
+                    forgetLoad(c.board, id[0], id[1]);
+                }
+                f.areas.erase(old);
+            }
+            c.changed = true;
         } else if (f.areaState != 1 || word(c, 2) != f.areaNext) {
             return {STATUS_FLASH_SEQUENCE, 0};
         }
@@ -186,7 +240,12 @@ MailboxReply loadAreaCommand(MailboxCall& c) {
         }
         takeChunk(c, f.areaPending);
         modelWait(c.board.timing, WaitKind::Chunk);
-        ++f.areaChunks;
+        if (++f.areaChunks == 1) { // the area now holds the start of its new body
+            UnfinishedArea& unfinished = f.unfinishedAreas[f.areaStart];
+            unfinished.state = PartState::Partial;
+            unfinished.types.merge(typesAtStart(f.areaPending.head));
+            c.changed = true;
+        }
         if (step == 4 && f.signatureStatus != 0) {
             f.areaState = 0;
             discardBlob(f.areaPending);
@@ -208,7 +267,12 @@ MailboxReply loadAreaCommand(MailboxCall& c) {
                     f.pendingFirmware = firmwareTextFor(c.board, id);
                 break;
             }
-            f.areas[f.areaStart] = finishBlob(f.areaPending);
+            const Blob& body = f.areas[f.areaStart] = finishBlob(f.areaPending);
+            f.unfinishedAreas.erase(f.areaStart);
+            // The area now holds the programs of its types: what a DOWN_LOAD left of
+            // them is no longer what the flash holds.
+            for (const auto& id : programsInBody(body))
+                f.programs.erase(programType(id[0]));
             c.changed = true;
             state = 4;
         } else if (f.loadAreaEarlyEnd != 0 && f.areaChunks >= f.loadAreaEarlyEnd) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace dfcsim {
@@ -83,16 +84,25 @@ void findMarks(ObjectStore& s, const std::uint8_t* piece, std::size_t count) {
     s.markTail = window.substr(window.size() > keep ? window.size() - keep : 0);
 }
 
-// A GRP image names its version at the start of its build string (byte 12).
-void takeFlashVersionFrom(MailboxCall& c, const std::vector<std::uint8_t>& image) {
-    if (image.size() < 140)
-        return;
-    const std::uint32_t magic = readBe32(image.data(), 4);
+// A GRP image names its version at the start of its build string (byte 12); none
+// when the bytes do not begin with a GRP header.
+std::optional<std::string> grpVersion(const std::uint8_t* image, std::size_t size) {
+    if (size < 140)
+        return std::nullopt;
+    const std::uint32_t magic = readBe32(image, 4);
     if (magic != 0xFEAA0001 && magic != 0xFEAA0003)
-        return;
+        return std::nullopt;
     std::string version;
     for (std::size_t i = 12; i < 140 && (std::isdigit(image[i]) || image[i] == '.'); ++i)
         version += char(image[i]);
+    return version;
+}
+
+void takeFlashVersionFrom(MailboxCall& c, const std::vector<std::uint8_t>& image) {
+    const std::optional<std::string> taken = grpVersion(image.data(), image.size());
+    if (!taken)
+        return;
+    const std::string& version = *taken;
     ObjectStore& s = c.board.objects;
     if (!s.firmwareGiven) {
         s.activeFirmware = c.board.firmwareVersion.substr(0, 32);
@@ -144,16 +154,21 @@ MailboxReply writeObject(MailboxCall& c) {
         piece > dataRoom(c))
         return badRequest(c);
     ObjectStore& s = c.board.objects;
+    const bool firmware = name == "/prg";
     if (offset == 0) {
         s.pendingName = name;
         startBlob(s.pending, c.board.fileStem, blobField("object", name));
         s.markTail.clear();
         s.missingSignature = s.invalidSignature = false;
+        if (firmware && s.prgInPlace) { // the first piece erases the image flash held
+            s.objects.erase(name);
+            s.prgPartial = true;
+            c.changed = true;
+        }
     } else if (s.pendingName != name || offset != s.pending.size) {
         return badRequest(c);
     }
     modelWait(c.board.timing, WaitKind::ObjectPiece);
-    const bool firmware = name == "/prg";
     if (firmware)
         findMarks(s, dataArea(c), piece);
     appendBlob(s.pending, dataArea(c), piece);
@@ -174,6 +189,8 @@ MailboxReply writeObject(MailboxCall& c) {
     }
     Blob image = finishBlob(s.pending);
     Blob& stored = s.objects[name];
+    if (firmware)
+        s.prgPartial = false;
     if (firmware || !sameBytes(stored, image)) {
         stored = std::move(image);
         c.changed = true;
@@ -193,9 +210,8 @@ void putText(MailboxCall& c, std::size_t at, const std::string& text) {
 MailboxReply firmwareVersion(MailboxCall& c) {
     if (field(c, 8) != 64)
         return badRequest(c);
-    const ObjectStore& s = c.board.objects;
-    putText(c, 16, s.firmwareGiven ? s.activeFirmware : c.board.firmwareVersion);
-    putText(c, 48, s.firmwareGiven ? s.flashFirmware : c.board.firmwareVersion);
+    putText(c, 16, activeFirmwareOf(c.board));
+    putText(c, 48, flashFirmwareOf(c.board));
     return answer(c, 0, 0);
 }
 
@@ -262,6 +278,25 @@ bool regionsBase(const Board& b, std::uint32_t& base) {
 }
 
 } // namespace
+
+std::string activeFirmwareOf(const Board& board) {
+    if (board.flash.noFirmware)
+        return "";
+    return board.objects.firmwareGiven ? board.objects.activeFirmware : board.firmwareVersion;
+}
+
+std::string flashFirmwareOf(const Board& board) {
+    const ObjectStore& s = board.objects;
+    if (s.prgPartial)
+        return "";
+    const std::string given = s.firmwareGiven ? s.flashFirmware : board.firmwareVersion;
+    const auto prg = s.objects.find("/prg");
+    if (prg == s.objects.end())
+        return given;
+    std::uint8_t header[140];
+    const std::size_t n = readBlob(prg->second, 0, sizeof header, header);
+    return grpVersion(header, n).value_or(given);
+}
 
 MailboxReply sliConfigCommand(MailboxCall& c) {
     if (c.mailbox.size() >= kImageBytes && (word(c, 1) & 1) == 0)

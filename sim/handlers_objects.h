@@ -14,6 +14,12 @@ constexpr std::uint8_t EMBEDDED_BAD_REQUEST = 0x02;  // additional 0x00
 constexpr std::uint8_t EMBEDDED_SIGNATURE = 0x17;    // additional 0x56 invalid, 0x57 missing
 constexpr std::uint16_t STATUS_BAD_ADDRESS = 0x0004; // erase of no region's sector
 
+// The texts the firmware-version request (0x23) answers: the active firmware's
+// ("" while the card runs none) and the version of the image the "/prg" object in
+// flash holds.
+std::string activeFirmwareOf(const Board& board);
+std::string flashFirmwareOf(const Board& board);
+
 // 0x9B: SLI_CFG, dispatched by opcode and subsystem.
 MailboxReply sliConfigCommand(MailboxCall& call);
 // 0x01: erase of a configuration region's flash sector.

@@ -39,6 +39,11 @@ void readObjectStore(const json& board, ObjectStore& store, const std::string& b
     }
     if (const auto c = board.find("prgChangeStatus"); c != board.end())
         store.prgChangeStatus = smallNumber(*c, "prgChangeStatus");
+    const std::string write = board.value("prgWrite", "staged");
+    if (write != "staged" && write != "inPlace")
+        throw std::runtime_error("prgWrite is \"staged\" or \"inPlace\"");
+    store.prgInPlace = write == "inPlace";
+    store.prgPartial = board.value("prgPartial", false);
     if (const auto f = board.find("firmwareVersions"); f != board.end()) {
         store.firmwareGiven = true;
         store.activeFirmware = f->value("active", "");
@@ -62,6 +67,10 @@ void writeObjectStore(const ObjectStore& store, json& board, BlobSaving& saving)
             objects[name] = blobJson(bytes, blobField("object", name), saving, 32);
         board["objects"] = objects;
     }
+    if (store.prgPartial)
+        board["prgPartial"] = true;
+    else
+        board.erase("prgPartial");
     if (store.ffvGiven)
         board["ffv"] = std::string(store.ffv.begin(), store.ffv.end());
     if (store.firmwareGiven)

@@ -75,6 +75,9 @@ void boardStateChanged(const Board* changed) {
             // The firmware object is the card's; other objects (the VPD) are per function.
             if (const auto prg = from.objects.find("/prg"); prg != from.objects.end())
                 to.objects["/prg"] = prg->second;
+            else if (from.prgPartial) // erased by an in-place write
+                to.objects.erase("/prg");
+            to.prgPartial = from.prgPartial;
             to.activeFirmware = from.activeFirmware;
             to.flashFirmware = from.flashFirmware;
             to.firmwareGiven = from.firmwareGiven;

@@ -46,6 +46,29 @@ void DemoPackage::addFaults(const std::string& rules, bool firstBoardOnly) {
                                                 : std::regex_constants::format_default));
 }
 
+void DemoPackage::addBoardFaults(std::size_t board, const std::string& rules) {
+    addBoardKeys(board, "\"faults\": [" + rules + "]");
+}
+
+void DemoPackage::addBoardKeys(std::size_t board, const std::string& keys) {
+    // The board's own "pci" key, the board-th in the file, is where its keys begin.
+    std::string text = readText(file("boards.json"));
+    std::size_t at = std::string::npos;
+    for (std::size_t i = 0; i <= board; ++i)
+        at = text.find("\"pci\":", at == std::string::npos ? 0 : at + 1);
+    if (at == std::string::npos) {
+        ADD_FAILURE() << "the board file has no board " << board;
+        return;
+    }
+    text.insert(at, keys + ", ");
+    writeText(file("boards.json"), text);
+}
+
+void DemoPackage::rebootSystem() {
+    const std::string text = readText(file("boards.json"));
+    writeText(file("boards.json"), "{\"reboot\": true, " + text.substr(text.find('{') + 1));
+}
+
 void DemoPackage::dropFaults() {
     const std::string text = readText(file("boards.json"));
     writeText(file("boards.json"), std::regex_replace(text, std::regex("\"faults\":"), "\"faultsDropped\":"));

@@ -33,8 +33,16 @@ class DemoPackage {
     // Fault rules (JSON objects, comma-separated) put in front of the boards' own keys:
     // of every board, or of the first only.
     void addFaults(const std::string& rules, bool firstBoardOnly = false);
+    // Keys ("name": value, comma-separated) put in front of one board's own keys, by its
+    // index in the file; addBoardFaults puts a list of fault rules (comma-separated
+    // JSON objects) there.
+    void addBoardKeys(std::size_t board, const std::string& keys);
+    void addBoardFaults(std::size_t board, const std::string& rules);
     // Renames every rule list to a key the simulator ignores; the rest of the state stays.
     void dropFaults();
+    // A system reboot: the next run's simulator starts the firmware waiting in each
+    // board's flash.
+    void rebootSystem();
 
     // Runs follow the boards' timing model (off unless this was called with true): they
     // then take as long as the board file's latencies say.

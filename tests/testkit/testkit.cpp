@@ -39,6 +39,16 @@ std::string programPath() {
         .string();
 }
 
+std::string simFlashReport(const std::string& boardFile) {
+    const fs::path tool = fs::path(programPath()).parent_path() /
+                          (platform::kIsWindows ? "dfcsim-flash.exe" : "dfcsim-flash");
+    const fs::path folder = fs::path(boardFile).parent_path();
+    const std::string report = (folder / "flash-report.json").string();
+    if (platform::runProcess({tool.string(), boardFile}, folder.string(), report) != 0)
+        return "";
+    return readText(report);
+}
+
 int waitFor(platform::StartedProcess& process, int seconds) {
     int status = -1;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);

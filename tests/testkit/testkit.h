@@ -51,6 +51,12 @@ int waitFor(platform::StartedProcess& process, int seconds = 120);
 RunResult runProgram(const std::vector<std::string>& args, const std::string& workingDir,
                      bool separateErrors = false);
 
+// What the flash of every board of a board file holds, as the simulator's dfcsim-flash
+// tool (beside the program) reports it: JSON text (see sim/README.md), or "" when the
+// tool could not run or refused the file. The report goes through a file beside the
+// board file.
+std::string simFlashReport(const std::string& boardFile);
+
 // Whole file in text mode ("" when it cannot be read); exists() for presence.
 std::string readText(const std::string& path);
 bool exists(const std::string& path);
