@@ -50,6 +50,7 @@ void classifyDriver(std::uint32_t board, AdapterRecord& r) {
         adapterEnv.message = "No SCSIport Nor StorPort Miniport Nor Linux driver installed";
         return;
     }
+    r.driverKnown = true;
     r.mailboxPayload = 108;
     if (kind == 3) {
         // The version text may fill its field without a terminating NUL.

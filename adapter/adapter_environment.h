@@ -27,6 +27,12 @@ struct AdapterRecord {
     std::uint32_t mailboxPayload = 0;
     std::uint32_t interfaceLevel4 = 0;
     std::uint32_t fcoeDriver = 0;
+    // The driver answered and is of a kind the program talks to: only then is it known
+    // how the board frames its answers (a level-4 driver reverses the name bytes).
+    bool driverKnown = false;
+    // The read-revision command failed at discovery: the hardware id, and so the family
+    // and the download rules it gives, are not known.
+    bool revisionUnread = false;
 };
 
 constexpr std::uint32_t ADAPTER_FLAG_MULTI_FUNCTION = 0x04000000;

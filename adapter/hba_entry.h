@@ -33,6 +33,11 @@ struct HbaEntry {
     FixedText<32> mac;
     FixedText<32> wwnn;
     FixedText<32> wwpn;
+    // How the names were read: 0, 84 (a name is zero) or 33 (they could not be read, or
+    // the board's driver is unknown, so the bytes read cannot be trusted).
+    std::uint32_t namesStatus = 0;
+    // The board's revision could not be read at discovery: its family is not known.
+    bool revisionUnread = false;
     std::uint32_t bcDownloadStatus = 0;
     std::uint32_t fwDownloadStatus = 0;
     FixedText<32> serialNumber;
@@ -55,6 +60,10 @@ struct HbaEntry {
 };
 
 constexpr std::uint32_t HBA_GROUP_NONE = 1024;
+
+// How a port's names were read (HbaEntry::namesStatus, and the inventory's last status).
+constexpr std::uint32_t WWN_NAME_MISSING = 84;     // factory IEEE, WWPN or WWNN is zero
+constexpr std::uint32_t WWN_NAMES_UNREADABLE = 33; // current names could not be read
 
 // The adapter inventory of a run, in board order.
 using AdapterList = std::vector<HbaEntry>;
@@ -81,6 +90,14 @@ inline FunctionKind functionKindOf(const HbaEntry& e) {
         if (e.hbaType == hbaTypeOf(kind))
             return kind;
     return FunctionKind::FC;
+}
+
+// What of the port's identity could not be read ("names", "revision"), or null. Such
+// a port is never updated and never gets a soft VPD line.
+inline const char* unreadIdentity(const HbaEntry& e) {
+    if (e.namesStatus == WWN_NAMES_UNREADABLE)
+        return "names";
+    return e.revisionUnread ? "revision" : nullptr;
 }
 
 // Record tests.

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,9 +34,9 @@ bool endsWith(std::string_view text, std::string_view tail) {
 
 } // namespace
 
-std::uint16_t readHardwareId(std::uint32_t board) {
+std::optional<std::uint16_t> readHardwareId(std::uint32_t board) {
     if (!isValidBoard(board))
-        return 0;
+        return std::nullopt;
     MailboxImage m;
     setMailboxCommand(m, MAILBOX_READ_REVISION);
     const bool level4 = isLevel4Board(board);
@@ -44,7 +45,7 @@ std::uint16_t readHardwareId(std::uint32_t board) {
         setMailboxField(m, mbx::kRevisionAskA, 1);
     }
     if (IssueMbox(board, m) != 0)
-        return 0;
+        return std::nullopt;
     const std::uint32_t word2 = mailboxWord(m, mbx::kHardwareId.word);
     if (level4)
         return word2 > 15 ? std::uint16_t(mailboxField(m, mbx::kHardwareId)) : 0;
@@ -80,7 +81,9 @@ std::uint16_t readOemVpdMarker(std::uint32_t board) {
 int identifyAdapters(AdapterVpd& adapterVpd) {
     for (std::uint32_t b = 0; b < adapterEnv.boardCount && b < adapterEnv.table.size(); ++b) {
         AdapterRecord& r = adapterEnv.table[b];
-        r.hardwareId = readHardwareId(b);
+        const std::optional<std::uint16_t> hardwareId = readHardwareId(b);
+        r.hardwareId = hardwareId.value_or(0);
+        r.revisionUnread = !hardwareId;
         if (r.hardwareId == 0x1004 || r.hardwareId == 0x577 || r.hardwareId == 0x364) {
             r.oemVpd = readOemVpdMarker(b);
         }

@@ -5,9 +5,11 @@
 #include "adapter/adapter_vpd.h"
 
 #include <cstdint>
+#include <optional>
 
-// The hardware id from the read-revision command; 0 when the command fails.
-std::uint16_t readHardwareId(std::uint32_t board);
+// The hardware id from the read-revision command (0 when the answer holds none); no
+// value when the command fails, so the board's family is not known.
+std::optional<std::uint16_t> readHardwareId(std::uint32_t board);
 
 // 1 when the board's region-14 VPD holds a "VG" value ending in "1014", else 0.
 std::uint16_t readOemVpdMarker(std::uint32_t board);

@@ -120,7 +120,14 @@ std::uint32_t ReadRegionWords(std::uint32_t board, std::uint8_t* buffer, std::ui
 std::uint32_t readBootCodeRegion(std::uint32_t board, std::uint8_t (&out)[kBootCodeRegionBytes]) {
     std::memset(out, 0, sizeof out);
     std::uint32_t bytes = 0;
-    return ReadRegionWords(board, out, 4, kBootCodeRegionBytes / 4, 0, bytes);
+    const std::uint32_t status = ReadRegionWords(board, out, 4, kBootCodeRegionBytes / 4, 0, bytes);
+    // The wakeup parameters are used and written back whole: a shorter answer is no read
+    // of them, and the zeros after it must never reach the card.
+    if (status == 0 && bytes < kBootCodeRegionBytes) {
+        std::memset(out, 0, sizeof out);
+        return REGION_READ_FAILED;
+    }
+    return status;
 }
 
 std::uint32_t readConfigRegion20(std::uint32_t board, std::uint8_t (&out)[kRegion20Bytes]) {

@@ -45,8 +45,9 @@ constexpr std::uint32_t kBootCodeRegionBytes = 60;
 constexpr std::uint32_t kRegion20Bytes = 8;
 constexpr std::uint32_t REGION20_READ_FAILED = 81;
 
-// Reads the 60-byte boot-code region (region 4 from offset 0, 15 words); bytes the
-// region does not deliver stay 0. Returns the read's status.
+// Reads the 60-byte boot-code region (region 4 from offset 0, 15 words). Returns the
+// read's status; an answer shorter than the region fails the read (REGION_READ_FAILED)
+// and leaves out zeroed.
 std::uint32_t readBootCodeRegion(std::uint32_t board, std::uint8_t (&out)[kBootCodeRegionBytes]);
 
 // The first 8 bytes of a 32-byte read of region 20 from offset 0. Returns 0, or 81

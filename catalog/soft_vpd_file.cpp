@@ -187,6 +187,12 @@ int updateCNA_VPD_Data(SoftVpd& vpd, HbaEntry* adapter, int isBootCode) {
         updateVPDEntry(adapter, isBootCode);
         return 0;
     }
+    // A port whose names could not be read would be written under a name that may be
+    // another port's.
+    if (adapter->namesStatus == WWN_NAMES_UNREADABLE) {
+        debugPrint("No soft VPD entry for an adapter whose names could not be read\n");
+        return 1;
+    }
     const bool byMac = isNicEntry(*adapter) || isIscsiEntry(*adapter);
     const std::string key = adapterKey(*adapter);
     // An address cut to the field would be written under another adapter's name.

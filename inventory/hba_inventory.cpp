@@ -130,7 +130,13 @@ void readFfvState(const FamilyIdTable& families, std::uint32_t a, HbaEntry& e) {
     e.ffvSupported = 0;
     e.adapterInRebootState = 0;
     e.ffv = kNullFamilyId;
-    if (isVX4Device(e.deviceId) || (isFerroxFCBoard(a) && isFFVSupportedFW(e.cnaFwVersion) != 0))
+    // A FerroxFC card that runs no firmware (its revision text is empty after an image
+    // was left incomplete) runs the downloaded one next: whether that keeps an FFV is
+    // decided by the image at the download. Without this its family would never be
+    // recorded again, and every later run would download it anew.
+    const CnaVersion& v = e.cnaFwVersion;
+    const bool runsNoFirmware = v.major == 0 && v.minor == 0 && v.release == 0 && v.build == 0;
+    if (isVX4Device(e.deviceId) || (isFerroxFCBoard(a) && (isFFVSupportedFW(v) != 0 || runsNoFirmware)))
         e.ffvSupported = 1;
     if (e.ffvSupported != 1)
         return;
@@ -175,6 +181,7 @@ void makeEntry(RunContext& run, std::uint32_t a, std::uint32_t& lastStatus) {
         debugPrint("Adapter VPD call failed.\n");
     }
     e.hbaType = hbaTypeOf(boardFunctionKind(a));
+    e.revisionUnread = r.revisionUnread;
     debugPrint("isHBATypeVexil %d\n", isHBATypeVexil(a) ? 1 : 0);
     debugPrint("gKOVA %d\n", 0); // the management library is never loaded
     debugPrint("HBAType %X\n", unsigned(r.HBAType));
@@ -240,11 +247,13 @@ void getWWN(HbaEntry* entry, std::uint32_t& lastStatus, std::string& message) {
     lookupModel(a, q);
     message = formatText("adapter %d: %s", int(a + 1), q.model.c_str());
     std::string names;
+    bool missing = false;
 
     std::uint32_t ieee[2] = {r.factoryIeee[0], r.factoryIeee[1]};
     if (ieee[0] == 0 && ieee[1] == 0) {
         names += "  No Factory IEEE ";
         lastStatus = WWN_NAME_MISSING;
+        missing = true;
     } else {
         names += "  Factory IEEE: " + wordsText(ieee[0], ieee[1], "%08lX %08lX ");
     }
@@ -258,7 +267,9 @@ void getWWN(HbaEntry* entry, std::uint32_t& lastStatus, std::string& message) {
     if (!level4)
         for (std::size_t i = 1; i <= 3; ++i)
             setMailboxWord(m, i, 0xFFFFFFFF);
-    if (!isValidBoard(a) || IssueMbox(a, m) != 0) {
+    // Without a known driver the program cannot tell how the board frames the names, so
+    // it does not read them rather than report another port's name.
+    if (!isValidBoard(a) || !r.driverKnown || IssueMbox(a, m) != 0) {
         names += "\n  No Current WWPN and WWNN";
         unreadable = true;
     } else {
@@ -290,11 +301,15 @@ void getWWN(HbaEntry* entry, std::uint32_t& lastStatus, std::string& message) {
         names += nonVolatile ? "\n  Non-Volatile WWPN: " : "\n  Volatile WWPN: ";
         names += wordsText(wwpn[0], wwpn[1], "%08lX %08lX ") + ", WWNN: " +
                  wordsText(wwnn[0], wwnn[1], "%08lX %08lX ");
-        if ((wwpn[0] == 0 && wwpn[1] == 0) || (wwnn[0] == 0 && wwnn[1] == 0))
+        if ((wwpn[0] == 0 && wwpn[1] == 0) || (wwnn[0] == 0 && wwnn[1] == 0)) {
             lastStatus = WWN_NAME_MISSING;
+            missing = true;
+        }
     }
     if (unreadable && lastStatus == 0)
         lastStatus = WWN_NAMES_UNREADABLE;
+    // The port's own: names that could not be read outweigh a zero name.
+    e.namesStatus = unreadable ? WWN_NAMES_UNREADABLE : missing ? WWN_NAME_MISSING : 0;
     message = names;
 
     e.wwpn = wordsText(wwpn[0], wwpn[1], "%08lX%08lX");

@@ -12,8 +12,6 @@
 
 // Statuses the inventory leaves as the run's last status.
 constexpr std::uint32_t INVENTORY_NO_ADAPTERS = 17;
-constexpr std::uint32_t WWN_NAME_MISSING = 84;     // factory IEEE, WWPN or WWNN is zero
-constexpr std::uint32_t WWN_NAMES_UNREADABLE = 33; // current names could not be read
 
 // Statuses of the probe and the additional-attributes request.
 constexpr std::uint32_t SLI_RESULT_OK = 0;
@@ -31,8 +29,8 @@ constexpr const char* kNoBootCode = "NONE";
 // text the steps wrote.
 std::uint32_t makeHbaList(RunContext& run);
 
-// Fills wwpn (finally the factory IEEE text), wwnn and ieee of the entry; may set
-// lastStatus to 84 or 33. The names read are written as text into message.
+// Fills wwpn (finally the factory IEEE text), wwnn, ieee and namesStatus of the entry;
+// may set lastStatus to 84 or 33. The names read are written as text into message.
 void getWWN(HbaEntry* entry, std::uint32_t& lastStatus, std::string& message);
 
 // Texts of the additional-attributes answer: four texts (the first is the boot-code

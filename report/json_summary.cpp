@@ -25,6 +25,7 @@ SummaryAdapter identityOf(const HbaEntry& e) {
     a.serialNumber = e.serialNumber.str();
     a.model = e.modelDesc.str();
     a.wwpn = e.wwpn.str();
+    a.namesUnreadable = e.namesStatus == WWN_NAMES_UNREADABLE;
     a.mac = e.mac.str();
     a.vendorId = e.vendorId;
     a.deviceId = e.deviceId;
@@ -62,7 +63,9 @@ Json adapterJson(const SummaryAdapter& a) {
     j["portName"] = a.portName;
     j["serialNumber"] = a.serialNumber;
     j["model"] = a.model;
-    if (!a.wwpn.empty() && a.wwpn != "0000000000000000")
+    if (a.namesUnreadable)
+        j["namesUnreadable"] = true;
+    else if (!a.wwpn.empty() && a.wwpn != "0000000000000000")
         j["wwpn"] = a.wwpn;
     if (!a.mac.empty() && a.mac != "000000000000")
         j["mac"] = a.mac;

@@ -32,6 +32,7 @@ struct SummaryAdapter {
     std::string portName, serialNumber, model, wwpn, mac;
     std::uint32_t vendorId = 0, deviceId = 0, subVendorId = 0, subDeviceId = 0;
     std::uint32_t domain = 0, bus = 0, device = 0, function = 0;
+    bool namesUnreadable = false; // the port's names could not be read: no wwpn is claimed
     std::vector<SummaryComponent> components;
 };
 

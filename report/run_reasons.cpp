@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <set>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -24,6 +25,10 @@ std::string whatToDo(const ComponentOutcome& o) {
         return "the family-ID table has no family " + o.packagedFamily +
                " for this model; check the family_id of its configuration record";
     case ResultCode::InvalidBoard:
+        if (const char* unread = o.adapter != nullptr ? unreadIdentity(*o.adapter) : nullptr)
+            return joinText("its ", std::strcmp(unread, "names") == 0 ? "port names" : "hardware revision",
+                            " could not be read, so it was left as it is; check that the adapter's driver is "
+                            "loaded (the debug log written with -g shows the answers), then run the program again");
         return "the adapter is no longer where discovery found it; run the program again";
     case ResultCode::PayloadNotFound:
         return "no payload file holds version " + o.packagedVersion +

@@ -259,6 +259,15 @@ Decision decide(const Component& c) {
         report("Invalid HBA number = %d\n", entry.adapterNumber);
         return done(ResultCode::InvalidBoard);
     }
+    // A port whose names could not be read is not known to be the port the package and
+    // the soft VPD files mean: it is left as it is.
+    // So is a port whose revision could not be read, for its family, and with it the
+    // way its image is downloaded and recorded, is not known.
+    if (const char* unread = unreadIdentity(entry)) {
+        report("Adapter %s could not be read; the adapter is left as it is. Adapter %lu Stat %08lX\n", unread,
+               board(entry), static_cast<unsigned long>(codeNumber(ResultCode::InvalidBoard)));
+        return done(ResultCode::InvalidBoard);
+    }
 
     if (!c.legacy) {
         if (const HbaEntry* sibling = processedSibling(run.adapters, entry))

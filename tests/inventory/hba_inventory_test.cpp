@@ -10,6 +10,7 @@
 #include "inventory/management_library.h"
 #include "tests/adapter/object_fixture.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,7 @@ TEST_F(InventoryTest, NamesAndTheirStatuses) {
         const char* wwpn;
         const char* wwnn;
         const char* message;
+        std::optional<std::uint32_t> portStatus = {}; // the port's own, where it differs
     };
     const char* faultNames = R"("faults": [{"command": "0x02", "result": 2, "status": "0x0F"}])";
     const Case cases[] = {
@@ -146,7 +148,10 @@ TEST_F(InventoryTest, NamesAndTheirStatuses) {
          "10000000DF410010", "0000000000000000",
          "  Factory IEEE: 10000000 DF410010 \n  No Current WWPN and WWNN"},
         {"both: 84 stays", legacy("ZD2.82A4", R"(, "16": {"absent": true})", faultNames),
-         WWN_NAME_MISSING, "0000000000000000", "0000000000000000", "No Current WWPN"},
+         WWN_NAME_MISSING, "0000000000000000", "0000000000000000", "No Current WWPN", WWN_NAMES_UNREADABLE},
+        {"driver unanswered: names not read",
+         legacy("ZD2.82A4", "", R"("faults": [{"call": "DFC_GetDrvInfo", "result": 1}])"), WWN_NAMES_UNREADABLE,
+         "10000000DF410010", "0000000000000000", "No Current WWPN and WWNN"},
         {"changed names, region 0 absent",
          legacy("ZD2.82A4", R"(, "0": {"absent": true}, "16": "10000000DF410099")"), 0,
          "10000000DF410099", "20000000DF410010", "\n  Volatile WWPN: "},
@@ -156,6 +161,7 @@ TEST_F(InventoryTest, NamesAndTheirStatuses) {
         run = RunContext{};
         EXPECT_EQ(inventory(c.board), c.status);
         ASSERT_FALSE(run.adapters.empty());
+        EXPECT_EQ(run.adapters.front().namesStatus, c.portStatus.value_or(c.status));
         EXPECT_EQ(run.adapters.front().wwpn.str(), c.wwpn);
         EXPECT_EQ(run.adapters.front().wwnn.str(), c.wwnn);
         EXPECT_NE(run.message.find(c.message), std::string::npos) << run.message;

@@ -77,4 +77,57 @@ TEST(RecordsFollowTheFlash, AFailedDownloadAfterItsEraseIsReportedAndRepairedByT
     }
 }
 
+// A port whose identity could not be read is never updated and never gets a soft VPD
+// line: its names may be another port's, and its family (and with it how its image is
+// downloaded) is not known. The other cards are updated as usual.
+TEST(RecordsFollowTheFlash, APortWhoseIdentityWasNotReadIsLeftAlone) {
+    struct Identity {
+        const char* name;
+        std::size_t board;
+        const char* rule;
+        const char* port;   // its names as an inventory without faults reads them
+        const char* reason; // on standard error
+        bool namesUnread;
+    };
+    const Identity cases[] = {
+        {"the driver did not answer", 4, R"({"call": "DFC_GetDrvInfo", "from": 1, "result": 1})", "10000010DF730030",
+         "its port names could not be read", true},
+        {"the revision read failed", 0,
+         R"({"call": "DFC_IssueMboxWithRetry", "command": "0x11", "from": 1, "result": 4, "times": 2})",
+         "10000000DF410010", "its hardware revision could not be read", false},
+    };
+    for (const Identity& c : cases) {
+        SCOPED_TRACE(c.name);
+        testkit::DemoPackage demo;
+        if (!demo.ready())
+            GTEST_SKIP() << "the build made no demo package";
+        demo.addBoardFaults(c.board, c.rule);
+        const testkit::RunResult run = demo.run(kUpdate, "", true);
+        EXPECT_EQ(run.status, 4) << run.errors;
+        EXPECT_NE(run.errors.find(c.reason), std::string::npos) << run.errors;
+        const auto summary = nlohmann::json::parse(testkit::readText(demo.file("summary.json")));
+        int refused = 0;
+        for (const auto& adapter : summary.at("adapters")) {
+            bool refusedHere = false;
+            for (const auto& component : adapter.at("components"))
+                refusedHere = refusedHere || component.value("resultCode", 0) == 30;
+            if (!refusedHere)
+                continue;
+            ++refused;
+            EXPECT_EQ(adapter.value("namesUnreadable", false), c.namesUnread);
+            EXPECT_NE(adapter.value("wwpn", "") == c.port, c.namesUnread);
+            for (const auto& component : adapter.at("components")) // nothing claims success or current
+                EXPECT_TRUE(component.value("outcome", "") != "success" && component.value("outcome", "") != "current")
+                    << component.dump();
+        }
+        EXPECT_EQ(refused, 1);
+        EXPECT_EQ(softVpdLine(demo, c.port), "");
+        // The other cards are updated: a rerun without the fault has only this port to do.
+        demo.dropFaults();
+        EXPECT_EQ(demo.run(kUpdate).status, 0);
+        EXPECT_NE(softVpdLine(demo, c.port).find(";FID="), std::string::npos);
+        EXPECT_EQ(demo.run(kUpdate).status, 1);
+    }
+}
+
 } // namespace
