@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,5 +26,9 @@ bool startChild(const std::vector<std::string>& argv, const std::string& working
 // Waits for a started program and returns its exit value; -1 when it ended through a
 // signal or cannot be waited for. The child is done with afterwards.
 int waitChild(Child* child);
+
+// The value of an environment variable, or none when it is not set (on Windows, also
+// when it does not fit 32767 characters).
+std::optional<std::string> environmentValue(const std::string& name);
 
 } // namespace platform::detail

@@ -111,7 +111,7 @@ int createDirectoryWithParents(const std::string& path) {
     return ERROR_OK;
 }
 
-namespace {
+namespace detail {
 
 std::optional<std::string> environmentValue(const std::string& name) {
     const char* value = std::getenv(name.c_str());
@@ -120,7 +120,9 @@ std::optional<std::string> environmentValue(const std::string& name) {
     return std::string(value);
 }
 
-} // namespace
+} // namespace detail
+
+using detail::environmentValue;
 
 std::optional<std::string> programFilesDir() { return environmentValue("ProgramFiles"); }
 

@@ -75,7 +75,7 @@ int createDirectoryWithParents(const std::string& path) {
     return result;
 }
 
-namespace {
+namespace detail {
 
 std::optional<std::string> environmentValue(const std::string& name) {
     char buffer[32768];
@@ -85,7 +85,9 @@ std::optional<std::string> environmentValue(const std::string& name) {
     return std::string(buffer, n);
 }
 
-} // namespace
+} // namespace detail
+
+using detail::environmentValue;
 
 std::optional<std::string> programFilesDir() { return environmentValue("ProgramFiles"); }
 

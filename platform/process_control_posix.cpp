@@ -20,12 +20,7 @@ detail::Child childOf(const StartedProcess& process) {
 
 } // namespace
 
-std::optional<std::string> getEnv(const std::string& name) {
-    const char* value = std::getenv(name.c_str());
-    if (value == nullptr)
-        return std::nullopt;
-    return std::string(value);
-}
+std::optional<std::string> getEnv(const std::string& name) { return detail::environmentValue(name); }
 
 void setEnv(const std::string& name, const std::string& value) {
     ::setenv(name.c_str(), value.c_str(), 1);

@@ -15,13 +15,7 @@ detail::Child childOf(const StartedProcess& process) {
 
 } // namespace
 
-std::optional<std::string> getEnv(const std::string& name) {
-    char buffer[32768];
-    const DWORD n = GetEnvironmentVariableA(name.c_str(), buffer, sizeof buffer);
-    if (n == 0 || n >= sizeof buffer)
-        return std::nullopt;
-    return std::string(buffer, n);
-}
+std::optional<std::string> getEnv(const std::string& name) { return detail::environmentValue(name); }
 
 void setEnv(const std::string& name, const std::string& value) {
     SetEnvironmentVariableA(name.c_str(), value.c_str());
