@@ -79,7 +79,8 @@ struct FamilyCodeRow {
                          // staged boot-slot update, signature retries of AIF files
     bool configTriple;   // keeps the configuration triple (parameter region 0x1040)
     bool bootChecked;    // its boot images carry a device check
-    bool secure;         // signed images and download keys; zeroized after a download
+    bool secure;         // the secure family: its boot images name the secure device, and
+                         // no other family takes such a boot image
     bool distributed;    // always recorded as a multi-function adapter (dist_type 1)
     bool refusesPrg;     // takes no standalone PRG image
     bool operationalCap; // refuses operational images (types 2, 6, 7) of version digit 3

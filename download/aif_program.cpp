@@ -90,23 +90,9 @@ std::vector<RecordPrg> recordPrgImages(std::FILE* file, std::uint64_t recordOffs
     return images;
 }
 
-// The secure family's AWC and FWC records must carry a signed PRG image.
-std::uint32_t requireSignedBody(std::FILE* file) {
-    const long here = std::ftell(file);
-    std::uint32_t prg[PRG_HEADER_WORDS] = {};
-    std::uint32_t status = readFileWords(file, prg, PRG_HEADER_WORDS);
-    if (status == 0 && layout::get(prg[prg_layout::kFlagsWord], prg_layout::kSigned) == 0)
-        status = AUTHENTICATION_ERROR;
-    std::clearerr(file);
-    if (here >= 0)
-        std::fseek(file, here, SEEK_SET);
-    return status;
-}
-
 std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint32_t* header,
                           std::uint64_t recordOffset) {
     const std::uint32_t family = GetAdapterFamily(board);
-    const bool secure = familyRowOf(family).secure;
     const std::string v3Text = readVpdCompatList(board);
     const char* v3 = v3Text.c_str();
     const bool hasV3 = v3[0] != '\0';
@@ -121,7 +107,7 @@ std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint3
         const std::uint32_t needed = awcFamilyForBoard(family);
         if (needed == 0 || awcImageFamily(idWord) != needed)
             return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
-        return secure ? requireSignedBody(file) : 0;
+        return 0;
     }
     if (kindWord != DWC_IMAGE && kindWord != BWC_IMAGE && kindWord != FWC_IMAGE)
         return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
@@ -132,8 +118,8 @@ std::uint32_t checkRecord(std::uint32_t board, std::FILE* file, const std::uint3
         if (kindWord != DWC_IMAGE || !isOemBoard(board))
             return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
     }
-    if (kindWord == FWC_IMAGE)
-        return secure ? requireSignedBody(file) : INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
+    if (kindWord == FWC_IMAGE) // only a listing of the board's own takes one
+        return INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT;
     return checkBuiltInCompat(family, isOemBoard(board), version);
 }
 
@@ -151,37 +137,28 @@ bool keyNameKnownAt(std::FILE* file, std::uint64_t offset) {
     return false;
 }
 
-// The file side of the key step a record will take before its erase (AWC records on
-// the secure family, FWC records everywhere): the key block must be there and name a
-// known key. A refusal comes from the key step itself, which fails before it sends a
-// command, so its status and lines are the ones it gives at load time.
+// The file side of the key step an FWC record will take before its erase: the key
+// block must be there and name a known key. A refusal comes from the key step itself,
+// which fails before it sends a command, so its status and lines are the ones it gives
+// at load time.
 std::uint32_t checkKeyBlock(std::uint32_t board, std::FILE* file, const std::uint32_t* header,
                             std::uint64_t recordOffset) {
-    const std::uint32_t kindWord = header[AIF_KIND_WORD];
-    const bool awc = kindWord == AWC_IMAGE && familyRowOf(GetAdapterFamily(board)).secure;
-    if (!awc && kindWord != FWC_IMAGE)
+    if (header[AIF_KIND_WORD] != FWC_IMAGE)
         return 0;
     const std::uint64_t body = recordOffset + AIF_HEADER_SIZE;
-    bool known = false;
-    if (awc) {
-        known = header[kWordBody] >= key_block::kBackFromAwcBodyEnd &&
-                keyNameKnownAt(file, body + header[kWordBody] - key_block::kBackFromAwcBodyEnd);
-    } else {
-        std::uint32_t prg[PRG_HEADER_WORDS] = {};
-        const std::uint32_t& keyWord = prg[prg_layout::kKeyBlockWord];
-        known = seekTo(file, body) && readFileWords(file, prg, PRG_HEADER_WORDS) == 0 &&
-                layout::get(prg[prg_layout::kFlagsWord], prg_layout::kSigned) != 0 &&
-                keyWord >= key_block::kBackFromFwcWord &&
-                keyNameKnownAt(file, body + PRG_HEADER_SIZE + keyWord - key_block::kBackFromFwcWord);
-    }
+    std::uint32_t prg[PRG_HEADER_WORDS] = {};
+    const std::uint32_t& keyWord = prg[prg_layout::kKeyBlockWord];
+    const bool known = seekTo(file, body) && readFileWords(file, prg, PRG_HEADER_WORDS) == 0 &&
+                       layout::get(prg[prg_layout::kFlagsWord], prg_layout::kSigned) != 0 &&
+                       keyWord >= key_block::kBackFromFwcWord &&
+                       keyNameKnownAt(file, body + PRG_HEADER_SIZE + keyWord - key_block::kBackFromFwcWord);
     std::clearerr(file);
     if (known)
         return 0;
     if (!seekTo(file, body))
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     std::uint32_t keyFlag = 0;
-    return awc ? AuthenticateAWC(board, file, header, keyFlag)
-               : AuthenticateFWC(board, file, keyFlag);
+    return AuthenticateFWC(board, file, keyFlag);
 }
 
 // Runs of words folded apart are chained into the fold of their concatenation: a run
@@ -462,15 +439,9 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::FILE* file, std::uint64_t 
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
 
     const std::uint32_t family = GetAdapterFamily(board);
-    const bool secure = familyRowOf(family).secure;
     const std::uint32_t kindWord = header[AIF_KIND_WORD];
     const std::uint64_t recordEnd = recordOffset + size;
     if (kindWord == AWC_IMAGE) {
-        if (secure) {
-            status = AuthenticateAWC(board, file, header, keyFlag);
-            if (status != 0)
-                return status;
-        }
         if (kind == 1) {
             std::uint32_t flashVersion = 0;
             if (ReadAdapterMemory(board, &flashVersion, kFlashVersionAddress, 1) != 0)
@@ -481,15 +452,11 @@ std::uint32_t LoadAifRecord(std::uint32_t board, std::FILE* file, std::uint64_t 
                 awcImageFamily(idWord) == awcFamilyForBoard(family))
                 return 0; // the adapter already runs this AWC image
         }
-    } else if (kindWord == DWC_IMAGE) {
-        if (secure)
-            AuthenticateDWC(board, recordOffset, file,
-                            keyFlag); // its outcome does not stop the load
     } else if (kindWord == FWC_IMAGE) {
         status = AuthenticateFWC(board, file, keyFlag);
         if (status != 0)
             return status;
-    } else if (kindWord != BWC_IMAGE) {
+    } else if (kindWord != BWC_IMAGE && kindWord != DWC_IMAGE) {
         return AIF_UNKNOWN_RECORD;
     }
 
@@ -575,10 +542,6 @@ std::uint32_t ProgramAifFile(std::uint32_t board, std::uint32_t kind, std::FILE*
     if (readWakeupForDownload(board, record) != 0)
         return MAILBOX_ERROR;
     const WakeupRecord original = record;
-    if (familyRowOf(GetAdapterFamily(board)).secure && (kind == 1 || kind == 2))
-        for (std::size_t i = 0; i < kWakeupBytes; ++i)
-            if (!((i >= 12 && i < 20) || i >= kWakeupBootCopyOffset))
-                record.bytes[i] = 0;
 
     for (std::size_t n = 0; n < records.size(); ++n) {
         char text[32];

@@ -11,7 +11,6 @@
 #include "download/aif_program.h"
 #include "download/ffs_download.h"
 #include "download/file_words.h"
-#include "download/kek.h"
 #include "download/load_list.h"
 #include "download/prg_program.h"
 #include "download/wakeup.h"
@@ -87,8 +86,7 @@ std::uint32_t downloadGrp(std::uint32_t board, const std::string& path, Download
 // each after the load-list entries of the image's type are deleted.
 std::uint32_t programPrg(std::uint32_t board, std::FILE* file, const StepTextCallback& stepText,
                          const ProgressCallback& progress) {
-    std::uint32_t keyFlag = 0;
-    std::uint32_t result = ProgramPrgImage(board, file, keyFlag, stepText, progress);
+    std::uint32_t result = ProgramPrgImage(board, file, stepText, progress);
     for (int retry = 0; retry < kSignatureRetries && result == MBX_STATUS_SIGNATURE_FAILED;
          ++retry) {
         seekTo(file, 0);
@@ -97,7 +95,7 @@ std::uint32_t programPrg(std::uint32_t board, std::FILE* file, const StepTextCal
             return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
         seekTo(file, 0);
         DeleteLoadEntries(board, legacyImageType(header[prg_layout::kProgramIdWord]));
-        result = ProgramPrgImage(board, file, keyFlag, stepText, progress);
+        result = ProgramPrgImage(board, file, stepText, progress);
     }
     return result;
 }
@@ -123,8 +121,8 @@ std::uint32_t programAif(std::uint32_t board, std::FILE* file, const CluImage& p
 }
 
 // The download's result from the programming's: adapter statuses the update knows by
-// other numbers are mapped; a secure board is zeroized after a success.
-std::uint32_t finishDownload(std::uint32_t board, std::uint32_t result, bool secure) {
+// other numbers are mapped.
+std::uint32_t finishDownload(std::uint32_t result) {
     switch (result) {
     case MBX_STATUS_NO_FLASH:
         return NO_FLASH_ERROR;
@@ -133,8 +131,6 @@ std::uint32_t finishDownload(std::uint32_t board, std::uint32_t result, bool sec
         return SECURITY_ERROR;
     case KEK_FAILURE:
         return DOWNLOAD_KEY_FAILED;
-    case 0:
-        return secure ? ZeroizeSecurityData(board) : 0;
     default:
         return result;
     }
@@ -258,7 +254,7 @@ std::uint32_t downloadPayload(std::uint32_t board, const CluImage& payload, Step
         firstWord != NOP_IMAGE_TYPE
             ? programPrg(board, file, stepText, progress)
             : programAif(board, file, payload, family.newer, stepText, progress);
-    const std::uint32_t result = finishDownload(board, programmed, family.secure);
+    const std::uint32_t result = finishDownload(programmed);
     // Whatever the download gave, the board leaves the loopback it set.
     if (loopback != 0) {
         const std::uint32_t status = ClearLoopback(board);

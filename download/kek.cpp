@@ -37,7 +37,6 @@ const KekEntry kKekTable[3] = {
 
 namespace {
 
-constexpr std::uint32_t kSubZeroize = 5;
 constexpr std::uint32_t kSubGetKekId = 12;
 constexpr std::uint32_t kSubSetKek = 13;
 constexpr std::uint16_t kStatusNotSupported = 0xF06;
@@ -254,39 +253,6 @@ std::uint32_t ProcessKEK(std::uint32_t board, const char* targetName) {
     return std::strcmp(current, targetName) == 0 ? 0 : KEK_FAILURE;
 }
 
-std::uint32_t AuthenticateAWC(std::uint32_t board, std::FILE* file,
-                              const std::uint32_t* recordHeader, std::uint32_t& keyFlag) {
-    const std::uint32_t body = recordHeader[aif_layout::kBodySizeWord];
-    // A body too small to end in a key block would put the block before the body.
-    if (body == 0 || body < key_block::kBackFromAwcBodyEnd) {
-        debugPrint("[AuthenticateAWC] Failed reading KEK from AWC image\n");
-        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-    }
-    char name[kKekNameBuffer] = {};
-    std::uint32_t length = sizeof name;
-    const std::uint32_t status =
-        readKeyNameAt(file, std::int64_t(body) - key_block::kBackFromAwcBodyEnd, name, length, keyFlag);
-    if (status != 0) {
-        debugPrint("[AuthenticateAWC] Failed reading KEK from AWC image\n");
-        return status;
-    }
-    return processName(board, name);
-}
-
-std::uint32_t AuthenticatePrg(std::uint32_t board, std::FILE* file, const std::uint32_t* prgHeader,
-                              std::uint32_t& keyFlag) {
-    if (layout::get(prgHeader[prg_layout::kFlagsWord], prg_layout::kSigned) == 0)
-        return AUTHENTICATION_ERROR;
-    const std::uint32_t keyWord = prgHeader[prg_layout::kKeyBlockWord];
-    if (keyWord < key_block::kBackFromPrgWord)
-        return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
-    char name[kKekNameBuffer] = {};
-    std::uint32_t length = sizeof name;
-    const std::uint32_t status =
-        readKeyNameAt(file, std::int64_t(keyWord) - key_block::kBackFromPrgWord, name, length, keyFlag);
-    return status != 0 ? status : processName(board, name);
-}
-
 std::uint32_t AuthenticateFWC(std::uint32_t board, std::FILE* file, std::uint32_t& keyFlag) {
     const long here = std::ftell(file);
     if (here < 0)
@@ -308,41 +274,4 @@ std::uint32_t AuthenticateFWC(std::uint32_t board, std::FILE* file, std::uint32_
     std::clearerr(file);
     std::fseek(file, here, SEEK_SET);
     return status;
-}
-
-std::uint32_t AuthenticateDWC(std::uint32_t board, std::uint64_t recordOffset, std::FILE* file,
-                              std::uint32_t& keyFlag) {
-    const long here = std::ftell(file);
-    std::uint64_t at = recordOffset + aif_layout::kRecordPrgOffset;
-    std::uint32_t result = 0;
-    while (result == 0 && seekTo(file, at)) {
-        std::uint32_t header[PRG_HEADER_WORDS] = {};
-        const std::uint32_t& length = header[prg_layout::kLengthWord];
-        if (readFileWords(file, header, PRG_HEADER_WORDS) != 0 || length == prg_layout::kEndOfImages)
-            break;
-        result = AuthenticatePrg(board, file, header, keyFlag);
-        // A length that cannot hold its own header would never move the walk on.
-        if (length < PRG_HEADER_SIZE)
-            break;
-        at += length;
-    }
-    std::clearerr(file);
-    if (here >= 0)
-        std::fseek(file, here, SEEK_SET);
-    return result;
-}
-
-std::uint32_t ZeroizeSecurityData(std::uint32_t board) {
-    MailboxImage m;
-    setMailboxCommand(m, MAILBOX_SECURITY);
-    setMailboxField(m, mbx::kSecuritySubcommand, kSubZeroize);
-    if (dfc.DFC_IssueMboxWithRetry == nullptr)
-        return 0;
-    const std::uint32_t result = dfc.DFC_IssueMboxWithRetry(board, m.bytes.data(), 32, 32, 0, 6000);
-    if (result != 0 && result != 254)
-        debugPrint("[ZeroizeSecurityData] DFC_IssueMboxWithRetry (Board %d): returnStat %d, "
-                   "mbxCommand= 0x%x, mbxStatus=0x%x\n",
-                   int(board), int(result), unsigned(mailboxCommand(m)),
-                   unsigned(mailboxStatus(m)));
-    return 0;
 }

@@ -1,5 +1,5 @@
-// Download keys (KEKs) of secure adapters: the fixed key chain, the key block that
-// names an image's key, the adapter's key commands and the walk that brings an
+// Download keys (KEKs): the fixed key chain, the key block that names the key of an
+// FWC record's signed image, the adapter's key commands and the walk that brings an
 // adapter to an image's key. The key block's layout is in image/image_layouts.h.
 #pragma once
 
@@ -48,15 +48,7 @@ std::uint32_t SetKEK(std::uint32_t board, std::size_t entry);
 // Returns 0, 2 (no key commands; callers take it as done), 4 without a name, or 93.
 std::uint32_t ProcessKEK(std::uint32_t board, const char* targetName);
 
-// Key steps of the record kinds and of standalone PRG images; 0 when the adapter holds
-// (or now holds) the image's key. They restore the file position.
-std::uint32_t AuthenticateAWC(std::uint32_t board, std::FILE* file,
-                              const std::uint32_t* recordHeader, std::uint32_t& keyFlag);
-std::uint32_t AuthenticatePrg(std::uint32_t board, std::FILE* file, const std::uint32_t* prgHeader,
-                              std::uint32_t& keyFlag);
+// The key step of an FWC record: reads the key block its signed PRG image names and
+// brings the adapter to that key; 0 when the adapter holds (or now holds) it. Restores
+// the file position.
 std::uint32_t AuthenticateFWC(std::uint32_t board, std::FILE* file, std::uint32_t& keyFlag);
-std::uint32_t AuthenticateDWC(std::uint32_t board, std::uint64_t recordOffset, std::FILE* file,
-                              std::uint32_t& keyFlag);
-
-// Sends the zeroize command; always returns 0.
-std::uint32_t ZeroizeSecurityData(std::uint32_t board);

@@ -11,7 +11,6 @@
 #include "download/boot_image.h"
 #include "download/compat_tables.h"
 #include "download/file_words.h"
-#include "download/kek.h"
 #include "download/vpd_list.h"
 #include "download/download_feedback.h"
 #include "image/file_checksum.h"
@@ -53,8 +52,8 @@ std::uint32_t checkImageForBoard(std::uint32_t board, std::uint32_t family,
     return checkBuiltInCompat(family, isOemBoard(board), programIdWord);
 }
 
-std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, std::uint32_t& keyFlag,
-                              StepTextCallback stepText, ProgressCallback progress) {
+std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, StepTextCallback stepText,
+                              ProgressCallback progress) {
     if (file == nullptr)
         return INVALID_IMAGE_ERROR | ERROR_READING_FILE;
     reportStep(stepText, "Reading Header");
@@ -75,11 +74,6 @@ std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, std::uint32_
     const std::uint32_t type = legacyImageType(header[h::kProgramIdWord]);
     if (type == 3 && familyRow.bootChecked) {
         status = ValidateArvoOrMistleBootProgId(file, family);
-        if (status != 0)
-            return status;
-    }
-    if (familyRow.secure && type != 3) {
-        status = AuthenticatePrg(board, file, header, keyFlag);
         if (status != 0)
             return status;
     }

@@ -13,10 +13,10 @@ constexpr std::uint32_t kDownloadChunkBytes = 108;
 
 // Checks and programs the PRG image open in file (at its start). Nothing is erased
 // unless every check passed; the wakeup slot is updated from the record as the adapter
-// holds it then. Returns 0, an RM_STATUS code, a key-step status or a mailbox status
-// (241 no flash, rewound; 3851 signature refused).
-std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, std::uint32_t& keyFlag,
-                              StepTextCallback stepText, ProgressCallback progress);
+// holds it then. Returns 0, an RM_STATUS code or a mailbox status (241 no flash,
+// rewound; 3851 signature refused).
+std::uint32_t ProgramPrgImage(std::uint32_t board, std::FILE* file, StepTextCallback stepText,
+                              ProgressCallback progress);
 
 // Folds header words 1 to 11; 0 for a good header.
 std::uint32_t prgHeaderFold(const std::uint32_t* header);

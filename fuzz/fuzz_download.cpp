@@ -31,18 +31,20 @@ namespace {
 
 constexpr std::uint32_t kNopWord = 0xE1A00000;
 
-// A legacy board of family 0xF980, a secure board of family 0xF180 and a Ferrox FC
-// board with the extended mailbox; the legacy ones start with an empty wakeup record
+// A legacy board of family 0xF980, a board of family 0xF100 whose own V3 list takes
+// FWC records (type 2, id 0xA5: the key step) and a Ferrox FC board with the extended
+// mailbox; the legacy ones start with an empty wakeup record
 // and erase in large steps, so that an erase extent from an input stays quick.
 const char* const kBoards = R"({"boards": [
   {"revision": {"hardwareId": 56, "firmware": "1.00A0"}, "flash": {"eraseStep": "0x10000000"},
    "regions": {"4": "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"}},
   {"revision": {"hardwareId": 4100, "firmware": "1.00A0"}, "flash": {"eraseStep": "0x10000000"},
+   "vpd": {"identifier": "x", "fields": [["V3", "T2:A5"]]},
    "regions": {"4": "000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"}},
   {"pci": {"deviceId": "0xE200"}, "revision": {"firmware": "10.2.315.26"},
    "driver": {"interfaceLevel": 4, "features": "0x1000"}}
 ]})";
-constexpr std::uint32_t kLegacyBoard = 0, kSecureBoard = 1, kFerroxBoard = 2;
+constexpr std::uint32_t kLegacyBoard = 0, kKeyBoard = 1, kFerroxBoard = 2;
 
 DfcLibrary realLibrary;
 int changingCommands = 0;
@@ -122,8 +124,8 @@ void resetBoards() {
     platform::setEnv("DFCSIM_BOARDS", path);
     std::vector<AdapterRecord> records(3);
     records[kLegacyBoard].hardwareId = 56;
-    records[kSecureBoard].hardwareId = 0x1004;
-    records[kSecureBoard].deviceId = 0xF180;
+    records[kKeyBoard].hardwareId = 0x1004;
+    records[kKeyBoard].deviceId = 0xF100;
     records[kFerroxBoard].deviceId = 0xE200;
     if (testkit::startAdapterTable(8, std::move(records)) != 3)
         std::abort();
@@ -230,7 +232,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     changingCommands = 0;
     const Input in{data, size};
     tryDownload(in, "image.all", kLegacyBoard);
-    tryDownload(in, "image.all", kSecureBoard);
+    tryDownload(in, "image.all", kKeyBoard);
     tryDownload(in, "image.dwc", kLegacyBoard);
     tryDownload(in, "image.aif", kLegacyBoard);
     tryDownload(in, "image.prg", kLegacyBoard);

@@ -120,7 +120,8 @@ int main(int argc, char** argv) {
     seed("all_image", "lying_size", buildAllImage(lyingAll));
 
     // The download target tries every input under every name, on a legacy board of
-    // family 0xF980, a secure board and a Ferrox board: images each of them takes.
+    // family 0xF980, a board whose V3 list takes FWC records and a Ferrox board: images
+    // each of them takes.
     auto legacyWord = [](std::uint32_t type, std::uint32_t id) {
         return makeLegacyVersionWord(type, id, 1, 0, 0, 1, 2);
     };
@@ -147,9 +148,9 @@ int main(int argc, char** argv) {
         buildAllImage({{awc, dwc(0x63), dwc(0xE0), record(kBwcKind, legacyWord(3, 0x61))}, false}));
     seed("download", "aif", buildAllImage({{dwc(0x63)}, true}));
     seed("download", "grp", buildGrpImage({}));
-    // A secure board takes FWC records that carry a signed PRG image naming its key.
+    // FWC records carry a signed PRG image naming the key the adapter must hold.
     const AifRecordLayout fwc = signedFwcRecord(legacyWord(2, 0xA5), "TAVREL DEFAULT DOWNLOAD KEK");
-    seed("download", "secure_all", buildAllImage({{fwc, fwc}, false}));
+    seed("download", "fwc_all", buildAllImage({{fwc, fwc}, false}));
 
     for (const auto& entry : fs::directory_iterator(source / "demo" / "config"))
         seed("config_files", entry.path().filename().string(), fileBytes(entry.path()));

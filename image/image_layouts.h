@@ -56,12 +56,8 @@ constexpr std::size_t kSize = 264;
 constexpr layout::Field kFlag = layout::be32(0); // nonzero: a key-flagged image
 constexpr layout::Field kName = layout::bytes(112, 152);
 static_assert(layout::wellFormed({kFlag, kName}, kSize));
-// Where the block sits, counted back from the place each image kind names: an AWC
-// body ends in the block and one check word; a standalone PRG image and a DWC
-// record's PRG images count 268 back from the key-block word (word 8) after their
-// header, an FWC record's PRG image 264.
-constexpr std::uint32_t kBackFromAwcBodyEnd = kSize + 4;
-constexpr std::uint32_t kBackFromPrgWord = kSize + 4;
+// Where the block sits in an FWC record's PRG image: 264 bytes back from the place the
+// key-block word (word 8) names after the header.
 constexpr std::uint32_t kBackFromFwcWord = kSize;
 } // namespace key_block
 

@@ -87,7 +87,7 @@ struct AllImageLayout {
 // check word over the whole file.
 ImageBytes buildAllImage(const AllImageLayout& layout);
 
-// An FWC record as the secure family takes it: a signed PRG image (with versionWord)
+// An FWC record as a board that lists it takes it: a signed PRG image (with versionWord)
 // whose key block, right after its header, names the download key keyName.
 AifRecordLayout signedFwcRecord(std::uint32_t versionWord, const std::string& keyName);
 

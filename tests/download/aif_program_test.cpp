@@ -113,8 +113,8 @@ TEST_F(AifTest, NothingIsStreamedWhenAnyRecordFailsItsCheck) {
     boot.rom = PciRomLayout{};
     AllImageLayout secondBoot = two;
     secondBoot.records[1].body = dwcBody({boot}); // record id 0xE0 is no boot id
-    // On the secure family an FWC record carries a signed PRG image whose key block
-    // names the key the record was made for.
+    // An FWC record, taken where the board's own V3 list names it, carries a signed PRG
+    // image whose key block names the key the record was made for.
     auto signedFwc = [](const char* key) { return signedFwcRecord(programWord(2, 0xA5), key); };
     const ImageBytes secondKeyUnknown = buildAllImage(
         {{signedFwc("TAVREL DEFAULT DOWNLOAD KEK"), signedFwc("OTHER MAKER KEK")}, false});
@@ -125,6 +125,7 @@ TEST_F(AifTest, NothingIsStreamedWhenAnyRecordFailsItsCheck) {
         std::uint32_t status;
         unsigned hardwareId = kHwF980;
         std::uint16_t deviceId = 0;
+        std::string more = "";
     } cases[] = {
         {"second record is no AIF record", buildAllImage(secondNotAif), 1,
          INVALID_IMAGE_ERROR | ERROR_READING_FILE},
@@ -132,7 +133,7 @@ TEST_F(AifTest, NothingIsStreamedWhenAnyRecordFailsItsCheck) {
         {"record fold", recordFold, 2, BAD_CHECKSUM_ERROR},
         {"record longer than the file", buildAllImage(lying), 2, INVALID_IMAGE_ERROR | SHORT_IMAGE},
         {"id not for the board", buildAllImage(foreign), 2, INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT},
-        {"FWC off the secure family", buildAllImage({{fwc}, false}), 4,
+        {"FWC the board does not list", buildAllImage({{fwc}, false}), 4,
          INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT},
         {"unknown record kind", buildAllImage({{strange}, false}), 2,
          INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT},
@@ -141,12 +142,13 @@ TEST_F(AifTest, NothingIsStreamedWhenAnyRecordFailsItsCheck) {
          INVALID_IMAGE_ERROR | SHORT_IMAGE},
         {"second record's boot image not for the family", buildAllImage(secondBoot), 1,
          INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT},
-        {"second record's key unknown", secondKeyUnknown, 1, KEK_FAILURE, 0x1004, 0xF180},
+        {"second record's key unknown", secondKeyUnknown, 1, KEK_FAILURE, kHwF980, 0,
+         R"("vpd": {"identifier": "x", "fields": [["V3", "T2:A5"]]})"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::remove(journal.c_str()); // each case counts its own commands
-        useBoard(board(c.hardwareId), record(std::uint16_t(c.hardwareId), c.deviceId));
+        useBoard(board(c.hardwareId, c.more), record(std::uint16_t(c.hardwareId), c.deviceId));
         EXPECT_EQ(program(c.bytes, c.kind, 1), c.status);
         EXPECT_EQ(sent("command=0x81"), 0); // no erase and no load
         EXPECT_EQ(sent("command=0x1B"), 0);

@@ -112,36 +112,6 @@ TEST_F(FlashTest, KeyBlockNameAndFlagComeFromTheFile) {
     std::fclose(file);
 }
 
-TEST_F(FlashTest, SecureDownloadSetsTheKeyProgramsAndZeroizes) {
-    useBoard(secureBoard("{}"), record(0x1004, 0xF180));
-    PrgImageLayout layout;
-    layout.versionWord = programWord(2, 0xA5);
-    layout.flags = 0x10;
-    layout.keyBlockWord = 268; // the key block starts the body
-    ImageBytes body = keyBlock(kKek2);
-    body.resize(body.size() + 64, 0x5A);
-    layout.body = body;
-    const std::string path = image("secure.prg", buildPrgImage(layout));
-    EXPECT_EQ(UpdateTindleFirmwareWithFeedback(0, path.c_str(), nullptr, nullptr), 0u);
-    EXPECT_EQ(sent("command=0x1C status=0x0000"), 1 + 4);
-    // Read, SET 1, SET 2, read, then the zeroize after the download.
-    EXPECT_EQ(sent("command=0xF9"), 5);
-    EXPECT_NE(boardFile().find("\"zeroizeCount\": 1"), std::string::npos);
-}
-
-TEST_F(FlashTest, ARefusedKeyEndsTheDownloadBeforeTheErase) {
-    useBoard(secureBoard(R"({"kek": "TAVREL DOWNLOAD KEK 2"})"), record(0x1004, 0xF180));
-    PrgImageLayout layout;
-    layout.versionWord = programWord(2, 0xA5);
-    layout.flags = 0x10;
-    layout.keyBlockWord = 268;
-    layout.body = keyBlock(kKek1);
-    const std::string path = image("old-key.prg", buildPrgImage(layout));
-    EXPECT_EQ(UpdateTindleFirmwareWithFeedback(0, path.c_str(), nullptr, nullptr),
-              DOWNLOAD_KEY_FAILED);
-    EXPECT_EQ(sent("command=0x1C"), 0);
-}
-
 TEST_F(FlashTest, BootImageHeaderChecks) {
     struct Case {
         const char* what;

@@ -24,8 +24,7 @@ struct File {
 
 std::uint32_t program(const std::string& path) {
     File file(path);
-    std::uint32_t keyFlag = 0;
-    return ProgramPrgImage(0, file.f, keyFlag, FlashTest::stepText, FlashTest::progress);
+    return ProgramPrgImage(0, file.f, FlashTest::stepText, FlashTest::progress);
 }
 
 TEST_F(FlashTest, GoodImageIsProgrammedInChunksAndPointedToAndRunsAfterReset) {
@@ -90,8 +89,6 @@ TEST_F(FlashTest, NoImageThatFailsACheckIsEverErased) {
     bootForSecure.versionWord = programWord(3, 0xA1);
     bootForSecure.rom = PciRomLayout{};
     bootForSecure.rom->deviceId = 0xF180;
-    PrgImageLayout unsigned180 = good;
-    unsigned180.versionWord = programWord(2, 0xA5);
 
     struct Case {
         const char* what;
@@ -116,8 +113,6 @@ TEST_F(FlashTest, NoImageThatFailsACheckIsEverErased) {
          INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT},
         {"boot image for the secure device on 0xF100", buildPrgImage(bootForSecure), 0x1004, 0xF100,
          "", INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT},
-        {"unsigned image for 0xF180", buildPrgImage(unsigned180), 0x1004, 0xF180, "",
-         AUTHENTICATION_ERROR},
         {"unknown family", base, 0x510, 0xF0F8, "", INCOMPAT_IMAGE_ERROR | INCORRECT_ADPT},
     };
     for (const Case& c : cases) {
@@ -177,8 +172,7 @@ TEST_F(FlashTest, NoFlashAnswerIsPassedOnAndTheFileRewound) {
     PrgImageLayout layout;
     layout.versionWord = programWord(2, 0x11);
     File file(image("nf.prg", buildPrgImage(layout)));
-    std::uint32_t keyFlag = 0;
-    EXPECT_EQ(ProgramPrgImage(0, file.f, keyFlag, nullptr, nullptr), 241u);
+    EXPECT_EQ(ProgramPrgImage(0, file.f, nullptr, nullptr), 241u);
     EXPECT_EQ(std::ftell(file.f), 0);
 }
 
