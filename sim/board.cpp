@@ -102,6 +102,8 @@ FaultRule readFault(const json& j) {
         f.command = std::uint32_t(number(j.at("command"), "command"));
     if (j.contains("opcode"))
         f.opcode = std::uint32_t(number(j.at("opcode"), "opcode"));
+    if (j.contains("sub"))
+        f.sub = std::uint32_t(number(j.at("sub"), "sub"));
     take(j, "from", f.from);
     take(j, "times", f.times);
     if (j.contains("result"))

@@ -35,6 +35,7 @@ struct FaultRule {
     std::string call;                     // exported function name; empty: any call
     std::optional<std::uint32_t> command; // classic command code (0x9B for SLI_CFG)
     std::optional<std::uint32_t> opcode;  // SLI_CFG opcode
+    std::optional<std::uint32_t> sub;     // security command (0xF9) subcommand
     std::uint32_t from = 1;               // first matching use that faults (1-based)
     std::uint32_t times = 1;              // uses that fault; 0: every one from `from` on
     std::optional<std::uint32_t> result;  // library result

@@ -17,6 +17,8 @@ bool matches(const FaultRule& rule, const CallKey& key) {
         return false;
     if (rule.opcode && rule.opcode != key.opcode)
         return false;
+    if (rule.sub && rule.sub != key.sub)
+        return false;
     return true;
 }
 

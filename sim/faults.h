@@ -15,6 +15,7 @@ struct CallKey {
     const char* call;
     std::optional<std::uint32_t> command; // classic command code of a mailbox call
     std::optional<std::uint32_t> opcode;  // SLI_CFG opcode
+    std::optional<std::uint32_t> sub;     // security command (0xF9): its subcommand
 };
 
 struct FaultAnswer {

@@ -71,7 +71,7 @@ std::uint32_t boardCall(const char* call, std::uint32_t number,
     Board* board = boardAt(number);
     std::uint32_t result = RESULT_BAD_ARGUMENT;
     if (board != nullptr) {
-        const auto fault = applyFaults(*board, CallKey{call, std::nullopt, std::nullopt});
+        const auto fault = applyFaults(*board, CallKey{call, std::nullopt, std::nullopt, std::nullopt});
         result = fault && fault->result ? *fault->result : body(*board);
     }
     if (journalTo)
@@ -109,7 +109,7 @@ void patchAnswer(std::uint8_t* caller, std::size_t bytes, std::uint32_t command,
 std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* caller,
                           const MailboxShape& shape) {
     Board* board = boardAt(number);
-    std::optional<std::uint32_t> command, opcode;
+    std::optional<std::uint32_t> command, opcode, sub;
     const std::optional<std::string> journalTo = journalFile();
     // The request as the handler gets it: the caller's words, zeros up to the image size.
     std::vector<std::uint8_t> image;
@@ -121,6 +121,8 @@ std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* 
         if (*command == 0x9B && image.size() > 24)
             opcode = (readHost32(image.data(), 4) & 1) == 0 && image.size() > 256 ? image[256]
                                                                                   : image[24];
+        if (*command == 0xF9)
+            sub = getBits(readHost32(image.data(), 4), 24, 8);
         if (journalTo) {
             fields = mailboxFields(image);
             if (shape.data != nullptr)
@@ -132,7 +134,7 @@ std::uint32_t mailboxCall(const char* call, std::uint32_t number, std::uint8_t* 
     if (board != nullptr && caller != nullptr) {
         // The card takes its time for every command it gets, whatever it answers.
         modelWait(board->timing, WaitKind::Mailbox);
-        const auto fault = applyFaults(*board, CallKey{call, command, opcode});
+        const auto fault = applyFaults(*board, CallKey{call, command, opcode, sub});
         if (fault && fault->result) {
             result = *fault->result;
         } else {
@@ -165,7 +167,7 @@ DFCSIM_EXPORT std::uint32_t DFC_InitDiagEnv(void* entries, std::uint32_t capacit
         static std::uint32_t enumerations = 0;
         std::uint32_t n = boardCount();
         if (const auto fault = applyUnboardedFaults(
-                unboardedFaults(), CallKey{"DFC_InitDiagEnv", std::nullopt, std::nullopt}, ++enumerations);
+                unboardedFaults(), CallKey{"DFC_InitDiagEnv", std::nullopt, std::nullopt, std::nullopt}, ++enumerations);
             fault && fault->count)
             n = *fault->count;
         auto* out = static_cast<std::uint8_t*>(entries);

@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -32,13 +33,14 @@ constexpr std::uint32_t kFirmwareWord = 0x0742205C, kFirmwareWord2 = 3;
 constexpr std::uint32_t kBootWord = 0x037F50F3;
 constexpr std::uint32_t kOlderBoot = 0x037F5001;
 
-// One port of an Arvo card; `more` adds keys (regions, memory, faults).
-std::string arvoBoard(const std::string& more) {
+// One port of an Arvo card; `more` adds keys (regions, memory, faults, security), `v3`
+// is the VPD list of the images the card takes.
+std::string arvoBoard(const std::string& more, const std::string& v3) {
     return R"({"boards": [{"name": "arvo0", "pci": {"bus": 14, "deviceId": "0xF100", "subsystemId": "0xF100"},
   "driver": {"kind": 3, "interfaceLevel": 0}, "revision": {"hardwareId": "0x1004", "firmware": "UD2.01A10"},
   "names": {"wwpn": "10:00:00:00:DF:51:00:50"},
   "vpd": {"identifier": "Tavrel TV-A1101", "fields": [["SN", "tva1300877"], ["V1", "Tavrel TV-A1101 adapter"],
-                                                      ["V2", "TV-A1101"], ["V3", "T7:42 T3:7F"]]},
+                                                      ["V2", "TV-A1101"], ["V3", ")" + v3 + R"("]]},
   "configTriple": [0, 0, 0], )" +
            more + "}]}\n";
 }
@@ -107,8 +109,9 @@ AifRecordLayout awcRecord() {
 // A folder holding the board file, the configuration for the card and one payload.
 class RoutePackage {
   public:
-    RoutePackage(const std::string& boardKeys, const std::string& payloadName, const ImageBytes& payload) {
-        testkit::writeText(dir_.file("boards.json"), arvoBoard(boardKeys));
+    RoutePackage(const std::string& boardKeys, const std::string& payloadName, const ImageBytes& payload,
+                 const std::string& v3 = "T7:42 T3:7F") {
+        testkit::writeText(dir_.file("boards.json"), arvoBoard(boardKeys, v3));
         fs::create_directories(dir_.file("config"));
         fs::create_directories(dir_.file("common"));
         testkit::writeText(dir_.file("config") + platform::kPathSeparator + "site.ini",
@@ -134,10 +137,14 @@ class RoutePackage {
     std::string journal() const { return dir_.file("journal.txt"); }
     std::string debugLog() const { return testkit::readText(dir_.file("debug.log")); }
 
+    // The card as the board file keeps it.
+    nlohmann::json card() const {
+        return nlohmann::json::parse(testkit::readText(dir_.file("boards.json"))).at("boards").at(0);
+    }
+
     // The wakeup parameters the card keeps (region 4 of the board file, as written).
     std::string wakeupRegion() const {
-        const auto boards = nlohmann::json::parse(testkit::readText(dir_.file("boards.json")));
-        std::string hex = boards.at("boards").at(0).at("regions").at("4").get<std::string>();
+        std::string hex = card().at("regions").at("4").get<std::string>();
         hex.erase(std::remove(hex.begin(), hex.end(), ' '), hex.end()); // written in groups of a word
         return hex;
     }
@@ -292,6 +299,85 @@ TEST(DownloadRoutes, AFailedReadEndsTheContainerWhereItIsNeeded) {
                                 [](const std::string& s) { return s.rfind("0x9C", 0) == 0 || s.rfind("0x1B", 0) == 0; }),
                   0);
         EXPECT_EQ(package.wakeupRegion(), hexOf(before));
+    }
+}
+
+// The key chain an FWC record walks before its load, on a card whose VPD list takes the
+// record (T2:A5) and that holds the default key: the card's key is read, set step by
+// step along the chain to the record's key and read back, and only then is the record
+// loaded. A key the chain does not know is refused before any command; a set refused
+// part way or a failed read-back ends the download before anything is erased or
+// written, the card keeping the key the chain had reached.
+TEST(DownloadRoutes, TheKeyChainIsWalkedBeforeAnFwcRecordIsLoaded) {
+    const std::string defaultKey = "TAVREL DEFAULT DOWNLOAD KEK", key1 = "TAVREL DOWNLOAD KEK 1",
+                      key2 = "TAVREL DOWNLOAD KEK 2";
+    const std::string read = "0xF9 sub=12", set1 = "0xF9 sub=13 key=TAVREL%20DOWNLOAD%20KEK%201",
+                      set2 = "0xF9 sub=13 key=TAVREL%20DOWNLOAD%20KEK%202";
+    struct Case {
+        const char* what;
+        std::string recordKey;
+        std::string fault; // a rule on the security command, by subcommand
+        std::vector<std::string> keyCommands;
+        std::string keyAfter; // what the card holds afterwards
+        const char* stat;     // the download's status in the debug log (a key failure becomes 1)
+        const char* line;     // a line the failure writes to the debug log
+    } cases[] = {
+        {"a key two steps along the chain", key2, "", {read, set1, set2, read}, key2, "00000000", nullptr},
+        {"the key the card holds: read, no set", defaultKey, "", {read}, defaultKey, "00000000", nullptr},
+        {"a key the chain does not know: refused before any command", "OTHER MAKER KEK", "", {}, defaultKey,
+         "00000001", nullptr},
+        {"the second set refused: the card keeps the first step's key", key2,
+         R"({"command": "0xF9", "sub": 13, "from": 2, "result": 2, "status": "0x0F07"})", {read, set1, set2}, key1,
+         "00000001",
+         "[SetKEK] DFC_IssueMboxWithRetry (Board 0): returnStat 2, mbxCommand= 0xf9, mbxStatus=0xf07"},
+        {"the read after the walk failing", key2,
+         R"({"command": "0xF9", "sub": 12, "from": 2, "result": 2, "status": "0xFFFD"})",
+         {read, set1, set2, read}, key2, "00000001", "[ProcessKEK] ERROR: Failed to verify the set KEK ID string."},
+    };
+    // The key commands and every command that erases or writes.
+    const std::vector<std::string> watched = {"0xF9", "0x01", "0x81", "0x1B", "0x1C", "0x1D", "0x9C"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Wakeup before{};
+        setSlot(before, kBootCopySlot, kOlderBoot, 0);
+        const AifRecordLayout fwc = signedFwcRecord(makeLegacyVersionWord(2, 0xA5, 1, 0, 0, 1, 2), c.recordKey);
+        RoutePackage package(R"("regions": {"4": ")" + hexOf(before) + "\"}", "fw.all",
+                             buildAllImage({{fwc, firmwareRecord()}, false}), "T7:42 T3:7F T2:A5");
+        if (!c.fault.empty())
+            package.addFault(c.fault);
+        const bool loads = std::string(c.stat) == "00000000";
+        const testkit::RunResult r = package.update();
+        // The boot-code component has no payload: 4 when the firmware went on, 2 when not.
+        EXPECT_EQ(r.status, loads ? 4 : 2) << r.errors;
+        const std::string log = package.debugLog();
+        EXPECT_NE(log.find(std::string("UpdateTindleFirmwareWithFeedback download complete. Adapter 0 Stat ") + c.stat),
+                  std::string::npos);
+        if (c.line != nullptr) {
+            EXPECT_NE(log.find(c.line), std::string::npos) << log;
+        }
+        const std::vector<std::string> sent = testkit::journalRequests(package.journal(), watched);
+        std::vector<std::string> keyCommands;
+        std::copy_if(sent.begin(), sent.end(), std::back_inserter(keyCommands),
+                     [](const std::string& s) { return s.rfind("0xF9", 0) == 0; });
+        EXPECT_EQ(keyCommands, c.keyCommands);
+        // A card whose state did not change keeps its board file as the test wrote it.
+        EXPECT_EQ(package.card().value("security", nlohmann::json::object()).value("kek", defaultKey), c.keyAfter);
+        if (loads) {
+            // The key commands come first, then the records are erased and loaded.
+            ASSERT_GE(sent.size(), c.keyCommands.size() + 1);
+            EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + std::ptrdiff_t(c.keyCommands.size())),
+                      c.keyCommands);
+            // Both records, the FWC record and the firmware after it, are erased and loaded.
+            EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
+                                    [](const std::string& s) { return s.rfind("0x81 step=1", 0) == 0; }),
+                      2)
+                << ::testing::PrintToString(sent);
+        } else {
+            EXPECT_NE(r.errors.find("firmware: Update failed. The firmware download failed."), std::string::npos)
+                << r.errors;
+            EXPECT_EQ(sent, c.keyCommands) << "nothing erased or written";
+            EXPECT_EQ(package.wakeupRegion(), hexOf(before));
+        }
     }
 }
 
