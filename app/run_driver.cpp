@@ -167,14 +167,14 @@ int runImageQuery(RunContext& run, XmlDocument& document) {
     if (isValidFileExtension(options.imageFile.c_str(), &extType, EXT_MODE_ANY) != 0) {
         debugPrint("OPEN_FILE_ERROR - Invalid extension. Image file = %s, Status = %d\n",
                    options.imageFile.c_str(), codeNumber(ResultCode::InvalidExtension));
-        return codeNumber(ResultCode::InvalidExtension);
+        return closeRun(run, document, codeNumber(ResultCode::InvalidExtension));
     }
     CluImage record{};
     record.extType = extType;
     if (verifyFwFile(options.imageFile.c_str(), &record) != 0) {
         debugPrint("ERROR - Image decode failed. Image file = %s, Status = %d\n",
                    options.imageFile.c_str(), codeNumber(ResultCode::ImageDecodeFailed));
-        return codeNumber(ResultCode::ImageDecodeFailed);
+        return closeRun(run, document, codeNumber(ResultCode::ImageDecodeFailed));
     }
     std::printf("%s\n", record.decodedVersion.c_str());
     std::fflush(stdout);
@@ -210,7 +210,10 @@ int runUtility(RunContext& run, const CommandLine& commandLine) {
     const int status = commandLine.parseStatus;
     XmlDocument document;
     document.setEcho(options.outputTargets);
-    const int fileStatus = openOutputFiles(options, document);
+    // The version and the image query print their answer and write no document: no
+    // empty document file is left for them.
+    const bool writesDocument = status != 0 || (options.mode != Version && options.mode != ImageQuery);
+    const int fileStatus = openOutputFiles(options, document, writesDocument);
 
     echoCommandLine(commandLine.arguments);
     displayTime();
@@ -218,8 +221,9 @@ int runUtility(RunContext& run, const CommandLine& commandLine) {
     displayUtilityVersion();
     defineTempFile(run.paths);
     // Only runs that go on to use the soft VPD files make the utility's folder.
-    tavCNAFIDLogPaths(run.softVpd, status == 0 && fileStatus == 0 &&
-                                       (options.mode == Inventory || options.mode == Execution));
+    tavCNAFIDLogPaths(run.softVpd,
+                      status == 0 && fileStatus == 0 && (options.mode == Inventory || options.mode == Execution),
+                      run.softVpdFolderMadeByLock);
     defineDirectoryPaths(run.paths);
     if (!dfcLoadProblem().empty())
         debugPrint("%s; running as on a system without adapters\n", dfcLoadProblem().c_str());

@@ -71,6 +71,7 @@ void RunFeedback::finish(int status, const RunOutcome& outcome) {
         return;
     RunEndFacts facts;
     facts.argumentProblem = run_.argumentProblem;
+    facts.pathProblem = run_.pathProblem;
     facts.libraryProblem = dfcLoadProblem();
     facts.libraryProblemSaid = dfcLoadProblemSaid();
     facts.adapterMessage = adapterEnv.message;

@@ -165,8 +165,11 @@ std::string runEndReason(const RunContext& run, int status, const RunEndFacts& f
                              "-p");
     case ResultCode::NoPayloadEntries:
         return "no payload file in " + payloadDir + " could be read (each is reported above)";
-    case ResultCode::UnknownArgument:
     case ResultCode::ArgumentLength:
+        if (!facts.pathProblem.empty())
+            return facts.pathProblem;
+        [[fallthrough]];
+    case ResultCode::UnknownArgument:
     case ResultCode::InvalidArgument:
         return (facts.argumentProblem.empty() ? std::string("the command line is not valid") : facts.argumentProblem) +
                "; winmarlo -h lists the options";

@@ -13,6 +13,7 @@
 // Facts the closing line needs that the run's records do not hold.
 struct RunEndFacts {
     std::string argumentProblem;  // the first argument the parser refused, and why
+    std::string pathProblem;      // a path refused for its length, named
     std::string libraryProblem;   // why the adapter library is unusable; empty when it loaded
     bool libraryProblemSaid = false; // that problem is already on standard error
     std::string adapterMessage;   // what the adapter environment reported ("No ... adapters installed")
