@@ -25,6 +25,7 @@
 #include "report/xml_writer.h"
 #include "update/execution.h"
 #include "update/rollback.h"
+#include "update/run_plan.h"
 #include "update/run_status.h"
 #include "update/update_adapter.h"
 
@@ -138,10 +139,10 @@ JsonSummary summaryOf(const RunOutcome& outcome, std::chrono::system_clock::time
     json.programVersion = formatText("%d.%d.%d.%d", kVersionMajor, kVersionMinor, kVersionRelease, kVersionBuild);
     if (outcome.execution) {
         for (const AdapterOutcome& adapter : outcome.updated)
-            summaryAddOutcomes(json, adapter);
+            summaryAddOutcomes(json, adapter, outcome.plan);
     } else if (outcome.precondition == ResultCode::Success) {
         for (const HbaEntry* e : outcome.selected)
-            summaryAddInventory(json, *e);
+            summaryAddInventory(json, *e, outcome.plan);
     }
     return json;
 }
@@ -159,6 +160,15 @@ void writeSummaryFile(const RunOptions& options, const JsonSummary& json, int st
         sayOnStandardError("the JSON summary %s could not be written (%s); exit status %d stands", path.c_str(),
                            why.c_str(), status);
     }
+}
+
+// Whether an adapter the run worked on waits for a reboot of the system from an
+// earlier update: an inventory says so as an execution does.
+bool pendingReboot(const RunOutcome& outcome) {
+    for (const HbaEntry* e : outcome.selected)
+        if (e->adapterInRebootState != 0)
+            return true;
+    return false;
 }
 
 int runImageQuery(RunContext& run, XmlDocument& document) {
@@ -201,6 +211,17 @@ void discoverAndSelect(RunContext& run) {
     }
     assignConfigEntries(run.adapters, run.configs, run.families, run.tally);
     printHbaReport(run.adapters, "\n[Initial HBA Configuration]\n");
+}
+
+// Reads the payload folder into the run's catalogue.
+void readPackage(RunContext& run) {
+    int folderStatus = 0;
+    const std::vector<std::string> names =
+        makeFileNameList(run.paths.payloadDir.c_str(), &folderStatus, FILE_LIST_PAYLOAD);
+    if (folderStatus == 0) {
+        int payloadStatus = 0;
+        makePayloadList(run.paths.payloadDir.c_str(), names, &payloadStatus, run.payloads, run.tally);
+    }
 }
 
 } // namespace
@@ -262,23 +283,29 @@ int runUtility(RunContext& run, const CommandLine& commandLine) {
     feedback.discovered(outcome);
     if (outcome.execution) {
         feedback.readingPackage();
-        int folderStatus = 0;
-        const std::vector<std::string> names =
-            makeFileNameList(run.paths.payloadDir.c_str(), &folderStatus, FILE_LIST_PAYLOAD);
-        if (folderStatus == 0) {
-            int payloadStatus = 0;
-            makePayloadList(run.paths.payloadDir.c_str(), names, &payloadStatus, run.payloads, run.tally);
-        }
+        readPackage(run);
     }
     settleOutcome(run, outcome);
     if (!outcome.execution) {
+        // The inventory shows what an update with the same options would do: it reads
+        // the package and plans as the update does, with the debug log set aside (the
+        // log narrates the inventory; the package is the update's to narrate).
+        if (outcome.precondition == ResultCode::Success) {
+            const DebugLogAside aside;
+            readPackage(run);
+            outcome.plan = planExecution(run);
+        }
         writeInventoryDocument(document, run, outcome);
     } else {
         // Nothing is downloaded that the soft VPD files could not record.
         run.softVpdWriteBlocked = checkCNAVPDFilesReplaceable(run.softVpd) != 0;
+        // What the update will do, settled before the first adapter is touched.
+        if (outcome.precondition == ResultCode::Success)
+            outcome.plan = planExecution(run);
         feedback.updating(outcome);
-        writeExecution(run, outcome, document,
-                       [&feedback](const AdapterOutcome& adapter) { feedback.adapterFinished(adapter); });
+        writeExecution(run, outcome, document, [&feedback, &outcome](const AdapterOutcome& adapter) {
+            feedback.adapterFinished(adapter, outcome.plan);
+        });
         printResultReport(run.adapters);
         if (outcome.untouched > 0)
             sayOnStandardError("stopped on request after the adapter in progress; %u adapter(s) not updated",
@@ -297,6 +324,6 @@ int runUtility(RunContext& run, const CommandLine& commandLine) {
     debugPrint("\n[Return Code]\n");
     debugPrint("Return Status = %d\n", result);
     const int final = closeRun(run, document, result);
-    writeSummaryFile(options, summaryOf(outcome, started), final, outcome.rebootRequired);
+    writeSummaryFile(options, summaryOf(outcome, started), final, outcome.rebootRequired || pendingReboot(outcome));
     return final;
 }

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "common/result_codes.h"
 #include "report/run_reasons.h"
+#include "update/run_plan.h"
 
 RunFeedback::RunFeedback(RunContext& run) : run_(run) {
     const platform::TerminalInfo terminal = platform::standardErrorTerminal();
@@ -50,15 +51,20 @@ void RunFeedback::readingPackage() {
 }
 
 void RunFeedback::updating(const RunOutcome& outcome) {
+    for (const ComponentPlan& plan : outcome.plan) {
+        const std::string line = planProblemLine(plan);
+        if (!line.empty())
+            sayOnStandardError("%s", line.c_str());
+    }
     if (display_)
         display_->updating(outcome.selected.size());
 }
 
-void RunFeedback::adapterFinished(const AdapterOutcome& outcomes) {
+void RunFeedback::adapterFinished(const AdapterOutcome& outcomes, const RunPlan& plan) {
     if (display_)
         display_->adapterFinished(outcomes);
     for (const ComponentOutcome& o : outcomes) {
-        const std::string reason = componentFailureReason(o);
+        const std::string reason = componentFailureReason(o, findComponentPlan(plan, o.adapter, o.bootCode));
         if (!reason.empty())
             sayOnStandardError("%s", reason.c_str());
     }
