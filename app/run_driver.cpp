@@ -130,9 +130,42 @@ int closeRun(RunContext& run, XmlDocument& document, int result) {
     return status;
 }
 
+// Why the run ended, in the summary's word for scripts: the run went through its
+// adapters ("completed"), was stopped, or ended before them and why.
+std::string runEndWord(const RunOutcome& outcome, int status) {
+    switch (static_cast<ResultCode>(status)) {
+    case ResultCode::NoAdapters: return dfcLoadProblem().empty() ? "noAdapters" : "libraryMissing";
+    case ResultCode::NoConfigFiles:
+    case ResultCode::NoConfigEntries: return "noConfiguration";
+    case ResultCode::NoPayloadFiles:
+    case ResultCode::NoPayloadEntries: return "noPackage";
+    case ResultCode::NoSupportedAdapters: return "noSupportedAdapters";
+    case ResultCode::DebugFileFailed:
+    case ResultCode::OutputFileFailed: return outcome.documentIncomplete ? "documentIncomplete" : "outputFileFailed";
+    case ResultCode::UnknownArgument:
+    case ResultCode::ArgumentLength:
+    case ResultCode::InvalidArgument: return "argumentError";
+    default: break;
+    }
+    if (outcome.untouched > 0)
+        return "stopped";
+    if (outcome.selectionMissed)
+        return "selectionMissed";
+    return "completed";
+}
+
+// Why the package does not update an adapter, for the summary.
+std::string unsupportedWhy(const HbaEntry& e) {
+    if (!isConvergedEntry(e) && isUnsupportedAdapterFirmware(e.fwVersion.view()))
+        return "its firmware " + e.fwVersion.str() + " cannot be updated by this program (the Solvane Flash ISO can)";
+    return formatText("no configuration record lists its ids (pci_id=%X vendor_id=%X subsys_id=%X subven_id=%X)",
+                      e.deviceId, e.vendorId, e.subDeviceId, e.subVendorId);
+}
+
 // The JSON summary of the run's outcome: the inventory's Devices, or the execution's
-// updated adapters.
-JsonSummary summaryOf(const RunOutcome& outcome, std::chrono::system_clock::time_point started) {
+// updated adapters and those a stop left untouched; then the adapters the package does
+// not update.
+JsonSummary summaryOf(const RunContext& run, const RunOutcome& outcome, std::chrono::system_clock::time_point started) {
     JsonSummary json;
     json.execution = outcome.execution;
     json.started = started;
@@ -140,19 +173,32 @@ JsonSummary summaryOf(const RunOutcome& outcome, std::chrono::system_clock::time
     if (outcome.execution) {
         for (const AdapterOutcome& adapter : outcome.updated)
             summaryAddOutcomes(json, adapter, outcome.plan);
+        for (const HbaEntry* e : outcome.selected) {
+            bool finished = false;
+            for (const AdapterOutcome& adapter : outcome.updated)
+                finished = finished || (!adapter.empty() && adapter.front().adapter == e);
+            if (!finished && outcome.untouched > 0)
+                summaryAddNotAttempted(json, *e, outcome.plan);
+        }
     } else if (outcome.precondition == ResultCode::Success) {
         for (const HbaEntry* e : outcome.selected)
             summaryAddInventory(json, *e, outcome.plan);
     }
+    if (outcome.precondition == ResultCode::Success || outcome.precondition == ResultCode::NoSupportedAdapters)
+        for (const HbaEntry& e : run.adapters)
+            if (e.supported != 1 && (run.options.wwn.empty() || e.wwpn.view() == run.options.wwn.view()))
+                summaryAddUnsupported(json, e, unsupportedWhy(e));
     return json;
 }
 
 // Writes the JSON summary when -json asked for one, with the run's final status. A
 // summary that cannot be written is said on standard error; the status stays the
 // run's own, which the XML document also carries.
-void writeSummaryFile(const RunOptions& options, const JsonSummary& json, int status, bool rebootRequired) {
+void writeSummaryFile(const RunOptions& options, JsonSummary json, const RunOutcome& outcome, int status,
+                      bool rebootRequired) {
     if (options.jsonFile.empty())
         return;
+    json.endReason = runEndWord(outcome, status);
     const std::string path = options.jsonFile.str();
     std::string why;
     if (platform::writeFileAtomically(path, renderSummary(json, status, rebootRequired, std::chrono::system_clock::now()),
@@ -259,7 +305,7 @@ int runUtility(RunContext& run, const CommandLine& commandLine) {
         if (options.mode == Inventory || options.mode == Execution) {
             RunOutcome refused;
             refused.execution = options.mode == Execution;
-            writeSummaryFile(options, summaryOf(refused, started), final, false);
+            writeSummaryFile(options, summaryOf(run, refused, started), refused, final, false);
         }
         return final;
     }
@@ -323,7 +369,10 @@ int runUtility(RunContext& run, const CommandLine& commandLine) {
     feedback.finish(result, outcome);
     debugPrint("\n[Return Code]\n");
     debugPrint("Return Status = %d\n", result);
+    // The summary reads the adapters, which closing the run frees.
+    JsonSummary summary = summaryOf(run, outcome, started);
+    const bool rebootRequired = outcome.rebootRequired || pendingReboot(outcome);
     const int final = closeRun(run, document, result);
-    writeSummaryFile(options, summaryOf(outcome, started), final, outcome.rebootRequired || pendingReboot(outcome));
+    writeSummaryFile(options, std::move(summary), outcome, final, rebootRequired);
     return final;
 }

@@ -92,10 +92,32 @@ Json adapterJson(const SummaryAdapter& a) {
     for (const SummaryComponent& c : a.components)
         components.push_back(componentJson(c));
     j["components"] = std::move(components);
+    if (a.notAttempted)
+        j["notAttempted"] = true;
+    if (!a.supported) {
+        j["supported"] = false;
+        j["reason"] = a.unsupportedWhy;
+    }
     return j;
 }
 
 } // namespace
+
+void summaryAddNotAttempted(JsonSummary& summary, const HbaEntry& adapter, const RunPlan& plan) {
+    summaryAddInventory(summary, adapter, plan);
+    summary.adapters.back().notAttempted = true;
+    summary.notAttempted += 1;
+}
+
+void summaryAddUnsupported(JsonSummary& summary, const HbaEntry& adapter, const std::string& why) {
+    SummaryAdapter a = identityOf(adapter);
+    SummaryComponent firmware;
+    firmware.installed = {adapter.fwVersion.str(), adapter.inventoryFwVersion.str()};
+    a.components.push_back(std::move(firmware));
+    a.supported = false;
+    a.unsupportedWhy = why;
+    summary.adapters.push_back(std::move(a));
+}
 
 const char* planActionWord(PlanAction action) {
     switch (action) {
@@ -192,6 +214,11 @@ std::string renderSummary(const JsonSummary& summary, int exitStatus, bool reboo
     j["finished"] = utcTimestamp(finished);
     j["exitStatus"] = exitStatus;
     j["exitMessage"] = exitMeaning(summary.execution, exitStatus);
+    if (summary.notAttempted > 0)
+        j["exitMessage"] = "Stopped on request: " + std::to_string(summary.notAttempted) +
+                           " adapter(s) not attempted. " + exitMeaning(summary.execution, exitStatus);
+    if (!summary.endReason.empty())
+        j["endReason"] = summary.endReason;
     j["rebootRequired"] = rebootRequired;
     if (summary.execution)
         j["flashIncomplete"] = summary.flashIncomplete;

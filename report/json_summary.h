@@ -37,6 +37,9 @@ struct SummaryAdapter {
     std::uint32_t vendorId = 0, deviceId = 0, subVendorId = 0, subDeviceId = 0;
     std::uint32_t domain = 0, bus = 0, device = 0, function = 0;
     std::vector<SummaryComponent> components;
+    bool notAttempted = false;   // an execution's adapter a stop request left as it was
+    bool supported = true;       // false: the package does not update it
+    std::string unsupportedWhy;  // why not, for a tool to show
 };
 
 struct JsonSummary {
@@ -45,6 +48,10 @@ struct JsonSummary {
     std::chrono::system_clock::time_point started;
     std::vector<SummaryAdapter> adapters;
     bool flashIncomplete = false; // some card's flash was left incomplete (executions)
+    // Why the run ended, for scripts: "completed", "stopped", "libraryMissing",
+    // "noAdapters", ... (runEndWord); empty leaves it out.
+    std::string endReason;
+    std::uint32_t notAttempted = 0; // adapters a stop request left as they were
 };
 
 // Adds an inventoried adapter: firmware and boot code as installed and as packaged,
@@ -53,6 +60,10 @@ void summaryAddInventory(JsonSummary& summary, const HbaEntry& adapter, const Ru
 // Adds an updated adapter from its outcome records (firmware first), with its plan.
 void summaryAddOutcomes(JsonSummary& summary, const std::vector<ComponentOutcome>& outcomes,
                         const RunPlan& plan = {});
+// Adds an execution's adapter that a stop request left as it was (notAttempted).
+void summaryAddNotAttempted(JsonSummary& summary, const HbaEntry& adapter, const RunPlan& plan);
+// Adds an adapter the package does not update (supported: false) and why.
+void summaryAddUnsupported(JsonSummary& summary, const HbaEntry& adapter, const std::string& why);
 // The summary's word for a plan's action ("update", "noImage", ...).
 const char* planActionWord(PlanAction action);
 // The document, with the run's exit status and whether a reboot is needed.

@@ -76,7 +76,8 @@ Table fromJson(const json& summary) {
     Table table;
     for (const json& adapter : summary["adapters"])
         for (const json& c : adapter["components"])
-            table[{adapter["portName"], c["component"]}] = {std::to_string(c["resultCode"].get<int>()),
+            if (adapter.value("supported", true))
+                table[{adapter["portName"], c["component"]}] = {std::to_string(c["resultCode"].get<int>()),
                                                             c["installed"]["version"], c["packaged"]["version"]};
     return table;
 }
@@ -94,14 +95,23 @@ TEST(JsonSummary, SaysWhatTheDocumentsSayAndFitsItsSchema) {
     EXPECT_EQ(inventory["exitStatus"], 0);
     const auto inventoryXml = testkit::parseXml(testkit::readText(demo.file("inventory.xml")));
     ASSERT_NE(inventoryXml, nullptr);
-    EXPECT_EQ(inventory["adapters"].size(), inventoryXml->all("Device").size());
+    // The Devices, then the adapters the package does not update, each with its reason.
+    std::size_t unsupported = 0;
+    for (const json& adapter : inventory["adapters"])
+        if (!adapter.value("supported", true)) {
+            ++unsupported;
+            EXPECT_NE(adapter.value("reason", ""), "") << adapter;
+        }
+    EXPECT_GT(unsupported, 0u);
+    EXPECT_EQ(inventory["adapters"].size() - unsupported, inventoryXml->all("Device").size());
+    EXPECT_EQ(inventory["endReason"], "completed");
     // The inventory shows the plan of an update with the same options, for every
     // component an update takes (the boot code of a card that has none is listed
     // without a plan).
     for (const json& adapter : inventory["adapters"])
         for (const json& c : adapter["components"]) {
             EXPECT_EQ(c["pendingReboot"], false) << c;
-            if (c["packaged"].is_null()) {
+            if (c["packaged"].is_null() || !adapter.value("supported", true)) {
                 EXPECT_FALSE(c.contains("action")) << c;
                 continue;
             }
@@ -123,6 +133,8 @@ TEST(JsonSummary, SaysWhatTheDocumentsSayAndFitsItsSchema) {
     EXPECT_EQ(fromJson(first), xml);
     for (const json& adapter : first["adapters"])
         for (const json& c : adapter["components"]) {
+            if (!adapter.value("supported", true))
+                continue;
             EXPECT_EQ(c["outcome"], "success") << c;
             EXPECT_EQ(c["action"], "update") << c;
         }
@@ -137,6 +149,8 @@ TEST(JsonSummary, SaysWhatTheDocumentsSayAndFitsItsSchema) {
     ASSERT_FALSE(second["adapters"].empty());
     for (const json& adapter : second["adapters"])
         for (const json& c : adapter["components"]) {
+            if (!adapter.value("supported", true))
+                continue;
             EXPECT_EQ(c["outcome"], "current") << c;
             EXPECT_EQ(c["action"], "current") << c;
             EXPECT_EQ(c["resultCode"], 34);
@@ -204,6 +218,7 @@ TEST(JsonSummary, NoAdaptersAndRefusedTargets) {
     const json summary = readJson(demo.file("none.json"));
     EXPECT_EQ(summary["exitStatus"], 17);
     EXPECT_EQ(summary["exitMessage"], "No adapters found.");
+    EXPECT_EQ(summary["endReason"], "noAdapters"); // the library loaded: not libraryMissing
     EXPECT_TRUE(summary["adapters"].empty());
     EXPECT_TRUE(schemaAccepts(demo, demo.file("none.json")));
 
