@@ -22,8 +22,16 @@ RunFeedback::RunFeedback(RunContext& run) : run_(run) {
     run.observer.componentStarts = [display](const HbaEntry& adapter, bool bootCode) {
         display->componentStarts(adapter, bootCode);
     };
-    run.observer.stepText = [display](const char* text) { display->step(text); };
+    // A stop request is acknowledged on the status line at the next step or chunk of
+    // the adapter in progress, which it lets finish.
+    run.observer.stepText = [display](const char* text) {
+        if (platform::stopRequested())
+            display->stopping();
+        display->step(text);
+    };
     run.observer.progress = [display](std::uint32_t percent, std::uint64_t done, std::uint64_t total) {
+        if (platform::stopRequested())
+            display->stopping();
         display->progress(percent, done, total);
     };
 }
@@ -61,8 +69,11 @@ void RunFeedback::updating(const RunOutcome& outcome) {
 }
 
 void RunFeedback::adapterFinished(const AdapterOutcome& outcomes, const RunPlan& plan) {
-    if (display_)
+    if (display_) {
         display_->adapterFinished(outcomes);
+        if (platform::stopRequested())
+            display_->stopping();
+    }
     for (const ComponentOutcome& o : outcomes) {
         const std::string reason = componentFailureReason(o, findComponentPlan(plan, o.adapter, o.bootCode));
         if (!reason.empty())
@@ -71,8 +82,16 @@ void RunFeedback::adapterFinished(const AdapterOutcome& outcomes, const RunPlan&
 }
 
 void RunFeedback::finish(int status, const RunOutcome& outcome) {
-    if (display_)
-        display_->finish();
+    if (display_) {
+        const RunOptions& options = run_.options;
+        std::string documents;
+        for (const std::string& name : {(options.outputTargets & OUTPUT_TO_FILE) != 0 ? options.outputFile.str()
+                                                                                     : std::string(),
+                                       options.jsonFile.str(), options.debugFile.str()})
+            if (!name.empty())
+                documents += (documents.empty() ? "" : ", ") + name;
+        display_->finish(outcome.rebootRequired, documents);
+    }
     if (status == 0)
         return;
     RunEndFacts facts;
