@@ -49,8 +49,13 @@ void RunFeedback::discovering() {
 }
 
 void RunFeedback::discovered(const RunOutcome& outcome) {
-    if (display_)
-        display_->discovered(run_.adapters.size(), run_.tally.adaptersSupported, outcome.selected.size());
+    if (!display_)
+        return;
+    std::vector<std::string> unsupported;
+    for (const HbaEntry& e : run_.adapters)
+        if (e.supported != 1)
+            unsupported.push_back(e.model.str());
+    display_->discovered(run_.adapters.size(), run_.tally.adaptersSupported, outcome.selected.size(), unsupported);
 }
 
 void RunFeedback::readingPackage() {

@@ -129,10 +129,17 @@ void ProgressDisplay::setStatus(std::string text) {
 
 void ProgressDisplay::discovering() { setStatus("Looking for adapters..."); }
 
-void ProgressDisplay::discovered(std::size_t found, std::size_t supported, std::size_t selected) {
+void ProgressDisplay::discovered(std::size_t found, std::size_t supported, std::size_t selected,
+                                 const std::vector<std::string>& unsupportedModels) {
     setStatus("");
     std::string text = joinText("Found ", std::to_string(found), found == 1 ? " adapter" : " adapters", ", ",
                                 std::to_string(supported), " supported by the package");
+    if (!unsupportedModels.empty()) {
+        std::string models;
+        for (const std::string& m : unsupportedModels)
+            models += (models.empty() ? "" : ", ") + m;
+        text += joinText(" (not: ", models, ")");
+    }
     if (selected != supported)
         text += joinText(", ", std::to_string(selected), " selected");
     if (out_.line)

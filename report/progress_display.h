@@ -35,8 +35,10 @@ class ProgressDisplay {
     ProgressDisplay(ProgressOutput output, int columns);
 
     void discovering();
-    // The discovery's result: adapters found, supported by the package, selected.
-    void discovered(std::size_t found, std::size_t supported, std::size_t selected);
+    // The discovery's result: adapters found, supported by the package (naming the
+    // models of those that are not), selected.
+    void discovered(std::size_t found, std::size_t supported, std::size_t selected,
+                    const std::vector<std::string>& unsupportedModels = {});
     void readingPackage();
     // The update of `adapters` selected adapters begins.
     void updating(std::size_t adapters);
