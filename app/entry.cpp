@@ -9,7 +9,9 @@
 #include "adapter/kova_functions.h"
 #include "app/options.h"
 #include "app/output_files.h"
+#include "app/path_limits.h"
 #include "app/run_driver.h"
+#include "common/result_codes.h"
 #include "common/text.h"
 #include "run/run_context.h"
 #include "log/console.h"
@@ -83,7 +85,7 @@ void takeRunLock() {
 } // namespace
 
 int winmarloMain(int argc, char** argv, AdministratorTest isAdministrator) {
-    const CommandLine commandLine = readCommandLine(argc, argv);
+    CommandLine commandLine = readCommandLine(argc, argv);
     // With -s standard output carries the document alone; decided before anything is
     // printed.
     sendNoticesToStandardError(commandLine.documentOnStandardOutput);
@@ -125,11 +127,21 @@ int winmarloMain(int argc, char** argv, AdministratorTest isAdministrator) {
     run->options = commandLine.options;
     run->paths = commandLine.paths;
     run->argumentProblem = commandLine.argumentProblem;
+    // A path too long for its field ends the run as an over-long argument does, before
+    // the run lock, the utility's folder or any adapter.
+    if (runUsesAdapters(commandLine))
+        if (const std::optional<OverlongPath> overlong = findOverlongPath(run->options, run->paths)) {
+            commandLine.parseStatus = codeNumber(ResultCode::ArgumentLength);
+            run->pathProblem = overlongPathLine(*overlong);
+        }
     if (!runStartsAdapterLibrary(commandLine))
         return runUtility(*run, commandLine);
 
-    if (runUsesAdapters(commandLine))
+    if (runUsesAdapters(commandLine)) {
+        const bool folderExisted = platform::fileExists(primaryMarloFolder());
         takeRunLock();
+        run->softVpdFolderMadeByLock = !folderExisted && platform::fileExists(primaryMarloFolder());
+    }
     loadDfcLibrary(programDir.str());
     const int status = initAdapterEnvironment(commandLine.joined);
     // Without any board there is nothing to identify: the run goes on at once.

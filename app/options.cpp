@@ -176,7 +176,14 @@ void readArgument(ArgumentWalk& walk, RunOptions& options, RunPaths& paths, Want
         if (walk.next() == nullptr) {
             errors.fail(22, "-e needs the name of an image file");
         } else {
-            options.imageFile = walk.next(); // cut to 253 characters
+            // A name its field cannot hold whole is refused: a shorter one names
+            // another file. It is consumed all the same.
+            if (std::strlen(walk.next()) > decltype(options.imageFile)::capacity)
+                errors.fail(21, joinText("the file name after -e has ",
+                                         std::to_string(decltype(options.imageFile)::capacity + 1),
+                                         " characters or more"));
+            else
+                options.imageFile = walk.next();
             wanted.image = true;
             walk.consume();
         }

@@ -18,11 +18,6 @@ namespace {
 
 const char kSeparator[2] = {platform::kPathSeparator, '\0'};
 
-void endWithSeparator(FixedText<211>& dir) {
-    if (dir.size() > 1 && dir.view().back() != platform::kPathSeparator)
-        dir.append(kSeparator);
-}
-
 bool isDefaultOutputName(const RunOptions& options) {
     const char* name = options.outputFile.c_str();
     return (options.mode == Inventory && std::strstr(name, "inventory.xml") != nullptr) ||
@@ -31,17 +26,42 @@ bool isDefaultOutputName(const RunOptions& options) {
 
 } // namespace
 
+namespace {
+
+// A folder as the run uses it: longer than one character, it ends in the separator.
+std::string withSeparator(std::string folder) {
+    if (folder.size() > 1 && folder.back() != platform::kPathSeparator)
+        folder += platform::kPathSeparator;
+    return folder;
+}
+
+} // namespace
+
+std::string configFolderOf(const RunPaths& paths) {
+    return withSeparator(paths.configDir.empty() ? paths.binaryDir.str() : withoutQuotes(paths.configDir.view()));
+}
+
+std::string payloadFolderOf(const RunPaths& paths) {
+    return withSeparator(paths.payloadDir.empty() ? paths.binaryDir.str() + "common"
+                                                  : withoutQuotes(paths.payloadDir.view()));
+}
+
+namespace {
+
+// A folder its field cannot hold whole is left empty rather than cut to another
+// folder's name (a run refuses it before it reads anything: findOverlongPath).
+void takeWhole(FixedText<211>& field, const std::string& folder) {
+    if (folder.size() <= field.capacity)
+        field = folder;
+    else
+        field.clear();
+}
+
+} // namespace
+
 void defineDirectoryPaths(RunPaths& paths) {
-    if (!paths.configDir.empty())
-        paths.configDir = withoutQuotes(paths.configDir.view());
-    else
-        paths.configDir = paths.binaryDir.view();
-    if (!paths.payloadDir.empty())
-        paths.payloadDir = withoutQuotes(paths.payloadDir.view());
-    else
-        paths.payloadDir = paths.binaryDir.str() + "common";
-    endWithSeparator(paths.configDir);
-    endWithSeparator(paths.payloadDir);
+    takeWhole(paths.configDir, configFolderOf(paths));
+    takeWhole(paths.payloadDir, payloadFolderOf(paths));
     debugPrint("\n[defineDirectoryPaths]\n");
     debugPrint("Binary  Dir     = %s\n", paths.binaryDir.c_str());
     debugPrint("Payload Dir     = %s\n", paths.payloadDir.c_str());
@@ -56,9 +76,9 @@ void defineTempFile(RunPaths& paths) {
 namespace {
 
 // The folder of a soft VPD file: "<base>/Tavrel/marlo" under the named program-files
-// folder, cut to its field. Without ProgramFiles the primary folder is the system's
-// state folder for the program; none when there is neither.
-std::optional<FixedText<254>> marloFolder(bool primary) {
+// folder, whole. Without ProgramFiles the primary folder is the system's state folder
+// for the program; none when there is neither.
+std::optional<std::string> marloFolder(bool primary) {
     const std::optional<std::string> base =
         primary ? platform::programFilesDir() : platform::secondaryProgramFilesDir();
     std::optional<std::string> folder;
@@ -66,28 +86,29 @@ std::optional<FixedText<254>> marloFolder(bool primary) {
         folder = *base + kSeparator + "Tavrel" + kSeparator + "marlo";
     else if (primary)
         folder = platform::defaultStateDir();
-    if (!folder)
-        return std::nullopt;
-    return FixedText<254>(*folder);
+    return folder;
 }
 
 } // namespace
 
-std::string primaryMarloFolder() {
-    const std::optional<FixedText<254>> folder = marloFolder(true);
-    return folder ? folder->str() : std::string();
+std::string primaryMarloFolder() { return marloFolder(true).value_or(std::string()); }
+
+std::string softVpdFilePath(bool primary) {
+    const std::optional<std::string> folder = marloFolder(primary);
+    return folder ? *folder + kSeparator + "tavCNAFID.cfg" : std::string();
 }
 
-std::string createMARLODir(const char* variable, bool create) {
+std::string createMARLODir(const char* variable, bool create, bool madeThisRun) {
     debugPrint("\n[createMARLODir]\n");
-    const std::optional<FixedText<254>> folder = marloFolder(std::strcmp(variable, "ProgramFiles") == 0);
-    const FixedText<254> directory = folder.value_or(FixedText<254>());
+    const bool primary = std::strcmp(variable, "ProgramFiles") == 0;
+    const std::optional<std::string> folder = marloFolder(primary);
+    const std::string directory = folder.value_or(std::string());
     debugPrint("marlo dir = %s\n", directory.c_str());
     if (create) {
         debugPrint("Attemping to create the marlo dir\n");
         // Without a folder there is no usable directory; never create one at the
         // root of the current drive instead.
-        const int result = folder ? platform::createDirectoryWithParents(directory.str())
+        const int result = folder ? platform::createDirectoryWithParents(directory)
                                   : platform::ERROR_BAD_PATHNAME_CODE;
         switch (result) {
         case platform::ERROR_OK:
@@ -95,7 +116,11 @@ std::string createMARLODir(const char* variable, bool create) {
             break;
         case platform::ERROR_ALREADY_EXISTS_CODE:
         case platform::ERROR_FILE_EXISTS_CODE:
-            debugPrint("The marlo dir already exists\n");
+            // The run lock, taken before this, makes the folder it lives in.
+            if (madeThisRun)
+                debugPrint("The marlo dir was successfully created\n");
+            else
+                debugPrint("The marlo dir already exists\n");
             break;
         case platform::ERROR_PATH_NOT_FOUND_CODE:
             debugPrint("ERROR: The marlo dir path was not found\n");
@@ -111,16 +136,15 @@ std::string createMARLODir(const char* variable, bool create) {
             break;
         }
     }
-    if (!folder)
-        return {};
-    FixedText<254> path;
-    path = directory.str() + kSeparator + "tavCNAFID.cfg";
-    return path.str();
+    // A path the soft VPD field cannot hold whole names no file of ours: none then (the
+    // run has refused it before this).
+    const std::string path = softVpdFilePath(primary);
+    return path.size() <= decltype(SoftVpd::primaryPath)::capacity ? path : std::string();
 }
 
-void tavCNAFIDLogPaths(SoftVpd& vpd, bool createDir) {
-    vpd.primaryPath = createMARLODir("ProgramFiles", createDir);
-    vpd.secondaryPath = createMARLODir("PROGRAMFILES(x86)", false);
+void tavCNAFIDLogPaths(SoftVpd& vpd, bool createDir, bool madeThisRun) {
+    vpd.primaryPath = createMARLODir("ProgramFiles", createDir, madeThisRun);
+    vpd.secondaryPath = createMARLODir("PROGRAMFILES(x86)", false, false);
     if (!vpd.secondaryPath.empty() && !platform::fileExists(vpd.secondaryPath.str())) {
         debugPrint("Secondary log %s does not exist\n", vpd.secondaryPath.c_str());
         debugPrint("Resetting secondary log path to null\n");
@@ -195,7 +219,7 @@ constexpr const char* kWhatToCheck = "check that its folder exists and may be wr
 
 } // namespace
 
-int openOutputFiles(RunOptions& options, XmlDocument& document) {
+int openOutputFiles(RunOptions& options, XmlDocument& document, bool withDocument) {
     if (!options.debugFile.empty()) {
         if (openFreshFile(options.debugFile.c_str(), debugFileSlot()) != 0) {
             if (equalsIgnoreCase(options.debugFile.c_str(), "debug.log")) {
@@ -217,7 +241,7 @@ int openOutputFiles(RunOptions& options, XmlDocument& document) {
         }
         nameDebugFile(options.debugFile.c_str());
     }
-    if ((options.outputTargets & OUTPUT_TO_FILE) == 0)
+    if ((options.outputTargets & OUTPUT_TO_FILE) == 0 || !withDocument)
         return 0;
     if (openDocumentFile(options.outputFile.c_str(), document) != 0) {
         if (isDefaultOutputName(options)) {

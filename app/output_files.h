@@ -9,6 +9,10 @@
 #include <cstdio>
 #include <string>
 
+// The configuration and the payload folder as the run uses them (quotes removed,
+// ending in the separator; the program folder's, or its "common", by default), whole.
+std::string configFolderOf(const RunPaths& paths);
+std::string payloadFolderOf(const RunPaths& paths);
 // Settles the configuration and payload folders (each ending in the separator) and
 // reports them.
 void defineDirectoryPaths(RunPaths& paths);
@@ -16,20 +20,25 @@ void defineDirectoryPaths(RunPaths& paths);
 void defineTempFile(RunPaths& paths);
 // Fills the primary and secondary soft VPD file paths; with createDir, creates the
 // utility's directory under the program-files directory when it is missing (only runs
-// that use the soft VPD files ask for that).
-void tavCNAFIDLogPaths(SoftVpd& vpd, bool createDir = true);
+// that use the soft VPD files ask for that). madeThisRun: the run lock made the primary
+// folder a moment before, so it counts as created by this run.
+void tavCNAFIDLogPaths(SoftVpd& vpd, bool createDir = true, bool madeThisRun = false);
 // "<program-files folder>/Tavrel/marlo", or without ProgramFiles the system's state
 // folder for the program (POSIX /var/lib/winmarlo): the soft VPD folder, which also
 // holds the run lock and the history; empty when there is neither.
 std::string primaryMarloFolder();
+// The whole path of the primary or the secondary soft VPD file, as createMARLODir
+// forms it; empty when there is no such folder.
+std::string softVpdFilePath(bool primary);
 // Forms "<value of variable>/Tavrel/marlo/tavCNAFID.cfg" (the primary without
 // ProgramFiles: in the system's state folder) into resultPath; creates the directory
-// when asked. Returns the formed path.
-std::string createMARLODir(const char* variable, bool create);
+// when asked. Returns the formed path, or nothing when the soft VPD field cannot hold it.
+std::string createMARLODir(const char* variable, bool create, bool madeThisRun = false);
 
 // Opens the debug file and the run's XML output file with their fallbacks; returns 0,
-// 13 (debug file) or 14 (output file).
-int openOutputFiles(RunOptions& options, XmlDocument& document);
+// 13 (debug file) or 14 (output file). Without withDocument (a run that writes no
+// document) no XML file is created.
+int openOutputFiles(RunOptions& options, XmlDocument& document, bool withDocument = true);
 
 // Creates a file afresh, removing an existing ordinary file (or link) first; never
 // removes, truncates or writes through a directory, device, FIFO or socket, which

@@ -25,6 +25,7 @@
 #include "report/xml_writer.h"
 #include "update/execution.h"
 #include "update/rollback.h"
+#include "update/run_plan.h"
 #include "update/run_status.h"
 #include "update/update_adapter.h"
 
@@ -129,29 +130,75 @@ int closeRun(RunContext& run, XmlDocument& document, int result) {
     return status;
 }
 
+// Why the run ended, in the summary's word for scripts: the run went through its
+// adapters ("completed"), was stopped, or ended before them and why.
+std::string runEndWord(const RunOutcome& outcome, int status) {
+    switch (static_cast<ResultCode>(status)) {
+    case ResultCode::NoAdapters: return dfcLoadProblem().empty() ? "noAdapters" : "libraryMissing";
+    case ResultCode::NoConfigFiles:
+    case ResultCode::NoConfigEntries: return "noConfiguration";
+    case ResultCode::NoPayloadFiles:
+    case ResultCode::NoPayloadEntries: return "noPackage";
+    case ResultCode::NoSupportedAdapters: return "noSupportedAdapters";
+    case ResultCode::DebugFileFailed:
+    case ResultCode::OutputFileFailed: return outcome.documentIncomplete ? "documentIncomplete" : "outputFileFailed";
+    case ResultCode::UnknownArgument:
+    case ResultCode::ArgumentLength:
+    case ResultCode::InvalidArgument: return "argumentError";
+    default: break;
+    }
+    if (outcome.untouched > 0)
+        return "stopped";
+    if (outcome.selectionMissed)
+        return "selectionMissed";
+    return "completed";
+}
+
+// Why the package does not update an adapter, for the summary.
+std::string unsupportedWhy(const HbaEntry& e) {
+    if (!isConvergedEntry(e) && isUnsupportedAdapterFirmware(e.fwVersion.view()))
+        return "its firmware " + e.fwVersion.str() + " cannot be updated by this program (the Solvane Flash ISO can)";
+    return formatText("no configuration record lists its ids (pci_id=%X vendor_id=%X subsys_id=%X subven_id=%X)",
+                      e.deviceId, e.vendorId, e.subDeviceId, e.subVendorId);
+}
+
 // The JSON summary of the run's outcome: the inventory's Devices, or the execution's
-// updated adapters.
-JsonSummary summaryOf(const RunOutcome& outcome, std::chrono::system_clock::time_point started) {
+// updated adapters and those a stop left untouched; then the adapters the package does
+// not update.
+JsonSummary summaryOf(const RunContext& run, const RunOutcome& outcome, std::chrono::system_clock::time_point started) {
     JsonSummary json;
     json.execution = outcome.execution;
     json.started = started;
     json.programVersion = formatText("%d.%d.%d.%d", kVersionMajor, kVersionMinor, kVersionRelease, kVersionBuild);
     if (outcome.execution) {
         for (const AdapterOutcome& adapter : outcome.updated)
-            summaryAddOutcomes(json, adapter);
+            summaryAddOutcomes(json, adapter, outcome.plan);
+        for (const HbaEntry* e : outcome.selected) {
+            bool finished = false;
+            for (const AdapterOutcome& adapter : outcome.updated)
+                finished = finished || (!adapter.empty() && adapter.front().adapter == e);
+            if (!finished && outcome.untouched > 0)
+                summaryAddNotAttempted(json, *e, outcome.plan);
+        }
     } else if (outcome.precondition == ResultCode::Success) {
         for (const HbaEntry* e : outcome.selected)
-            summaryAddInventory(json, *e);
+            summaryAddInventory(json, *e, outcome.plan);
     }
+    if (outcome.precondition == ResultCode::Success || outcome.precondition == ResultCode::NoSupportedAdapters)
+        for (const HbaEntry& e : run.adapters)
+            if (e.supported != 1 && (run.options.wwn.empty() || e.wwpn.view() == run.options.wwn.view()))
+                summaryAddUnsupported(json, e, unsupportedWhy(e));
     return json;
 }
 
 // Writes the JSON summary when -json asked for one, with the run's final status. A
 // summary that cannot be written is said on standard error; the status stays the
 // run's own, which the XML document also carries.
-void writeSummaryFile(const RunOptions& options, const JsonSummary& json, int status, bool rebootRequired) {
+void writeSummaryFile(const RunOptions& options, JsonSummary json, const RunOutcome& outcome, int status,
+                      bool rebootRequired) {
     if (options.jsonFile.empty())
         return;
+    json.endReason = runEndWord(outcome, status);
     const std::string path = options.jsonFile.str();
     std::string why;
     if (platform::writeFileAtomically(path, renderSummary(json, status, rebootRequired, std::chrono::system_clock::now()),
@@ -161,20 +208,29 @@ void writeSummaryFile(const RunOptions& options, const JsonSummary& json, int st
     }
 }
 
+// Whether an adapter the run worked on waits for a reboot of the system from an
+// earlier update: an inventory says so as an execution does.
+bool pendingReboot(const RunOutcome& outcome) {
+    for (const HbaEntry* e : outcome.selected)
+        if (e->adapterInRebootState != 0)
+            return true;
+    return false;
+}
+
 int runImageQuery(RunContext& run, XmlDocument& document) {
     const RunOptions& options = run.options;
     std::uint32_t extType = 0;
     if (isValidFileExtension(options.imageFile.c_str(), &extType, EXT_MODE_ANY) != 0) {
         debugPrint("OPEN_FILE_ERROR - Invalid extension. Image file = %s, Status = %d\n",
                    options.imageFile.c_str(), codeNumber(ResultCode::InvalidExtension));
-        return codeNumber(ResultCode::InvalidExtension);
+        return closeRun(run, document, codeNumber(ResultCode::InvalidExtension));
     }
     CluImage record{};
     record.extType = extType;
     if (verifyFwFile(options.imageFile.c_str(), &record) != 0) {
         debugPrint("ERROR - Image decode failed. Image file = %s, Status = %d\n",
                    options.imageFile.c_str(), codeNumber(ResultCode::ImageDecodeFailed));
-        return codeNumber(ResultCode::ImageDecodeFailed);
+        return closeRun(run, document, codeNumber(ResultCode::ImageDecodeFailed));
     }
     std::printf("%s\n", record.decodedVersion.c_str());
     std::fflush(stdout);
@@ -203,6 +259,17 @@ void discoverAndSelect(RunContext& run) {
     printHbaReport(run.adapters, "\n[Initial HBA Configuration]\n");
 }
 
+// Reads the payload folder into the run's catalogue.
+void readPackage(RunContext& run) {
+    int folderStatus = 0;
+    const std::vector<std::string> names =
+        makeFileNameList(run.paths.payloadDir.c_str(), &folderStatus, FILE_LIST_PAYLOAD);
+    if (folderStatus == 0) {
+        int payloadStatus = 0;
+        makePayloadList(run.paths.payloadDir.c_str(), names, &payloadStatus, run.payloads, run.tally);
+    }
+}
+
 } // namespace
 
 int runUtility(RunContext& run, const CommandLine& commandLine) {
@@ -210,7 +277,10 @@ int runUtility(RunContext& run, const CommandLine& commandLine) {
     const int status = commandLine.parseStatus;
     XmlDocument document;
     document.setEcho(options.outputTargets);
-    const int fileStatus = openOutputFiles(options, document);
+    // The version and the image query print their answer and write no document: no
+    // empty document file is left for them.
+    const bool writesDocument = status != 0 || (options.mode != Version && options.mode != ImageQuery);
+    const int fileStatus = openOutputFiles(options, document, writesDocument);
 
     echoCommandLine(commandLine.arguments);
     displayTime();
@@ -218,8 +288,9 @@ int runUtility(RunContext& run, const CommandLine& commandLine) {
     displayUtilityVersion();
     defineTempFile(run.paths);
     // Only runs that go on to use the soft VPD files make the utility's folder.
-    tavCNAFIDLogPaths(run.softVpd, status == 0 && fileStatus == 0 &&
-                                       (options.mode == Inventory || options.mode == Execution));
+    tavCNAFIDLogPaths(run.softVpd,
+                      status == 0 && fileStatus == 0 && (options.mode == Inventory || options.mode == Execution),
+                      run.softVpdFolderMadeByLock);
     defineDirectoryPaths(run.paths);
     if (!dfcLoadProblem().empty())
         debugPrint("%s; running as on a system without adapters\n", dfcLoadProblem().c_str());
@@ -234,7 +305,7 @@ int runUtility(RunContext& run, const CommandLine& commandLine) {
         if (options.mode == Inventory || options.mode == Execution) {
             RunOutcome refused;
             refused.execution = options.mode == Execution;
-            writeSummaryFile(options, summaryOf(refused, started), final, false);
+            writeSummaryFile(options, summaryOf(run, refused, started), refused, final, false);
         }
         return final;
     }
@@ -258,23 +329,29 @@ int runUtility(RunContext& run, const CommandLine& commandLine) {
     feedback.discovered(outcome);
     if (outcome.execution) {
         feedback.readingPackage();
-        int folderStatus = 0;
-        const std::vector<std::string> names =
-            makeFileNameList(run.paths.payloadDir.c_str(), &folderStatus, FILE_LIST_PAYLOAD);
-        if (folderStatus == 0) {
-            int payloadStatus = 0;
-            makePayloadList(run.paths.payloadDir.c_str(), names, &payloadStatus, run.payloads, run.tally);
-        }
+        readPackage(run);
     }
     settleOutcome(run, outcome);
     if (!outcome.execution) {
+        // The inventory shows what an update with the same options would do: it reads
+        // the package and plans as the update does, with the debug log set aside (the
+        // log narrates the inventory; the package is the update's to narrate).
+        if (outcome.precondition == ResultCode::Success) {
+            const DebugLogAside aside;
+            readPackage(run);
+            outcome.plan = planExecution(run);
+        }
         writeInventoryDocument(document, run, outcome);
     } else {
         // Nothing is downloaded that the soft VPD files could not record.
         run.softVpdWriteBlocked = checkCNAVPDFilesReplaceable(run.softVpd) != 0;
+        // What the update will do, settled before the first adapter is touched.
+        if (outcome.precondition == ResultCode::Success)
+            outcome.plan = planExecution(run);
         feedback.updating(outcome);
-        writeExecution(run, outcome, document,
-                       [&feedback](const AdapterOutcome& adapter) { feedback.adapterFinished(adapter); });
+        writeExecution(run, outcome, document, [&feedback, &outcome](const AdapterOutcome& adapter) {
+            feedback.adapterFinished(adapter, outcome.plan);
+        });
         printResultReport(run.adapters);
         if (outcome.untouched > 0)
             sayOnStandardError("stopped on request after the adapter in progress; %u adapter(s) not updated",
@@ -292,7 +369,10 @@ int runUtility(RunContext& run, const CommandLine& commandLine) {
     feedback.finish(result, outcome);
     debugPrint("\n[Return Code]\n");
     debugPrint("Return Status = %d\n", result);
+    // The summary reads the adapters, which closing the run frees.
+    JsonSummary summary = summaryOf(run, outcome, started);
+    const bool rebootRequired = outcome.rebootRequired || pendingReboot(outcome);
     const int final = closeRun(run, document, result);
-    writeSummaryFile(options, summaryOf(outcome, started), final, outcome.rebootRequired);
+    writeSummaryFile(options, std::move(summary), outcome, final, rebootRequired);
     return final;
 }

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "common/result_codes.h"
 #include "report/run_reasons.h"
+#include "update/run_plan.h"
 
 RunFeedback::RunFeedback(RunContext& run) : run_(run) {
     const platform::TerminalInfo terminal = platform::standardErrorTerminal();
@@ -21,8 +22,16 @@ RunFeedback::RunFeedback(RunContext& run) : run_(run) {
     run.observer.componentStarts = [display](const HbaEntry& adapter, bool bootCode) {
         display->componentStarts(adapter, bootCode);
     };
-    run.observer.stepText = [display](const char* text) { display->step(text); };
+    // A stop request is acknowledged on the status line at the next step or chunk of
+    // the adapter in progress, which it lets finish.
+    run.observer.stepText = [display](const char* text) {
+        if (platform::stopRequested())
+            display->stopping();
+        display->step(text);
+    };
     run.observer.progress = [display](std::uint32_t percent, std::uint64_t done, std::uint64_t total) {
+        if (platform::stopRequested())
+            display->stopping();
         display->progress(percent, done, total);
     };
 }
@@ -40,8 +49,13 @@ void RunFeedback::discovering() {
 }
 
 void RunFeedback::discovered(const RunOutcome& outcome) {
-    if (display_)
-        display_->discovered(run_.adapters.size(), run_.tally.adaptersSupported, outcome.selected.size());
+    if (!display_)
+        return;
+    std::vector<std::string> unsupported;
+    for (const HbaEntry& e : run_.adapters)
+        if (e.supported != 1)
+            unsupported.push_back(e.model.str());
+    display_->discovered(run_.adapters.size(), run_.tally.adaptersSupported, outcome.selected.size(), unsupported);
 }
 
 void RunFeedback::readingPackage() {
@@ -50,27 +64,44 @@ void RunFeedback::readingPackage() {
 }
 
 void RunFeedback::updating(const RunOutcome& outcome) {
+    for (const ComponentPlan& plan : outcome.plan) {
+        const std::string line = planProblemLine(plan);
+        if (!line.empty())
+            sayOnStandardError("%s", line.c_str());
+    }
     if (display_)
         display_->updating(outcome.selected.size());
 }
 
-void RunFeedback::adapterFinished(const AdapterOutcome& outcomes) {
-    if (display_)
+void RunFeedback::adapterFinished(const AdapterOutcome& outcomes, const RunPlan& plan) {
+    if (display_) {
         display_->adapterFinished(outcomes);
+        if (platform::stopRequested())
+            display_->stopping();
+    }
     for (const ComponentOutcome& o : outcomes) {
-        const std::string reason = componentFailureReason(o);
+        const std::string reason = componentFailureReason(o, findComponentPlan(plan, o.adapter, o.bootCode));
         if (!reason.empty())
             sayOnStandardError("%s", reason.c_str());
     }
 }
 
 void RunFeedback::finish(int status, const RunOutcome& outcome) {
-    if (display_)
-        display_->finish();
+    if (display_) {
+        const RunOptions& options = run_.options;
+        std::string documents;
+        for (const std::string& name : {(options.outputTargets & OUTPUT_TO_FILE) != 0 ? options.outputFile.str()
+                                                                                     : std::string(),
+                                       options.jsonFile.str(), options.debugFile.str()})
+            if (!name.empty())
+                documents += (documents.empty() ? "" : ", ") + name;
+        display_->finish(outcome.rebootRequired, documents);
+    }
     if (status == 0)
         return;
     RunEndFacts facts;
     facts.argumentProblem = run_.argumentProblem;
+    facts.pathProblem = run_.pathProblem;
     facts.libraryProblem = dfcLoadProblem();
     facts.libraryProblemSaid = dfcLoadProblemSaid();
     facts.adapterMessage = adapterEnv.message;

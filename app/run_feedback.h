@@ -23,9 +23,12 @@ class RunFeedback {
     void discovering();
     void discovered(const RunOutcome& outcome);
     void readingPackage();
+    // The update starts: a line for each component its plan says cannot be updated,
+    // before anything is sent to a card.
     void updating(const RunOutcome& outcome);
-    // A finished adapter: the display's lines, and a line for each failed component.
-    void adapterFinished(const AdapterOutcome& outcomes);
+    // A finished adapter: the display's lines, and a line for each failed component,
+    // told by the run's plan.
+    void adapterFinished(const AdapterOutcome& outcomes, const RunPlan& plan);
     // The run ends with `status`: the display's table, then the closing line when the
     // status is not 0 (a generic one when nothing said during the run tells why).
     void finish(int status, const RunOutcome& outcome);

@@ -263,6 +263,13 @@ bool listedBefore(const std::string& a, const std::string& b) {
 
 } // namespace
 
+bool isFileNameOfKind(const std::string& name, int kind) {
+    if (kind == FILE_LIST_CONFIG)
+        return isConfigFileName(name);
+    std::uint32_t extType = 0;
+    return kind == FILE_LIST_PAYLOAD && isValidFileExtension(name.c_str(), &extType, EXT_MODE_ANY) == 0;
+}
+
 std::vector<std::string> makeFileNameList(const char* directory, int* status, int kind) {
     *status = 1;
     debugPrint("\n[makeFileNameList]\n");
@@ -280,18 +287,11 @@ std::vector<std::string> makeFileNameList(const char* directory, int* status, in
     for (const std::string& name : *names) {
         if (name == "." || name == "..")
             continue;
-        bool accepted = false;
-        if (kind == FILE_LIST_CONFIG) {
-            accepted = isConfigFileName(name);
-        } else if (kind == FILE_LIST_PAYLOAD) {
-            std::uint32_t extType = 0;
-            accepted = isValidFileExtension(name.c_str(), &extType, EXT_MODE_ANY) == 0;
-        }
-        if (!accepted) {
+        if (!isFileNameOfKind(name, kind)) {
             debugPrint("Skipping unsupported file = %s\n", name.c_str());
             continue;
         }
-        if (name.size() >= 32) {
+        if (name.size() > LISTED_NAME_MAX) {
             debugPrint("Skipping file = %s\n", name.c_str());
             debugPrint("The file name is longer than expected.\n");
             sayOnStandardError("%s%s is skipped: a file name may have at most 31 characters, this one has %zu; "

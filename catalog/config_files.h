@@ -31,6 +31,13 @@ constexpr int FILE_LIST_PAYLOAD = 1;
 // Longest value and family ID a record may carry; longer ones reject the record.
 constexpr std::size_t CONFIG_VALUE_MAX = 15;
 
+// Longest file name makeFileNameList lists; longer ones are skipped with a line.
+constexpr std::size_t LISTED_NAME_MAX = 31;
+
+// Whether the name is one of the kind's file names (configuration: containing .ini;
+// payload: an image extension); its length is not looked at.
+bool isFileNameOfKind(const std::string& name, int kind);
+
 // Lists the configuration (kind 0) or payload (kind 1) file names of a directory
 // (which ends in a separator), newest-first: the reverse of the enumeration order. The
 // directory is enumerated in name order, letters compared without regard to case (as

@@ -23,13 +23,10 @@ bool matchesEntry(const ConfigEntry& entry, const HbaEntry& adapter) {
 }
 
 // Where the download engine finds the file: the payload folder and the name, made
-// absolute when the system can, each step in at most 253 characters.
+// absolute when the system can. (A run refuses a payload folder whose files' paths
+// would be longer than PAYLOAD_PATH_MAX before it reads the package.)
 std::string downloadPath(const char* payloadDir, const CluImage& record) {
-    FixedText<254> joined;
-    joined = std::string(payloadDir) + record.filename.str();
-    FixedText<254> path;
-    path = platform::absolutePath(joined.str());
-    return path.str();
+    return platform::absolutePath(std::string(payloadDir) + record.filename.str());
 }
 
 } // namespace

@@ -33,6 +33,9 @@ int assignConfigEntries(AdapterList& adapters, const ConfigList& configs,
 // returns 0 when the family and a row for the adapter were found, else 1.
 int getFamilyImageVersions(const FamilyIdTable& families, HbaEntry* adapter, const char* familyId);
 
+// Longest path a payload file's download path may have, made absolute.
+constexpr std::size_t PAYLOAD_PATH_MAX = 253;
+
 // Decodes every listed file of payloadDir (which ends in a separator) into the
 // catalogue, counting files and decoded images; an empty list sets status 1. Each
 // image also gets the absolute path, file kind and AIF flag its download takes.

@@ -23,6 +23,19 @@ std::FILE*& debugFileSlot();
 void attachDebugFile(std::FILE* file);
 // The debug file's name, for messages about it.
 void nameDebugFile(const char* name);
+// Sets the debug file aside for its lifetime: what is printed meanwhile goes nowhere.
+// For work done ahead of the step the log narrates (a plan), so that the log tells each
+// step once, when it happens.
+class DebugLogAside {
+  public:
+    DebugLogAside() : file_(debugFileSlot()) { debugFileSlot() = nullptr; }
+    ~DebugLogAside() { debugFileSlot() = file_; }
+    DebugLogAside(const DebugLogAside&) = delete;
+    DebugLogAside& operator=(const DebugLogAside&) = delete;
+
+  private:
+    std::FILE* file_;
+};
 // Closes the debug file if it is open. Returns the empty text when everything written
 // reached the file, else why not; the next debug file starts afresh.
 std::string closeDebugFile();

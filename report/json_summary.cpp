@@ -55,7 +55,22 @@ Json componentJson(const SummaryComponent& c) {
         if (c.flashIncomplete)
             j["flashIncomplete"] = true;
     }
+    j["pendingReboot"] = c.pendingReboot;
+    if (c.action) {
+        j["action"] = planActionWord(*c.action);
+        if (!c.file.empty())
+            j["file"] = c.file;
+    }
     return j;
+}
+
+// The plan's part of a component: its action and file.
+void takePlan(SummaryComponent& c, const RunPlan& plan, const HbaEntry& adapter) {
+    for (const ComponentPlan& p : plan)
+        if (p.adapter == &adapter && p.bootCode == c.bootCode) {
+            c.action = p.action;
+            c.file = p.file;
+        }
 }
 
 Json adapterJson(const SummaryAdapter& a) {
@@ -80,12 +95,50 @@ Json adapterJson(const SummaryAdapter& a) {
     for (const SummaryComponent& c : a.components)
         components.push_back(componentJson(c));
     j["components"] = std::move(components);
+    if (a.notAttempted)
+        j["notAttempted"] = true;
+    if (!a.supported) {
+        j["supported"] = false;
+        j["reason"] = a.unsupportedWhy;
+    }
     return j;
 }
 
 } // namespace
 
-void summaryAddInventory(JsonSummary& summary, const HbaEntry& e) {
+void summaryAddNotAttempted(JsonSummary& summary, const HbaEntry& adapter, const RunPlan& plan) {
+    summaryAddInventory(summary, adapter, plan);
+    summary.adapters.back().notAttempted = true;
+    summary.notAttempted += 1;
+}
+
+void summaryAddUnsupported(JsonSummary& summary, const HbaEntry& adapter, const std::string& why) {
+    SummaryAdapter a = identityOf(adapter);
+    SummaryComponent firmware;
+    firmware.installed = {adapter.fwVersion.str(), adapter.inventoryFwVersion.str()};
+    a.components.push_back(std::move(firmware));
+    a.supported = false;
+    a.unsupportedWhy = why;
+    summary.adapters.push_back(std::move(a));
+}
+
+const char* planActionWord(PlanAction action) {
+    switch (action) {
+    case PlanAction::Update: return "update";
+    case PlanAction::Current: return "current";
+    case PlanAction::PendingReboot: return "pendingReboot";
+    case PlanAction::NoImage: return "noImage";
+    case PlanAction::NoFamily: return "noFamily";
+    case PlanAction::UnsupportedFirmware: return "unsupportedFirmware";
+    case PlanAction::NotRecordable: return "notRecordable";
+    case PlanAction::AdapterGone: return "adapterGone";
+    case PlanAction::SameCard: return "sameCard";
+    case PlanAction::Refused: break;
+    }
+    return "refused";
+}
+
+void summaryAddInventory(JsonSummary& summary, const HbaEntry& e, const RunPlan& plan) {
     SummaryAdapter a = identityOf(e);
     for (const bool bootCode : {false, true}) {
         SummaryComponent c;
@@ -95,12 +148,15 @@ void summaryAddInventory(JsonSummary& summary, const HbaEntry& e) {
         const std::string packaged = bootCode ? e.packagedBcVersion.str() : e.packagedFwVersion.str();
         if (packaged != "NONE")
             c.packaged = SummaryVersion{packaged, e.packagedFamilyId.str()};
+        // The reboot state is the card's; an execution leaves its firmware alone then.
+        c.pendingReboot = !bootCode && e.adapterInRebootState != 0;
+        takePlan(c, plan, e);
         a.components.push_back(std::move(c));
     }
     summary.adapters.push_back(std::move(a));
 }
 
-void summaryAddOutcomes(JsonSummary& summary, const std::vector<ComponentOutcome>& outcomes) {
+void summaryAddOutcomes(JsonSummary& summary, const std::vector<ComponentOutcome>& outcomes, const RunPlan& plan) {
     if (outcomes.empty() || outcomes.front().adapter == nullptr)
         return;
     SummaryAdapter a = identityOf(*outcomes.front().adapter);
@@ -113,6 +169,8 @@ void summaryAddOutcomes(JsonSummary& summary, const std::vector<ComponentOutcome
         c.resultCode = codeNumber(o.result);
         c.seconds = o.seconds;
         c.flashIncomplete = o.flashIncomplete;
+        c.pendingReboot = o.result == ResultCode::RebootPending;
+        takePlan(c, plan, *o.adapter);
         summary.flashIncomplete = summary.flashIncomplete || o.flashIncomplete;
         a.components.push_back(std::move(c));
     }
@@ -159,6 +217,11 @@ std::string renderSummary(const JsonSummary& summary, int exitStatus, bool reboo
     j["finished"] = utcTimestamp(finished);
     j["exitStatus"] = exitStatus;
     j["exitMessage"] = exitMeaning(summary.execution, exitStatus);
+    if (summary.notAttempted > 0)
+        j["exitMessage"] = "Stopped on request: " + std::to_string(summary.notAttempted) +
+                           " adapter(s) not attempted. " + exitMeaning(summary.execution, exitStatus);
+    if (!summary.endReason.empty())
+        j["endReason"] = summary.endReason;
     j["rebootRequired"] = rebootRequired;
     if (summary.execution)
         j["flashIncomplete"] = summary.flashIncomplete;

@@ -7,6 +7,7 @@
 
 #include "adapter/hba_entry.h"
 #include "run/run_outcome.h"
+#include "run/run_plan.h"
 
 #include <chrono>
 #include <cstdint>
@@ -26,6 +27,9 @@ struct SummaryComponent {
     std::optional<std::int32_t> resultCode; // executions only
     double seconds = 0;
     bool flashIncomplete = false; // executions only
+    bool pendingReboot = false;   // an earlier update waits for a reboot of the system
+    std::optional<PlanAction> action; // what the plan said the update does; none without a plan
+    std::string file;             // the payload file the plan downloads
 };
 
 struct SummaryAdapter {
@@ -34,6 +38,9 @@ struct SummaryAdapter {
     std::uint32_t domain = 0, bus = 0, device = 0, function = 0;
     bool namesUnreadable = false; // the port's names could not be read: no wwpn is claimed
     std::vector<SummaryComponent> components;
+    bool notAttempted = false;   // an execution's adapter a stop request left as it was
+    bool supported = true;       // false: the package does not update it
+    std::string unsupportedWhy;  // why not, for a tool to show
 };
 
 struct JsonSummary {
@@ -42,12 +49,24 @@ struct JsonSummary {
     std::chrono::system_clock::time_point started;
     std::vector<SummaryAdapter> adapters;
     bool flashIncomplete = false; // some card's flash was left incomplete (executions)
+    // Why the run ended, for scripts: "completed", "stopped", "libraryMissing",
+    // "noAdapters", ... (runEndWord); empty leaves it out.
+    std::string endReason;
+    std::uint32_t notAttempted = 0; // adapters a stop request left as they were
 };
 
-// Adds an inventoried adapter: firmware and boot code as installed and as packaged.
-void summaryAddInventory(JsonSummary& summary, const HbaEntry& adapter);
-// Adds an updated adapter from its outcome records (firmware first).
-void summaryAddOutcomes(JsonSummary& summary, const std::vector<ComponentOutcome>& outcomes);
+// Adds an inventoried adapter: firmware and boot code as installed and as packaged,
+// and what the plan (when there is one) would do to each.
+void summaryAddInventory(JsonSummary& summary, const HbaEntry& adapter, const RunPlan& plan = {});
+// Adds an updated adapter from its outcome records (firmware first), with its plan.
+void summaryAddOutcomes(JsonSummary& summary, const std::vector<ComponentOutcome>& outcomes,
+                        const RunPlan& plan = {});
+// Adds an execution's adapter that a stop request left as it was (notAttempted).
+void summaryAddNotAttempted(JsonSummary& summary, const HbaEntry& adapter, const RunPlan& plan);
+// Adds an adapter the package does not update (supported: false) and why.
+void summaryAddUnsupported(JsonSummary& summary, const HbaEntry& adapter, const std::string& why);
+// The summary's word for a plan's action ("update", "noImage", ...).
+const char* planActionWord(PlanAction action);
 // The document, with the run's exit status and whether a reboot is needed.
 std::string renderSummary(const JsonSummary& summary, int exitStatus, bool rebootRequired,
                           std::chrono::system_clock::time_point finished);

@@ -58,6 +58,18 @@ std::string resultWords(const ComponentOutcome& o) {
     return o.flashIncomplete ? failed + "; flash incomplete, run again before rebooting" : failed;
 }
 
+// Which count of the closing line a component's result falls in.
+std::string resultKind(const ComponentOutcome& o) {
+    switch (o.result) {
+    case ResultCode::Success: return "updated";
+    case ResultCode::Current: return "current";
+    case ResultCode::RebootPending: return "skipped";
+    case ResultCode::RebootRequired:
+    case ResultCode::SpecialRelease: return "pending";
+    default: return "failed";
+    }
+}
+
 // What a component whose flash was left incomplete holds: no whole version.
 const std::string kIncompleteVersion = "incomplete";
 
@@ -117,10 +129,17 @@ void ProgressDisplay::setStatus(std::string text) {
 
 void ProgressDisplay::discovering() { setStatus("Looking for adapters..."); }
 
-void ProgressDisplay::discovered(std::size_t found, std::size_t supported, std::size_t selected) {
+void ProgressDisplay::discovered(std::size_t found, std::size_t supported, std::size_t selected,
+                                 const std::vector<std::string>& unsupportedModels) {
     setStatus("");
     std::string text = joinText("Found ", std::to_string(found), found == 1 ? " adapter" : " adapters", ", ",
                                 std::to_string(supported), " supported by the package");
+    if (!unsupportedModels.empty()) {
+        std::string models;
+        for (const std::string& m : unsupportedModels)
+            models += (models.empty() ? "" : ", ") + m;
+        text += joinText(" (not: ", models, ")");
+    }
     if (selected != supported)
         text += joinText(", ", std::to_string(selected), " selected");
     if (out_.line)
@@ -134,25 +153,28 @@ void ProgressDisplay::updating(std::size_t adapters) {
     adapters_ = adapters;
 }
 
+std::string ProgressDisplay::streamText(bool widest) const {
+    if (!streaming_)
+        return {};
+    // The widest the bytes sent can be while this stream lasts: its total's text, or
+    // "1023.9 KiB" on the way to a total of a MiB or more.
+    const std::string totalText = bytesText(total_);
+    const std::size_t doneWidth =
+        total_ >= 1024 * 1024 ? std::max<std::size_t>(10, totalText.size()) : totalText.size();
+    const std::string doneText = widest ? std::string(doneWidth, '0') : bytesText(done_);
+    const std::string percentText = widest ? "100" : std::to_string(percent_);
+    return joinText(" ", doneText, " of ", totalText, " (", percentText, "%)");
+}
+
 std::string ProgressDisplay::statusText(bool withModel, bool withRecord, bool widest) const {
-    std::string text = counter();
+    std::string text = stopping_ ? "[stopping after this adapter] " : counter();
     if (adapter_ != nullptr)
         text += joinText(withModel ? adapterName(*adapter_) : portNameOf(*adapter_), " ");
     text += componentName(bootCode_);
     if (withRecord && !record_.empty())
         text += joinText(", ", record_);
     text += joinText(": ", step_);
-    if (streaming_) {
-        // The widest the bytes sent can be while this stream lasts: its total's text, or
-        // "1023.9 KiB" on the way to a total of a MiB or more.
-        const std::string totalText = bytesText(total_);
-        const std::size_t doneWidth = total_ >= 1024 * 1024 ? std::max<std::size_t>(10, totalText.size())
-                                                             : totalText.size();
-        const std::string doneText = widest ? std::string(doneWidth, '0') : bytesText(done_);
-        const std::string percentText = widest ? "100" : std::to_string(percent_);
-        text += joinText(" ", doneText, " of ", totalText, " (", percentText, "%)");
-    }
-    return text;
+    return text + streamText(widest);
 }
 
 void ProgressDisplay::componentStarts(const HbaEntry& adapter, bool bootCode) {
@@ -203,12 +225,36 @@ void ProgressDisplay::draw() {
     const auto fits = [this](bool withModel, bool withRecord) {
         return statusText(withModel, withRecord, true).size() < columns_;
     };
-    if (fits(true, true))
+    if (fits(true, true)) {
         setStatus(statusText(true, true, false));
-    else if (fits(false, true))
+    } else if (fits(false, true)) {
         setStatus(statusText(false, true, false));
-    else
+    } else if (!streaming_ || statusText(false, false, false).size() < columns_) {
         setStatus(statusText(false, false, false));
+    } else {
+        // Narrower still: the head of the line gives way, the bytes and percent stay
+        // whole; a stop request keeps at least its short notice.
+        const std::string tail = streamText(false);
+        const std::size_t room = columns_ - 1 > tail.size() ? columns_ - 1 - tail.size() : 0;
+        std::string head = statusText(false, false, false);
+        head.resize(head.size() - tail.size());
+        if (stopping_ && head.size() > room)
+            head = "[stopping]";
+        if (head.size() > room)
+            head.resize(room);
+        setStatus(head + tail);
+    }
+}
+
+void ProgressDisplay::stopping() {
+    if (stopping_)
+        return;
+    stopping_ = true;
+    // Between adapters there is no component to show with the notice.
+    if (status_.empty())
+        setStatus("[stopping after this adapter]");
+    else
+        draw();
 }
 
 void ProgressDisplay::adapterFinished(const std::vector<ComponentOutcome>& outcomes) {
@@ -217,7 +263,9 @@ void ProgressDisplay::adapterFinished(const std::vector<ComponentOutcome>& outco
         if (o.adapter == nullptr)
             continue;
         Row row{adapterName(*o.adapter), componentName(o.bootCode), o.installedVersion, versionAfter(o),
-                resultWords(o)};
+                resultWords(o), portNameOf(*o.adapter), resultWords(o), resultKind(o)};
+        if (const std::size_t cut = row.result.find(": "); cut != std::string::npos && row.kind == "failed")
+            row.shortResult = row.result.substr(0, cut) + ")";
         if (out_.line)
             out_.line(joinText(counter(), row.adapter, " ", row.component, " ", row.before, " -> ", row.after, ": ",
                                row.result));
@@ -225,25 +273,55 @@ void ProgressDisplay::adapterFinished(const std::vector<ComponentOutcome>& outco
     }
 }
 
-void ProgressDisplay::finish() {
+void ProgressDisplay::finish(bool rebootNeeded, const std::string& documents) {
     setStatus("");
     if (rows_.empty() || !out_.line)
         return;
-    Row heading{"Adapter", "Component", "Before", "After", "Result"};
-    std::size_t adapterWidth = heading.adapter.size(), componentWidth = heading.component.size(),
-                beforeWidth = heading.before.size(), afterWidth = heading.after.size();
-    for (const Row& row : rows_) {
-        adapterWidth = std::max(adapterWidth, row.adapter.size());
-        componentWidth = std::max(componentWidth, row.component.size());
-        beforeWidth = std::max(beforeWidth, row.before.size());
-        afterWidth = std::max(afterWidth, row.after.size());
-    }
-    const auto render = [&](const Row& row, const char* arrow) {
-        return joinText(padded(row.adapter, adapterWidth), "  ", padded(row.component, componentWidth), "  ",
-                        padded(row.before, beforeWidth), arrow, padded(row.after, afterWidth), "  ", row.result);
+    // The table in its widest form that fits: with the model, then the port name alone,
+    // then without the version before, then with the failures' short results.
+    struct Form {
+        bool model, before, fullResult;
     };
+    constexpr Form kForms[] = {{true, true, true}, {false, true, true}, {false, false, true}, {false, false, false}};
+    Row heading{"Adapter", "Component", "Before", "After", "Result", "Adapter", "Result", ""};
+    std::vector<std::string> table;
+    for (const Form& form : kForms) {
+        const auto adapterOf = [&](const Row& row) { return form.model ? row.adapter : row.port; };
+        const auto resultOf = [&](const Row& row) { return form.fullResult ? row.result : row.shortResult; };
+        std::size_t adapterWidth = heading.adapter.size(), componentWidth = heading.component.size(),
+                    beforeWidth = heading.before.size(), afterWidth = heading.after.size();
+        for (const Row& row : rows_) {
+            adapterWidth = std::max(adapterWidth, adapterOf(row).size());
+            componentWidth = std::max(componentWidth, row.component.size());
+            beforeWidth = std::max(beforeWidth, row.before.size());
+            afterWidth = std::max(afterWidth, row.after.size());
+        }
+        const auto render = [&](const Row& row, const char* arrow) {
+            std::string line = joinText(padded(adapterOf(row), adapterWidth), "  ",
+                                        padded(row.component, componentWidth), "  ");
+            if (form.before)
+                line += joinText(padded(row.before, beforeWidth), arrow);
+            return joinText(line, padded(row.after, afterWidth), "  ", resultOf(row));
+        };
+        table = {render(heading, "    ")};
+        for (const Row& row : rows_)
+            table.push_back(render(row, " -> "));
+        if (std::all_of(table.begin(), table.end(), [this](const std::string& l) { return l.size() < columns_; }))
+            break;
+    }
     out_.line("");
-    out_.line(render(heading, "    "));
-    for (const Row& row : rows_)
-        out_.line(render(row, " -> "));
+    for (const std::string& line : table)
+        out_.line(line);
+    // The closing line: how many of each result, the reboot, the documents.
+    std::string counts;
+    for (const char* kind : {"updated", "pending", "current", "skipped", "failed"}) {
+        const auto n = std::count_if(rows_.begin(), rows_.end(), [kind](const Row& r) { return r.kind == kind; });
+        if (n > 0)
+            counts += joinText(counts.empty() ? "" : ", ", std::to_string(n), " ", kind);
+    }
+    std::string closing = joinText("Done: ", counts, rebootNeeded ? "; reboot the system to complete the update"
+                                                                   : "; no reboot needed");
+    if (!documents.empty())
+        closing += "; written: " + documents;
+    out_.line(closing + ".");
 }

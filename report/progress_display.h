@@ -35,8 +35,10 @@ class ProgressDisplay {
     ProgressDisplay(ProgressOutput output, int columns);
 
     void discovering();
-    // The discovery's result: adapters found, supported by the package, selected.
-    void discovered(std::size_t found, std::size_t supported, std::size_t selected);
+    // The discovery's result: adapters found, supported by the package (naming the
+    // models of those that are not), selected.
+    void discovered(std::size_t found, std::size_t supported, std::size_t selected,
+                    const std::vector<std::string>& unsupportedModels = {});
     void readingPackage();
     // The update of `adapters` selected adapters begins.
     void updating(std::size_t adapters);
@@ -46,14 +48,22 @@ class ProgressDisplay {
     void progress(std::uint32_t percent, std::uint64_t done, std::uint64_t total);
     // An adapter's outcomes: a permanent line for each; kept for the table.
     void adapterFinished(const std::vector<ComponentOutcome>& outcomes);
-    // Clears the status line and, when any component was updated, draws the table.
-    void finish();
+    // A stop was requested: the status line says at once that the run stops after
+    // the adapter in progress.
+    void stopping();
+    // Clears the status line and, when any component was updated, draws the table
+    // (fitted to the width: the model, then the version before, then the result's
+    // message give way; never the result) and one closing line: the count of each
+    // result, whether a reboot is needed, and `documents` (where they are written).
+    void finish(bool rebootNeeded = false, const std::string& documents = "");
 
   private:
     void draw();
     void setStatus(std::string text);
     // widest: the bytes and percent of a stream at the widest they can be, to measure.
     std::string statusText(bool withModel, bool withRecord, bool widest) const;
+    // The bytes and percent part of a streaming line (" 3.0 MiB of 6.0 MiB (50%)").
+    std::string streamText(bool widest) const;
     std::string counter() const; // "[2/5] ": the adapter's place among the selected
 
     ProgressOutput out_;
@@ -69,8 +79,11 @@ class ProgressDisplay {
     std::uint64_t done_ = 0, total_ = 0;
     bool streaming_ = false;
     std::chrono::steady_clock::time_point lastDraw_{};
+    bool stopping_ = false;
     struct Row {
         std::string adapter, component, before, after, result;
+        std::string port, shortResult; // the narrow forms: the port name alone, "failed (31)"
+        std::string kind;              // the closing line's count it falls in ("updated", "failed", ...)
     };
     std::vector<Row> rows_;
 };

@@ -14,6 +14,8 @@
 
 namespace {
 
+const char* componentName(bool bootCode) { return bootCode ? "boot code" : "firmware"; }
+
 std::string adapterName(const HbaEntry& e) {
     return joinText("adapter ", portNameOf(e), " (", e.model.view(), ")");
 }
@@ -31,8 +33,8 @@ std::string whatToDo(const ComponentOutcome& o) {
                             "loaded (the debug log written with -g shows the answers), then run the program again");
         return "the adapter is no longer where discovery found it; run the program again";
     case ResultCode::PayloadNotFound:
-        return "no payload file holds version " + o.packagedVersion +
-               "; add that image to the payload folder (a skipped file is reported above)";
+        return joinText("no payload file holds ", componentName(o.bootCode), " ", o.packagedVersion, " for model ",
+                        o.adapter->model.view(), " (family ", o.packagedFamily, "); add that image to the payload folder");
     case ResultCode::ResetFailed:
         return "reboot the system, then run the program again";
     case ResultCode::FfvFailed:
@@ -86,8 +88,11 @@ std::string nothingUpdated(const std::vector<const HbaEntry*>& selected) {
     }
     std::string text =
         joinText("nothing was updated: ", std::to_string(current), " component(s) already at the package's version");
+    // While an update waits for a reboot, the reboot is what completes it: no advice
+    // to download again.
     if (waiting > 0)
-        text += joinText(", ", std::to_string(waiting), " waiting for a reboot of the system");
+        return joinText(text, ", ", std::to_string(waiting),
+                        " waiting for a reboot of the system; reboot it to complete the update");
     return joinText(text, "; -f downloads the package's images again");
 }
 
@@ -129,17 +134,76 @@ std::string incompleteDevices(const std::vector<const HbaEntry*>& selected) {
 
 } // namespace
 
-std::string componentFailureReason(const ComponentOutcome& o) {
+namespace {
+
+// What was sought and where: the model, family and version, and the files of the
+// component's kind the package holds.
+std::string missingImage(const ComponentPlan& plan) {
+    std::string files;
+    for (const PlanFileSeen& f : plan.filesSeen)
+        files += joinText(files.empty() ? "" : ", ", f.file, " (", f.version,
+                          f.otherImageType ? ", an image for other models" : "", ")");
+    std::string text = joinText("no payload file holds ", componentName(plan.bootCode), " ", plan.toVersion,
+                                " for model ", plan.adapter->model.view(), " (family ", plan.family, "); ");
+    text += files.empty() ? std::string("the package has no file of this kind")
+                          : joinText("looked at ", files);
+    if (plan.filesSkipped)
+        text += " (files that could not be read are reported above)";
+    return text + "; add that image to the payload folder";
+}
+
+// What to do about a component the plan says cannot be updated.
+std::string planAdvice(const ComponentPlan& plan) {
+    switch (plan.action) {
+    case PlanAction::NoImage: return missingImage(plan);
+    case PlanAction::NoFamily:
+        return "the family-ID table has no family " + plan.family +
+               " for this model; check the family_id of its configuration record";
+    case PlanAction::UnsupportedFirmware: return "this firmware must be updated with the Solvane Flash ISO";
+    case PlanAction::NotRecordable: return "the soft VPD files cannot be written (see above)";
+    case PlanAction::AdapterGone: return "the adapter is no longer where discovery found it; run the program again";
+    default: return {};
+    }
+}
+
+// The card's other port, by name.
+std::string otherPort(const HbaEntry& sibling) { return joinText("the card's other port ", portNameOf(sibling)); }
+
+} // namespace
+
+std::string planProblemLine(const ComponentPlan& plan) {
+    if (plan.adapter == nullptr || !isPlanProblem(plan.action))
+        return {};
+    const std::string head = joinText("before updating: ", adapterName(*plan.adapter), ", ",
+                                      componentName(plan.bootCode), " cannot be updated: ");
+    if (plan.action == PlanAction::SameCard && plan.sameCardAs != nullptr)
+        return head + otherPort(*plan.sameCardAs) + " cannot be updated (see above), and this port is updated with it";
+    const std::string advice = planAdvice(plan);
+    if (!advice.empty())
+        return head + advice;
+    char message[256];
+    messageForCode(MESSAGE_KIND_EXECUTION, codeNumber(plan.result), message, sizeof message);
+    return joinText(head, message, " (result ", std::to_string(codeNumber(plan.result)), ")");
+}
+
+std::string componentFailureReason(const ComponentOutcome& o, const ComponentPlan* plan) {
     const ResultCodeRow* row = findResultCode(codeNumber(o.result));
     if (o.adapter == nullptr || row == nullptr || row->outcome != CodeOutcome::Failed)
         return {};
+    const std::string head = joinText(adapterName(*o.adapter), ", ", componentName(o.bootCode), ": ", resultText(o),
+                                      " (result ", std::to_string(codeNumber(o.result)), "); ");
+    // A port whose card was downloaded, or refused, through its other port: nothing
+    // was sent to it, and running again changes nothing until that port's cause is
+    // gone.
+    if (plan != nullptr && plan->sameCardAs != nullptr && o.result == ResultCode::DownloadFailed &&
+        o.payloadPath.empty())
+        return head + "nothing was sent to this port: " + otherPort(*plan->sameCardAs) +
+               " failed (see above), and this port is updated with it";
+    if (plan != nullptr && o.result == ResultCode::PayloadNotFound && plan->action == PlanAction::NoImage)
+        return head + missingImage(*plan);
     if (o.flashIncomplete)
-        return joinText(adapterName(*o.adapter), ", ", o.bootCode ? "boot code" : "firmware", ": ", resultText(o),
-                        " (result ", std::to_string(codeNumber(o.result)),
-                        "); the card's flash was left incomplete: run the update again before the host is "
-                        "rebooted");
-    return joinText(adapterName(*o.adapter), ", ", o.bootCode ? "boot code" : "firmware", ": ", resultText(o),
-                    " (result ", std::to_string(codeNumber(o.result)), "); ", whatToDo(o));
+        return head + "the card's flash was left incomplete: run the update again before the host is rebooted";
+    return head + whatToDo(o);
 }
 
 std::string runEndReason(const RunContext& run, int status, const RunEndFacts& facts) {
@@ -170,8 +234,11 @@ std::string runEndReason(const RunContext& run, int status, const RunEndFacts& f
                              "-p");
     case ResultCode::NoPayloadEntries:
         return "no payload file in " + payloadDir + " could be read (each is reported above)";
-    case ResultCode::UnknownArgument:
     case ResultCode::ArgumentLength:
+        if (!facts.pathProblem.empty())
+            return facts.pathProblem;
+        [[fallthrough]];
+    case ResultCode::UnknownArgument:
     case ResultCode::InvalidArgument:
         return (facts.argumentProblem.empty() ? std::string("the command line is not valid") : facts.argumentProblem) +
                "; winmarlo -h lists the options";

@@ -6,6 +6,7 @@
 
 #include "run/run_context.h"
 #include "run/run_outcome.h"
+#include "run/run_plan.h"
 
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 // Facts the closing line needs that the run's records do not hold.
 struct RunEndFacts {
     std::string argumentProblem;  // the first argument the parser refused, and why
+    std::string pathProblem;      // a path refused for its length, named
     std::string libraryProblem;   // why the adapter library is unusable; empty when it loaded
     bool libraryProblemSaid = false; // that problem is already on standard error
     std::string adapterMessage;   // what the adapter environment reported ("No ... adapters installed")
@@ -25,8 +27,14 @@ struct RunEndFacts {
 };
 
 // The line of a component that failed: adapter, component, the result code's text and
-// what to do. Empty for a component that did not fail.
-std::string componentFailureReason(const ComponentOutcome& outcome);
+// what to do, told by the component's plan when there is one (the files looked at for
+// a missing image; the card's other port for a port updated through it). Empty for a
+// component that did not fail.
+std::string componentFailureReason(const ComponentOutcome& outcome, const ComponentPlan* plan = nullptr);
+
+// The line said before an update for a component its plan says cannot be updated:
+// adapter, component, why and what to do. Empty for any other plan.
+std::string planProblemLine(const ComponentPlan& plan);
 
 // The closing line of an inventory or execution run that ends with `status`: what
 // happened and what to do. Empty when the status is 0, or when the lines said during

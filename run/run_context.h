@@ -51,6 +51,10 @@ struct RunContext {
     std::string message;
     // The first argument the option parser refused, and why; said on standard error.
     std::string argumentProblem;
+    // The run lock made the soft VPD folder: the run counts it as created.
+    bool softVpdFolderMadeByLock = false;
+    // A path too long for the field that keeps it, named; said on standard error.
+    std::string pathProblem;
     UpdateDevices devices;
     UpdateObserver observer;
 };

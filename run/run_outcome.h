@@ -5,6 +5,7 @@
 #pragma once
 
 #include "common/result_codes.h"
+#include "run/run_plan.h"
 
 #include <cstdint>
 #include <string>
@@ -62,6 +63,9 @@ struct RunOutcome {
     bool selectionMissed = false;
     // An inventory's Devices that lack part of their identity.
     std::uint32_t devicesIncomplete = 0;
+    // What the update will do to each selected component, settled before the first
+    // adapter is touched (an execution's, and an inventory's with a package to read).
+    RunPlan plan;
     // An execution's finished adapters, in list order.
     std::vector<AdapterOutcome> updated;
     std::uint32_t untouched = 0; // selected adapters a stop request left as they were

@@ -50,7 +50,7 @@ std::string historyLine(const ComponentOutcome& o, std::chrono::system_clock::ti
     j["to"] = Json{{"version", o.packagedVersion}, {"family", o.packagedFamily}};
     j["payload"] = Json{{"file", fileNameOf(o.payloadPath)}, {"sha256", payloadSha256}};
     j["resultCode"] = codeNumber(o.result);
-    j["rebootNeeded"] = o.rebootNeeded;
+    j["rebootRequired"] = o.rebootNeeded; // as the summary names it (lines before 11.2.216.9 say rebootNeeded)
     j["seconds"] = static_cast<double>(static_cast<long long>(o.seconds * 1000 + 0.5)) / 1000;
     return j.dump(-1, ' ', false, Json::error_handler_t::replace);
 }

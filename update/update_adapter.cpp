@@ -584,6 +584,16 @@ ResultCode updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t compone
     return result;
 }
 
+UpdateDecision decideUpdate(RunContext& run, HbaEntry& entry, std::uint32_t component) {
+    const bool firmwareStep = component == ALLext || component == UFIext || component == GRPext;
+    bool flashRewritten = false;
+    bool imageComplete = false;
+    const Component c{run,     entry,   component,       firmwareStep,   isFerroxFC(entry), isLegacyEntry(entry),
+                      nullptr, nullptr, &flashRewritten, &imageComplete, false};
+    const Decision decision = decide(c);
+    return UpdateDecision{decision.download, decision.result, decision.payload, decision.interim};
+}
+
 namespace {
 
 ResultCode downloadAndComplete(const Component& c, const Decision& decision) {

@@ -41,6 +41,22 @@ constexpr std::uint32_t DOWNLOAD_SPECIAL_RELEASE = 87;
 ResultCode updateAdapter(RunContext& run, HbaEntry& entry, std::uint32_t component, bool* rebootNeeded = nullptr,
                          std::string* payloadPath = nullptr, bool* flashIncomplete = nullptr);
 
+// What the update decides for a component before anything reaches the card: to
+// download (the payload, and the interim image a FerroxFC card takes first), or the
+// result the component ends with.
+struct UpdateDecision {
+    bool download = false;
+    ResultCode result = ResultCode::Success;
+    const CluImage* payload = nullptr;
+    const CluImage* interim = nullptr;
+};
+
+// The decision updateAdapter makes first, with its checks in their order, and nothing
+// after it. What the decision sets on its way (the card state of a component that
+// cannot be updated, the debug log's lines) it sets in `run`: a plan passes a copy of
+// the run's adapters, with the debug log set aside.
+UpdateDecision decideUpdate(RunContext& run, HbaEntry& entry, std::uint32_t component);
+
 // The payload whose version is the adapter's package version for that component.
 const CluImage* findPayload(const PayloadList& payloads, const HbaEntry& entry, std::uint32_t imageType,
                             std::uint32_t extType);

@@ -82,7 +82,7 @@ TEST(ConsoleLines, ATerminalShowsTheUpdateAsItGoesAndATableAtTheEnd) {
     const std::string& screen = r.output;
 
     EXPECT_NE(screen.find("\r\033[K"), std::string::npos) << "no line rewritten in place";
-    EXPECT_TRUE(std::regex_search(screen, std::regex(R"(Found \d+ adapters, \d+ supported by the package\.)")))
+    EXPECT_TRUE(std::regex_search(screen, std::regex(R"(Found \d+ adapters, \d+ supported by the package \(not: TV-X43001, TV-X41001\)\.)")))
         << screen;
     for (const char* step : {": checking", ": erasing", ": downloading", ": resetting", ": writing the family ID"})
         EXPECT_NE(screen.find(step), std::string::npos) << step;
@@ -187,9 +187,25 @@ const ReasonCase kReasonCases[] = {
      },
      kUpdate, 4,
      {"common" + kSep + kLongImage + " is skipped: a file name may have at most 31 characters, this one has 36",
-      "), firmware: Update failed. Unable to open image file. (result 32); no payload file holds version "},
+      "), firmware cannot be updated: no payload file holds firmware ZF282A4 for model ",
+      "), firmware: Update failed. Unable to open image file. (result 32); no payload file holds firmware ZF282A4 ",
+      "(files that could not be read are reported above); add that image to the payload folder"},
      // the document keeps its text
      "<Message id=\"32\"> Update failed. Unable to open image file. </Message>", true},
+    // The card's image is missing while another model's image of the same version is
+    // there: the plan says so before anything is flashed, with the files looked at, and
+    // the card's second port is not told to run the program again.
+    {"a card's image missing from the package",
+     [](testkit::DemoPackage& d) { fs::remove(d.file("common" + kSep + "ferrox-11.2.216.9.grp")); }, kUpdate, 4,
+     {"winmarlo: before updating: adapter 10000010" WM_PREFIX_BYTE "720020 (TV-F21012), firmware cannot be updated: "
+      "no payload file holds firmware 11.2.216.9 for model TV-F21012 (family 02.01.01); looked at "
+      "ferrox-g6-11.2.216.9.grp (11.2.216.9, an image for other models); add that image to the payload folder\n"
+      "winmarlo: before updating: adapter 10000010" WM_PREFIX_BYTE "720021 (TV-F21012), firmware cannot be updated: "
+      "the card's other port 10000010" WM_PREFIX_BYTE "720020 cannot be updated (see above)",
+      "720021 (TV-F21012), firmware: Update failed. The firmware download failed. (result 31); nothing was sent to "
+      "this port: the card's other port 10000010" WM_PREFIX_BYTE "720020 failed (see above), and this port is "
+      "updated with it\n"},
+     "", true},
     {"an output file that falls back to the default name", [](testkit::DemoPackage&) {},
      {"-inv", "-o", "no-such-folder" + kSep + "inventory-here.xml", "-c", "config"}, 0,
      {"winmarlo: the XML document no-such-folder" + kSep +

@@ -155,12 +155,17 @@ INSTANTIATE_TEST_SUITE_P(Arguments, CommandLineTest, ::testing::ValuesIn(kComman
                          [](const auto& info) { return "case" + std::to_string(info.index); });
 
 TEST(Options, DirectoriesAndImageFile) {
-    const std::string longImage(300, 'i');
-    Parsed p = parse({"-c", "conf", "-p", "\"pay load\"", "-e", longImage});
+    const std::string longestImage(253, 'i');
+    Parsed p = parse({"-c", "conf", "-p", "\"pay load\"", "-e", longestImage});
     EXPECT_EQ(p.status, 0);
     EXPECT_EQ(p.paths.configDir.str(), "conf");
     EXPECT_EQ(p.paths.payloadDir.str(), "\"pay load\"");
-    EXPECT_EQ(p.options.imageFile.size(), 253u);
+    EXPECT_EQ(p.options.imageFile.str(), longestImage);
+    // One character more is refused, never cut to another name; the name is still
+    // consumed, so nothing else is said about it.
+    p = parse({"-e", longestImage + "i"});
+    EXPECT_EQ(p.status, 21);
+    EXPECT_EQ(p.options.imageFile.str(), "");
 }
 
 TEST(Options, VersionAndHelpTexts) {

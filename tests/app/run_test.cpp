@@ -117,6 +117,41 @@ TEST(ProgramRun, ExecutionWithoutAdaptersRunsOnce) {
     EXPECT_EQ(log.find("[Command Line Options]"), log.rfind("[Command Line Options]"));
 }
 
+// An image query writes no document, so -o leaves no file; -g gets its closing
+// sections whether the query succeeds or not.
+TEST(ProgramRun, ImageQueryWithOutputFilesClosesTheDebugLog) {
+    testkit::TempDir dir;
+    ASSERT_EQ(writeImageFile(dir.file("fw.grp"), buildGrpImage({})), 0);
+    const struct {
+        const char* image;
+        int status;
+    } cases[] = {{"image.bin", 18}, {"missing.grp", 19}, {"fw.grp", 0}};
+    for (const auto& c : cases) {
+        const testkit::RunResult r = testkit::runProgram({"-e", c.image, "-o", "out.xml", "-g", "dbg.log"}, dir.path());
+        EXPECT_EQ(r.status, c.status) << c.image;
+        EXPECT_FALSE(testkit::exists(dir.file("out.xml"))) << c.image;
+        const std::string log = testkit::readText(dir.file("dbg.log"));
+        EXPECT_NE(log.find("\n[Exiting]\n"), std::string::npos) << c.image << log;
+        EXPECT_NE(log.find("Closing debug file = dbg.log\n"), std::string::npos) << c.image << log;
+    }
+}
+
+// The run lock makes the utility's folder before the run looks for it: the first run
+// still says it created the folder, the next that it exists.
+TEST(ProgramRun, FirstRunSaysTheFolderWasCreated) {
+    if (platform::kIsWindows)
+        GTEST_SKIP() << "the folder lies in Wine's program-files folder, shared by every test";
+    testkit::TempDir dir;
+    for (const char* said : {"The marlo dir was successfully created\n", "The marlo dir already exists\n"}) {
+        const testkit::RunResult r = testkit::runProgram({"-inv", "-g"}, dir.path());
+        EXPECT_EQ(r.status, 17);
+        const std::string log = testkit::readText(dir.file("debug.log"));
+        const std::size_t at = log.find("Attemping to create the marlo dir\n");
+        ASSERT_NE(at, std::string::npos) << log;
+        EXPECT_EQ(log.find(said, at), log.find('\n', at) + 1) << log;
+    }
+}
+
 struct ImageQueryCase {
     const char* fileName;
     ImageBytes bytes;
@@ -161,13 +196,12 @@ TEST(ProgramRun, ImageQueryPrintsTheDecodedVersion) {
         EXPECT_EQ(r.output, c.console) << c.fileName;
         EXPECT_EQ(r.errors.empty(), c.status == 0) << r.errors;
         const std::string log = testkit::readText(dir.file("debug.log"));
-        if (c.status == 0) {
-            EXPECT_NE(log.find("\n[Exiting]\n"), std::string::npos) << c.fileName;
-        } else {
+        // The debug log is closed with its exit step whether the query succeeded or not.
+        EXPECT_NE(log.find("\n[Exiting]\n"), std::string::npos) << c.fileName;
+        if (c.status != 0) {
             EXPECT_NE(log.find("ERROR - Image decode failed. Image file = " + dir.file(c.fileName) + ", Status = 19\n"),
                       std::string::npos)
                 << log;
-            EXPECT_EQ(log.find("[Exiting]"), std::string::npos) << c.fileName; // the early return skips the exit step
         }
     }
 }

@@ -29,7 +29,7 @@ std::vector<std::string> journalOf(const testkit::DemoPackage& demo) {
 
 // An execution of the demo copy, journalled, started without waiting.
 platform::StartedProcess startUpdate(testkit::DemoPackage& demo) {
-    return demo.start({"-u", "-o", "-g", "-c", "config", "-p", "common"}, "journal.txt");
+    return demo.start({"-u", "-o", "-g", "-json", "-c", "config", "-p", "common"}, "journal.txt");
 }
 
 // The waited-for exit status of a started run (kHungStatus for one that never ends).
@@ -124,6 +124,12 @@ TEST(InterruptedExecution, PoliteStopFinishesTheAdapterInProgressOnly) {
     EXPECT_NE(console.find("winmarlo: stopped on request"), std::string::npos) << console;
     EXPECT_NE(testkit::readText(demo.file("debug.log")).find("\n[Stop requested]\n"),
               std::string::npos);
+
+    // The summary says the run was stopped and lists the adapters it left as they were.
+    const std::string summary = testkit::readText(demo.file("execution.json"));
+    EXPECT_NE(summary.find("\"endReason\": \"stopped\""), std::string::npos) << summary;
+    EXPECT_NE(summary.find("\"exitMessage\": \"Stopped on request: "), std::string::npos) << summary;
+    EXPECT_GE(count(summary, "\"notAttempted\": true"), 1u) << summary;
 }
 
 } // namespace

@@ -156,13 +156,59 @@ TEST(ProgressDisplay, TheTableGivesEachComponentBeforeAndAfterWithItsResult) {
         "[2/2] 10000010DF720020 TV-F21012 firmware 11.0.270.18 -> 11.0.270.18: failed (31: Update failed. The "
         "firmware download failed.)",
         "",
-        "Adapter                     Component  Before         After        Result",
-        "10000000DF410010 TV-L7002   firmware   ZF280A2     -> ZF282A4      updated",
-        "10000000DF410010 TV-L7002   boot code  ZU503A13    -> ZU503A13     already current",
-        "10000010DF720020 TV-F21012  firmware   11.0.270.18 -> 11.0.270.18  failed (31: Update failed. The firmware "
+        // With the model the failed row would be 124 characters: the model gives way.
+        "Adapter           Component  Before         After        Result",
+        "10000000DF410010  firmware   ZF280A2     -> ZF282A4      updated",
+        "10000000DF410010  boot code  ZU503A13    -> ZU503A13     already current",
+        "10000010DF720020  firmware   11.0.270.18 -> 11.0.270.18  failed (31: Update failed. The firmware "
         "download failed.)",
+        "Done: 1 updated, 1 current, 1 failed; no reboot needed.",
     };
     EXPECT_EQ(screen.lines, expected);
+
+    // At 60 columns the table gives up the model, the version before and the failure's
+    // message, in that order, and keeps every result.
+    Screen narrow;
+    ProgressDisplay small(narrow.output(), 60);
+    small.updating(2);
+    small.componentStarts(legacy, false);
+    small.adapterFinished({outcome(legacy, false, "ZF280A2", "ZF282A4", 0)});
+    small.componentStarts(ferrox, false);
+    small.adapterFinished({outcome(ferrox, false, "11.0.270.18", "11.2.216.9", 37)});
+    small.finish(true, "execution.xml, debug.log");
+    const std::vector<std::string> table(narrow.lines.end() - 4, narrow.lines.end());
+    EXPECT_EQ(table, (std::vector<std::string>{
+                         "Adapter           Component  After       Result",
+                         "10000000DF410010  firmware   ZF282A4     updated",
+                         "10000010DF720020  firmware   11.2.216.9  updated; reboot to complete",
+                         "Done: 1 updated, 1 pending; reboot the system to complete the update; written: "
+                         "execution.xml, debug.log.",
+                     }));
+}
+
+// Down to 40 columns the bytes and percent of a download stay whole: the rest of the
+// line gives way. A stop request shows at once, in front.
+TEST(ProgressDisplay, FortyColumnsKeepTheBytesAndPercentAndTheStopShows) {
+    Screen screen;
+    ProgressDisplay display(screen.output(), 40);
+    const HbaEntry card = adapter("10000010DF720020", "TV-F21012");
+    display.updating(6);
+    display.componentStarts(card, false);
+    display.step("Writing Firmware Object");
+    const std::uint64_t total = 2883584;
+    for (const std::uint64_t done : {std::uint64_t(888000), total}) {
+        screen.clock += std::chrono::seconds(1);
+        display.progress(std::uint32_t(done * 100 / total), done, total);
+        ASSERT_FALSE(screen.statuses.empty());
+        EXPECT_LT(screen.statuses.back().size(), 40u) << screen.statuses.back();
+    }
+    EXPECT_NE(screen.statuses.back().find(" 2.8 MiB of 2.8 MiB (100%)"), std::string::npos) << screen.statuses.back();
+    EXPECT_EQ(screen.statusesWith(" KiB of 2.8 MiB (30%)"), 1u);
+    display.stopping();
+    EXPECT_EQ(screen.statuses.back(), "[stopping] 2.8 MiB of 2.8 MiB (100%)");
+    display.adapterFinished({});
+    display.stopping(); // said once
+    EXPECT_EQ(screen.statuses.back(), "");
 }
 
 } // namespace

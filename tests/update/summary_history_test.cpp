@@ -76,7 +76,8 @@ Table fromJson(const json& summary) {
     Table table;
     for (const json& adapter : summary["adapters"])
         for (const json& c : adapter["components"])
-            table[{adapter["portName"], c["component"]}] = {std::to_string(c["resultCode"].get<int>()),
+            if (adapter.value("supported", true))
+                table[{adapter["portName"], c["component"]}] = {std::to_string(c["resultCode"].get<int>()),
                                                             c["installed"]["version"], c["packaged"]["version"]};
     return table;
 }
@@ -94,7 +95,29 @@ TEST(JsonSummary, SaysWhatTheDocumentsSayAndFitsItsSchema) {
     EXPECT_EQ(inventory["exitStatus"], 0);
     const auto inventoryXml = testkit::parseXml(testkit::readText(demo.file("inventory.xml")));
     ASSERT_NE(inventoryXml, nullptr);
-    EXPECT_EQ(inventory["adapters"].size(), inventoryXml->all("Device").size());
+    // The Devices, then the adapters the package does not update, each with its reason.
+    std::size_t unsupported = 0;
+    for (const json& adapter : inventory["adapters"])
+        if (!adapter.value("supported", true)) {
+            ++unsupported;
+            EXPECT_NE(adapter.value("reason", ""), "") << adapter;
+        }
+    EXPECT_GT(unsupported, 0u);
+    EXPECT_EQ(inventory["adapters"].size() - unsupported, inventoryXml->all("Device").size());
+    EXPECT_EQ(inventory["endReason"], "completed");
+    // The inventory shows the plan of an update with the same options, for every
+    // component an update takes (the boot code of a card that has none is listed
+    // without a plan).
+    for (const json& adapter : inventory["adapters"])
+        for (const json& c : adapter["components"]) {
+            EXPECT_EQ(c["pendingReboot"], false) << c;
+            if (c["packaged"].is_null() || !adapter.value("supported", true)) {
+                EXPECT_FALSE(c.contains("action")) << c;
+                continue;
+            }
+            EXPECT_EQ(c["action"], "update") << c;
+            EXPECT_NE(c.value("file", ""), "") << c;
+        }
     EXPECT_TRUE(schemaAccepts(demo, demo.file("inventory.json")));
 
     // The update, under a name of its own.
@@ -109,8 +132,12 @@ TEST(JsonSummary, SaysWhatTheDocumentsSayAndFitsItsSchema) {
     ASSERT_FALSE(xml.empty());
     EXPECT_EQ(fromJson(first), xml);
     for (const json& adapter : first["adapters"])
-        for (const json& c : adapter["components"])
+        for (const json& c : adapter["components"]) {
+            if (!adapter.value("supported", true))
+                continue;
             EXPECT_EQ(c["outcome"], "success") << c;
+            EXPECT_EQ(c["action"], "update") << c;
+        }
     EXPECT_TRUE(schemaAccepts(demo, demo.file("first.json")));
 
     // Nothing left to do: every component current, status 1, in the default name.
@@ -122,10 +149,37 @@ TEST(JsonSummary, SaysWhatTheDocumentsSayAndFitsItsSchema) {
     ASSERT_FALSE(second["adapters"].empty());
     for (const json& adapter : second["adapters"])
         for (const json& c : adapter["components"]) {
+            if (!adapter.value("supported", true))
+                continue;
             EXPECT_EQ(c["outcome"], "current") << c;
+            EXPECT_EQ(c["action"], "current") << c;
             EXPECT_EQ(c["resultCode"], 34);
         }
     EXPECT_TRUE(schemaAccepts(demo, demo.file("execution.json")));
+}
+
+// A package without one card's image: the inventory's plan already says so for both
+// ports of the card (no longer claiming an update), and the execution's summary
+// carries the same plan beside the results.
+TEST(JsonSummary, PlanOfAPackageMissingAnImage) {
+    testkit::DemoPackage demo;
+    if (!demo.ready())
+        GTEST_SKIP() << "the build made no demo package";
+    fs::remove(fs::path(demo.file("common")) / "ferrox-11.2.216.9.grp");
+    for (const char* mode : {"-inv", "-u"}) {
+        const testkit::RunResult r = demo.run({mode, "-json", "plan.json", "-c", "config", "-p", "common"});
+        EXPECT_EQ(r.status, std::string(mode) == "-inv" ? 0 : 4) << r.output;
+        const json summary = readJson(demo.file("plan.json"));
+        ASSERT_FALSE(summary.is_discarded());
+        std::map<std::string, int> actions;
+        for (const json& adapter : summary["adapters"])
+            for (const json& c : adapter["components"])
+                actions[c.value("action", std::string("none"))] += 1;
+        EXPECT_EQ(actions["noImage"], 1) << mode;
+        EXPECT_EQ(actions["sameCard"], 1) << mode;
+        EXPECT_GT(actions["update"], 0) << mode;
+        EXPECT_TRUE(schemaAccepts(demo, demo.file("plan.json"))) << mode;
+    }
 }
 
 TEST(JsonSummary, FailedComponentCarriesItsMessage) {
@@ -164,6 +218,7 @@ TEST(JsonSummary, NoAdaptersAndRefusedTargets) {
     const json summary = readJson(demo.file("none.json"));
     EXPECT_EQ(summary["exitStatus"], 17);
     EXPECT_EQ(summary["exitMessage"], "No adapters found.");
+    EXPECT_EQ(summary["endReason"], "noAdapters"); // the library loaded: not libraryMissing
     EXPECT_TRUE(summary["adapters"].empty());
     EXPECT_TRUE(schemaAccepts(demo, demo.file("none.json")));
 
