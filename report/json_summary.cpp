@@ -132,6 +132,7 @@ const char* planActionWord(PlanAction action) {
     case PlanAction::UnsupportedFirmware: return "unsupportedFirmware";
     case PlanAction::NotRecordable: return "notRecordable";
     case PlanAction::AdapterGone: return "adapterGone";
+    case PlanAction::IdentityUnread: return "identityUnread";
     case PlanAction::SameCard: return "sameCard";
     case PlanAction::Refused: break;
     }

@@ -20,6 +20,13 @@ std::string adapterName(const HbaEntry& e) {
     return joinText("adapter ", portNameOf(e), " (", e.model.view(), ")");
 }
 
+// Why a port whose identity could not be read is left alone, and what to do.
+std::string identityAdvice(const char* unread) {
+    return joinText("its ", std::strcmp(unread, "names") == 0 ? "port names" : "hardware revision",
+                    " could not be read, so it was left as it is; check that the adapter's driver is loaded (the "
+                    "debug log written with -g shows the answers), then run the program again");
+}
+
 // What to do about a component's failure, by its result code.
 std::string whatToDo(const ComponentOutcome& o) {
     switch (o.result) {
@@ -28,9 +35,7 @@ std::string whatToDo(const ComponentOutcome& o) {
                " for this model; check the family_id of its configuration record";
     case ResultCode::InvalidBoard:
         if (const char* unread = o.adapter != nullptr ? unreadIdentity(*o.adapter) : nullptr)
-            return joinText("its ", std::strcmp(unread, "names") == 0 ? "port names" : "hardware revision",
-                            " could not be read, so it was left as it is; check that the adapter's driver is "
-                            "loaded (the debug log written with -g shows the answers), then run the program again");
+            return identityAdvice(unread);
         return "the adapter is no longer where discovery found it; run the program again";
     case ResultCode::PayloadNotFound:
         return joinText("no payload file holds ", componentName(o.bootCode), " ", o.packagedVersion, " for model ",
@@ -162,6 +167,7 @@ std::string planAdvice(const ComponentPlan& plan) {
     case PlanAction::UnsupportedFirmware: return "this firmware must be updated with the Solvane Flash ISO";
     case PlanAction::NotRecordable: return "the soft VPD files cannot be written (see above)";
     case PlanAction::AdapterGone: return "the adapter is no longer where discovery found it; run the program again";
+    case PlanAction::IdentityUnread: return identityAdvice(unreadIdentity(*plan.adapter));
     default: return {};
     }
 }

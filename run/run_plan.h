@@ -22,6 +22,7 @@ enum class PlanAction {
     UnsupportedFirmware, // the running firmware cannot be updated by this program
     NotRecordable,       // the soft VPD files cannot be written: nothing is downloaded
     AdapterGone,         // the adapter is no longer where discovery found it
+    IdentityUnread,      // its names or its revision could not be read: it is left alone
     SameCard,            // follows the card's other port, which cannot be updated
     Refused,             // another result before any download
 };

@@ -105,6 +105,8 @@ RunPlan planExecution(const RunContext& run) {
             } else {
                 p.result = decision.result;
                 p.action = actionOf(decision.result);
+                if (p.action == PlanAction::AdapterGone && unreadIdentity(entry) != nullptr)
+                    p.action = PlanAction::IdentityUnread;
                 if (p.sameCardAs != nullptr && p.action == PlanAction::Refused)
                     p.action = PlanAction::SameCard;
             }
