@@ -10,6 +10,8 @@
 //
 //   update_campaign                      the fixed cases (those that hold today)
 //   update_campaign --open               also the cases of faults still open
+//   update_campaign --seed-runs N        the fixed cases with N runs of the default seed
+//                                        (40 unless given; the sanitizer build takes fewer)
 //   update_campaign --seed S --runs N    N runs of seed S (--first K: from run K)
 //   update_campaign --seed S --run K     run K of seed S alone
 //
@@ -52,6 +54,7 @@ struct Options {
     int runs = 0; // 0: the fixed cases
     int first = 0;
     bool open = false;
+    int seedRuns = 40; // runs of the default seed among the fixed cases
 };
 Options g_options;
 
@@ -647,7 +650,7 @@ std::vector<std::string> runPlan(const Plan& plan) {
 }
 
 // The cases the test runs: replays of faults reported before the campaign, the first
-// kSeedRuns runs of the default seed, and the runs of any seed that found a fault.
+// first runs of the default seed (--seed-runs), and the runs of any seed that found a fault.
 // An `open` case breaks an invariant still (a fault of the program not yet mended); it
 // runs only with --open, and loses its mark once the fault is mended.
 struct FixedCase {
@@ -658,7 +661,6 @@ struct FixedCase {
     bool open;
 };
 
-constexpr int kSeedRuns = 40;
 
 Plan replay(const std::string& start, int board, const std::string& rule) {
     Plan p;
@@ -722,10 +724,11 @@ std::vector<FixedCase> fixedCases() {
                                  std::nullopt, seed, run, false};
         return FixedCase{"seed " + std::to_string(seed) + " run " + std::to_string(run), std::nullopt, seed, run, false};
     };
-    for (int run = 0; run < kSeedRuns; ++run)
+    const int seedRuns = g_options.seedRuns;
+    for (int run = 0; run < seedRuns; ++run)
         cases.push_back(seedRun(kDefaultSeed, run));
     for (const FoundRun& found : kFoundRuns)
-        if (found.seed != kDefaultSeed || found.run >= kSeedRuns)
+        if (found.seed != kDefaultSeed || found.run >= seedRuns)
             cases.push_back(seedRun(found.seed, found.run));
     return cases;
 }
@@ -797,8 +800,10 @@ int main(int argc, char** argv) {
             g_options.runs = 1;
         } else if (arg == "--open")
             g_options.open = true;
+        else if (arg == "--seed-runs")
+            g_options.seedRuns = int(value("--seed-runs"));
         else {
-            std::fprintf(stderr, "usage: update_campaign [--open] [--seed S] [--runs N] [--first K] [--run K]\n");
+            std::fprintf(stderr, "usage: update_campaign [--open] [--seed-runs N] [--seed S] [--runs N] [--first K] [--run K]\n");
             return 2;
         }
     }
