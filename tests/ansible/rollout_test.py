@@ -14,7 +14,8 @@ folder (soft VPD file, history, run lock) and its own work folder:
   h4  its package holds a damaged firmware image;
   h5  updates one port chosen by -wwn;
   h6  plain.
-Batches of [1, 2, 2, 1] hosts (h1 | h2 h3 | h4 h5 | h6), max_fail_percentage 50:
+The canary batch of one, then batches of five (of two in the second roll-out: h1 |
+h2 h3 | ...), max_fail_percentage 50:
   1. --check --diff: the plan of every reachable host, h3 unreachable, h4's damaged
      image named; no host changes;
   2. the roll-out with its faults: h1 changed, rebooted and verified; h3 unreachable
@@ -56,7 +57,7 @@ SIM_REBOOT = os.path.join(SOURCE, "tests", "ansible", "sim_reboot.py")
 WINDOWS_SYNTAX = os.path.join(SOURCE, "tests", "ansible", "windows_syntax.yml")
 SKIP = 77
 # The whole test stops by itself after this many seconds.
-DEADLINE = time.monotonic() + 600
+DEADLINE = time.monotonic() + 780
 HOSTS = ["h1", "h2", "h3", "h4", "h5", "h6"]
 CANARY, LOST, DOWN, HELD, WWN_HOST = "h1", "h2", "h3", "h4", "h5"
 E200_PORTS = {"10000010DF720020", "10000010DF720021"}
@@ -73,6 +74,13 @@ VERSIONS = {("10000000DF410010", "firmware"): ("ZF280A2", "ZF282A4"),
             ("10000010DF720020", "firmware"): ("11.0.270.18", "11.2.216.9"),
             ("10000010DF720021", "firmware"): ("11.0.270.18", "11.2.216.9"),
             (E300_PORT, "firmware"): ("11.0.270.18", "11.2.216.9")}
+# The demo package's images (demo/CMakeLists.txt), at the image writer's smallest sizes.
+PACKAGE_IMAGES = [["grp", "ferrox-11.2.216.9.grp", "-build", "11.2.216.9 demo"],
+                  ["grp", "ferrox-g6-11.2.216.9.grp", "-g6", "-build", "11.2.216.9 demo"],
+                  ["all", DAMAGED, "dwc:0x07E12894:prg:64K"],
+                  ["prg", "legacy-boot-ZU503X3.prg", "-word", "0x03E750F3", "-rom", "0xFE00"],
+                  ["all", "arvo-UD201A12.all", "dwc:0x0742205C:prg:64K"],
+                  ["prg", "arvo-boot-UU503X3.prg", "-word", "0x037F50F3", "-rom", "0xF100"]]
 # The Ferrox cards' boot code, which the package leaves as it is.
 UNTOUCHED = {(p, "bootCode") for p in E200_PORTS | {E300_PORT}}
 
@@ -114,11 +122,28 @@ class Fleet:
     def __init__(self, root, build, hosts):
         self.root, self.hosts = root, hosts
         self.report = os.path.join(root, "report")
-        # h4's package: the demo package with its legacy firmware image cut short.
-        held_package = os.path.join(root, "held-package")
-        shutil.copytree(os.path.join(build, "demo-package"), held_package)
+        # What the controller copies to every host, kept small so that six hosts take
+        # it in seconds over SSH: the program and the library without their debugging
+        # sections, and the demo package with images as small as the image writer makes
+        # them (the same versions and image ids as the demo's).
+        self.program, self.library = self.path("winmarlo"), self.path("libdfc.so")
+        os.makedirs(root)
+        for built, small in ((os.path.join(build, "winmarlo"), self.program),
+                             (os.path.join(build, "libdfc.so"), self.library)):
+            subprocess.run(["strip", "-o", small, built], check=True, timeout=60)
+        self.package = self.path("package")
+        shutil.copytree(os.path.join(build, "demo-package", "config"), os.path.join(self.package, "config"))
+        common = os.path.join(self.package, "common")
+        os.makedirs(common)
+        shutil.copy(os.path.join(build, "demo-package", "common", "UpdRollBack.exe"), common)
+        for image in PACKAGE_IMAGES:
+            subprocess.run([os.path.join(build, "winmarlo-mkimage")] + image, cwd=common, check=True,
+                           stdout=subprocess.DEVNULL, timeout=60)
+        # h4's package: the same with its legacy firmware image cut short.
+        held_package = self.path("held-package")
+        shutil.copytree(self.package, held_package)
         with open(os.path.join(held_package, "common", DAMAGED), "r+b") as f:
-            f.truncate(100000)
+            f.truncate(30000)
         inventory_hosts = {}
         for h in HOSTS:
             os.makedirs(self.path(h, "programfiles"))
@@ -140,9 +165,9 @@ class Fleet:
             "ansible_ssh_common_args": hosts.ssh_args(),
             "ansible_python_interpreter": sys.executable,
             "ansible_remote_tmp": os.path.join(root, "remote-tmp"),
-            "winmarlo_program": os.path.join(build, "winmarlo"),
-            "winmarlo_extra_files": [os.path.join(build, "libdfc.so")],
-            "winmarlo_package": os.path.join(build, "demo-package"),
+            "winmarlo_program": self.program,
+            "winmarlo_extra_files": [self.library],
+            "winmarlo_package": self.package,
             "winmarlo_report_dir": self.report,
             "winmarlo_reach_timeout": 5,
             "winmarlo_reboot_timeout": 60}}}
@@ -174,27 +199,35 @@ class Fleet:
         """What the host keeps: its board file, its history and whether it has a work folder."""
         return (read_text(self.boards(host)), len(self.history(host)), os.path.exists(self.path(host, "work")))
 
-    def rollout(self, name, *extra):
+    def rollout(self, name, *extra, batch=5):
         """Runs the playbook; returns its exit status, its output, the recap per host
         and the fleet report's (or, for a check, the plan's) rows."""
-        command = ["ansible-playbook", "-i", self.inventory, PLAYBOOK, "-e", "winmarlo_batch_size=2",
-                   "-e", "winmarlo_max_fail_percentage=50"] + list(extra)
+        command = ["ansible-playbook", "-i", self.inventory, PLAYBOOK, "-e", "winmarlo_max_fail_percentage=50",
+                   "-e", "winmarlo_batch_size=%d" % batch] + list(extra)
         started = time.monotonic()
-        run = subprocess.run(command, cwd=self.root, env=self.env, stdout=subprocess.PIPE,
-                             stderr=subprocess.STDOUT, text=True, timeout=remaining())
-        print("%s: ansible-playbook exited %d after %.0f s" % (name, run.returncode, time.monotonic() - started),
-              flush=True)
-        with open(self.path(name + ".log"), "w", encoding="utf-8") as f:
-            f.write(run.stdout)
+        log = self.path(name + ".log")
+        # The output goes to a file as it comes, so that a run stopped by the time bound
+        # still shows how far it got.
+        with open(log, "w", encoding="utf-8") as out:
+            process = subprocess.Popen(command, cwd=self.root, env=self.env, stdout=out, stderr=subprocess.STDOUT,
+                                       stdin=subprocess.DEVNULL, text=True)
+            try:
+                status = process.wait(remaining())
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+                raise
+        output = read_text(log)
+        print("%s: ansible-playbook exited %d after %.0f s" % (name, status, time.monotonic() - started), flush=True)
         recap = {m.group(1): {k: int(v) for k, v in re.findall(r"(\w+)=(\d+)", m.group(2))}
-                 for m in re.finditer(r"^(\S+)\s+: (ok=.*)$", run.stdout.split("PLAY RECAP")[-1], re.M)}
+                 for m in re.finditer(r"^(\S+)\s+: (ok=.*)$", output.split("PLAY RECAP")[-1], re.M)}
         base = "fleet-plan" if "--check" in extra else "fleet-report"
         rows = []
         csv_path = os.path.join(self.report, base + ".csv")
         if check(os.path.isfile(csv_path), name + ": %s.csv is written" % base):
             with open(csv_path, encoding="utf-8", newline="") as f:
                 rows = list(csv.DictReader(f))
-        return run.returncode, run.stdout, recap, rows
+        return status, output, recap, rows
 
 
 def rows_of(rows, host):
@@ -261,7 +294,7 @@ def faulty_rollout(fleet, hosts):
     cutter = threading.Thread(target=cut_when_updating, args=(fleet, hosts, done), daemon=True)
     cutter.start()
     try:
-        status, output, recap, rows = fleet.rollout("faults", "-e", "winmarlo_reboot=true")
+        status, output, recap, rows = fleet.rollout("faults", "-e", "winmarlo_reboot=true", batch=2)
     finally:
         done.set()
         cutter.join()

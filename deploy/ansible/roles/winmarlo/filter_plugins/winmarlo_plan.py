@@ -14,6 +14,7 @@ for none), action and reason. Actions:
   cannot update   the package names a version no payload file holds (none, or only
                   files that cannot be decoded): reason says which
 """
+import json
 
 
 def _version(part):
@@ -59,12 +60,25 @@ def winmarlo_plan(summary, decoded=None, last_execution=None):
     return rows
 
 
-def winmarlo_decoded(results):
-    """The results of the loop that ran `winmarlo -e <file>` over the payload files, as
-    [{"file", "version"}]: the version printed, or "" where the file could not be
-    decoded."""
-    return [{"file": r.get("item", ""), "version": r.get("stdout", "").strip() if r.get("rc") == 0 else ""}
-            for r in results or []]
+def winmarlo_plan_output(lines, images):
+    """Reads the output of the plan's call (tasks/posix/plan.yml): a line "<status>
+    <file> <version>" for each of the images payload files, then the last execution
+    summary and the inventory's summary, one line each. Returns {"decoded": [{"file",
+    "version"}] with "" for a file that could not be decoded, "last", "inventory"}."""
+    lines = list(lines or [])
+    decoded = []
+    for line in lines[:images]:
+        status, _, rest = line.partition(" ")
+        name, _, text = rest.partition(" ")
+        decoded.append({"file": name, "version": text.strip() if status == "0" else ""})
+
+    def summary(index):
+        try:
+            value = json.loads(lines[index])
+            return value if isinstance(value, dict) else {}
+        except (IndexError, ValueError):
+            return {}
+    return {"decoded": decoded, "last": summary(images), "inventory": summary(images + 1)}
 
 
 def winmarlo_versions(plan, which, summary=None):
@@ -116,6 +130,6 @@ def winmarlo_unverified(summary, inventory):
 
 class FilterModule:
     def filters(self):
-        return {"winmarlo_plan": winmarlo_plan, "winmarlo_decoded": winmarlo_decoded,
+        return {"winmarlo_plan": winmarlo_plan, "winmarlo_plan_output": winmarlo_plan_output,
                 "winmarlo_versions": winmarlo_versions,
                 "winmarlo_component_keys": winmarlo_component_keys, "winmarlo_unverified": winmarlo_unverified}
