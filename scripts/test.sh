@@ -6,12 +6,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
+# Each suite says how long it took, so that the run's 45 minutes can be watched.
 run_suite() { # name, then cmake arguments
   local name=$1; shift
+  local started=$SECONDS
   echo "=== $name ==="
   cmake -S . -B "build/$name" -G Ninja -DWINMARLO_WERROR=ON "$@" >/dev/null
   cmake --build "build/$name"
   ctest --test-dir "build/$name" --output-on-failure --timeout "${CTEST_TIMEOUT:-600}" ${CTEST_EXTRA:-}
+  echo "=== $name: $((SECONDS - started)) s ==="
 }
 
 run_suite linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -27,8 +30,13 @@ CTEST_TIMEOUT=300 CTEST_EXTRA="--repeat until-pass:2" \
   run_suite windows -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
 
 # The packages of the native and the Windows build, and what they hold.
+started=$SECONDS
 scripts/check_packages.sh
+echo "=== packages: $((SECONDS - started)) s ==="
 
 # Fuzzing: every libFuzzer target for a bounded time (45 s each, under ten minutes
 # for all of them), after the three suites.
+started=$SECONDS
 scripts/fuzz.sh 45
+echo "=== fuzz: $((SECONDS - started)) s ==="
+echo "=== all suites: $SECONDS s ==="
