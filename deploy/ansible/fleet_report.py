@@ -100,8 +100,13 @@ def host_record(folder, name, result, plan_run, previous, now):
     elif plan and outcome == "unreachable":
         rows = plan_rows(plan, "unknown", "lost during the update; planned before it")
     elif plan:
-        rows = plan_rows(plan, "not updated", "held by the gate" if outcome == "failed" else "")
-    elif outcome == "unreachable" and previous and previous.get("components"):
+        held = outcome == "failed" and any(p.get("action") == "cannot update" for p in plan)
+        rows = plan_rows(plan, "not updated", "held by the gate" if held else "")
+        if held and not result.get("exitMessage"):
+            result = dict(result, exitMessage="held by the gate before anything was flashed: the package cannot "
+                          "update " + ", ".join("%s %s" % (p.get("portName", ""), p.get("component", ""))
+                                                for p in plan if p.get("action") == "cannot update"))
+    elif outcome == "unreachable" and previous and any(r.get("port_name") for r in previous.get("components", [])):
         # Nothing new is known: the rows of the host's last report stay, with their times.
         kept = [dict(r) for r in previous["components"]]
         return {"host": name, "result": outcome, "status": result.get("status", ""),
