@@ -33,7 +33,8 @@ Before them, `ansible-playbook --syntax-check` reads the playbook and the role's
 Windows tasks (tests/ansible/windows_syntax.yml), resolving their modules.
 
 Exits 77 (skipped) when network namespaces cannot be made here (not root, no
-CAP_NET_ADMIN) or sshd is missing.
+CAP_NET_ADMIN). The whole test stops by itself after 14 minutes; a machine of two
+free cores runs it in a few.
 
 Usage: rollout_test.py <build folder>   (the program, libdfc.so and demo-package)
 """
@@ -42,6 +43,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -412,6 +414,8 @@ def main():
         print("ansible-playbook is missing: scripts/setup.sh installs ansible-core")
         return 1
     started = time.monotonic()
+    # A stop from outside (ctest's time-out) still removes what the test made.
+    signal.signal(signal.SIGTERM, lambda number, frame: sys.exit("stopped from outside"))
     ssh_fleet.remove_leftovers(tempfile.gettempdir())
     root = tempfile.mkdtemp(prefix=ssh_fleet.PREFIX + "-")
     try:
