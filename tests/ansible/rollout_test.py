@@ -19,8 +19,8 @@ h2 h3 | ...), max_fail_percentage 50:
   1. --check --diff: the plan of every reachable host, h3 unreachable, h4's damaged
      image named; no host changes;
   2. the roll-out with its faults: h1 changed, rebooted and verified; h3 unreachable
-     but h2 goes on (1 of 2 failed); h2 lost during its update, which fails the batch
-     beyond 50% and stops the roll-out before h4;
+     while h2 goes on; h2 lost during its update, which fails the batch beyond 50%
+     and stops the roll-out before h4;
   3. cable back, h3's sshd started: h2 is completed without a second download, h3 and
      the rest updated, h4 held by the gate before anything is flashed;
   4. --limit h4 with partial updates accepted: h4 updated but for the damaged image,
