@@ -53,6 +53,9 @@ def installed_after_reboot(folder):
 def summary_rows(summary, verified):
     rows = []
     for adapter in summary.get("adapters", []):
+        # An adapter the package does not update (supported: false) has no row.
+        if adapter.get("supported") is False:
+            continue
         for c in adapter.get("components", []):
             # An inventory's components carry no outcome: they were only listed.
             outcome = c.get("outcome", "inventory" if summary.get("mode") == "inventory" else "")

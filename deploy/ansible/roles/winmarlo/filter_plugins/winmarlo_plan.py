@@ -36,6 +36,9 @@ def winmarlo_plan(summary, decoded=None, last_execution=None):
                 waiting.add((adapter.get("portName"), c.get("component"), _version(c.get("packaged"))))
     rows = []
     for adapter in (summary or {}).get("adapters", []):
+        # An adapter the package does not update (supported: false) has no plan.
+        if adapter.get("supported") is False:
+            continue
         for c in adapter.get("components", []):
             installed, packaged = c.get("installed"), c.get("packaged")
             row = {"portName": adapter.get("portName", ""), "model": adapter.get("model", ""),
