@@ -25,7 +25,7 @@
 #include "report/xml_writer.h"
 #include "update/execution.h"
 #include "update/rollback.h"
-#include "update/run_plan.h"
+#include "update/plan_execution.h"
 #include "update/run_status.h"
 #include "update/update_adapter.h"
 

@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 #include "common/result_codes.h"
 #include "report/run_reasons.h"
-#include "update/run_plan.h"
+#include "update/plan_execution.h"
 
 RunFeedback::RunFeedback(RunContext& run) : run_(run) {
     const platform::TerminalInfo terminal = platform::standardErrorTerminal();

@@ -1,5 +1,5 @@
-// The plan of an update (see run_plan.h).
-#include "update/run_plan.h"
+// The plan of an update (see plan_execution.h).
+#include "update/plan_execution.h"
 
 #include "adapter/hba_entry.h"
 #include "catalog/config_files.h"
