@@ -33,8 +33,9 @@ started=$SECONDS
 scripts/check_packages.sh
 echo "=== packages: $((SECONDS - started)) s ==="
 
-# Fuzzing: every libFuzzer target for a bounded time (20 s each, a few minutes for all
-# of them), after the three suites; scripts/fuzz.sh with more seconds fuzzes longer.
+# Fuzzing: every libFuzzer target for a bounded time (10 s each, after its seeds and
+# kept inputs are replayed), after the three suites; scripts/fuzz.sh with more seconds
+# fuzzes longer.
 started=$SECONDS
-scripts/fuzz.sh 20
+scripts/fuzz.sh 10
 echo "=== fuzz: $((SECONDS - started)) s; whole run: $SECONDS s ==="

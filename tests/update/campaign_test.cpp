@@ -11,7 +11,7 @@
 //   update_campaign                      the fixed cases (those that hold today)
 //   update_campaign --open               also the cases of faults still open
 //   update_campaign --seed-runs N        the fixed cases with N runs of the default seed
-//                                        (40 unless given; the sanitizer build takes fewer)
+//                                        (40 unless given)
 //   update_campaign --seed S --runs N    N runs of seed S (--first K: from run K)
 //   update_campaign --seed S --run K     run K of seed S alone
 //
